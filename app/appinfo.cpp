@@ -1,0 +1,46 @@
+#include "app/appinfo.h"
+
+#include <QCoreApplication>
+
+namespace {
+QString& title()
+{
+    static QString value = QString::fromLatin1(kDisplayName);
+    return value;
+}
+} // namespace
+
+QString ApplicationTitle()
+{
+    return title();
+}
+
+void SetApplicationTitle(const QString& newTitle)
+{
+    title() = newTitle;
+}
+
+QString shortenedTitle(const QString& displayName)
+{
+    QString result = displayName;
+    do {
+        const qsizetype blank = result.lastIndexOf(QLatin1Char(' '));
+        if (blank < 0)
+            break;
+        result.truncate(blank);
+    } while (result.size() > 40);
+    return result;
+}
+
+QString ProgramFolder()
+{
+    const QString overridden = qEnvironmentVariable("PELLAMONT_PROGRAM_FOLDER");
+    if (!overridden.isEmpty())
+        return overridden;
+    return QCoreApplication::applicationDirPath();
+}
+
+QIcon ProgramIcon()
+{
+    return QIcon(QStringLiteral(":/icon/pellamont.png"));
+}

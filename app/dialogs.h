@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+// Every modal question, notice and file dialog of the program goes through
+// this interface, so that tests can answer them with a script instead of a
+// person (see tests/support/scripteddialogs.h).
+class Dialogs
+{
+public:
+    enum class Answer { Yes, No };
+
+    virtual ~Dialogs() = default;
+
+    // Warning icon, one OK button, modal to the whole program.
+    virtual void error(const QString& title, const QString& text) = 0;
+    // No icon, one OK button.
+    virtual void message(const QString& title, const QString& text) = 0;
+    // No icon, Yes and No.
+    virtual Answer question(const QString& title, const QString& text) = 0;
+    // Title, prompt and one empty answer field; the empty text on Cancel.
+    virtual QString input(const QString& title, const QString& prompt) = 0;
+    // A save-file dialog that asks no overwrite question and adds no extension.
+    // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
+    virtual QString saveFile(const QString& title, const QString& filter) = 0;
+
+    // The dialogs in use: the real ones unless a test installed its own.
+    static Dialogs& current();
+    // Use only for testing; nullptr goes back to the real dialogs.
+    static void install(Dialogs* dialogs);
+};
+
+// The real dialogs, on Qt's widgets.
+class SystemDialogs final : public Dialogs
+{
+public:
+    void error(const QString& title, const QString& text) override;
+    void message(const QString& title, const QString& text) override;
+    Answer question(const QString& title, const QString& text) override;
+    QString input(const QString& title, const QString& prompt) override;
+    QString saveFile(const QString& title, const QString& filter) override;
+};
+
+// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label shows them.
+QString displayText(const QString& text);
+// "Word Files (*.doc)|*.doc" in the form Qt's file dialog takes ("Word Files (*.doc)").
+QString qtFileFilter(const QString& filter);

@@ -1,0 +1,33 @@
+#include "app/shutdown.h"
+#include "entry/form1.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/word.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // Exactly one of the two windows is visible at a time; each window's close
+    // ends the program itself.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The office takes seconds to start: set it going before the window is
+    // built, so that building and restoring the window overlap its start.
+    auto engine = createOfficeEngine();
+    Word::setEngine(engine);
+    engine->prepare();
+
+    int exitCode = 0;
+    {
+        Form1 form; // its load step runs here, before it is ever shown
+        if (!Shutdown::requested()) {
+            form.show();
+            exitCode = QApplication::exec();
+        } else {
+            exitCode = Shutdown::exitCode();
+        }
+    }
+    Word::setEngine(nullptr);
+    return exitCode;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QWidget;
+
+// Small file and window helpers shared by both windows.
+namespace Main {
+
+// True when a file (not a folder) can be found at `path`; any failure gives false.
+bool FileExists(const QString& path);
+
+// Deletes the file at `path`; a missing file or any other failure is ignored.
+void DeleteFileQuietly(const QString& path);
+
+// Writes `bytes` to `path` unless something already exists there; an existing
+// file is never touched. Pending window events run first, so other handlers may
+// run inside this call. Throws Failure when the file cannot be created or written.
+void WriteFileIfAbsent(const QByteArray& bytes, const QString& path);
+
+// Gives the window and its frames, labels, check boxes and option buttons the
+// button-face colour; other controls, picture boxes included, keep theirs.
+void ResetFormColors(QWidget* window);
+
+// The program's own folder for short-lived files ("template.dot", "temp.bmp",
+// the filled documents). It lies inside the system's temporary folder (the
+// variable "temp" in any letter case, else TMPDIR, else /tmp), belongs to this
+// user alone and is created on first use. Fixed file names in a folder that
+// other users can write to could be planted or replaced by links, so a folder
+// that is a link or belongs to someone else is refused with a Failure.
+QString TempFolder();
+
+// The system temporary folder that TempFolder() lives in.
+QString SystemTempFolder();
+
+} // namespace Main

@@ -1,0 +1,1 @@
+# UNO SDK set-up for the office adapter's sources (generate/libreoffice/*.cpp).

@@ -1,0 +1,135 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// The operations the program asks of its document engine, in the shape of the
+// Word automation model: an application holds documents; a document has story
+// ranges and floating shapes; a range has a Find with a Replacement. Every call
+// may throw Failure, whose description is what the error report shows.
+//
+// Objects are handed out as shared pointers and stay valid (though possibly
+// failing every call) after their document is closed or their application
+// quits; releasing a pointer is the automation "release".
+namespace Word {
+
+class Replacement
+{
+public:
+    virtual ~Replacement() = default;
+    virtual void clearFormatting() = 0;
+    virtual void setText(const QString& text) = 0;
+};
+
+// Searching is literal and ignores letter case unless MatchCase is set; a
+// carriage return (13) in a replacement text starts a new paragraph.
+class Find
+{
+public:
+    enum { wdFindContinue = 1 };
+    enum { wdReplaceAll = 2 };
+
+    virtual ~Find() = default;
+    virtual void clearFormatting() = 0;
+    virtual Replacement& replacement() = 0;
+    virtual void setText(const QString& text) = 0;
+    virtual void setForward(bool forward) = 0;
+    virtual void setWrap(int wrap) = 0;
+    virtual void setFormat(bool format) = 0;
+    virtual void setMatchCase(bool matchCase) = 0;
+    virtual void setMatchWholeWord(bool matchWholeWord) = 0;
+    virtual void setMatchWildcards(bool matchWildcards) = 0;
+    virtual void setMatchSoundsLike(bool matchSoundsLike) = 0;
+    virtual void setMatchAllWordForms(bool matchAllWordForms) = 0;
+
+    // Execute(Replace:=wdReplaceAll) with the Text and Replacement Text set above.
+    virtual void execute(int replace) = 0;
+    // Execute(FindText, , , , , , , , , ReplaceWith, Replace): the other find
+    // options are left as they are.
+    virtual void execute(const QString& findText, const QString& replaceWith, int replace) = 0;
+};
+
+class Range
+{
+public:
+    virtual ~Range() = default;
+    virtual Find& find() = 0;
+    // Puts a picture of the range's content (shapes included) on the clipboard.
+    virtual void copyAsPicture() = 0;
+};
+
+class TextFrame
+{
+public:
+    virtual ~TextFrame() = default;
+    virtual bool hasText() = 0;
+    virtual std::shared_ptr<Range> textRange() = 0;
+};
+
+class Shape
+{
+public:
+    virtual ~Shape() = default;
+    virtual std::shared_ptr<TextFrame> textFrame() = 0;
+};
+
+class Document
+{
+public:
+    enum { wdDoNotSaveChanges = 0 };
+
+    virtual ~Document() = default;
+    // The body, the text of every text box, the headers and footers.
+    virtual std::vector<std::shared_ptr<Range>> storyRanges() = 0;
+    // The floating shapes of the document, in order (not those of headers).
+    virtual std::vector<std::shared_ptr<Shape>> shapes() = 0;
+    // The whole main text, with the shapes anchored in it.
+    virtual std::shared_ptr<Range> range() = 0;
+    // Writes a Word 97-2003 document at exactly `path`.
+    virtual void saveAs(const QString& path) = 0;
+    virtual void close() = 0;
+    virtual void close(int saveChanges) = 0;
+};
+
+class Documents
+{
+public:
+    virtual ~Documents() = default;
+    virtual std::shared_ptr<Document> open(const QString& path) = 0;
+    virtual std::shared_ptr<Document> open(const QString& path, bool readOnly) = 0;
+};
+
+class Application
+{
+public:
+    virtual ~Application() = default;
+    virtual Documents& documents() = 0;
+    virtual std::shared_ptr<Document> activeDocument() = 0;
+    virtual void setDisplayAlerts(bool displayAlerts) = 0;
+    // Closes everything this application opened; the object is spent afterwards.
+    virtual void quit() = 0;
+};
+
+// Where applications come from: the "Word.Application" object of the
+// automation model. One engine serves the whole program run.
+class Engine
+{
+public:
+    virtual ~Engine() = default;
+    // Starts an application; throws Failure when none can be started.
+    virtual std::shared_ptr<Application> createApplication() = 0;
+    // Lets the engine get ready ahead of the first start (for example start a
+    // process); never throws, and a failure shows at the first start instead.
+    virtual void prepare() {}
+};
+
+// The engine in use; set once by main() and by tests.
+Engine& engine();
+void setEngine(std::shared_ptr<Engine> engine);
+
+// CreateObject("Word.Application") on the engine in use.
+std::shared_ptr<Application> CreateApplication();
+
+} // namespace Word

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Answers the program's dialogs from a script and records what was shown.
+// Installed for its lifetime. A dialog that the script did not expect fails
+// the running test, since a person would have seen it.
+class ScriptedDialogs final : public Dialogs
+{
+public:
+    struct Shown
+    {
+        enum Kind { Error, Message, Question, Input, SaveFile } kind;
+        QString title;
+        QString text;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+
+    // Answers for the next questions, inputs and save dialogs, in order.
+    void answerQuestions(QList<Answer> answers) { m_answers += answers; }
+    void answerInputs(QStringList inputs) { m_inputs += inputs; }
+    void answerSaveFiles(QStringList paths) { m_saveFiles += paths; }
+
+    // Every dialog shown so far, in order.
+    const QList<Shown>& shown() const { return m_shown; }
+    // The texts of the error reports shown so far.
+    QStringList errors() const;
+    QStringList messages() const;
+    void clear();
+
+    void error(const QString& title, const QString& text) override;
+    void message(const QString& title, const QString& text) override;
+    Answer question(const QString& title, const QString& text) override;
+    QString input(const QString& title, const QString& prompt) override;
+    QString saveFile(const QString& title, const QString& filter) override;
+
+    // The filter given to the last save dialog.
+    QString lastFilter() const { return m_lastFilter; }
+
+private:
+    QList<Shown> m_shown;
+    QList<Answer> m_answers;
+    QStringList m_inputs;
+    QStringList m_saveFiles;
+    QString m_lastFilter;
+};
