@@ -9,6 +9,9 @@ qint32 roundHalfEven(double value)
 {
     // nearbyint follows the current rounding mode, which is to nearest, ties to even.
     const double rounded = std::nearbyint(value);
+    // Nothing sensible to scroll to; never let it reach a conversion.
+    if (std::isnan(rounded))
+        return 0;
     if (rounded >= double(std::numeric_limits<qint32>::max()))
         return std::numeric_limits<qint32>::max();
     if (rounded <= double(std::numeric_limits<qint32>::min()))

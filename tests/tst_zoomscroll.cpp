@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include <cmath>
 #include <limits>
 
 using namespace ZoomScroll;
@@ -216,6 +217,7 @@ void TestZoomScroll::sixteenBit_productsAndConversionsSaturate()
     QCOMPARE(roundHalfEven(290.5), 290);
     QCOMPARE(roundHalfEven(-0.5), 0);
     QCOMPARE(roundHalfEven(1e12), std::numeric_limits<qint32>::max());
+    QCOMPARE(roundHalfEven(std::nan("")), 0);
     QVERIFY(!valueForPercent(-1, 291));
     QVERIFY(!valueForPercent(101, 291));
     QCOMPARE(valueForPercent(50, 3).value_or(-1), 2); // 1.5 to even
