@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/windowpointer.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class PictureBox;
+class QGroupBox;
+class QMouseEvent;
+class QPushButton;
+class QScrollBar;
+
+// The preview window: the captured page, zoomed, scrolled or dragged, saved as
+// a Word file, or left with "< Back" for the main window.
+class Form2 final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form2)
+
+public:
+    // Runs the load step; the window is then hidden until shown with a picture.
+    explicit Form2(QWidget* parent = nullptr);
+    ~Form2() override;
+
+    // The filled temporary document this preview shows. Belongs to this window
+    // from the hand-over: Back and closing delete it.
+    QString mWordFile;
+
+    // The page picture, set before each showing.
+    void SetPicture(const QImage& picture);
+    // The window "< Back" shows again.
+    void setMainWindow(QWidget* mainWindow);
+    // Stores the main window's lists; run before closing ends the program.
+    void setStoreLists(std::function<void()> storeLists);
+
+    // Draws the page for the current zoom from the base copy.
+    void RedrawImage();
+    void SetHScrollbarByPercent(QScrollBar* HScrollbar, qint16 percent);
+    void SetVScrollbarByPercent(QScrollBar* VScrollbar, qint16 percent);
+
+    // The zoom state, in twips, for whoever needs to see it (tests among them).
+    float zoom() const { return mZoom; }
+    QSize baseSize() const { return QSize(mOrigWidth, mOrigHeight); }
+    QSize zoomedSize() const { return QSize(mZoomWidth, mZoomHeight); }
+    qint16 horizontalStep() const { return mHStep; }
+    qint16 verticalStep() const { return mVStep; }
+    WindowPointer::Setting pointerSetting() const { return mPointer.setting(); }
+    WindowPointer& pointer() { return mPointer; }
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Activate();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton6_Click();
+    void PushButton8_Click();
+    void StepZoom(qint32 direction);
+    void SetZoom(float zoom);
+    void SetupScrollbars();
+    void HScroll1_Change();
+    void VScroll1_Change();
+    void picture1_MouseDown(QMouseEvent* event);
+    void picture1_MouseMove(QMouseEvent* event);
+    void Picture1_MouseUp(QMouseEvent* event);
+
+    // Lengths of the elements as the arithmetic sees them, in twips.
+    double surfaceLeft() const;
+    double surfaceTop() const;
+    double surfaceWidth() const;
+    double surfaceHeight() const;
+    void moveSurface(double left, double top);
+
+    PictureBox* Picture1 = nullptr;
+    QWidget* Picture2 = nullptr;
+    QWidget* mViewportInside = nullptr;
+    PictureBox* Zoom_Ori = nullptr;
+    QScrollBar* VScroll1 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QPushButton* PushButton1 = nullptr;
+    QPushButton* PushButton2 = nullptr;
+    QPushButton* PushButton8 = nullptr;
+    QPushButton* PushButton6 = nullptr;
+
+    WindowPointer mPointer{this};
+    QPointer<QWidget> mMainWindow;
+    std::function<void()> mStoreLists;
+
+    bool mFirstActivate = false;
+    float mZoom = 0;
+    // The zoom of the view on the surface; a refused step goes back to it.
+    float mShownZoom = 0;
+    qint32 mOrigWidth = 0;
+    qint32 mOrigHeight = 0;
+    qint32 mZoomWidth = 0;
+    qint32 mZoomHeight = 0;
+    qint16 mHStep = 0;
+    qint16 mVStep = 0;
+    float mDownX = 0;
+    float mDownY = 0;
+};

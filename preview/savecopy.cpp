@@ -1,0 +1,118 @@
+#include "preview/savecopy.h"
+
+#include "app/failure.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    struct stat first
+    {
+    };
+    struct stat second
+    {
+    };
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Makes the rename itself survive a crash of the system.
+void syncFolder(const QString& folder)
+{
+    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0) {
+        ::fsync(descriptor);
+        ::close(descriptor);
+    }
+}
+
+} // namespace
+
+void copyFileSafely(const QString& source, const QString& target)
+{
+    const QFileInfo sourceInfo(source);
+    if (!sourceInfo.exists() || !sourceInfo.isFile())
+        throw Failure(QStringLiteral("The filled document %1 no longer exists, so nothing was "
+                                     "saved. Go back and create the template again.")
+                          .arg(source));
+
+    // Saving over a link replaces the file it points to, not the link.
+    QString destination = target;
+    const QFileInfo targetInfo(target);
+    if (targetInfo.isSymLink() && targetInfo.exists())
+        destination = targetInfo.canonicalFilePath();
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.isDir())
+        throw Failure(QStringLiteral("%1 is a folder; choose a file name to save to.").arg(target));
+    if (destinationInfo.exists() && sameFile(source, destination))
+        throw Failure(QStringLiteral("%1 is the document shown in this window; it cannot be "
+                                     "saved over itself. Choose another name.")
+                          .arg(target));
+
+    QFile input(source);
+    if (!input.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot read the filled document %1: %2")
+                          .arg(source, input.errorString()));
+
+    const QString folder = destinationInfo.absolutePath();
+    QTemporaryFile output(folder + QStringLiteral("/.") + destinationInfo.fileName() +
+                          QStringLiteral(".XXXXXX"));
+    if (!output.open())
+        throw Failure(
+            QStringLiteral("Cannot write to the folder %1: %2").arg(folder, output.errorString()));
+
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 read = input.read(buffer, sizeof buffer);
+        if (read < 0)
+            throw Failure(QStringLiteral("Cannot read the filled document %1: %2")
+                              .arg(source, input.errorString()));
+        if (read == 0)
+            break;
+        if (output.write(buffer, read) != read)
+            throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, output.errorString()));
+    }
+    if (!output.flush())
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, output.errorString()));
+
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    struct stat old
+    {
+    };
+    mode_t mode;
+    if (::stat(QFile::encodeName(destination).constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::fchmod(output.handle(), mode);
+
+    if (::fsync(output.handle()) != 0)
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, systemError(errno)));
+    const QString written = output.fileName();
+    output.close();
+    if (::rename(QFile::encodeName(written).constData(),
+                 QFile::encodeName(destination).constData()) != 0)
+        throw Failure(QStringLiteral("Cannot replace %1: %2").arg(target, systemError(errno)));
+    output.setAutoRemove(false);
+    syncFolder(folder);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+// Copies the file at `source` to `target`, byte for byte, so that `target`
+// is never seen half-written: the copy goes to a temporary file beside the
+// target, reaches the disk, and then takes the target's name in one step.
+// Until that step an existing target is untouched, so a failure anywhere
+// leaves it as it was. Throws Failure with the reason when the copy cannot
+// be made (source gone, folder not writable, disk full, target is the source).
+void copyFileSafely(const QString& source, const QString& target);
