@@ -418,10 +418,8 @@ public:
     }
     ~ApplicationImpl() override
     {
-        // An application nobody quit still goes away with its last holder,
-        // as the automation server does when released.
-        if (!m_quit)
-            --m_state->running;
+        // Released without quit, the server process would stay: it keeps
+        // counting as running.
         for (const auto& document : m_open)
             document->life()->alive = false;
     }

@@ -75,7 +75,8 @@ public:
     // SaveAs returns without writing the file, as a broken engine might.
     void setSaveWritesNothing(bool value);
 
-    // Applications started and not yet quit; documents open in them.
+    // Applications started and not yet quit (released ones included, as a
+    // server process that was never told to quit lives on); documents open.
     int runningApplications() const;
     int openDocuments() const;
     // Application and document objects that somebody still holds.
