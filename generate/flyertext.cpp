@@ -1,0 +1,87 @@
+#include "generate/flyertext.h"
+
+#include <array>
+
+namespace FlyerText {
+
+namespace {
+// Items that fit in the left services column of the template.
+constexpr int kLeftColumnLines = 10;
+
+void appendServiceLine(QString& column, const QString& item)
+{
+    column += QChar(kBullet);
+    column += QLatin1String("   ");
+    column += item;
+    column += QChar(13);
+}
+} // namespace
+
+ServiceColumns servicesColumns(const QStringList& services)
+{
+    ServiceColumns columns;
+    const int count = int(services.size());
+    for (int i = 0; i < count; ++i)
+        appendServiceLine(count > kLeftColumnLines && i >= kLeftColumnLines ? columns.second
+                                                                            : columns.first,
+                          services.at(i));
+    return columns;
+}
+
+QString scheduledServicesText(const QStringList& scheduled)
+{
+    const int count = int(scheduled.size());
+    if (count == 1)
+        return scheduled.first();
+    QString text;
+    for (int i = 0; i < count; ++i) {
+        if (i < count - 1) {
+            text += scheduled.at(i);
+            text += QLatin1String("  ");
+            text += QChar(kBullet);
+            text += QLatin1String("  ");
+        } else {
+            // Drops "  " and the bullet and one space of the separator before
+            // it, which leaves "item " + " and " = "item  and last".
+            text.chop(4);
+            text += QLatin1String(" and ");
+            text += scheduled.at(i);
+        }
+    }
+    return text;
+}
+
+std::mt19937& documentNameGenerator()
+{
+    static std::mt19937 generator = [] {
+        std::random_device device;
+        std::array<std::uint32_t, 8> entropy{};
+        for (auto& word : entropy)
+            word = device();
+        std::seed_seq seed(entropy.begin(), entropy.end());
+        return std::mt19937(seed);
+    }();
+    return generator;
+}
+
+QString documentName(std::mt19937& generator)
+{
+    std::uniform_int_distribution<int> digit(1, 9);
+    QString name = QStringLiteral("qorvin");
+    for (int i = 0; i < 8; ++i)
+        name += QChar(u'0' + digit(generator));
+    name += QLatin1String(".doc");
+    return name;
+}
+
+QString freeDocumentPath(const QString& folder, std::mt19937& generator,
+                         const std::function<bool(const QString&)>& exists)
+{
+    for (;;) {
+        const QString path = folder + QLatin1Char('/') + documentName(generator);
+        if (!exists(path))
+            return path;
+    }
+}
+
+} // namespace FlyerText

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <random>
+
+// The texts that template filling puts into the flyer besides the field texts,
+// built from plain values so that they can be checked without Word or windows.
+namespace FlyerText {
+
+// The bullet that starts every services line and separates scheduled services.
+inline constexpr char16_t kBullet = u'\u2022';
+
+struct ServiceColumns
+{
+    QString first;
+    QString second;
+};
+
+// The texts for "[Services1]" and "[Services2]". The template has room for ten
+// lines in the left column, so a longer list spills items 10 onwards into the
+// right one; ten or fewer all stay left and the right column is empty. Each
+// item is one line: bullet, three spaces, the item, CR (a new paragraph in the
+// text box), the last line included.
+ServiceColumns servicesColumns(const QStringList& services);
+
+// The one-line text for "[ScheduledServices]": items joined by two spaces, a
+// bullet and two spaces, except that the last one is joined by "  and ".
+// "A", "B" gives "A  and B". A single item stands alone; no items give "".
+QString scheduledServicesText(const QStringList& scheduled);
+
+// Where the digits of document names come from: one generator for the whole
+// program run, seeded once from the system's entropy source. Reseeding per name
+// (let alone per digit, from the clock) would repeat names within a second.
+// Tests may reseed it to get a known sequence.
+std::mt19937& documentNameGenerator();
+
+// "qorvin", eight digits from 1 to 9, ".doc": the file name of a filled
+// document in the temporary folder.
+QString documentName(std::mt19937& generator);
+
+// The path of a filled document in `folder` that is not taken yet: names are
+// drawn until `exists` says no, so a document still owned by a preview window
+// (or left by another run) is never overwritten.
+QString freeDocumentPath(const QString& folder, std::mt19937& generator,
+                         const std::function<bool(const QString&)>& exists);
+
+} // namespace FlyerText

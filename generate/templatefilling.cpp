@@ -1,0 +1,216 @@
+#include "generate/templatefilling.h"
+
+#include "app/errorreport.h"
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "generate/flyertext.h"
+#include "generate/word.h"
+
+#include <QFile>
+
+#include <memory>
+#include <vector>
+
+namespace TemplateFilling {
+
+namespace {
+std::function<QByteArray()>& templateSource()
+{
+    static std::function<QByteArray()> source;
+    return source;
+}
+
+QString inTempFolder(const char* name)
+{
+    return Main::TempFolder() + QLatin1Char('/') + QLatin1String(name);
+}
+} // namespace
+
+QByteArray embeddedTemplate()
+{
+    if (const auto& source = templateSource())
+        return source();
+    QFile file(QStringLiteral(":/CUSTOM/101"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("The flyer template is missing from the program."));
+    const QByteArray bytes = file.readAll();
+    // An empty template would be written out and then kept, since an existing
+    // "template.dot" is never replaced.
+    if (bytes.isEmpty())
+        throw Failure(QStringLiteral("The flyer template inside the program is empty."));
+    return bytes;
+}
+
+void setTemplateSourceForTesting(std::function<QByteArray()> source)
+{
+    templateSource() = std::move(source);
+}
+
+void PushButton6_Click(GenerationHost& host)
+{
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")};
+
+    if (guard.test(100, [&] { return host.generating(); }))
+        return;
+    guard(102, [&] { host.setGenerating(true); });
+    guard(104, [&] { host.setMousePointer(WindowPointer::Hourglass); });
+
+    QString templatePath;
+    std::shared_ptr<Word::Application> word;
+    std::shared_ptr<Word::Document> document;
+
+    // Ends a run that cannot produce a preview: the one error box has been
+    // shown; nothing after it could succeed, so no further boxes and no empty
+    // preview. Files of the run go, the main window stays as it is.
+    auto endRun = [&](const QString& orphanedDocument) {
+        document.reset();
+        if (word) {
+            try {
+                word->quit();
+            } catch (...) {
+                // The user has seen why the run stopped; a session that will
+                // not quit is released below all the same.
+            }
+            word.reset();
+        }
+        Main::DeleteFileQuietly(templatePath);
+        Main::DeleteFileQuietly(orphanedDocument);
+        guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
+        guard(252, [&] { host.setGenerating(false); });
+    };
+
+    QByteArray templateBytes;
+    if (!guard(106, [&] { templateBytes = embeddedTemplate(); }))
+        return endRun({});
+    const bool templateWritten = guard(108, [&] {
+        templatePath = inTempFolder("template.dot");
+        if (!Main::FileExists(templatePath))
+            Main::WriteFileIfAbsent(templateBytes, templatePath);
+    });
+    if (!templateWritten)
+        return endRun({});
+    const bool started = guard(110, [&] {
+        word = Word::CreateApplication();
+        if (!word)
+            throw Failure(QStringLiteral("The document engine did not start."));
+    });
+    if (!started)
+        return endRun({});
+    guard(112, [&] { templatePath = inTempFolder("template.dot"); });
+    const bool opened = guard(114, [&] {
+        document = word->documents().open(templatePath, true);
+        if (!document)
+            throw Failure(QStringLiteral("The flyer template could not be opened."));
+    });
+    if (!opened)
+        return endRun({});
+
+    QString services1;
+    QString services2;
+    QString scheduledServices;
+    guard(116, [&] { services1.clear(); });
+    guard(118, [&] { services2.clear(); });
+    guard(120, [&] {
+        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
+        services1 = columns.first;
+        services2 = columns.second;
+    });
+    guard(140,
+          [&] { scheduledServices = FlyerText::scheduledServicesText(host.scheduledServices()); });
+
+    // Every story, field by field in index order: a field text that contains
+    // the token of a later field is filled in turn by that field.
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
+                                        [&] { return document->storyRanges(); });
+        for (const auto& range : ranges) {
+            Word::Find* const find =
+                guard.value(156, static_cast<Word::Find*>(nullptr), [&] { return &range->find(); });
+            if (!find)
+                continue;
+            guard(158, [&] { find->clearFormatting(); });
+            guard(160, [&] { find->replacement().clearFormatting(); });
+            guard(162, [&] { find->setText(host.fieldToken(i)); });
+            guard(164, [&] { find->replacement().setText(host.fieldText(i)); });
+            guard(168, [&] { find->setForward(true); });
+            guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
+            guard(172, [&] { find->setFormat(false); });
+            guard(174, [&] { find->setMatchCase(false); });
+            guard(176, [&] { find->setMatchWholeWord(false); });
+            guard(178, [&] { find->setMatchWildcards(false); });
+            guard(180, [&] { find->setMatchSoundsLike(false); });
+            guard(182, [&] { find->setMatchAllWordForms(false); });
+            guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
+        }
+    }
+
+    // Then every text box again, with the service tokens added.
+    const auto shapes = guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
+                                    [&] { return document->shapes(); });
+    for (const auto& shape : shapes) {
+        if (!guard.test(192, [&] { return shape->textFrame()->hasText(); }))
+            continue;
+        auto replaceAll = [&](const QString& token, const QString& text) {
+            shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
+        };
+        for (int i = 0; i < kFieldCount; ++i)
+            guard(196, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); });
+        guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
+        guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), services2); });
+        guard(204, [&] { replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices); });
+    }
+
+    QString documentPath;
+    guard(220, [&] {
+        documentPath = FlyerText::freeDocumentPath(
+            Main::TempFolder(), FlyerText::documentNameGenerator(), Main::FileExists);
+    });
+    const bool saved = guard(224, [&] {
+        if (documentPath.isEmpty())
+            throw Failure(QStringLiteral("No name could be found for the filled document."));
+        document->saveAs(documentPath);
+        // Everything after this reads the file, so an engine that reports
+        // success without writing it has failed here.
+        if (!Main::FileExists(documentPath))
+            throw Failure(
+                QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
+    });
+    guard(226, [&] { word->setDisplayAlerts(false); });
+    guard(228, [&] { document->close(); });
+    guard(230, [&] { word->quit(); });
+    guard(232, [&] { document.reset(); });
+    guard(234, [&] { word.reset(); });
+    guard(236, [&] { Main::DeleteFileQuietly(templatePath); });
+    if (!saved)
+        return endRun(documentPath);
+
+    QString picturePath;
+    const bool pictured = guard(238, [&] {
+        picturePath = inTempFolder("temp.bmp");
+        // A picture left by an earlier run must never pass for this one.
+        Main::DeleteFileQuietly(picturePath);
+        host.SaveDocAsJPG(documentPath);
+    });
+    const bool loaded =
+        pictured && guard(240, [&] {
+            if (!Main::FileExists(picturePath))
+                throw Failure(QStringLiteral("No picture of the filled page could be made, so "
+                                             "there is nothing to preview."));
+            host.loadPreviewPicture(picturePath);
+        });
+    if (!loaded) {
+        Main::DeleteFileQuietly(picturePath);
+        return endRun(documentPath);
+    }
+    guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
+    guard(244, [&] { host.setPreviewWordFile(documentPath); });
+    const bool shown = guard(246, [&] { host.showPreview(); });
+    // Hiding the main window without a preview in its place would leave the
+    // user with no window at all.
+    if (shown)
+        guard(248, [&] { host.hideMainWindow(); });
+    guard(250, [&] { Main::DeleteFileQuietly(picturePath); });
+    guard(252, [&] { host.setGenerating(false); });
+}
+
+} // namespace TemplateFilling

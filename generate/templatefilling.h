@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/windowpointer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// What template filling needs from the main window and, through it, from the
+// preview window. The main window implements it; tests use a plain object.
+class GenerationHost
+{
+public:
+    virtual ~GenerationHost() = default;
+
+    // Field `index` (0 to 13): its placeholder token and the user's text.
+    virtual QString fieldToken(int index) = 0;
+    virtual QString fieldText(int index) = 0;
+    // The items of the services list (List1) and of the scheduled services
+    // list (List2), in order.
+    virtual QStringList services() = 0;
+    virtual QStringList scheduledServices() = 0;
+
+    // The main window's mGenerating flag.
+    virtual bool generating() const = 0;
+    virtual void setGenerating(bool generating) = 0;
+
+    // The main window's mouse pointer.
+    virtual void setMousePointer(WindowPointer::Setting setting) = 0;
+
+    // Writes the page picture of the document at `documentPath` to "temp.bmp"
+    // in the temporary folder (the main window's SaveDocAsJPG).
+    virtual void SaveDocAsJPG(const QString& documentPath) = 0;
+    // Loads the picture file at `path`, whatever its format, into the preview
+    // window's Picture1, creating the preview window if needed without showing
+    // it. Throws Failure when the file cannot be read as a picture.
+    virtual void loadPreviewPicture(const QString& path) = 0;
+    // Hands the filled document to the preview window (its mWordFile).
+    virtual void setPreviewWordFile(const QString& documentPath) = 0;
+    // Shows the preview window, not modal, without owner.
+    virtual void showPreview() = 0;
+    virtual void hideMainWindow() = 0;
+};
+
+namespace TemplateFilling {
+
+// The number of flyer fields, each with its token in the template.
+inline constexpr int kFieldCount = 14;
+
+// "Start Creating Template": fills the embedded template with the host's data,
+// saves it under a fresh name in the temporary folder, has its page captured
+// and shows it in the preview window, hiding the main window. Failures are
+// reported through the error box as Form1.PushButton6_Click with the number
+// of the failing step. A click that arrives while a run is under way (pending
+// events run while the template is written) is ignored.
+void PushButton6_Click(GenerationHost& host);
+
+// The bytes of the Word template the program carries (resource ":/CUSTOM/101").
+// Throws Failure when the program holds no template.
+QByteArray embeddedTemplate();
+
+// Makes embeddedTemplate() answer from `source` instead; an empty function
+// goes back to the resource. Use only for testing.
+void setTemplateSourceForTesting(std::function<QByteArray()> source);
+
+} // namespace TemplateFilling

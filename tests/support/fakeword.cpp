@@ -1,0 +1,642 @@
+#include "fakeword.h"
+
+#include "app/failure.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <vector>
+
+namespace FakeWord {
+
+namespace {
+constexpr auto kFormat = "fake-word-document";
+
+QString boolText(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+// Whether a document (and everything taken from it) may still be used.
+struct Life
+{
+    bool alive = true;
+};
+
+using Cell = std::shared_ptr<QString>;
+} // namespace
+
+// What all objects of one engine share: the call log, the failure rules and
+// the registry of objects handed out.
+class State
+{
+public:
+    struct Rule
+    {
+        QString operation;
+        int after;
+        int times;
+    };
+
+    void call(const QString& line)
+    {
+        log << line;
+        const QString operation = operationOf(line);
+        for (Rule& rule : rules) {
+            if (rule.operation != operation)
+                continue;
+            if (rule.after > 0) {
+                --rule.after;
+                continue;
+            }
+            if (rule.times == 0)
+                continue;
+            if (rule.times > 0)
+                --rule.times;
+            throw Failure(Engine::failureText(operation));
+        }
+    }
+
+    static QString operationOf(const QString& line)
+    {
+        qsizetype end = line.size();
+        for (const QChar stop : {QLatin1Char('('), QLatin1Char('=')}) {
+            const qsizetype at = line.indexOf(stop);
+            if (at >= 0 && at < end)
+                end = at;
+        }
+        return line.left(end);
+    }
+
+    QStringList log;
+    QList<Rule> rules;
+    QStringList pictures;
+    bool saveWritesNothing = false;
+    int running = 0;
+    std::vector<std::weak_ptr<void>> handedOut;
+    std::vector<std::weak_ptr<Life>> documentLives;
+};
+
+namespace {
+
+void requireAlive(const std::shared_ptr<Life>& life)
+{
+    if (!life->alive)
+        throw Failure(QStringLiteral("Fake engine: the document is closed."));
+}
+
+class ReplacementImpl final : public Word::Replacement
+{
+public:
+    ReplacementImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life)
+        : m_state(std::move(state)), m_life(std::move(life))
+    {}
+    void clearFormatting() override
+    {
+        m_state->call(QStringLiteral("Replacement.ClearFormatting"));
+        requireAlive(m_life);
+    }
+    void setText(const QString& text) override
+    {
+        m_state->call(QStringLiteral("Replacement.Text=") + text);
+        requireAlive(m_life);
+        m_text = text;
+    }
+    const QString& text() const { return m_text; }
+
+private:
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    QString m_text;
+};
+
+class FindImpl final : public Word::Find
+{
+public:
+    FindImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, Cell cell)
+        : m_state(state), m_life(life), m_cell(std::move(cell)), m_replacement(state, life)
+    {}
+
+    void clearFormatting() override { simple(QStringLiteral("Find.ClearFormatting")); }
+    Word::Replacement& replacement() override
+    {
+        simple(QStringLiteral("Find.Replacement"));
+        return m_replacement;
+    }
+    void setText(const QString& text) override
+    {
+        simple(QStringLiteral("Find.Text=") + text);
+        m_text = text;
+    }
+    void setForward(bool value) override
+    {
+        simple(QStringLiteral("Find.Forward=") + boolText(value));
+    }
+    void setWrap(int wrap) override
+    {
+        simple(QStringLiteral("Find.Wrap=") + QString::number(wrap));
+    }
+    void setFormat(bool value) override
+    {
+        simple(QStringLiteral("Find.Format=") + boolText(value));
+    }
+    void setMatchCase(bool value) override
+    {
+        simple(QStringLiteral("Find.MatchCase=") + boolText(value));
+        m_matchCase = value;
+    }
+    void setMatchWholeWord(bool value) override
+    {
+        simple(QStringLiteral("Find.MatchWholeWord=") + boolText(value));
+    }
+    void setMatchWildcards(bool value) override
+    {
+        simple(QStringLiteral("Find.MatchWildcards=") + boolText(value));
+    }
+    void setMatchSoundsLike(bool value) override
+    {
+        simple(QStringLiteral("Find.MatchSoundsLike=") + boolText(value));
+    }
+    void setMatchAllWordForms(bool value) override
+    {
+        simple(QStringLiteral("Find.MatchAllWordForms=") + boolText(value));
+    }
+
+    void execute(int replace) override
+    {
+        simple(QStringLiteral("Find.Execute(Replace=%1)").arg(replace));
+        run(m_text, m_replacement.text(), replace);
+    }
+    void execute(const QString& findText, const QString& replaceWith, int replace) override
+    {
+        simple(QStringLiteral("Find.Execute(%1, %2, %3)").arg(findText, replaceWith).arg(replace));
+        run(findText, replaceWith, replace);
+    }
+
+private:
+    void simple(const QString& line)
+    {
+        m_state->call(line);
+        requireAlive(m_life);
+    }
+    void run(const QString& findText, const QString& replaceWith, int replace)
+    {
+        if (replace != wdReplaceAll || findText.isEmpty())
+            return;
+        m_cell->replace(findText, replaceWith,
+                        m_matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive);
+    }
+
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    Cell m_cell;
+    ReplacementImpl m_replacement;
+    QString m_text;
+    bool m_matchCase = false;
+};
+
+class RangeImpl final : public Word::Range
+{
+public:
+    RangeImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, Cell cell,
+              std::function<QString()> pictureOf)
+        : m_state(state), m_life(life), m_find(state, life, cell), m_pictureOf(std::move(pictureOf))
+    {}
+    Word::Find& find() override
+    {
+        m_state->call(QStringLiteral("Range.Find"));
+        requireAlive(m_life);
+        return m_find;
+    }
+    void copyAsPicture() override
+    {
+        m_state->call(QStringLiteral("Range.CopyAsPicture"));
+        requireAlive(m_life);
+        m_state->pictures << m_pictureOf();
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    FindImpl m_find;
+    std::function<QString()> m_pictureOf;
+};
+
+struct ShapeCell
+{
+    Shape::Kind kind;
+    Cell text;
+};
+
+class DocumentImpl;
+
+class TextFrameImpl final : public Word::TextFrame
+{
+public:
+    TextFrameImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, ShapeCell shape,
+                  std::function<QString()> pictureOf)
+        : m_state(std::move(state)), m_life(std::move(life)), m_shape(std::move(shape)),
+          m_pictureOf(std::move(pictureOf))
+    {}
+    bool hasText() override
+    {
+        m_state->call(QStringLiteral("TextFrame.HasText"));
+        requireAlive(m_life);
+        return m_shape.kind == Shape::TextBox && !m_shape.text->isEmpty();
+    }
+    std::shared_ptr<Word::Range> textRange() override
+    {
+        m_state->call(QStringLiteral("TextFrame.TextRange"));
+        requireAlive(m_life);
+        if (m_shape.kind != Shape::TextBox)
+            throw Failure(QStringLiteral("Fake engine: this shape holds no text."));
+        return std::make_shared<RangeImpl>(m_state, m_life, m_shape.text, m_pictureOf);
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    ShapeCell m_shape;
+    std::function<QString()> m_pictureOf;
+};
+
+class ShapeImpl final : public Word::Shape
+{
+public:
+    ShapeImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, ShapeCell shape,
+              std::function<QString()> pictureOf)
+        : m_state(std::move(state)), m_life(std::move(life)), m_shape(std::move(shape)),
+          m_pictureOf(std::move(pictureOf))
+    {}
+    std::shared_ptr<Word::TextFrame> textFrame() override
+    {
+        m_state->call(QStringLiteral("Shape.TextFrame"));
+        requireAlive(m_life);
+        return std::make_shared<TextFrameImpl>(m_state, m_life, m_shape, m_pictureOf);
+    }
+
+private:
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    ShapeCell m_shape;
+    std::function<QString()> m_pictureOf;
+};
+
+class ApplicationImpl;
+
+class DocumentImpl final : public Word::Document, public std::enable_shared_from_this<DocumentImpl>
+{
+public:
+    DocumentImpl(std::shared_ptr<State> state, const Content& content, QString path, bool readOnly,
+                 std::function<void(DocumentImpl*)> onClose)
+        : m_state(std::move(state)), m_life(std::make_shared<Life>()), m_path(std::move(path)),
+          m_readOnly(readOnly), m_onClose(std::move(onClose))
+    {
+        for (const QString& text : content.body)
+            m_body.push_back(std::make_shared<QString>(text));
+        for (const QString& text : content.headers)
+            m_headers.push_back(std::make_shared<QString>(text));
+        for (const Shape& shape : content.shapes)
+            m_shapes.push_back({shape.kind, std::make_shared<QString>(shape.text)});
+        m_state->documentLives.push_back(m_life);
+    }
+
+    std::shared_ptr<Life> life() const { return m_life; }
+
+    Content content() const
+    {
+        Content content;
+        for (const Cell& cell : m_body)
+            content.body << *cell;
+        for (const Cell& cell : m_headers)
+            content.headers << *cell;
+        for (const ShapeCell& shape : m_shapes)
+            content.shapes << Shape{shape.kind, *shape.text};
+        return content;
+    }
+
+    std::vector<std::shared_ptr<Word::Range>> storyRanges() override
+    {
+        call(QStringLiteral("Document.StoryRanges"));
+        // Body first, then the text of every text box, then the headers.
+        std::vector<std::shared_ptr<Word::Range>> ranges;
+        for (const Cell& cell : m_body)
+            ranges.push_back(range(cell));
+        for (const ShapeCell& shape : m_shapes)
+            if (shape.kind == Shape::TextBox)
+                ranges.push_back(range(shape.text));
+        for (const Cell& cell : m_headers)
+            ranges.push_back(range(cell));
+        return ranges;
+    }
+    std::vector<std::shared_ptr<Word::Shape>> shapes() override
+    {
+        call(QStringLiteral("Document.Shapes"));
+        std::vector<std::shared_ptr<Word::Shape>> shapes;
+        for (const ShapeCell& shape : m_shapes)
+            shapes.push_back(std::make_shared<ShapeImpl>(m_state, m_life, shape, pictureOf()));
+        return shapes;
+    }
+    std::shared_ptr<Word::Range> range() override
+    {
+        call(QStringLiteral("Document.Range"));
+        // The main text with its shapes: the body cell stands for all of it.
+        return range(m_body.empty() ? std::make_shared<QString>() : m_body.front());
+    }
+    void saveAs(const QString& path) override
+    {
+        call(QStringLiteral("Document.SaveAs(%1)").arg(path));
+        if (m_readOnly && path == m_path)
+            throw Failure(QStringLiteral("Fake engine: %1 is read-only.").arg(path));
+        if (m_state->saveWritesNothing)
+            return;
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(content().toBytes()) < 0 || !file.flush())
+            throw Failure(
+                QStringLiteral("Fake engine: cannot save %1: %2").arg(path, file.errorString()));
+        m_path = path;
+        m_readOnly = false;
+    }
+    void close() override
+    {
+        call(QStringLiteral("Document.Close"));
+        closeNow();
+    }
+    void close(int saveChanges) override
+    {
+        call(QStringLiteral("Document.Close(SaveChanges=%1)").arg(saveChanges));
+        closeNow();
+    }
+
+    void closeNow()
+    {
+        if (!m_life->alive)
+            return;
+        m_life->alive = false;
+        if (m_onClose)
+            m_onClose(this);
+    }
+
+private:
+    void call(const QString& line)
+    {
+        m_state->call(line);
+        requireAlive(m_life);
+    }
+    std::function<QString()> pictureOf()
+    {
+        std::weak_ptr<DocumentImpl> self = weak_from_this();
+        return [self] {
+            const auto document = self.lock();
+            return document ? document->content().allText() : QString();
+        };
+    }
+    std::shared_ptr<Word::Range> range(const Cell& cell)
+    {
+        return std::make_shared<RangeImpl>(m_state, m_life, cell, pictureOf());
+    }
+
+    std::shared_ptr<State> m_state;
+    std::shared_ptr<Life> m_life;
+    QString m_path;
+    bool m_readOnly;
+    std::function<void(DocumentImpl*)> m_onClose;
+    std::vector<Cell> m_body;
+    std::vector<Cell> m_headers;
+    std::vector<ShapeCell> m_shapes;
+};
+
+class ApplicationImpl final : public Word::Application, public Word::Documents
+{
+public:
+    explicit ApplicationImpl(std::shared_ptr<State> state) : m_state(std::move(state))
+    {
+        ++m_state->running;
+    }
+    ~ApplicationImpl() override
+    {
+        // Released without quit, the server process would stay: it keeps
+        // counting as running.
+        for (const auto& document : m_open)
+            document->life()->alive = false;
+    }
+
+    Word::Documents& documents() override
+    {
+        call(QStringLiteral("Application.Documents"));
+        return *this;
+    }
+    std::shared_ptr<Word::Document> activeDocument() override
+    {
+        call(QStringLiteral("Application.ActiveDocument"));
+        if (m_open.empty())
+            throw Failure(QStringLiteral("Fake engine: no document is open."));
+        return m_open.back();
+    }
+    void setDisplayAlerts(bool value) override
+    {
+        call(QStringLiteral("Application.DisplayAlerts=") + boolText(value));
+    }
+    void quit() override
+    {
+        call(QStringLiteral("Application.Quit"));
+        m_quit = true;
+        --m_state->running;
+        const auto open = m_open;
+        for (const auto& document : open)
+            document->closeNow();
+        m_open.clear();
+    }
+
+    std::shared_ptr<Word::Document> open(const QString& path) override
+    {
+        call(QStringLiteral("Documents.Open(%1)").arg(path));
+        return openNow(path, false);
+    }
+    std::shared_ptr<Word::Document> open(const QString& path, bool readOnly) override
+    {
+        call(QStringLiteral("Documents.Open(%1, ReadOnly=%2)").arg(path, boolText(readOnly)));
+        return openNow(path, readOnly);
+    }
+
+private:
+    void call(const QString& line)
+    {
+        m_state->call(line);
+        if (m_quit)
+            throw Failure(QStringLiteral("Fake engine: the application has quit."));
+    }
+    std::shared_ptr<Word::Document> openNow(const QString& path, bool readOnly)
+    {
+        const std::optional<Content> content = Content::fromFile(path);
+        if (!content)
+            throw Failure(QStringLiteral("Fake engine: %1 cannot be opened.").arg(path));
+        auto document = std::make_shared<DocumentImpl>(
+            m_state, *content, path, readOnly, [this](DocumentImpl* closed) {
+                std::erase_if(m_open, [closed](const auto& d) { return d.get() == closed; });
+            });
+        m_open.push_back(document);
+        m_state->handedOut.push_back(document);
+        return document;
+    }
+
+    std::shared_ptr<State> m_state;
+    std::vector<std::shared_ptr<DocumentImpl>> m_open;
+    bool m_quit = false;
+};
+
+} // namespace
+
+QByteArray Content::toBytes() const
+{
+    QJsonArray shapeArray;
+    for (const Shape& shape : shapes) {
+        QJsonObject object;
+        if (shape.kind == Shape::Picture)
+            object.insert(QStringLiteral("picture"), true);
+        else
+            object.insert(QStringLiteral("text"), shape.text);
+        shapeArray.append(object);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("format"), QLatin1String(kFormat));
+    root.insert(QStringLiteral("body"), QJsonArray::fromStringList(body));
+    root.insert(QStringLiteral("headers"), QJsonArray::fromStringList(headers));
+    root.insert(QStringLiteral("shapes"), shapeArray);
+    return QJsonDocument(root).toJson();
+}
+
+std::optional<Content> Content::fromBytes(const QByteArray& bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument json = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !json.isObject())
+        return std::nullopt;
+    const QJsonObject root = json.object();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String(kFormat))
+        return std::nullopt;
+    Content content;
+    for (const QJsonValue& value : root.value(QStringLiteral("body")).toArray())
+        content.body << value.toString();
+    for (const QJsonValue& value : root.value(QStringLiteral("headers")).toArray())
+        content.headers << value.toString();
+    for (const QJsonValue& value : root.value(QStringLiteral("shapes")).toArray()) {
+        const QJsonObject object = value.toObject();
+        if (object.value(QStringLiteral("picture")).toBool())
+            content.shapes << Shape{Shape::Picture, QString()};
+        else
+            content.shapes << Shape{Shape::TextBox,
+                                    object.value(QStringLiteral("text")).toString()};
+    }
+    return content;
+}
+
+std::optional<Content> Content::fromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return fromBytes(file.readAll());
+}
+
+QString Content::allText() const
+{
+    QStringList texts = body + headers;
+    for (const Shape& shape : shapes)
+        texts << shape.text;
+    return texts.join(QLatin1Char('\n'));
+}
+
+Engine::Engine() : m_state(std::make_shared<State>()) {}
+
+Engine::~Engine() = default;
+
+std::shared_ptr<Word::Application> Engine::createApplication()
+{
+    m_state->call(QStringLiteral("CreateObject(Word.Application)"));
+    auto application = std::make_shared<ApplicationImpl>(m_state);
+    m_state->handedOut.push_back(application);
+    return application;
+}
+
+QStringList Engine::calls() const
+{
+    return m_state->log;
+}
+
+QStringList Engine::calls(const QStringList& operations) const
+{
+    QStringList matching;
+    for (const QString& line : std::as_const(m_state->log))
+        if (operations.contains(State::operationOf(line)))
+            matching << line;
+    return matching;
+}
+
+int Engine::count(const QString& operation) const
+{
+    return int(calls(QStringList{operation}).size());
+}
+
+void Engine::clearCalls()
+{
+    m_state->log.clear();
+}
+
+void Engine::failOn(const QString& operation, int times, int after)
+{
+    m_state->rules << State::Rule{operation, after, times};
+}
+
+void Engine::setSaveWritesNothing(bool value)
+{
+    m_state->saveWritesNothing = value;
+}
+
+int Engine::runningApplications() const
+{
+    return m_state->running;
+}
+
+int Engine::openDocuments() const
+{
+    int open = 0;
+    for (const auto& weak : m_state->documentLives)
+        if (const auto life = weak.lock(); life && life->alive)
+            ++open;
+    return open;
+}
+
+int Engine::heldObjects() const
+{
+    int held = 0;
+    for (const auto& weak : m_state->handedOut)
+        if (!weak.expired())
+            ++held;
+    return held;
+}
+
+QStringList Engine::pictures() const
+{
+    return m_state->pictures;
+}
+
+QString Engine::failureText(const QString& operation)
+{
+    return QStringLiteral("Fake engine: %1 failed.").arg(operation);
+}
+
+Engine::Installed::Installed() : engine(std::make_shared<Engine>())
+{
+    Word::setEngine(engine);
+}
+
+Engine::Installed::~Installed()
+{
+    Word::setEngine(nullptr);
+}
+
+} // namespace FakeWord

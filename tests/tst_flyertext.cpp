@@ -1,0 +1,187 @@
+#include "generate/flyertext.h"
+
+#include "app/mainmodule.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+namespace {
+const QString kBullet = QString(QChar(FlyerText::kBullet));
+
+QString line(const QString& item)
+{
+    return kBullet + QStringLiteral("   ") + item + QChar(13);
+}
+
+QStringList numbered(int count)
+{
+    QStringList items;
+    for (int i = 1; i <= count; ++i)
+        items << QStringLiteral("Service %1").arg(i);
+    return items;
+}
+
+const QRegularExpression kNamePattern(QStringLiteral("^qorvin[1-9]{8}\\.doc$"));
+} // namespace
+
+class TestFlyerText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void servicesColumns_splitAtTen_data();
+    void servicesColumns_splitAtTen();
+    void servicesColumns_itemsKeptAsStored();
+    void scheduledServices_joinedWithAndBeforeLast_data();
+    void scheduledServices_joinedWithAndBeforeLast();
+    void documentName_eightDigitsOneToNine_noRepeatsAcrossDraws();
+    void freeDocumentPath_takenName_drawsCompletelyNewName();
+};
+
+void TestFlyerText::servicesColumns_splitAtTen_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("firstLines");
+    QTest::addColumn<int>("secondLines");
+    QTest::newRow("none") << 0 << 0 << 0;
+    QTest::newRow("one") << 1 << 1 << 0;
+    QTest::newRow("ten, all left") << 10 << 10 << 0;
+    QTest::newRow("eleven, one right") << 11 << 10 << 1;
+    QTest::newRow("twenty-five") << 25 << 10 << 15;
+}
+
+void TestFlyerText::servicesColumns_splitAtTen()
+{
+    QFETCH(int, count);
+    QFETCH(int, firstLines);
+    QFETCH(int, secondLines);
+    const QStringList services = numbered(count);
+    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services);
+
+    // Rebuild each column from its own lines: every line is one item, in order.
+    QString first;
+    for (int i = 0; i < firstLines; ++i)
+        first += line(services.at(i));
+    QString second;
+    for (int i = firstLines; i < firstLines + secondLines; ++i)
+        second += line(services.at(i));
+    QCOMPARE(columns.first, first);
+    QCOMPARE(columns.second, second);
+    QCOMPARE(columns.first.count(QChar(13)) + columns.second.count(QChar(13)), count);
+    QVERIFY(!columns.first.contains(QLatin1Char('\n')));
+}
+
+void TestFlyerText::servicesColumns_itemsKeptAsStored()
+{
+    const QStringList services{QStringLiteral("  Gutter cleaning "), QString(),
+                               QStringLiteral("Lawn & [Garden]")};
+    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services);
+    QCOMPARE(columns.first,
+             QString(kBullet + QStringLiteral("     Gutter cleaning \r") + kBullet +
+                     QStringLiteral("   \r") + kBullet + QStringLiteral("   Lawn & [Garden]\r")));
+    QVERIFY(columns.second.isEmpty());
+}
+
+void TestFlyerText::scheduledServices_joinedWithAndBeforeLast_data()
+{
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("none") << QStringList{} << QString();
+    QTest::newRow("one item stands alone")
+        << QStringList{QStringLiteral("Weekly mowing")} << QStringLiteral("Weekly mowing");
+    QTest::newRow("two") << QStringList{QStringLiteral("A"), QStringLiteral("B")}
+                         << QStringLiteral("A  and B");
+    QTest::newRow("three") << QStringList{QStringLiteral("A"), QStringLiteral("B"),
+                                          QStringLiteral("C")}
+                           << QString(QStringLiteral("A  ") + kBullet +
+                                      QStringLiteral("  B  and C"));
+    QTest::newRow("four, long items")
+        << QStringList{QStringLiteral("Weekly mowing"), QStringLiteral("Monthly edging"),
+                       QStringLiteral("Spring cleanup"), QStringLiteral("Fall leaves")}
+        << QString(QStringLiteral("Weekly mowing  ") + kBullet +
+                   QStringLiteral("  Monthly edging  ") + kBullet +
+                   QStringLiteral("  Spring cleanup  and Fall leaves"));
+    QTest::newRow("empty items") << QStringList{QString(), QString()} << QStringLiteral("  and ");
+}
+
+void TestFlyerText::scheduledServices_joinedWithAndBeforeLast()
+{
+    QFETCH(QStringList, items);
+    QFETCH(QString, expected);
+    const QString text = FlyerText::scheduledServicesText(items);
+    QCOMPARE(text, expected);
+    QVERIFY(!text.contains(QChar(13)));
+}
+
+void TestFlyerText::documentName_eightDigitsOneToNine_noRepeatsAcrossDraws()
+{
+    std::mt19937 generator(20210831);
+    QSet<QString> names;
+    QSet<QChar> digits;
+    int equalNeighbours = 0;
+    constexpr int draws = 2000;
+    for (int i = 0; i < draws; ++i) {
+        const QString name = FlyerText::documentName(generator);
+        QVERIFY2(kNamePattern.match(name).hasMatch(), qPrintable(name));
+        names.insert(name);
+        for (int d = 6; d < 14; ++d) {
+            digits.insert(name.at(d));
+            if (d > 6 && name.at(d) == name.at(d - 1))
+                ++equalNeighbours;
+        }
+    }
+    QCOMPARE(names.size(), draws);
+    QCOMPARE(digits.size(), 9);
+    // Uniform digits repeat their neighbour one time in nine; a generator that
+    // is reseeded from a clock between digits repeats far more often.
+    const double share = double(equalNeighbours) / (draws * 7);
+    QVERIFY2(share > 0.08 && share < 0.14, qPrintable(QString::number(share)));
+
+    // The program's own generator is seeded once, not per name.
+    std::mt19937& shared = FlyerText::documentNameGenerator();
+    QVERIFY(FlyerText::documentName(shared) != FlyerText::documentName(shared));
+}
+
+void TestFlyerText::freeDocumentPath_takenName_drawsCompletelyNewName()
+{
+    const QString folder = QStringLiteral("/nowhere");
+    {
+        // The first two names are taken: the third is used, each a whole new name.
+        std::mt19937 generator(7);
+        std::mt19937 replay(7);
+        const QString taken1 = folder + QLatin1Char('/') + FlyerText::documentName(replay);
+        const QString taken2 = folder + QLatin1Char('/') + FlyerText::documentName(replay);
+        const QString free = folder + QLatin1Char('/') + FlyerText::documentName(replay);
+        QStringList asked;
+        const QString path = FlyerText::freeDocumentPath(folder, generator, [&](const QString& p) {
+            asked << p;
+            return p == taken1 || p == taken2;
+        });
+        QCOMPARE(asked, (QStringList{taken1, taken2, free}));
+        QCOMPARE(path, free);
+        QVERIFY(kNamePattern.match(path.mid(folder.size() + 1)).hasMatch());
+    }
+    {
+        // A real file in the way is never chosen.
+        TestEnvironment environment;
+        const QString temp = Main::TempFolder();
+        std::mt19937 replay(99);
+        const QString taken = temp + QLatin1Char('/') + FlyerText::documentName(replay);
+        QFile file(taken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        std::mt19937 generator(99);
+        const QString path = FlyerText::freeDocumentPath(temp, generator, Main::FileExists);
+        QVERIFY(path != taken);
+        QVERIFY(!QFile::exists(path));
+        QCOMPARE(QFileInfo(path).absolutePath(), temp);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFlyerText)
+#include "tst_flyertext.moc"

@@ -1,0 +1,612 @@
+#include "generate/templatefilling.h"
+
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "fakeword.h"
+#include "generate/flyertext.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QStringList kTokens{
+    QStringLiteral("[BusinessName]"), QStringLiteral("[City]"),    QStringLiteral("[Title]"),
+    QStringLiteral("[PhoneNo]"),      QStringLiteral("[FaxNo]"),   QStringLiteral("[Address]"),
+    QStringLiteral("[OwnerName]"),    QStringLiteral("[TagLine]"), QStringLiteral("[State]"),
+    QStringLiteral("[Zip]"),          QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Email2]"),       QStringLiteral("[Phone2]")};
+
+const QStringList kSample{QStringLiteral("Corvanti"),
+                          QStringLiteral("Marlow"),
+                          QStringLiteral("Owner"),
+                          QStringLiteral("555-0100"),
+                          QStringLiteral("555-0101"),
+                          QStringLiteral("12 Elm Street"),
+                          QStringLiteral("Dana Reyes"),
+                          QStringLiteral("Clean homes, happy people"),
+                          QStringLiteral("OR"),
+                          QStringLiteral("97001"),
+                          QStringLiteral("Tobin Marsh"),
+                          QStringLiteral("4 Oak Lane"),
+                          QStringLiteral("tobin@example.com"),
+                          QStringLiteral("555-0199")};
+
+const QString kBullet = QString(QChar(FlyerText::kBullet));
+const QChar kCR(13);
+const QRegularExpression kDocumentName(QStringLiteral("^qorvin[1-9]{8}\\.doc$"));
+
+// Shape positions in the template below.
+enum { TitleBox, Services1Box, Services2Box, OwnerBox, PictureBox, ScheduledBox, FirstTab };
+constexpr int kTabs = 8;
+
+// The flyer template's structure: every token inside a text box, the tear-off
+// tab tokens eight times, a picture without text, an empty body and header.
+FakeWord::Content flyerTemplate()
+{
+    using FakeWord::Shape;
+    FakeWord::Content content;
+    content.body << QString();
+    content.headers << QString();
+    content.shapes << Shape{Shape::TextBox, QStringLiteral("[BusinessName]\r[TagLine]")}
+                   << Shape{Shape::TextBox, QStringLiteral("[Services1]")}
+                   << Shape{Shape::TextBox, QStringLiteral("[Services2]")}
+                   << Shape{Shape::TextBox,
+                            QStringLiteral("[OwnerName]\r[Title]\v[Address] | [City], [State] "
+                                           "[Zip]\vPhone:  [PhoneNo] | Fax:  [FaxNo]")}
+                   << Shape{Shape::Picture, QString()}
+                   << Shape{Shape::TextBox, QStringLiteral("[ScheduledServices]")};
+    for (int i = 0; i < kTabs; ++i)
+        content.shapes << Shape{Shape::TextBox,
+                                QStringLiteral("[Name2]\r[Address2]\r[Phone2]\r[Email2]")};
+    return content;
+}
+
+// The main and preview windows as template filling sees them.
+class FakeHost final : public GenerationHost
+{
+public:
+    QStringList tokens = kTokens;
+    QStringList texts = kSample;
+    QStringList list1;
+    QStringList list2;
+    bool flag = false;
+    QList<WindowPointer::Setting> pointers;
+    QStringList events;
+    QString snapshotOf;
+    bool generatingDuringSnapshot = false;
+    QString wordFile;
+    QSize pictureSize;
+    bool previewShown = false;
+    bool mainHidden = false;
+    // Replaces the page capture when set.
+    std::function<void(const QString&)> snapshot;
+    std::function<void()> show;
+
+    QString fieldToken(int index) override { return tokens.at(index); }
+    QString fieldText(int index) override { return texts.at(index); }
+    QStringList services() override { return list1; }
+    QStringList scheduledServices() override { return list2; }
+    bool generating() const override { return flag; }
+    void setGenerating(bool generating) override { flag = generating; }
+    void setMousePointer(WindowPointer::Setting setting) override { pointers << setting; }
+
+    void SaveDocAsJPG(const QString& documentPath) override
+    {
+        events << QStringLiteral("SaveDocAsJPG");
+        snapshotOf = documentPath;
+        generatingDuringSnapshot = flag;
+        if (snapshot) {
+            snapshot(documentPath);
+            return;
+        }
+        // As the real capture does it: a Word session of its own.
+        auto word = Word::CreateApplication();
+        word->documents().open(documentPath);
+        word->activeDocument()->range()->copyAsPicture();
+        QImage page(85, 110, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+            throw Failure(QStringLiteral("cannot write temp.bmp"));
+        word->activeDocument()->close(Word::Document::wdDoNotSaveChanges);
+        word->quit();
+    }
+    void loadPreviewPicture(const QString& path) override
+    {
+        events << QStringLiteral("loadPreviewPicture(%1)").arg(QFileInfo(path).fileName());
+        QImage picture;
+        if (!picture.load(path))
+            throw Failure(QStringLiteral("Invalid picture"));
+        pictureSize = picture.size();
+    }
+    void setPreviewWordFile(const QString& documentPath) override
+    {
+        events << QStringLiteral("setPreviewWordFile");
+        wordFile = documentPath;
+    }
+    void showPreview() override
+    {
+        events << QStringLiteral("showPreview");
+        if (show)
+            show();
+        previewShown = true;
+    }
+    void hideMainWindow() override
+    {
+        events << QStringLiteral("hideMainWindow");
+        mainHidden = true;
+    }
+};
+
+QStringList filesInTemp()
+{
+    return QDir(Main::TempFolder()).entryList(QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+using Setup = std::function<void(FakeWord::Engine&, FakeHost&)>;
+Q_DECLARE_METATYPE(Setup)
+
+class TestTemplateFilling : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void run_sampleData_wordCalledInOrderAndPreviewShown();
+    void run_sampleData_everyTokenReplaced();
+    void run_emptyData_noTokenRemains();
+    void run_serviceLists_filledIntoTheirBoxes_data();
+    void run_serviceLists_filledIntoTheirBoxes();
+    void run_fieldTextsHoldingTokens_filledInIndexOrder();
+    void run_existingTemplateFile_usedAndDeleted();
+    void run_takenDocumentName_drawnAgain();
+    void click_duringRunOrWhileFlagSet_ignored();
+    void run_failure_reportedWithStatementAndRunEndsCleanly_data();
+    void run_failure_reportedWithStatementAndRunEndsCleanly();
+
+private:
+    // Runs the click and returns the statement numbers of the error boxes.
+    QList<int> click();
+    FakeWord::Content savedDocument() const;
+
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    std::unique_ptr<FakeWord::Engine::Installed> m_word;
+    std::unique_ptr<FakeHost> m_host;
+    QByteArray m_templateBytes;
+};
+
+void TestTemplateFilling::init()
+{
+    m_environment = std::make_unique<TestEnvironment>();
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+    m_word = std::make_unique<FakeWord::Engine::Installed>();
+    m_host = std::make_unique<FakeHost>();
+    m_templateBytes = flyerTemplate().toBytes();
+    TemplateFilling::setTemplateSourceForTesting([this] { return m_templateBytes; });
+}
+
+void TestTemplateFilling::cleanup()
+{
+    TemplateFilling::setTemplateSourceForTesting({});
+    m_host.reset();
+    m_word.reset();
+    m_dialogs.reset();
+    m_environment.reset();
+}
+
+QList<int> TestTemplateFilling::click()
+{
+    const qsizetype before = m_dialogs->errors().size();
+    TemplateFilling::PushButton6_Click(*m_host);
+    QList<int> lines;
+    static const QRegularExpression where(QStringLiteral(
+        "\r\nin Pellamont2021/08/31\\.Form1\\.PushButton6_Click at line (\\d+)\r\r"));
+    const QStringList errors = m_dialogs->errors();
+    for (qsizetype i = before; i < errors.size(); ++i) {
+        const QRegularExpressionMatch match = where.match(errors.at(i));
+        lines << (match.hasMatch() ? match.captured(1).toInt() : -1);
+    }
+    return lines;
+}
+
+FakeWord::Content TestTemplateFilling::savedDocument() const
+{
+    const auto content = FakeWord::Content::fromFile(m_host->wordFile);
+    return content.value_or(FakeWord::Content{});
+}
+
+void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
+{
+    m_host->list1 = {QStringLiteral("Mowing")};
+    QCOMPARE(click(), QList<int>{});
+    const QString temp = Main::TempFolder();
+    const QString documentPath = m_host->wordFile;
+    QVERIFY2(kDocumentName.match(QFileInfo(documentPath).fileName()).hasMatch(),
+             qPrintable(documentPath));
+    QCOMPARE(QFileInfo(documentPath).absolutePath(), temp);
+
+    // The session of the run, then the capture's own session.
+    QStringList expected{
+        QStringLiteral("CreateObject(Word.Application)"),
+        QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp)};
+    for (int i = 0; i < TemplateFilling::kFieldCount; ++i)
+        expected << QStringLiteral("Document.StoryRanges");
+    expected << QStringLiteral("Document.Shapes")
+             << QStringLiteral("Document.SaveAs(%1)").arg(documentPath)
+             << QStringLiteral("Application.DisplayAlerts=false")
+             << QStringLiteral("Document.Close") << QStringLiteral("Application.Quit")
+             << QStringLiteral("CreateObject(Word.Application)")
+             << QStringLiteral("Documents.Open(%1)").arg(documentPath)
+             << QStringLiteral("Range.CopyAsPicture")
+             << QStringLiteral("Document.Close(SaveChanges=0)")
+             << QStringLiteral("Application.Quit");
+    const QStringList main{
+        QStringLiteral("CreateObject"),         QStringLiteral("Documents.Open"),
+        QStringLiteral("Document.StoryRanges"), QStringLiteral("Document.Shapes"),
+        QStringLiteral("Document.SaveAs"),      QStringLiteral("Application.DisplayAlerts"),
+        QStringLiteral("Document.Close"),       QStringLiteral("Application.Quit"),
+        QStringLiteral("Range.CopyAsPicture")};
+    QCOMPARE((*m_word)->calls(main), expected);
+
+    // The full find setup on each story, in this order, for the first field.
+    const QStringList setup{QStringLiteral("Find.ClearFormatting"),
+                            QStringLiteral("Replacement.ClearFormatting"),
+                            QStringLiteral("Find.Text"),
+                            QStringLiteral("Replacement.Text"),
+                            QStringLiteral("Find.Forward"),
+                            QStringLiteral("Find.Wrap"),
+                            QStringLiteral("Find.Format"),
+                            QStringLiteral("Find.MatchCase"),
+                            QStringLiteral("Find.MatchWholeWord"),
+                            QStringLiteral("Find.MatchWildcards"),
+                            QStringLiteral("Find.MatchSoundsLike"),
+                            QStringLiteral("Find.MatchAllWordForms"),
+                            QStringLiteral("Find.Execute")};
+    const QStringList firstStory = (*m_word)->calls(setup).mid(0, setup.size());
+    QCOMPARE(
+        firstStory,
+        (QStringList{
+            QStringLiteral("Find.ClearFormatting"), QStringLiteral("Replacement.ClearFormatting"),
+            QStringLiteral("Find.Text=[BusinessName]"), QStringLiteral("Replacement.Text=Corvanti"),
+            QStringLiteral("Find.Forward=true"), QStringLiteral("Find.Wrap=1"),
+            QStringLiteral("Find.Format=false"), QStringLiteral("Find.MatchCase=false"),
+            QStringLiteral("Find.MatchWholeWord=false"),
+            QStringLiteral("Find.MatchWildcards=false"),
+            QStringLiteral("Find.MatchSoundsLike=false"),
+            QStringLiteral("Find.MatchAllWordForms=false"),
+            QStringLiteral("Find.Execute(Replace=2)")}));
+    // Stories: body, 13 text boxes, header; every one for each of the 14 fields.
+    const int stories = 1 + 13 + 1;
+    QCOMPARE((*m_word)->count(QStringLiteral("Find.MatchAllWordForms")), 14 * stories);
+
+    // Shapes: 13 text boxes with text get 17 eleven-argument replacements each,
+    // the picture none; the last three name the service tokens.
+    QCOMPARE((*m_word)->count(QStringLiteral("TextFrame.HasText")), 14);
+    const QStringList executes = (*m_word)->calls({QStringLiteral("Find.Execute")});
+    const QStringList shapeCalls = executes.mid(14 * stories);
+    QCOMPARE(shapeCalls.size(), 13 * 17);
+    QCOMPARE(shapeCalls.at(0), QStringLiteral("Find.Execute([BusinessName], Corvanti, 2)"));
+    QCOMPARE(shapeCalls.at(13), QStringLiteral("Find.Execute([Phone2], 555-0199, 2)"));
+    QCOMPARE(shapeCalls.at(14), QString(QStringLiteral("Find.Execute([Services1], ") + kBullet +
+                                        QStringLiteral("   Mowing\r, 2)")));
+    QCOMPARE(shapeCalls.at(15), QStringLiteral("Find.Execute([Services2], , 2)"));
+    QCOMPARE(shapeCalls.at(16), QStringLiteral("Find.Execute([ScheduledServices], , 2)"));
+
+    // The windows: hourglass through the capture, preview in, main window out.
+    QCOMPARE(m_host->snapshotOf, documentPath);
+    QVERIFY(m_host->generatingDuringSnapshot);
+    QCOMPARE(
+        m_host->events,
+        (QStringList{QStringLiteral("SaveDocAsJPG"), QStringLiteral("loadPreviewPicture(temp.bmp)"),
+                     QStringLiteral("setPreviewWordFile"), QStringLiteral("showPreview"),
+                     QStringLiteral("hideMainWindow")}));
+    QCOMPARE(m_host->pointers,
+             (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+    QCOMPARE(m_host->pictureSize, QSize(85, 110));
+    QVERIFY(!m_host->flag);
+
+    // Only the filled document stays, now the preview's; no session lives on.
+    QCOMPARE(filesInTemp(), QStringList{QFileInfo(documentPath).fileName()});
+    QCOMPARE((*m_word)->runningApplications(), 0);
+    QCOMPARE((*m_word)->openDocuments(), 0);
+    QCOMPARE((*m_word)->heldObjects(), 0);
+}
+
+void TestTemplateFilling::run_sampleData_everyTokenReplaced()
+{
+    m_host->list1 = {QStringLiteral("Mowing"), QStringLiteral("Edging")};
+    m_host->list2 = {QStringLiteral("Weekly"), QStringLiteral("Monthly")};
+    QCOMPARE(click(), QList<int>{});
+    const FakeWord::Content saved = savedDocument();
+    QCOMPARE(saved.shapes.size(), FirstTab + kTabs);
+    const QString all = saved.allText();
+    QVERIFY2(!all.contains(QLatin1Char('[')), qPrintable(all));
+    QCOMPARE(all.count(QStringLiteral("Tobin Marsh")), kTabs);
+    QCOMPARE(saved.shapes.at(TitleBox).text, QStringLiteral("Corvanti\rClean homes, happy people"));
+    QCOMPARE(saved.shapes.at(OwnerBox).text,
+             QStringLiteral("Dana Reyes\rOwner\v12 Elm Street | Marlow, OR 97001\v"
+                            "Phone:  555-0100 | Fax:  555-0101"));
+    for (int tab = FirstTab; tab < FirstTab + kTabs; ++tab)
+        QCOMPARE(saved.shapes.at(tab).text,
+                 QStringLiteral("Tobin Marsh\r4 Oak Lane\r555-0199\rtobin@example.com"));
+    QCOMPARE(saved.shapes.at(Services1Box).text,
+             QString(kBullet + QStringLiteral("   Mowing") + kCR + kBullet +
+                     QStringLiteral("   Edging") + kCR));
+    QCOMPARE(saved.shapes.at(ScheduledBox).text, QStringLiteral("Weekly  and Monthly"));
+    QCOMPARE(saved.shapes.at(PictureBox).kind, FakeWord::Shape::Picture);
+    // The capture saw the filled document, not the template.
+    QCOMPARE((*m_word)->pictures().size(), 1);
+    QVERIFY((*m_word)->pictures().first().contains(QStringLiteral("Corvanti")));
+}
+
+void TestTemplateFilling::run_emptyData_noTokenRemains()
+{
+    m_host->texts = QStringList(TemplateFilling::kFieldCount, QString());
+    QCOMPARE(click(), QList<int>{});
+    const FakeWord::Content saved = savedDocument();
+    QVERIFY(!saved.shapes.isEmpty());
+    QVERIFY2(!saved.allText().contains(QLatin1Char('[')), qPrintable(saved.allText()));
+    QCOMPARE(saved.shapes.at(Services1Box).text, QString());
+    QCOMPARE(saved.shapes.at(Services2Box).text, QString());
+    QCOMPARE(saved.shapes.at(ScheduledBox).text, QString());
+    QCOMPARE(saved.shapes.at(FirstTab).text, QStringLiteral("\r\r\r"));
+    QVERIFY(m_host->previewShown);
+}
+
+void TestTemplateFilling::run_serviceLists_filledIntoTheirBoxes_data()
+{
+    QTest::addColumn<int>("services");
+    QTest::addColumn<QStringList>("scheduled");
+    QTest::addColumn<int>("leftLines");
+    QTest::addColumn<QString>("scheduledText");
+    QTest::newRow("10 services, all left, one scheduled")
+        << 10 << QStringList{QStringLiteral("Weekly mowing")} << 10
+        << QStringLiteral("Weekly mowing");
+    QTest::newRow("11 services, two scheduled")
+        << 11 << QStringList{QStringLiteral("A"), QStringLiteral("B")} << 10
+        << QStringLiteral("A  and B");
+    QTest::newRow("25 services, three scheduled")
+        << 25 << QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")} << 10
+        << QString(QStringLiteral("A  ") + kBullet + QStringLiteral("  B  and C"));
+}
+
+void TestTemplateFilling::run_serviceLists_filledIntoTheirBoxes()
+{
+    QFETCH(int, services);
+    QFETCH(QStringList, scheduled);
+    QFETCH(int, leftLines);
+    QFETCH(QString, scheduledText);
+    for (int i = 1; i <= services; ++i)
+        m_host->list1 << QStringLiteral("Service %1").arg(i);
+    m_host->list2 = scheduled;
+    QCOMPARE(click(), QList<int>{});
+    const FakeWord::Content saved = savedDocument();
+    const QString left = saved.shapes.at(Services1Box).text;
+    const QString right = saved.shapes.at(Services2Box).text;
+    QCOMPARE(left.count(kCR), leftLines);
+    QCOMPARE(right.count(kCR), services - leftLines);
+    QVERIFY(left.startsWith(kBullet + QStringLiteral("   Service 1\r")));
+    QVERIFY(left.endsWith(QStringLiteral("   Service %1\r").arg(leftLines)));
+    if (services > leftLines) {
+        QVERIFY(right.startsWith(kBullet + QStringLiteral("   Service %1\r").arg(leftLines + 1)));
+        QVERIFY(right.endsWith(QStringLiteral("   Service %1\r").arg(services)));
+    } else {
+        QCOMPARE(right, QString());
+    }
+    QCOMPARE(saved.shapes.at(ScheduledBox).text, scheduledText);
+}
+
+void TestTemplateFilling::run_fieldTextsHoldingTokens_filledInIndexOrder()
+{
+    // Business name (0) holds the city's token (1): filled by the city in the
+    // first pass. Address (5) holds the business name's token (0): the story
+    // pass has done field 0 already, but the text box pass fills it again.
+    // Tag line (7) holds a lower-case token: searching ignores case.
+    m_host->texts[0] = QStringLiteral("[City] Cleaning");
+    m_host->texts[5] = QStringLiteral("[BusinessName] Plaza");
+    m_host->texts[7] = QStringLiteral("Serving [state]");
+    m_host->texts[10] = QStringLiteral("[Services1]");
+    m_host->list1 = {QStringLiteral("Mowing")};
+    QCOMPARE(click(), QList<int>{});
+    const FakeWord::Content saved = savedDocument();
+    QCOMPARE(saved.shapes.at(TitleBox).text, QStringLiteral("Marlow Cleaning\rServing OR"));
+    QVERIFY2(saved.shapes.at(OwnerBox).text.contains(QStringLiteral("\vMarlow Cleaning Plaza | ")),
+             qPrintable(saved.shapes.at(OwnerBox).text));
+    // A service token typed into a field becomes the services text in the tabs.
+    QVERIFY(saved.shapes.at(FirstTab).text.startsWith(kBullet + QStringLiteral("   Mowing\r")));
+}
+
+void TestTemplateFilling::run_existingTemplateFile_usedAndDeleted()
+{
+    FakeWord::Content own;
+    own.shapes << FakeWord::Shape{FakeWord::Shape::TextBox, QStringLiteral("Own [BusinessName]")};
+    const QString templatePath = Main::TempFolder() + QStringLiteral("/template.dot");
+    {
+        QFile file(templatePath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(own.toBytes());
+    }
+    QCOMPARE(click(), QList<int>{});
+    const FakeWord::Content saved = savedDocument();
+    QCOMPARE(saved.shapes.size(), 1);
+    QCOMPARE(saved.shapes.first().text, QStringLiteral("Own Corvanti"));
+    QVERIFY(!QFile::exists(templatePath));
+
+    // The next run writes the embedded one again.
+    QCOMPARE(click(), QList<int>{});
+    QCOMPARE(savedDocument().shapes.size(), FirstTab + kTabs);
+    QVERIFY(!QFile::exists(templatePath));
+}
+
+void TestTemplateFilling::run_takenDocumentName_drawnAgain()
+{
+    FlyerText::documentNameGenerator().seed(4242);
+    std::mt19937 replay(4242);
+    const QString taken = Main::TempFolder() + QLatin1Char('/') + FlyerText::documentName(replay);
+    {
+        QFile file(taken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("another run's flyer");
+    }
+    QCOMPARE(click(), QList<int>{});
+    QVERIFY(m_host->wordFile != taken);
+    QVERIFY(kDocumentName.match(QFileInfo(m_host->wordFile).fileName()).hasMatch());
+    QVERIFY(FakeWord::Content::fromFile(m_host->wordFile).has_value());
+    QFile file(taken);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("another run's flyer"));
+}
+
+void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
+{
+    {
+        // Writing the template lets pending events run: a second click queued
+        // now arrives in the middle of the run.
+        bool secondClickRan = false;
+        QTimer::singleShot(0, [&] {
+            TemplateFilling::PushButton6_Click(*m_host);
+            secondClickRan = true;
+        });
+        QCOMPARE(click(), QList<int>{});
+        QVERIFY(secondClickRan);
+        QCOMPARE((*m_word)->count(QStringLiteral("Document.SaveAs")), 1);
+        QCOMPARE(m_host->events.count(QStringLiteral("showPreview")), 1);
+        QCOMPARE(m_host->pointers,
+                 (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+        QVERIFY(!m_host->flag);
+    }
+    {
+        // While the flag is set nothing at all happens, the flag included.
+        (*m_word)->clearCalls();
+        m_host->events.clear();
+        m_host->pointers.clear();
+        m_host->flag = true;
+        const QStringList before = filesInTemp();
+        QCOMPARE(click(), QList<int>{});
+        QVERIFY(m_host->flag);
+        QCOMPARE((*m_word)->calls(), QStringList{});
+        QCOMPARE(m_host->events, QStringList{});
+        QCOMPARE(m_host->pointers, QList<WindowPointer::Setting>{});
+        QCOMPARE(filesInTemp(), before);
+    }
+}
+
+void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QList<int>>("lines");
+    QTest::addColumn<bool>("preview");
+    QTest::addColumn<int>("leftRunning");
+
+    const auto fail = [](const char* operation, int times = -1, int after = 0) {
+        return Setup([=](FakeWord::Engine& word, FakeHost&) {
+            word.failOn(QLatin1String(operation), times, after);
+        });
+    };
+
+    // Nothing can follow: one box, then the run ends without a preview.
+    QTest::newRow("no template in the program") << Setup([this](FakeWord::Engine&, FakeHost&) {
+        TemplateFilling::setTemplateSourceForTesting(
+            []() -> QByteArray { throw Failure(QStringLiteral("no template")); });
+    }) << QList<int>{106} << false << 0;
+    QTest::newRow("template cannot be written") << Setup([](FakeWord::Engine&, FakeHost&) {
+        QDir().mkpath(Main::TempFolder() + QStringLiteral("/template.dot/in-the-way"));
+    }) << QList<int>{108} << false << 0;
+    QTest::newRow("office cannot be started")
+        << fail("CreateObject") << QList<int>{110} << false << 0;
+    QTest::newRow("template cannot be opened")
+        << fail("Documents.Open") << QList<int>{114} << false << 0;
+    QTest::newRow("template is no document")
+        << Setup([this](FakeWord::Engine&, FakeHost&) { m_templateBytes = "not a template"; })
+        << QList<int>{114} << false << 0;
+    QTest::newRow("save fails") << fail("Document.SaveAs") << QList<int>{224} << false << 0;
+    QTest::newRow("save writes nothing")
+        << Setup([](FakeWord::Engine& word, FakeHost&) { word.setSaveWritesNothing(true); })
+        << QList<int>{224} << false << 0;
+    QTest::newRow("capture fails") << Setup([](FakeWord::Engine&, FakeHost& host) {
+        host.snapshot = [](const QString&) { throw Failure(QStringLiteral("clipboard")); };
+    }) << QList<int>{238} << false << 0;
+    QTest::newRow("capture makes no picture, an old one lies about")
+        << Setup([](FakeWord::Engine&, FakeHost& host) {
+               QImage old(10, 10, QImage::Format_RGB32);
+               old.fill(Qt::red);
+               old.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP");
+               host.snapshot = [](const QString&) {};
+           })
+        << QList<int>{240} << false << 0;
+    QTest::newRow("picture unreadable") << Setup([](FakeWord::Engine&, FakeHost& host) {
+        host.snapshot = [](const QString&) {
+            QFile file(Main::TempFolder() + QStringLiteral("/temp.bmp"));
+            if (file.open(QIODevice::WriteOnly))
+                file.write("not a picture");
+        };
+    }) << QList<int>{240} << false << 0;
+
+    // The rest report and go on, as every step does.
+    QTest::newRow("one story replacement fails")
+        << fail("Find.Execute", 1) << QList<int>{184} << true << 0;
+    QTest::newRow("stories cannot be listed once")
+        << fail("Document.StoryRanges", 1) << QList<int>{154} << true << 0;
+    QTest::newRow("one shape replacement fails")
+        << fail("Find.Execute", 1, 14 * 15) << QList<int>{196} << true << 0;
+    QTest::newRow("text test fails, box filled anyway")
+        << fail("TextFrame.HasText", 1) << QList<int>{192} << true << 0;
+    QTest::newRow("close fails, quit still runs")
+        << fail("Document.Close", 1) << QList<int>{228} << true << 0;
+    QTest::newRow("quit fails") << fail("Application.Quit", 1) << QList<int>{230} << true << 1;
+    QTest::newRow("preview cannot be shown, main window stays")
+        << Setup([](FakeWord::Engine&, FakeHost& host) {
+               host.show = [] { throw Failure(QStringLiteral("no window")); };
+           })
+        << QList<int>{246} << false << 0;
+}
+
+void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
+{
+    QFETCH(Setup, setup);
+    QFETCH(QList<int>, lines);
+    QFETCH(bool, preview);
+    QFETCH(int, leftRunning);
+    setup(**m_word, *m_host);
+
+    QCOMPARE(click(), lines);
+    QVERIFY(!m_host->flag);
+    QVERIFY(!m_host->pointers.isEmpty());
+    QCOMPARE(m_host->pointers.first(), WindowPointer::Hourglass);
+    QCOMPARE(m_host->pointers.last(), WindowPointer::Default);
+    QCOMPARE(m_host->previewShown, preview);
+    QCOMPARE(m_host->mainHidden, preview);
+    // Every session that started was told to quit (one that refused is left).
+    QCOMPARE((*m_word)->runningApplications(), leftRunning);
+    QCOMPARE((*m_word)->heldObjects(), 0);
+    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QStringList files = filesInTemp();
+    if (preview) {
+        // The preview owns the filled document, and it holds no token any more.
+        QCOMPARE(files, QStringList{QFileInfo(m_host->wordFile).fileName()});
+        QVERIFY(!savedDocument().allText().contains(QStringLiteral("[Zip]")));
+    } else if (!m_host->wordFile.isEmpty()) {
+        // Handed over but never shown: the document waits for the next try.
+        QCOMPARE(files, QStringList{QFileInfo(m_host->wordFile).fileName()});
+    } else {
+        QCOMPARE(files, QStringList{});
+        QVERIFY(!m_host->events.contains(QStringLiteral("setPreviewWordFile")));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestTemplateFilling)
+#include "tst_templatefilling.moc"
