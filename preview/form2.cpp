@@ -279,7 +279,8 @@ void Form2::showEvent(QShowEvent* event)
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
-    if (watched == Picture1) {
+    if (watched == Picture1 && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
+                                type == QEvent::MouseButtonRelease)) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (type == QEvent::MouseButtonPress) {
             picture1_MouseDown(mouse);
