@@ -26,6 +26,7 @@
 #include <QScreen>
 
 #include <functional>
+#include <limits>
 
 namespace {
 
@@ -131,7 +132,10 @@ class FieldEdit final : public QLineEdit
 public:
     FieldEdit(QWidget* parent, std::function<void()> gotFocus)
         : QLineEdit(parent), m_gotFocus(std::move(gotFocus))
-    {}
+    {
+        // A field has no length limit (QLineEdit would stop at 32,767).
+        setMaxLength(std::numeric_limits<int>::max());
+    }
 
 protected:
     void focusInEvent(QFocusEvent* event) override
