@@ -47,8 +47,8 @@ void tellUser(const QString& text)
 
 // QSettings reads almost anything without complaint and then writes back
 // only what it understood, so a damaged file would silently lose the rest.
-// A sound file is UTF-8 text made of blank lines, comments, [sections] and
-// key=value lines.
+// A sound file is UTF-8 text made of blank lines, ";" comments, [sections]
+// and key=value lines.
 bool looksDamaged(const QByteArray& bytes)
 {
     if (bytes.contains('\0'))
@@ -60,8 +60,7 @@ bool looksDamaged(const QByteArray& bytes)
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (const QString& rawLine : lines) {
         const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) ||
-            line.startsWith(QLatin1Char('#')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']')))
