@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 
@@ -295,8 +296,15 @@ void Form1::buildWindow()
             const int i = place.index;
             auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), frame);
             label->setObjectName(QStringLiteral("Label2_") + QString::number(i));
-            label->setGeometry(twipsRect(place.labelLeft, place.rowTop + kLabelDrop,
-                                         place.labelWidth, kLabelHeight));
+            QRect labelRect = twipsRect(place.labelLeft, place.rowTop + kLabelDrop,
+                                        place.labelWidth, kLabelHeight);
+            // The designed widths fit the designer's font renderer to the
+            // pixel; where this one needs a few pixels more, the caption takes
+            // them from the gap before its field rather than losing its colon.
+            const int room = pixelsFromTwips(place.fieldLeft) - labelRect.left();
+            labelRect.setWidth(
+                std::max(labelRect.width(), std::min(label->sizeHint().width(), room)));
+            label->setGeometry(labelRect);
             paintBackground(label, Qt::white);
             label->setAttribute(Qt::WA_NoMousePropagation);
             m_labels[i] = label;
