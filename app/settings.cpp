@@ -1,69 +1,182 @@
 #include "app/settings.h"
 
+#include "app/appinfo.h"
+#include "app/dialogs.h"
 #include "app/failure.h"
 
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
 #include <QSettings>
 #include <QStandardPaths>
-
-#include <memory>
+#include <QStringDecoder>
 
 namespace {
 constexpr auto kApplication = "Corvanti";
 constexpr auto kSection = "Pellamont";
 
-QString& overriddenPath()
+// What one run knows about its store file.
+struct State
 {
-    static QString path;
-    return path;
-}
+    QString overriddenPath;
+    bool opened = false;
+    // A damaged file that could not be copied aside is never written over.
+    bool protectDamagedFile = false;
+    QString damagedCopy;
+    bool writeFailureReported = false;
+    // Values whose write failed, kept until a later write gets them on disk.
+    QMap<QString, QString> unsaved;
+};
 
-std::unique_ptr<QSettings>& cachedStore()
+State& state()
 {
-    static std::unique_ptr<QSettings> store;
-    return store;
-}
-
-QSettings& store()
-{
-    auto& settings = cachedStore();
-    if (!settings)
-        settings = std::make_unique<QSettings>(SettingsStore::filePath(), QSettings::IniFormat);
-    return *settings;
+    static State value;
+    return value;
 }
 
 QString qualified(const QString& key)
 {
     return QLatin1String(kSection) + QLatin1Char('/') + key;
 }
+
+void tellUser(const QString& text)
+{
+    Dialogs::current().error(ApplicationTitle(), text);
+}
+
+// QSettings reads almost anything without complaint and then writes back
+// only what it understood, so a damaged file would silently lose the rest.
+// A sound file is UTF-8 text made of blank lines, ";" comments, [sections]
+// and key=value lines.
+bool looksDamaged(const QByteArray& bytes)
+{
+    if (bytes.contains('\0'))
+        return true;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return true;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']')))
+                return true;
+            continue;
+        }
+        if (line.indexOf(QLatin1Char('=')) <= 0)
+            return true;
+    }
+    return false;
+}
+
+// Runs once per run and file, before the first read or write.
+void open()
+{
+    State& s = state();
+    if (s.opened)
+        return;
+    s.opened = true;
+    const QString path = SettingsStore::filePath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return;
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        tellUser(
+            QStringLiteral("The saved flyer data in %1 cannot be read (%2). The window "
+                           "starts empty, and the file is left as it is.")
+                .arg(path, info.isDir() ? QStringLiteral("it is a folder") : file.errorString()));
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QSettings probe(path, QSettings::IniFormat);
+    probe.allKeys();
+    if (!looksDamaged(bytes) && probe.status() != QSettings::FormatError)
+        return;
+
+    const QString copy = path + QStringLiteral(".damaged-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (QFile::copy(path, copy)) {
+        s.damagedCopy = copy;
+        tellUser(QStringLiteral("The saved flyer data in %1 is damaged. What could be read has "
+                                "been restored, and a copy of the damaged file has been kept "
+                                "as %2.")
+                     .arg(path, copy));
+    } else {
+        s.protectDamagedFile = true;
+        tellUser(QStringLiteral("The saved flyer data in %1 is damaged, and no copy of it "
+                                "could be kept as %2. What could be read has been restored; "
+                                "the file is left as it is and changes will not be saved.")
+                     .arg(path, copy));
+    }
+}
 } // namespace
 
 namespace SettingsStore {
 QString filePath()
 {
-    if (!overriddenPath().isEmpty())
-        return overriddenPath();
+    if (!state().overriddenPath.isEmpty())
+        return state().overriddenPath;
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QLatin1Char('/') + QLatin1String(kApplication) + QStringLiteral(".conf");
 }
 
 void useFileForTesting(const QString& path)
 {
-    overriddenPath() = path;
-    cachedStore().reset();
+    state() = State{};
+    state().overriddenPath = path;
+}
+
+void reportWriteFailureOnce(const QString& description)
+{
+    State& s = state();
+    if (s.writeFailureReported)
+        return;
+    s.writeFailureReported = true;
+    tellUser(description +
+             QStringLiteral("\r\n\r\nPellamont keeps working and keeps your changes while it "
+                            "runs, and saves them as soon as the file can be written again."));
+}
+
+QString damagedCopyPath()
+{
+    return state().damagedCopy;
 }
 } // namespace SettingsStore
 
 QString ReadSetting(const QString& key)
 {
-    return store().value(qualified(key)).toString();
+    open();
+    const State& s = state();
+    const auto unsaved = s.unsaved.constFind(key);
+    if (unsaved != s.unsaved.cend())
+        return unsaved.value();
+    QSettings settings(SettingsStore::filePath(), QSettings::IniFormat);
+    return settings.value(qualified(key)).toString();
 }
 
 void WriteSetting(const QString& key, const QString& value)
 {
-    QSettings& settings = store();
-    settings.setValue(qualified(key), value);
+    open();
+    State& s = state();
+    s.unsaved.insert(key, value);
+    const QString path = SettingsStore::filePath();
+    if (s.protectDamagedFile)
+        throw Failure(QStringLiteral("The settings file %1 is damaged and is left as it is, so "
+                                     "changes cannot be saved.")
+                          .arg(path));
+    // A fresh object per write: QSettings keeps a failed status for its
+    // lifetime, and a store that failed once may work again later.
+    QSettings settings(path, QSettings::IniFormat);
+    for (auto it = s.unsaved.cbegin(); it != s.unsaved.cend(); ++it)
+        settings.setValue(qualified(it.key()), it.value());
     settings.sync();
-    if (settings.status() != QSettings::NoError)
-        throw Failure(QStringLiteral("The settings file %1 cannot be written.")
-                          .arg(SettingsStore::filePath()));
+    if (settings.status() == QSettings::AccessError)
+        throw Failure(QStringLiteral("The settings file %1 cannot be written.").arg(path));
+    s.unsaved.clear();
 }

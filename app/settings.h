@@ -10,12 +10,23 @@
 QString ReadSetting(const QString& key);
 
 // Stores `value` under `key`, on disk before it returns. Throws Failure when
-// the store cannot be written.
+// the store cannot be written; the value is then kept in memory and written
+// with the next write that succeeds, so nothing typed meanwhile is lost once
+// the store can be written again.
 void WriteSetting(const QString& key, const QString& value);
 
 namespace SettingsStore {
 // The file that holds the store.
 QString filePath();
-// Points the store at another file; use only for testing.
+// Points the store at another file and forgets what this run has reported;
+// use only for testing.
 void useFileForTesting(const QString& path);
+
+// Tells the user, once per run, that changes cannot be saved. Callers that
+// write on every keystroke use this instead of an error report per keystroke.
+void reportWriteFailureOnce(const QString& description);
+
+// Where a damaged store file was copied before it was first written over, or
+// the empty text when the file was sound (or this run has not opened it yet).
+QString damagedCopyPath();
 } // namespace SettingsStore

@@ -1,10 +1,590 @@
 #include "entry/form1.h"
 
 #include "app/appinfo.h"
+#include "app/dialogs.h"
+#include "app/errorreport.h"
+#include "app/failure.h"
+#include "app/isinstalled.h"
+#include "app/mainmodule.h"
+#include "app/settings.h"
+#include "app/shutdown.h"
+#include "app/twips.h"
+#include "entry/servicelists.h"
 
-Form1::Form1(QWidget* parent) : QWidget(parent)
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <functional>
+#include <limits>
+
+namespace {
+
+const char* const kTags[Form1::kFieldCount] = {
+    "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
+    "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
+
+const char* const kCaptions[Form1::kFieldCount] = {
+    "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
+    "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
+
+// Where a field and its caption stand inside their frame, in twips. Every
+// field is 375 high and every caption 225 high, 45 below its row's top.
+struct FieldPlace
+{
+    int index;
+    int rowTop;
+    int labelLeft;
+    int labelWidth;
+    int fieldLeft;
+    int fieldWidth;
+};
+
+constexpr FieldPlace kFlyerDataPlaces[] = {
+    {0, 300, 240, 1380, 1800, 5775},  {7, 750, 240, 765, 1800, 5775},
+    {6, 1200, 240, 1155, 1800, 5775}, {2, 1650, 240, 405, 1800, 5775},
+    {5, 2100, 240, 765, 1800, 5775},  {1, 2550, 240, 360, 1800, 2535},
+    {8, 2550, 4560, 495, 5160, 495},  {9, 2550, 5760, 780, 6600, 975},
+    {3, 3000, 240, 900, 1800, 2535},  {4, 3000, 4440, 660, 5160, 2415},
+};
+
+constexpr FieldPlace kFlyerDetailsPlaces[] = {
+    {10, 300, 240, 540, 1200, 6375},
+    {11, 750, 240, 765, 1200, 6375},
+    {13, 1200, 240, 900, 1200, 2775},
+    {12, 1200, 4200, 510, 4800, 2775},
+};
+
+constexpr int kFieldHeight = 375;
+constexpr int kLabelHeight = 225;
+constexpr int kLabelDrop = 45;
+
+// The fields' tab order: it follows the designer's order, not the rows.
+constexpr int kFlyerDataTabOrder[] = {0, 7, 6, 2, 1, 8, 9, 3, 4, 5};
+constexpr int kFlyerDetailsTabOrder[] = {10, 11, 12, 13};
+
+const QStringList& sampleServices()
+{
+    static const QStringList items = {QStringLiteral("Mowing"),
+                                      QStringLiteral("Edging"),
+                                      QStringLiteral("Weeding Planted Areas"),
+                                      QStringLiteral("Fertilizer Application"),
+                                      QStringLiteral("Pruning"),
+                                      QStringLiteral("Planting"),
+                                      QStringLiteral("Hedge Trimming"),
+                                      QStringLiteral("Tree Trimming and Removal"),
+                                      QStringLiteral("Leaf Clean-up"),
+                                      QStringLiteral("Plants and Flowers"),
+                                      QStringLiteral("Mulching"),
+                                      QStringLiteral("Sprinkler Maintenance"),
+                                      QStringLiteral("Weed Prevention"),
+                                      QStringLiteral("Core Aeration"),
+                                      QStringLiteral("Refuse Removal"),
+                                      QStringLiteral("Irrigation Systems"),
+                                      QStringLiteral("Insect Control"),
+                                      QStringLiteral("Sod Replacements/Removals"),
+                                      QStringLiteral("Hauling/Removal"),
+                                      QStringLiteral("Water Ponds")};
+    return items;
+}
+
+const QStringList& sampleScheduledServices()
+{
+    static const QStringList items = {
+        QStringLiteral("Weekly Lawn Cutting"), QStringLiteral("Bi-Weekly Weeding and Cutting"),
+        QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")};
+    return items;
+}
+
+// Arial as the window was designed; where Arial itself is missing (Linux),
+// its metric twin Liberation Sans keeps the captions within their widths.
+QFont arialBold(qreal pointSize)
+{
+    QFont font(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    font.setPointSizeF(pointSize);
+    font.setBold(true);
+    return font;
+}
+
+void paintBackground(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// A flyer field. Selecting the whole text on focus is undone by QLineEdit
+// itself when a click brought the focus (the click places the caret), so the
+// click that focuses a field is kept from the line edit.
+class FieldEdit final : public QLineEdit
+{
+public:
+    FieldEdit(QWidget* parent, std::function<void()> gotFocus)
+        : QLineEdit(parent), m_gotFocus(std::move(gotFocus))
+    {
+        // A field has no length limit (QLineEdit would stop at 32,767).
+        setMaxLength(std::numeric_limits<int>::max());
+    }
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QLineEdit::focusInEvent(event);
+        m_gotFocus();
+        m_keepClick = event->reason() == Qt::MouseFocusReason;
+    }
+
+    void focusOutEvent(QFocusEvent* event) override
+    {
+        m_keepClick = m_keepRelease = false;
+        QLineEdit::focusOutEvent(event);
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (m_keepClick && event->button() == Qt::LeftButton) {
+            m_keepClick = false;
+            m_keepRelease = true;
+            event->accept();
+            return;
+        }
+        m_keepClick = false;
+        QLineEdit::mousePressEvent(event);
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (m_keepRelease) {
+            m_keepRelease = false;
+            event->accept();
+            return;
+        }
+        QLineEdit::mouseReleaseEvent(event);
+    }
+
+private:
+    std::function<void()> m_gotFocus;
+    bool m_keepClick = false;
+    bool m_keepRelease = false;
+};
+
+// The selected position of a single-selection list, -1 for none.
+int selectedRow(const QListWidget* list)
+{
+    const QModelIndexList selected = list->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+// Themes the window with the skin file beside the program, when there is one:
+// the button-face colour for the window and its frames, labels, check boxes,
+// option buttons and pictures, then the skin itself as a style sheet.
+void ApplySkin(QWidget* window)
+{
+    const QString path = ProgramFolder() + QStringLiteral("/x/o.cjs");
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isHidden())
+        return;
+    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+    paintBackground(window, buttonFace);
+    const auto children = window->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child) ||
+            qobject_cast<QCheckBox*>(child) || qobject_cast<QRadioButton*>(child))
+            paintBackground(child, buttonFace);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(
+            QStringLiteral("The skin %1 cannot be read: %2").arg(path, file.errorString()));
+    window->setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+QString fieldKey(int index)
+{
+    return QStringLiteral("Text1_") + QString::number(index);
+}
+
+// Restores one list from its key: read, test, split, and append each
+// non-empty piece, on the lines `firstLine` (134 or 148) and on.
+void restoreList(Guard& guard, int firstLine, const QString& key, QListWidget* list)
+{
+    const QString stored = guard.value(firstLine, QString(), [&] { return ReadSetting(key); });
+    if (guard.test(firstLine + 2, [&] { return !stored.isEmpty(); })) {
+        const QStringList pieces = guard.value(firstLine + 4, QStringList(),
+                                               [&] { return stored.split(QLatin1Char(';')); });
+        for (const QString& piece : pieces) {
+            if (guard.test(firstLine + 8, [&] { return !piece.isEmpty(); }))
+                guard(firstLine + 10, [&] { list->addItem(piece); });
+        }
+    }
+}
+
+// Stores one list as its items each followed by ";", on the lines
+// `firstLine` (100 or 110) and on.
+void storeList(Guard& guard, int firstLine, const QString& key, const QListWidget* list)
+{
+    QString text;
+    guard(firstLine, [&] { text.clear(); });
+    for (int i = 0; i < list->count(); ++i)
+        guard(firstLine + 4, [&] { text += list->item(i)->text() + QLatin1Char(';'); });
+    guard(firstLine + 8, [&] { WriteSetting(key, text); });
+}
+
+} // namespace
+
+Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(this)
+{
+    buildWindow();
+    Form_Load();
+    // Field 0 has the focus when the window opens, its text selected.
+    m_fields[0]->setFocus(Qt::OtherFocusReason);
+    Text1_GotFocus(0);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromLatin1(kDisplayName));
-    setWindowIcon(ProgramIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(pixelsFromTwips(8040), pixelsFromTwips(9165));
+    setFont(arialBold(9));
+    setMouseTracking(true);
+
+    const QFont buttonFont = arialBold(11.25);
+    auto makeButton = [&](int number, QWidget* parent, const char* caption, QRect twips) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), parent);
+        button->setObjectName(QStringLiteral("PushButton") + QString::number(number));
+        button->setGeometry(twips);
+        button->setFont(buttonFont);
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::Button, Qt::white);
+        button->setPalette(palette);
+        button->setMouseTracking(true);
+        // Its moves must not reach the frame below, whose rule is the opposite.
+        button->setAttribute(Qt::WA_NoMousePropagation);
+        button->installEventFilter(this);
+        m_buttons[number - 1] = button;
+        return button;
+    };
+    auto makeFrame = [&](int number, const char* caption, QRect twips) {
+        auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
+        frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
+        frame->setGeometry(twips);
+        paintBackground(frame, Qt::white);
+        frame->setMouseTracking(true);
+        frame->installEventFilter(this);
+        m_frames[number - 1] = frame;
+        return frame;
+    };
+    auto placeFields = [&](QGroupBox* frame, const auto& places) {
+        for (const FieldPlace& place : places) {
+            const int i = place.index;
+            auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), frame);
+            label->setObjectName(QStringLiteral("Label2_") + QString::number(i));
+            QRect labelRect = twipsRect(place.labelLeft, place.rowTop + kLabelDrop,
+                                        place.labelWidth, kLabelHeight);
+            // The designed widths fit the designer's font renderer to the
+            // pixel; where this one needs a few pixels more, the caption takes
+            // them from the gap before its field rather than losing its colon.
+            const int room = pixelsFromTwips(place.fieldLeft) - labelRect.left();
+            labelRect.setWidth(
+                std::max(labelRect.width(), std::min(label->sizeHint().width(), room)));
+            label->setGeometry(labelRect);
+            paintBackground(label, Qt::white);
+            label->setAttribute(Qt::WA_NoMousePropagation);
+            m_labels[i] = label;
+
+            auto* field = new FieldEdit(frame, [this, i] { Text1_GotFocus(i); });
+            field->setObjectName(QStringLiteral("Text1_") + QString::number(i));
+            field->setGeometry(
+                twipsRect(place.fieldLeft, place.rowTop, place.fieldWidth, kFieldHeight));
+            field->setAttribute(Qt::WA_NoMousePropagation);
+            connect(field, &QLineEdit::textChanged, this, [this, i] { Text1_Change(i); });
+            m_fields[i] = field;
+        }
+    };
+    auto makeList = [&](QGroupBox* frame, const char* name) {
+        auto* list = new QListWidget(frame);
+        list->setObjectName(QString::fromLatin1(name));
+        list->setGeometry(twipsRect(240, 300, 3375, 1410));
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setAttribute(Qt::WA_NoMousePropagation);
+        list->viewport()->setAttribute(Qt::WA_NoMousePropagation);
+        return list;
+    };
+
+    makeButton(6, this, "Start Creating Template", twipsRect(120, 120, 7800, 405));
+    makeButton(3, this, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
+    makeButton(4, this, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
+
+    QGroupBox* flyerData = makeFrame(1, "Flyer Data", twipsRect(120, 1140, 7800, 3615));
+    placeFields(flyerData, kFlyerDataPlaces);
+
+    QGroupBox* services = makeFrame(2, "Services", twipsRect(120, 4830, 3840, 2385));
+    m_list1 = makeList(services, "List1");
+    makeButton(1, services, "Add", twipsRect(240, 1800, 1680, 405));
+    makeButton(2, services, "Delete", twipsRect(2040, 1800, 1560, 405));
+
+    QGroupBox* scheduled = makeFrame(3, "Scheduled Services", twipsRect(4080, 4830, 3840, 2385));
+    m_list2 = makeList(scheduled, "List2");
+    makeButton(5, scheduled, "Add", twipsRect(240, 1800, 1680, 405));
+    makeButton(7, scheduled, "Delete", twipsRect(2040, 1800, 1680, 405));
+
+    QGroupBox* details = makeFrame(4, "Flyer Details", twipsRect(120, 7290, 7800, 1755));
+    placeFields(details, kFlyerDetailsPlaces);
+
+    QList<QWidget*> order;
+    for (int i : kFlyerDataTabOrder)
+        order << m_fields[i];
+    order << m_buttons[6 - 1] << m_list1 << m_list2;
+    for (int i : kFlyerDetailsTabOrder)
+        order << m_fields[i];
+    order << m_buttons[3 - 1] << m_buttons[4 - 1] << m_buttons[1 - 1] << m_buttons[2 - 1]
+          << m_buttons[5 - 1] << m_buttons[7 - 1];
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+
+    // "Start Creating Template" is connected where template filling lives.
+    connect(m_buttons[1 - 1], &QPushButton::clicked, this, [this] { PushButton1_Click(); });
+    connect(m_buttons[2 - 1], &QPushButton::clicked, this, [this] { PushButton2_Click(); });
+    connect(m_buttons[3 - 1], &QPushButton::clicked, this, [this] { PushButton3_Click(); });
+    connect(m_buttons[4 - 1], &QPushButton::clicked, this, [this] { PushButton4_Click(); });
+    connect(m_buttons[5 - 1], &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+    connect(m_buttons[7 - 1], &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+
+    // Opens centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+QLineEdit* Form1::Text1(int index) const
+{
+    return m_fields.at(static_cast<std::size_t>(index));
+}
+
+QString Form1::Tag(int index)
+{
+    return QString::fromLatin1(kTags[index]);
+}
+
+QListWidget* Form1::List1() const
+{
+    return m_list1;
+}
+
+QListWidget* Form1::List2() const
+{
+    return m_list2;
+}
+
+WindowPointer& Form1::MousePointer()
+{
+    return m_pointer;
+}
+
+void Form1::Form_Load()
+{
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_Load")};
+    guard(100, [&] { ApplySkin(this); });
+    guard(104, [&] { setWindowTitle(QString::fromLatin1(kDisplayName)); });
+    guard(104, [&] { setWindowIcon(ProgramIcon()); });
+    guard(104, [&] { SetApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
+
+    const QString handCursor = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    if (guard.test(122, [&] { return Main::FileExists(handCursor); })) {
+        guard(124, [&] {
+            const auto cursor = loadCursorFile(handCursor);
+            if (!cursor)
+                throw Failure(QStringLiteral("The cursor file %1 cannot be read.").arg(handCursor));
+            m_pointer.setCustomCursor(*cursor);
+        });
+    }
+
+    for (int i = 0; i < kFieldCount; ++i)
+        guard(130, [&] { m_fields[i]->setText(ReadSetting(fieldKey(i))); });
+
+    restoreList(guard, 134, QStringLiteral("List1"), m_list1);
+    restoreList(guard, 148, QStringLiteral("List2"), m_list2);
+
+    guard(162, [&] { IsInstalled::CheckWordInstalled(); });
+}
+
+void Form1::StoreLists()
+{
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")};
+    storeList(guard, 100, QStringLiteral("List1"), m_list1);
+    storeList(guard, 110, QStringLiteral("List2"), m_list2);
+}
+
+void Form1::Form_QueryUnload()
+{
+    StoreLists();
+}
+
+void Form1::Form_Unload()
+{
+    // Any other window still loaded (the hidden preview) goes without its own
+    // closing steps.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != this && window->isVisible())
+            window->hide();
+    }
+    Shutdown::EndProgram(0);
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Text1_Change(int index)
+{
+    try {
+        WriteSetting(fieldKey(index), m_fields[index]->text());
+    } catch (const Failure& failure) {
+        SettingsStore::reportWriteFailureOnce(failure.description());
+    }
+}
+
+void Form1::Text1_GotFocus(int index)
+{
+    QLineEdit* field = m_fields[index];
+    field->setSelection(0, static_cast<int>(field->text().size()));
+}
+
+void Form1::Form_MouseMove()
+{
+    m_pointer.moveOverBackground();
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event)
+{
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        for (QPushButton* button : m_buttons) {
+            if (watched == button) {
+                m_pointer.moveOverButton();
+                return false;
+            }
+        }
+        for (QGroupBox* frame : m_frames) {
+            if (watched == frame) {
+                m_pointer.moveOverBackground();
+                return false;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::addService(const QString& procedure, QListWidget* list, const QString& title,
+                       const QString& prompt)
+{
+    Guard guard{QStringLiteral("Form1"), procedure};
+    const QString answer =
+        guard.value(100, QString(), [&] { return Dialogs::current().input(title, prompt); });
+    if (guard.test(102, [&] { return isBlankAnswer(answer); }))
+        return;
+    guard(104, [&] { list->addItems(itemsFromAnswer(answer)); });
+}
+
+void Form1::deleteService(const QString& procedure, QListWidget* list)
+{
+    Guard guard{QStringLiteral("Form1"), procedure};
+    const int selected = guard.value(100, -1, [&] { return selectedRow(list); });
+    if (selected == -1)
+        return;
+    guard(102, [&] {
+        delete list->takeItem(selected);
+        // No item is selected after a deletion, so "Delete" again does nothing.
+        list->clearSelection();
+    });
+}
+
+void Form1::PushButton1_Click()
+{
+    addService(QStringLiteral("PushButton1_Click"), m_list1, QStringLiteral("Input Service"),
+               QStringLiteral("Enter Service: "));
+}
+
+void Form1::PushButton2_Click()
+{
+    deleteService(QStringLiteral("PushButton2_Click"), m_list1);
+}
+
+void Form1::PushButton5_Click()
+{
+    addService(QStringLiteral("PushButton5_Click"), m_list2,
+               QStringLiteral("Input Scheduled Service"),
+               QStringLiteral("Enter Scheduled Service: "));
+}
+
+void Form1::PushButton7_Click()
+{
+    deleteService(QStringLiteral("PushButton7_Click"), m_list2);
+}
+
+void Form1::PushButton3_Click()
+{
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
+    for (int i = 0; i < kFieldCount; ++i)
+        guard(102, [&] { m_fields[i]->setText(QString()); });
+    guard(106, [&] { m_list1->clear(); });
+    guard(108, [&] { m_list2->clear(); });
+}
+
+void Form1::PushButton4_Click()
+{
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
+    auto set = [&](int line, int index, const char* text) {
+        guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
+    };
+    set(100, 0, "Corvanti");
+    set(102, 7, "We have your landscape needs covered.");
+    set(104, 6, "Arlo Penwright");
+    set(106, 2, "Owner and Landscape Architect");
+    set(108, 5, "1234 East Main Street");
+    set(110, 1, "Boise");
+    set(112, 8, "ID");
+    set(114, 9, "91002");
+    set(116, 3, "367.555.0100");
+    set(118, 4, "367.555.0101");
+    set(120, 10, "Tobin Marsh");
+    set(122, 11, "123 Garage Street");
+    set(124, 13, "367.555.0102");
+    set(126, 12, "tobin.marsh@example.com");
+    guard(128, [&] { m_list1->clear(); });
+    guard(130, [&] { m_list2->clear(); });
+    int line = 132;
+    for (const QString& item : sampleServices()) {
+        guard(line, [&] { m_list1->addItem(item); });
+        line += 2;
+    }
+    for (const QString& item : sampleScheduledServices()) {
+        guard(line, [&] { m_list2->addItem(item); });
+        line += 2;
+    }
 }

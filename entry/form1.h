@@ -1,13 +1,73 @@
 #pragma once
 
+#include "app/windowpointer.h"
+
 #include <QWidget>
 
-// The main window, where the user keeps the flyer data.
+#include <array>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// The main window, where the user keeps the flyer data: fourteen fields, the
+// two service lists and the buttons that edit them. Its load step runs in the
+// constructor, before the window is first shown; closing it stores the lists
+// and ends the program.
 class Form1 final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
+    static constexpr int kFieldCount = 14;
+
     explicit Form1(QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Field `index` (0..13) of the flyer record.
+    QLineEdit* Text1(int index) const;
+    // The placeholder token of field `index`, e.g. "[BusinessName]".
+    static QString Tag(int index);
+    // "Services" and "Scheduled Services".
+    QListWidget* List1() const;
+    QListWidget* List2() const;
+    // The window pointer (default, hourglass, custom hand).
+    WindowPointer& MousePointer();
+    // Stores both lists. Every normal way of ending the program calls this.
+    void StoreLists();
+
+    void PushButton1_Click();
+    void PushButton2_Click();
+    void PushButton3_Click();
+    void PushButton4_Click();
+    void PushButton5_Click();
+    void PushButton7_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildWindow();
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void Text1_Change(int index);
+    void Text1_GotFocus(int index);
+    void Form_MouseMove();
+    void addService(const QString& procedure, QListWidget* list, const QString& title,
+                    const QString& prompt);
+    void deleteService(const QString& procedure, QListWidget* list);
+
+    std::array<QLineEdit*, kFieldCount> m_fields{};
+    std::array<QLabel*, kFieldCount> m_labels{};
+    QListWidget* m_list1 = nullptr;
+    QListWidget* m_list2 = nullptr;
+    std::array<QPushButton*, 7> m_buttons{};
+    std::array<QGroupBox*, 4> m_frames{};
+    WindowPointer m_pointer;
 };
