@@ -760,6 +760,7 @@ OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
         facts.kind = OfficeShapeFacts::Kind::TextFrame;
         Reference<text::XTextFrame> frame(object, UNO_QUERY_THROW);
         facts.text = paragraphText(frame->getText());
+        facts.paragraphs = paragraphList(frame->getText());
         Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
         facts.topToBottom = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
     } else if (info->supportsService("com.sun.star.text.TextGraphicObject")) {

@@ -34,6 +34,7 @@ struct OfficeShapeFacts
     enum class Kind { TextFrame, Picture, Group, Other };
     Kind kind = Kind::Other;
     QString text; // paragraphs joined by "\r" (Word's paragraph mark); a line break is "\n"
+    QStringList paragraphs;
     int left = 0, top = 0, width = 0, height = 0;
     bool topToBottom = false; // the text runs from top to bottom
     int lineColor = -1;       // RGB of a group's lines; -1 when mixed or none

@@ -180,6 +180,11 @@ std::vector<Reference<text::XText>> floatingShapeTexts(const Reference<lang::XCo
 
 QString paragraphText(const Reference<text::XText>& text)
 {
+    return paragraphList(text).join(QLatin1Char('\r'));
+}
+
+QStringList paragraphList(const Reference<text::XText>& text)
+{
     QStringList paragraphs;
     Reference<container::XEnumerationAccess> access(text, UNO_QUERY_THROW);
     Reference<container::XEnumeration> items = access->createEnumeration();
@@ -188,5 +193,5 @@ QString paragraphText(const Reference<text::XText>& text)
         if (paragraph.is())
             paragraphs << toQString(paragraph->getString());
     }
-    return paragraphs.join(QLatin1Char('\r'));
+    return paragraphs;
 }

@@ -65,6 +65,7 @@ bool isAnchoredInHeaderOrFooter(const css::uno::Reference<css::uno::XInterface>&
 // A text's paragraphs joined by "\r", Word's paragraph mark; a line break
 // inside a paragraph reads "\n".
 QString paragraphText(const css::uno::Reference<css::text::XText>& text);
+QStringList paragraphList(const css::uno::Reference<css::text::XText>& text);
 
 // The office context behind an application of the office engine, for tools
 // that build documents with the full UNO API. Throws Failure for other engines.
