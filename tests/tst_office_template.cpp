@@ -95,6 +95,7 @@ private slots:
     void replaceAll_anyText_isInsertedLiterally_data();
     void replaceAll_anyText_isInsertedLiterally();
     void replaceAll_carriageReturn_startsNewParagraphs();
+    void replaceAll_inOneTextBox_leavesTheOthers();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
     void quit_closesEveryDocumentOfTheSession();
@@ -285,6 +286,20 @@ void TestOfficeTemplate::replaceAll_carriageReturn_startsNewParagraphs()
     for (int tab = 6; tab < 14; ++tab) {
         QCOMPARE(facts.shapes[tab].paragraphs,
                  QStringList({"Pat", "Lee", "[Address2]", "[Phone2]", "[Email2]"}));
+    }
+    document->close();
+}
+
+void TestOfficeTemplate::replaceAll_inOneTextBox_leavesTheOthers()
+{
+    auto document = openTemplate(*m_word);
+    const auto shapes = document->shapes();
+    shapes[7]->textFrame()->textRange()->find().execute(
+        QStringLiteral("[Name2]"), QStringLiteral("Only here"), Word::Find::wdReplaceAll);
+    const auto facts = inspectOfficeDocument(*document);
+    for (int tab = 6; tab < 14; ++tab) {
+        QCOMPARE(facts.shapes[tab].paragraphs.first(),
+                 tab == 7 ? QStringLiteral("Only here") : QStringLiteral("[Name2]"));
     }
     document->close();
 }

@@ -29,6 +29,7 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
@@ -46,6 +47,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+
+#include <signal.h>
 
 using namespace com::sun::star;
 using css::uno::Reference;
@@ -255,6 +258,14 @@ public:
                 m_watchdog.disarm();
                 return result;
             }
+        } catch (const lang::DisposedException& e) {
+            // The bridge is gone: whatever is left of the office is no use.
+            failed();
+            m_process.stop();
+            drop();
+            throw Failure(m_timedOut ? timeoutText()
+                                     : QStringLiteral("The office process has ended (%1).")
+                                           .arg(describeUnoException(e)));
         } catch (const uno::Exception& e) {
             failed();
             throw Failure(m_timedOut ? timeoutText() : describeUnoException(e));
@@ -698,7 +709,16 @@ class OfficeEngine final : public Word::Engine
 public:
     explicit OfficeEngine(OfficeEngineLimits limits)
         : m_connection(std::make_shared<Connection>(limits))
-    {}
+    {
+        // Writing to the pipe of an office that has just died raises SIGPIPE,
+        // which would end the program; the failed write is reported as a
+        // failed call instead.
+        struct sigaction current
+        {
+        };
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
+    }
     ~OfficeEngine() override { m_connection->shutdown(); }
     Q_DISABLE_COPY_MOVE(OfficeEngine)
 

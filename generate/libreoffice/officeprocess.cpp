@@ -43,6 +43,17 @@ QString realOfficeBinary(const QString& program)
     return resolved;
 }
 
+bool isZombie(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    // "pid (name) S ...": the state follows the last closing parenthesis.
+    const int close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) == "Z";
+}
+
 } // namespace
 
 OfficeProcess::OfficeProcess() = default;
@@ -157,7 +168,10 @@ bool OfficeProcess::running()
         return false;
     if (m_process->state() == QProcess::NotRunning)
         return false;
-    // Notices an exit even while no event loop runs.
+    // Notices an exit even while no event loop runs; a process that has died
+    // but is not reaped yet counts as ended too.
+    if (isZombie(m_pid))
+        m_process->waitForFinished(1000);
     if (m_process->waitForFinished(0) || m_process->state() == QProcess::NotRunning) {
         m_problem =
             QStringLiteral("The office process ended (exit code %1).").arg(m_process->exitCode());
