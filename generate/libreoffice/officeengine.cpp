@@ -1,20 +1,880 @@
 #include "generate/libreoffice/officeengine.h"
 
 #include "app/failure.h"
+#include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/unotext.h"
 
-// Replaced by the UNO adapter.
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/text/WritingMode2.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <cppuhelper/exc_hlp.hxx>
+
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include <signal.h>
+
+using namespace com::sun::star;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
 namespace {
-class MissingEngine final : public Word::Engine
+
+// The UNO runtime of this program, which only talks to the office process.
+// Created once and never torn down: its libraries outlive static destruction
+// badly.
+Reference<uno::XComponentContext> localContext()
+{
+    static auto* context = [] {
+        // Without this the runtime cannot find its own type libraries.
+        if (!qEnvironmentVariableIsSet("URE_BOOTSTRAP"))
+            qputenv("URE_BOOTSTRAP",
+                    "vnd.sun.star.pathname:" PELLAMONT_OFFICE_PROGRAM_DIR "/fundamentalrc");
+        return new Reference<uno::XComponentContext>(
+            cppu::defaultBootstrap_InitialComponentContext());
+    }();
+    return *context;
+}
+
+// Ends the office when one call takes longer than the limit, so that the
+// blocked call returns (with an error) instead of hanging the program.
+class Watchdog
 {
 public:
-    std::shared_ptr<Word::Application> createApplication() override
+    explicit Watchdog(OfficeProcess& process) : m_process(process)
     {
-        throw Failure(QStringLiteral("The office engine is not part of this build."));
+        m_thread = std::thread([this] { run(); });
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    Q_DISABLE_COPY_MOVE(Watchdog)
+
+    void arm(int milliseconds)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+            m_armed = true;
+            m_fired = false;
+        }
+        m_changed.notify_all();
+    }
+    // True when the limit ran out since arm() and the office was ended.
+    bool disarm()
+    {
+        std::lock_guard lock(m_mutex);
+        m_armed = false;
+        return m_fired;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_stopping) {
+            if (!m_armed) {
+                m_changed.wait(lock);
+                continue;
+            }
+            if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed &&
+                std::chrono::steady_clock::now() >= m_deadline) {
+                m_fired = true;
+                m_armed = false;
+                m_process.killFromAnyThread();
+            }
+        }
+    }
+
+    OfficeProcess& m_process;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_armed = false;
+    bool m_fired = false;
+    bool m_stopping = false;
+};
+
+QString describeUnoException(const uno::Exception& e)
+{
+    const QString message = toQString(e.Message).trimmed();
+    if (!message.isEmpty())
+        return message;
+    const uno::Any caught = cppu::getCaughtException();
+    return QStringLiteral("The office reported a failure (%1) without a description.")
+        .arg(toQString(caught.getValueTypeName()));
+}
+
+uno::Sequence<beans::PropertyValue>
+properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
+{
+    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(values.size()));
+    auto* out = result.getArray();
+    for (const auto& [name, value] : values) {
+        out->Name = OUString::createFromAscii(name);
+        out->Value = value;
+        ++out;
+    }
+    return result;
+}
+
+OUString fileUrl(const QString& path)
+{
+    return toOUString(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+// The office process, the bridge to it and the one desktop that loads every
+// document. Every UNO call of the adapter runs through call(), which applies
+// the time limit and turns UNO exceptions into Failures.
+class Connection
+{
+public:
+    explicit Connection(OfficeEngineLimits limits) : m_limits(limits), m_watchdog(m_process) {}
+    ~Connection() { shutdown(); }
+    Q_DISABLE_COPY_MOVE(Connection)
+
+    void prepare()
+    {
+        try {
+            m_process.start();
+        } catch (...) {
+            // The first start reports it.
+        }
+    }
+
+    // Connected to a live office; returns the generation of this connection,
+    // which objects remember to notice that "their" office has gone.
+    int connect()
+    {
+        if (m_desktop.is() && m_process.running())
+            return m_generation;
+        drop();
+        m_process.start();
+        QElapsedTimer clock;
+        clock.start();
+        Reference<uno::XInterface> remote;
+        while (!remote.is()) {
+            const OUString url =
+                toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext")
+                               .arg(m_process.pipeName()));
+            try {
+                m_watchdog.arm(m_limits.connectMilliseconds);
+                auto resolver = bridge::UnoUrlResolver::create(localContext());
+                remote = resolver->resolve(url);
+                m_watchdog.disarm();
+                break;
+            } catch (const connection::NoConnectException&) {
+                m_watchdog.disarm();
+            } catch (const uno::Exception& e) {
+                const bool fired = m_watchdog.disarm();
+                throw Failure(fired ? timeoutText() : describeUnoException(e));
+            }
+            if (!m_process.running()) {
+                if (m_process.exitedForRestart()) {
+                    m_process.start();
+                    continue;
+                }
+                throw Failure(QStringLiteral("The office process ended while starting. %1")
+                                  .arg(m_process.lastProblem()));
+            }
+            if (clock.elapsed() > m_limits.connectMilliseconds) {
+                m_process.stop();
+                throw Failure(QStringLiteral("The office did not answer within %1 seconds of "
+                                             "its start and was ended.")
+                                  .arg(m_limits.connectMilliseconds / 1000));
+            }
+            QThread::msleep(50);
+        }
+        call([&] {
+            m_context.set(remote, UNO_QUERY_THROW);
+            m_desktop = frame::Desktop::create(m_context);
+        });
+        return ++m_generation;
+    }
+
+    // Runs one step of UNO calls under the time limit.
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        if (m_depth > 0)
+            return step();
+        struct Depth
+        {
+            int& depth;
+            explicit Depth(int& d) : depth(d) { ++depth; }
+            ~Depth() { --depth; }
+        } depth(m_depth);
+        m_watchdog.arm(m_limits.callMilliseconds);
+        try {
+            if constexpr (std::is_void_v<decltype(step())>) {
+                step();
+                m_watchdog.disarm();
+            } else {
+                auto result = step();
+                m_watchdog.disarm();
+                return result;
+            }
+        } catch (const lang::DisposedException& e) {
+            // The bridge is gone: whatever is left of the office is no use.
+            failed();
+            m_process.stop();
+            drop();
+            throw Failure(m_timedOut ? timeoutText()
+                                     : QStringLiteral("The office process has ended (%1).")
+                                           .arg(describeUnoException(e)));
+        } catch (const uno::Exception& e) {
+            failed();
+            throw Failure(m_timedOut ? timeoutText() : describeUnoException(e));
+        } catch (...) {
+            failed();
+            if (m_timedOut)
+                throw Failure(timeoutText());
+            throw;
+        }
+    }
+
+    // Throws when the office this object belongs to is no longer there.
+    void checkGeneration(int generation)
+    {
+        if (generation != m_generation || !m_desktop.is() || !m_process.running()) {
+            if (!m_process.running())
+                drop();
+            throw Failure(
+                QStringLiteral("The office process has ended; start the document engine again."));
+        }
+    }
+
+    Reference<frame::XDesktop2> desktop() const { return m_desktop; }
+    Reference<uno::XComponentContext> context() const { return m_context; }
+
+    void shutdown()
+    {
+        drop();
+        m_process.stop();
+    }
+
+private:
+    void failed()
+    {
+        m_timedOut = m_watchdog.disarm();
+        if (m_timedOut || !m_process.running())
+            drop();
+    }
+
+    // Forgets the bridge's objects; a later connect() starts afresh.
+    void drop()
+    {
+        try {
+            m_desktop.clear();
+            m_context.clear();
+        } catch (...) {
+            // Releasing proxies of a dead office may complain; nothing is lost.
+        }
+        ++m_generation;
+    }
+
+    QString timeoutText() const
+    {
+        return QStringLiteral("The office did not answer within %1 seconds and was ended.")
+            .arg(m_limits.callMilliseconds / 1000);
+    }
+
+    OfficeEngineLimits m_limits;
+    OfficeProcess m_process;
+    Watchdog m_watchdog;
+    Reference<uno::XComponentContext> m_context;
+    Reference<frame::XDesktop2> m_desktop;
+    int m_generation = 0;
+    int m_depth = 0;
+    bool m_timedOut = false;
+};
+
+// What every object of one application shares: the connection and the
+// generation of the office it was made on.
+struct Session
+{
+    std::shared_ptr<Connection> connection;
+    int generation = 0;
+
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        connection->checkGeneration(generation);
+        return connection->call(std::forward<Step>(step));
     }
 };
+
+class OfficeDocument;
+
+class OfficeReplacement final : public Word::Replacement
+{
+public:
+    void clearFormatting() override {}
+    void setText(const QString& text) override { m_text = text; }
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+class OfficeRange;
+
+class OfficeFind final : public Word::Find
+{
+public:
+    explicit OfficeFind(OfficeRange& range) : m_range(range) {}
+
+    void clearFormatting() override {}
+    Word::Replacement& replacement() override { return m_replacement; }
+    void setText(const QString& text) override { m_options.text = text; }
+    void setForward(bool) override {}
+    void setWrap(int) override {}
+    void setFormat(bool) override {}
+    void setMatchCase(bool matchCase) override { m_options.matchCase = matchCase; }
+    void setMatchWholeWord(bool matchWholeWord) override
+    {
+        m_options.matchWholeWord = matchWholeWord;
+    }
+    void setMatchWildcards(bool matchWildcards) override { m_matchWildcards = matchWildcards; }
+    void setMatchSoundsLike(bool) override {}
+    void setMatchAllWordForms(bool) override {}
+
+    void execute(int replace) override;
+    void execute(const QString& findText, const QString& replaceWith, int replace) override
+    {
+        m_options.text = findText;
+        m_replacement.setText(replaceWith);
+        execute(replace);
+    }
+
+private:
+    OfficeRange& m_range;
+    OfficeReplacement m_replacement;
+    FindOptions m_options;
+    bool m_matchWildcards = false;
+};
+
+class OfficeDocument final : public Word::Document,
+                             public std::enable_shared_from_this<OfficeDocument>
+{
+public:
+    OfficeDocument(Session session, Reference<lang::XComponent> model)
+        : m_session(std::move(session)), m_model(std::move(model))
+    {}
+
+    std::vector<std::shared_ptr<Word::Range>> storyRanges() override;
+    std::vector<std::shared_ptr<Word::Shape>> shapes() override;
+    std::shared_ptr<Word::Range> range() override;
+
+    void saveAs(const QString& path) override
+    {
+        const QString target = QFileInfo(path).absoluteFilePath();
+        call([&] {
+            Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
+            storable->storeToURL(fileUrl(target),
+                                 properties({{"FilterName", uno::Any(OUString("MS Word 97"))},
+                                             {"Overwrite", uno::Any(true)}}));
+        });
+        if (!QFileInfo(target).isFile())
+            throw Failure(QStringLiteral("The document could not be saved as \"%1\".").arg(target));
+    }
+
+    void close() override
+    {
+        if (m_closed)
+            throw Failure(QStringLiteral("The document is already closed."));
+        m_closed = true;
+        m_session.call([&] {
+            Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
+            if (closeable.is())
+                closeable->close(true);
+            else
+                m_model->dispose();
+        });
+    }
+    void close(int) override { close(); }
+
+    bool isOpen() const { return !m_closed; }
+
+    // Renders the page as the office prints it, shapes included.
+    void copyAsPicture()
+    {
+        QTemporaryDir folder;
+        if (!folder.isValid())
+            throw Failure(QStringLiteral("No temporary folder for the page picture."));
+        const QString png = folder.filePath(QStringLiteral("page.png"));
+        call([&] {
+            Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
+            const auto filterData =
+                properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
+                            {"PixelHeight", uno::Any(sal_Int32(kPagePictureHeight))}});
+            storable->storeToURL(
+                fileUrl(png), properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
+                                          {"FilterData", uno::Any(filterData)}}));
+        });
+        QImage picture(png);
+        if (picture.isNull())
+            throw Failure(QStringLiteral("The office made no picture of the page."));
+        // The export rounds the size it is asked for up by a pixel now and then.
+        const QSize wanted(kPagePictureWidth, kPagePictureHeight);
+        if (picture.size() != wanted)
+            picture = picture.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            throw Failure(QStringLiteral("There is no clipboard to copy the picture to."));
+        QGuiApplication::clipboard()->setImage(picture);
+    }
+
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        if (m_closed)
+            throw Failure(QStringLiteral("The document is closed."));
+        return m_session.call(std::forward<Step>(step));
+    }
+
+    Reference<lang::XComponent> model() const { return m_model; }
+
+private:
+    Session m_session;
+    Reference<lang::XComponent> m_model;
+    bool m_closed = false;
+};
+
+class OfficeRange final : public Word::Range
+{
+public:
+    OfficeRange(std::shared_ptr<OfficeDocument> document, Reference<text::XText> text)
+        : m_document(std::move(document)), m_text(std::move(text)), m_find(*this)
+    {}
+
+    Word::Find& find() override { return m_find; }
+    void copyAsPicture() override { m_document->copyAsPicture(); }
+
+    OfficeDocument& document() { return *m_document; }
+    const Reference<text::XText>& text() const { return m_text; }
+
+private:
+    std::shared_ptr<OfficeDocument> m_document;
+    Reference<text::XText> m_text;
+    OfficeFind m_find;
+};
+
+void OfficeFind::execute(int replace)
+{
+    if (m_matchWildcards)
+        throw Failure(QStringLiteral("Searching with wildcards is not supported."));
+    const QString replacement = m_replacement.text();
+    const FindOptions options = m_options;
+    auto& range = m_range;
+    range.document().call([&] {
+        replaceInText(range.document().model(), range.text(), options, replacement,
+                      replace == Word::Find::wdReplaceAll ? ReplaceMode::All
+                      : replace == 1                      ? ReplaceMode::First
+                                                          : ReplaceMode::None);
+    });
+}
+
+class OfficeTextFrame final : public Word::TextFrame
+{
+public:
+    OfficeTextFrame(std::shared_ptr<OfficeDocument> document, Reference<text::XText> text)
+        : m_document(std::move(document)), m_text(std::move(text))
+    {}
+
+    // A shape that cannot hold text (a picture, a group of lines) has none.
+    bool hasText() override
+    {
+        if (!m_text.is())
+            return false;
+        return m_document->call([&] { return !m_text->getString().isEmpty(); });
+    }
+    std::shared_ptr<Word::Range> textRange() override
+    {
+        if (!m_text.is())
+            throw Failure(QStringLiteral("This shape cannot hold text."));
+        return std::make_shared<OfficeRange>(m_document, m_text);
+    }
+
+private:
+    std::shared_ptr<OfficeDocument> m_document;
+    Reference<text::XText> m_text;
+};
+
+class OfficeShape final : public Word::Shape
+{
+public:
+    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<text::XText> text)
+        : m_document(std::move(document)), m_text(std::move(text))
+    {}
+    std::shared_ptr<Word::TextFrame> textFrame() override
+    {
+        return std::make_shared<OfficeTextFrame>(m_document, m_text);
+    }
+
+private:
+    std::shared_ptr<OfficeDocument> m_document;
+    Reference<text::XText> m_text;
+};
+
+std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
+{
+    const auto texts = call([&] { return storyTexts(m_model); });
+    std::vector<std::shared_ptr<Word::Range>> result;
+    for (const auto& text : texts)
+        result.push_back(std::make_shared<OfficeRange>(shared_from_this(), text));
+    return result;
+}
+
+std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
+{
+    const auto found = call([&] { return floatingShapeTexts(m_model); });
+    std::vector<std::shared_ptr<Word::Shape>> result;
+    for (const auto& text : found)
+        result.push_back(std::make_shared<OfficeShape>(shared_from_this(), text));
+    return result;
+}
+
+std::shared_ptr<Word::Range> OfficeDocument::range()
+{
+    auto body = call([&] {
+        Reference<text::XTextDocument> document(m_model, UNO_QUERY_THROW);
+        return document->getText();
+    });
+    return std::make_shared<OfficeRange>(shared_from_this(), body);
+}
+
+class OfficeApplication;
+
+class OfficeDocuments final : public Word::Documents
+{
+public:
+    explicit OfficeDocuments(OfficeApplication& application) : m_application(application) {}
+    std::shared_ptr<Word::Document> open(const QString& path) override { return open(path, false); }
+    std::shared_ptr<Word::Document> open(const QString& path, bool readOnly) override;
+
+private:
+    OfficeApplication& m_application;
+};
+
+class OfficeApplication final : public Word::Application
+{
+public:
+    explicit OfficeApplication(Session session) : m_session(std::move(session)), m_documents(*this)
+    {}
+    ~OfficeApplication() override
+    {
+        // An application released without quit still gives its documents back.
+        try {
+            if (!m_quit)
+                quit();
+        } catch (...) {
+        }
+    }
+    Q_DISABLE_COPY_MOVE(OfficeApplication)
+
+    Word::Documents& documents() override { return m_documents; }
+
+    Reference<uno::XComponentContext> context()
+    {
+        checkRunning();
+        m_session.connection->checkGeneration(m_session.generation);
+        return m_session.connection->context();
+    }
+
+    std::shared_ptr<Word::Document> activeDocument() override
+    {
+        checkRunning();
+        for (auto it = m_opened.rbegin(); it != m_opened.rend(); ++it) {
+            if ((*it)->isOpen())
+                return *it;
+        }
+        throw Failure(QStringLiteral("This command is not available because no document is open."));
+    }
+
+    // Alerts are never shown by the hidden office; the switch has nothing to do.
+    void setDisplayAlerts(bool) override { checkRunning(); }
+
+    void quit() override
+    {
+        checkRunning();
+        m_quit = true;
+        QString firstProblem;
+        for (const auto& document : m_opened) {
+            if (!document->isOpen())
+                continue;
+            try {
+                document->close();
+            } catch (const Failure& failure) {
+                if (firstProblem.isEmpty())
+                    firstProblem = failure.description();
+            }
+        }
+        m_opened.clear();
+        if (!firstProblem.isEmpty())
+            throw Failure(firstProblem);
+    }
+
+    std::shared_ptr<Word::Document> open(const QString& path, bool readOnly)
+    {
+        checkRunning();
+        const QFileInfo file(path);
+        if (!file.isFile())
+            throw Failure(QStringLiteral("The file \"%1\" was not found.").arg(path));
+        auto model = m_session.call([&] {
+            Reference<frame::XComponentLoader> loader(m_session.connection->desktop(),
+                                                      UNO_QUERY_THROW);
+            Reference<lang::XComponent> component = loader->loadComponentFromURL(
+                fileUrl(file.absoluteFilePath()), "_blank", 0,
+                properties({{"Hidden", uno::Any(true)},
+                            {"ReadOnly", uno::Any(readOnly)},
+                            {"AsTemplate", uno::Any(false)},
+                            {"MacroExecutionMode",
+                             uno::Any(sal_Int16(document::MacroExecMode::NEVER_EXECUTE))}}));
+            if (component.is() && !Reference<text::XTextDocument>(component, UNO_QUERY).is()) {
+                component->dispose();
+                component.clear();
+            }
+            return component;
+        });
+        if (!model.is())
+            throw Failure(QStringLiteral("The file \"%1\" could not be opened as a text document.")
+                              .arg(path));
+        auto document = std::make_shared<OfficeDocument>(m_session, model);
+        m_opened.push_back(document);
+        return document;
+    }
+
+private:
+    void checkRunning()
+    {
+        if (m_quit)
+            throw Failure(QStringLiteral("The document engine has already quit."));
+    }
+
+    Session m_session;
+    OfficeDocuments m_documents;
+    std::vector<std::shared_ptr<OfficeDocument>> m_opened;
+    bool m_quit = false;
+};
+
+std::shared_ptr<Word::Document> OfficeDocuments::open(const QString& path, bool readOnly)
+{
+    return m_application.open(path, readOnly);
+}
+
+class OfficeEngine final : public Word::Engine
+{
+public:
+    explicit OfficeEngine(OfficeEngineLimits limits)
+        : m_connection(std::make_shared<Connection>(limits))
+    {
+        // Writing to the pipe of an office that has just died raises SIGPIPE,
+        // which would end the program; the failed write is reported as a
+        // failed call instead.
+        struct sigaction current
+        {
+        };
+        if (::sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+            ::signal(SIGPIPE, SIG_IGN);
+    }
+    ~OfficeEngine() override { m_connection->shutdown(); }
+    Q_DISABLE_COPY_MOVE(OfficeEngine)
+
+    std::shared_ptr<Word::Application> createApplication() override
+    {
+        Session session{m_connection, 0};
+        try {
+            session.generation = m_connection->connect();
+        } catch (const uno::Exception& e) {
+            throw Failure(describeUnoException(e));
+        }
+        return std::make_shared<OfficeApplication>(std::move(session));
+    }
+
+    void prepare() override { m_connection->prepare(); }
+
+private:
+    std::shared_ptr<Connection> m_connection;
+};
+
 } // namespace
 
-std::shared_ptr<Word::Engine> createOfficeEngine()
+std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits)
 {
-    return std::make_shared<MissingEngine>();
+    return std::make_shared<OfficeEngine>(limits);
+}
+
+namespace {
+
+int twips(sal_Int32 hundredthsMm)
+{
+    return static_cast<int>(std::lround(hundredthsMm * 1440.0 / 2540.0));
+}
+
+template <typename T> T property(const Reference<beans::XPropertySet>& set, const char* name)
+{
+    return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
+}
+
+OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
+{
+    OfficeShapeFacts facts;
+    Reference<lang::XServiceInfo> info(object, UNO_QUERY_THROW);
+    Reference<drawing::XShape> shape(object, UNO_QUERY_THROW);
+    Reference<beans::XPropertySet> placement(object, UNO_QUERY_THROW);
+    const auto size = shape->getSize();
+    facts.width = twips(size.Width);
+    facts.height = twips(size.Height);
+    try {
+        const auto position = shape->getPosition();
+        facts.left = twips(position.X);
+        facts.top = twips(position.Y);
+    } catch (const uno::RuntimeException&) {
+        // Frames give their place only as an offset from what they are placed against.
+        facts.left = twips(property<sal_Int32>(placement, "HoriOrientPosition"));
+        facts.top = twips(property<sal_Int32>(placement, "VertOrientPosition"));
+    }
+    if (info->supportsService("com.sun.star.text.TextFrame")) {
+        facts.kind = OfficeShapeFacts::Kind::TextFrame;
+        Reference<text::XTextFrame> frame(object, UNO_QUERY_THROW);
+        facts.text = paragraphText(frame->getText());
+        facts.paragraphs = paragraphList(frame->getText());
+        Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
+        facts.topToBottom = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
+    } else if (info->supportsService("com.sun.star.text.TextGraphicObject")) {
+        facts.kind = OfficeShapeFacts::Kind::Picture;
+    } else if (info->supportsService("com.sun.star.drawing.GroupShape")) {
+        facts.kind = OfficeShapeFacts::Kind::Group;
+        Reference<drawing::XShapes> members(object, UNO_QUERY_THROW);
+        facts.lineCount = 0;
+        std::optional<sal_Int32> color;
+        bool mixed = false;
+        for (sal_Int32 i = 0; i < members->getCount(); ++i) {
+            Reference<lang::XServiceInfo> member(members->getByIndex(i), UNO_QUERY_THROW);
+            if (!member->supportsService("com.sun.star.drawing.LineShape") &&
+                !member->supportsService("com.sun.star.drawing.PolyLineShape"))
+                continue;
+            ++facts.lineCount;
+            Reference<beans::XPropertySet> line(member, UNO_QUERY_THROW);
+            const auto lineColor = property<sal_Int32>(line, "LineColor");
+            mixed = mixed || (color && *color != lineColor);
+            color = lineColor;
+            facts.lineWidthHundredthsMm = property<sal_Int32>(line, "LineWidth");
+        }
+        facts.lineColor = (color && !mixed) ? int(*color) : -1;
+    }
+    return facts;
+}
+
+} // namespace
+
+OfficeDocumentFacts inspectOfficeDocument(Word::Document& document)
+{
+    auto* office = dynamic_cast<OfficeDocument*>(&document);
+    if (!office)
+        throw Failure(QStringLiteral("The document does not belong to the office engine."));
+    return office->call([&] {
+        OfficeDocumentFacts facts;
+        const Reference<lang::XComponent> model = office->model();
+        Reference<text::XTextDocument> textDocument(model, UNO_QUERY_THROW);
+        const Reference<text::XText> body = textDocument->getText();
+        facts.bodyText = paragraphText(body);
+
+        Reference<beans::XPropertySet> start(body->createTextCursor(), UNO_QUERY_THROW);
+        const OUString pageStyleName = property<OUString>(start, "PageStyleName");
+        Reference<style::XStyleFamiliesSupplier> stylesSupplier(model, UNO_QUERY_THROW);
+        Reference<container::XNameAccess> pageStyles(
+            stylesSupplier->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+        Reference<beans::XPropertySet> page(pageStyles->getByName(pageStyleName), UNO_QUERY_THROW);
+        facts.pageWidth = twips(property<sal_Int32>(page, "Width"));
+        facts.pageHeight = twips(property<sal_Int32>(page, "Height"));
+        facts.leftMargin = twips(property<sal_Int32>(page, "LeftMargin"));
+        facts.rightMargin = twips(property<sal_Int32>(page, "RightMargin"));
+        const sal_Int32 top = property<sal_Int32>(page, "TopMargin");
+        const sal_Int32 bottom = property<sal_Int32>(page, "BottomMargin");
+        const bool header = property<bool>(page, "HeaderIsOn");
+        const bool footer = property<bool>(page, "FooterIsOn");
+        facts.headerDistance = header ? twips(top) : 0;
+        facts.topMargin = twips(top + (header ? property<sal_Int32>(page, "HeaderHeight") : 0));
+        facts.bottomMargin =
+            twips(bottom + (footer ? property<sal_Int32>(page, "FooterHeight") : 0));
+
+        Reference<frame::XModel> frameModel(model, UNO_QUERY_THROW);
+        Reference<beans::XPropertySet> view(frameModel->getCurrentController(), UNO_QUERY);
+        if (view.is())
+            facts.pageCount = property<sal_Int32>(view, "PageCount");
+
+        for (const auto& story : storyTexts(model)) {
+            const QString text = paragraphText(story);
+            facts.storyTexts << text;
+            Reference<lang::XServiceInfo> info(story, UNO_QUERY);
+            if (info.is() && info->getImplementationName() == "SwXHeadFootText")
+                facts.headerTexts << text;
+        }
+
+        Reference<drawing::XDrawPageSupplier> pageSupplier(model, UNO_QUERY_THROW);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        Reference<drawing::XDrawPage> drawPage = pageSupplier->getDrawPage();
+#pragma GCC diagnostic pop
+        for (sal_Int32 i = 0; i < drawPage->getCount(); ++i) {
+            Reference<uno::XInterface> object(drawPage->getByIndex(i), UNO_QUERY_THROW);
+            if (isAnchoredInHeaderOrFooter(object)) {
+                ++facts.headerPictures;
+                continue;
+            }
+            facts.shapes.push_back(shapeFacts(object));
+        }
+        return facts;
+    });
+}
+
+Reference<uno::XComponentContext> officeContext(Word::Application& application)
+{
+    auto* office = dynamic_cast<OfficeApplication*>(&application);
+    if (!office)
+        throw Failure(QStringLiteral("The application does not belong to the office engine."));
+    return office->context();
 }

@@ -1,0 +1,197 @@
+#include "generate/libreoffice/unotext.h"
+
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/style/XStyle.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/text/ControlCharacter.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XSearchDescriptor.hpp>
+#include <com/sun/star/util/XSearchable.hpp>
+
+using namespace com::sun::star;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+bool isHeaderOrFooter(const Reference<text::XText>& text)
+{
+    Reference<lang::XServiceInfo> info(text, UNO_QUERY);
+    return info.is() && info->getImplementationName() == "SwXHeadFootText";
+}
+
+// Word keeps the look of the text it replaces; the office would give new text
+// the look of whatever precedes it. So the new text goes in right after the
+// first old character (taking its look) before the old characters go.
+void putText(const Reference<text::XText>& text, const Reference<text::XTextRange>& where,
+             const QString& replacement)
+{
+    const QStringList paragraphs = replacement.split(QLatin1Char('\r'));
+    const sal_Int32 oldLength = where->getString().getLength();
+    Reference<text::XTextCursor> cursor = text->createTextCursorByRange(where->getStart());
+    if (oldLength > 0)
+        cursor->goRight(1, false);
+    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+        if (i > 0)
+            text->insertControlCharacter(cursor.get(), text::ControlCharacter::PARAGRAPH_BREAK,
+                                         false);
+        if (!paragraphs[i].isEmpty())
+            text->insertString(cursor.get(), toOUString(paragraphs[i]), false);
+    }
+    if (oldLength == 0)
+        return;
+    // `where` now spans the first old character, the new text and the rest.
+    Reference<text::XTextCursor> first = text->createTextCursorByRange(where->getStart());
+    first->goRight(1, true);
+    first->setString(OUString());
+    if (oldLength > 1) {
+        Reference<text::XTextCursor> rest = text->createTextCursorByRange(where->getEnd());
+        rest->goLeft(static_cast<sal_Int16>(oldLength - 1), true);
+        rest->setString(OUString());
+    }
+}
+
+} // namespace
+
+bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)
+{
+    Reference<text::XTextContent> content(object, UNO_QUERY);
+    if (!content.is())
+        return false;
+    Reference<text::XTextRange> anchor;
+    try {
+        anchor = content->getAnchor();
+    } catch (const uno::RuntimeException&) {
+        // Anchored to the page: part of the body's layer.
+    }
+    return anchor.is() && isHeaderOrFooter(anchor->getText());
+}
+
+int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,
+                  const FindOptions& options, const QString& replacement, ReplaceMode mode)
+{
+    if (options.text.isEmpty())
+        return 0;
+    Reference<util::XSearchable> searchable(document, UNO_QUERY_THROW);
+    Reference<util::XSearchDescriptor> descriptor = searchable->createSearchDescriptor();
+    descriptor->setSearchString(toOUString(options.text));
+    Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    settings->setPropertyValue("SearchCaseSensitive", uno::Any(options.matchCase));
+    settings->setPropertyValue("SearchWords", uno::Any(options.matchWholeWord));
+    settings->setPropertyValue("SearchRegularExpression", uno::Any(false));
+    settings->setPropertyValue("SearchSimilarity", uno::Any(false));
+
+    // The office searches the whole document; the range keeps what lies in its own text.
+    Reference<container::XIndexAccess> found = searchable->findAll(descriptor);
+    std::vector<Reference<text::XTextRange>> inRange;
+    const sal_Int32 count = found.is() ? found->getCount() : 0;
+    for (sal_Int32 i = 0; i < count; ++i) {
+        Reference<text::XTextRange> range(found->getByIndex(i), UNO_QUERY);
+        if (range.is() && range->getText() == text)
+            inRange.push_back(range);
+    }
+    if (mode == ReplaceMode::None)
+        return static_cast<int>(inRange.size());
+    for (const auto& range : inRange) {
+        putText(text, range, replacement);
+        if (mode == ReplaceMode::First)
+            break;
+    }
+    return static_cast<int>(inRange.size());
+}
+
+std::vector<Reference<text::XText>> storyTexts(const Reference<lang::XComponent>& document)
+{
+    std::vector<Reference<text::XText>> result;
+    Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
+    result.push_back(textDocument->getText());
+
+    Reference<text::XTextFramesSupplier> framesSupplier(document, UNO_QUERY_THROW);
+    Reference<container::XIndexAccess> frames(framesSupplier->getTextFrames(), UNO_QUERY_THROW);
+    for (sal_Int32 i = 0; i < frames->getCount(); ++i) {
+        Reference<text::XTextFrame> frame(frames->getByIndex(i), UNO_QUERY);
+        if (frame.is())
+            result.push_back(frame->getText());
+    }
+
+    Reference<style::XStyleFamiliesSupplier> stylesSupplier(document, UNO_QUERY_THROW);
+    Reference<container::XNameAccess> pageStyles(
+        stylesSupplier->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+    const auto names = pageStyles->getElementNames();
+    for (sal_Int32 n = 0; n < names.getLength(); ++n) {
+        Reference<style::XStyle> style(pageStyles->getByName(names[n]), UNO_QUERY_THROW);
+        if (!style->isInUse())
+            continue;
+        Reference<beans::XPropertySet> page(style, UNO_QUERY_THROW);
+        for (const char* part : {"Header", "Footer"}) {
+            const OUString prefix = OUString::createFromAscii(part);
+            if (!page->getPropertyValue(prefix + "IsOn").get<bool>())
+                continue;
+            for (const char* which : {"Text", "TextLeft", "TextFirst"}) {
+                const OUString property = prefix + OUString::createFromAscii(which);
+                Reference<text::XText> story;
+                try {
+                    story.set(page->getPropertyValue(property), UNO_QUERY);
+                } catch (const beans::UnknownPropertyException&) {
+                }
+                bool known = false;
+                for (const auto& seen : result)
+                    known = known || seen == story;
+                if (story.is() && !known)
+                    result.push_back(story);
+            }
+        }
+    }
+    return result;
+}
+
+std::vector<Reference<text::XText>> floatingShapeTexts(const Reference<lang::XComponent>& document)
+{
+    std::vector<Reference<text::XText>> result;
+    Reference<drawing::XDrawPageSupplier> pageSupplier(document, UNO_QUERY_THROW);
+    // Writer offers only this (deprecated) way to its single draw page.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Reference<drawing::XDrawPage> page = pageSupplier->getDrawPage();
+#pragma GCC diagnostic pop
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<uno::XInterface> shape(page->getByIndex(i), UNO_QUERY);
+        if (isAnchoredInHeaderOrFooter(shape))
+            continue;
+        // Pictures show up like text frames here; only a real text frame has text.
+        Reference<text::XTextFrame> frame(shape, UNO_QUERY);
+        result.push_back(frame.is() ? frame->getText() : Reference<text::XText>());
+    }
+    return result;
+}
+
+QString paragraphText(const Reference<text::XText>& text)
+{
+    return paragraphList(text).join(QLatin1Char('\r'));
+}
+
+QStringList paragraphList(const Reference<text::XText>& text)
+{
+    QStringList paragraphs;
+    Reference<container::XEnumerationAccess> access(text, UNO_QUERY_THROW);
+    Reference<container::XEnumeration> items = access->createEnumeration();
+    while (items->hasMoreElements()) {
+        Reference<text::XTextRange> paragraph(items->nextElement(), UNO_QUERY);
+        if (paragraph.is())
+            paragraphs << toQString(paragraph->getString());
+    }
+    return paragraphs;
+}

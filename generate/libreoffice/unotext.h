@@ -1,0 +1,72 @@
+#pragma once
+
+// Text work on a LibreOffice document through UNO, in the meaning the Word
+// model gives it. Only the office adapter and the template generator include
+// this (it brings in UNO headers).
+
+#include <QString>
+#include <QStringList>
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <rtl/ustring.hxx>
+
+#include <vector>
+
+namespace Word {
+class Application;
+}
+
+using rtl::OUString;
+
+inline OUString toOUString(const QString& text)
+{
+    return OUString(reinterpret_cast<const sal_Unicode*>(text.utf16()), text.size());
+}
+
+inline QString toQString(const OUString& text)
+{
+    return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
+}
+
+struct FindOptions
+{
+    QString text;
+    bool matchCase = false;
+    bool matchWholeWord = false;
+};
+
+enum class ReplaceMode { None, First, All };
+
+// Replaces occurrences of options.text inside `text` (and nowhere else) by
+// `replacement`, literally. A carriage return in the replacement starts a new
+// paragraph, as in Word; the office itself would keep it inside the paragraph.
+// Returns how many occurrences were found.
+int replaceInText(const css::uno::Reference<css::lang::XComponent>& document,
+                  const css::uno::Reference<css::text::XText>& text, const FindOptions& options,
+                  const QString& replacement, ReplaceMode mode);
+
+// The document's stories: the body, the text of every text frame, then the
+// headers and footers of the page styles in use.
+std::vector<css::uno::Reference<css::text::XText>>
+storyTexts(const css::uno::Reference<css::lang::XComponent>& document);
+
+// One entry per floating shape of the body, in drawing order, leaving out
+// those anchored in headers and footers. The entry is the shape's text when it
+// is a text frame and empty for shapes that cannot hold text.
+std::vector<css::uno::Reference<css::text::XText>>
+floatingShapeTexts(const css::uno::Reference<css::lang::XComponent>& document);
+
+// True for drawing objects and frames anchored in a header or footer, which
+// the office lists with the body's shapes and Word does not.
+bool isAnchoredInHeaderOrFooter(const css::uno::Reference<css::uno::XInterface>& object);
+
+// A text's paragraphs joined by "\r", Word's paragraph mark; a line break
+// inside a paragraph reads "\n".
+QString paragraphText(const css::uno::Reference<css::text::XText>& text);
+QStringList paragraphList(const css::uno::Reference<css::text::XText>& text);
+
+// The office context behind an application of the office engine, for tools
+// that build documents with the full UNO API. Throws Failure for other engines.
+css::uno::Reference<css::uno::XComponentContext> officeContext(Word::Application& application);

@@ -1,0 +1,55 @@
+#include "generate/snapshot.h"
+
+#include "app/clipboardpicture.h"
+#include "app/errorreport.h"
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "generate/word.h"
+
+#include <QImage>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace {
+
+template <typename T> T& need(const std::shared_ptr<T>& object)
+{
+    if (!object)
+        throw Failure(QStringLiteral("Object variable not set: the earlier step that provides "
+                                     "it failed."));
+    return *object;
+}
+
+// A bitmap picture is written as a bitmap file. Written whole or not at all,
+// so a reader never meets half a picture.
+void writePicture(const QImage& picture, const QString& path)
+{
+    if (picture.isNull())
+        throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit())
+        throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
+                          .arg(path, file.errorString()));
+}
+
+} // namespace
+
+void SaveDocAsJPG(const QString& documentPath)
+{
+    const QString path = documentPath;
+    Guard guard{QStringLiteral("Form1"), QStringLiteral("SaveDocAsJPG")};
+    std::shared_ptr<Word::Application> word;
+    std::shared_ptr<Word::Document> document;
+
+    guard(116, [&] { word = Word::CreateApplication(); });
+    guard(118, [&] { document = need(word).documents().open(path); });
+    guard(120, [&] { need(need(document).range()).copyAsPicture(); });
+    guard(122, [&] {
+        const QImage picture = Main::ReadClipboardPicture(0);
+        writePicture(picture, Main::TempFolder() + QStringLiteral("/temp.bmp"));
+    });
+    guard(124,
+          [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });
+    guard(126, [&] { need(word).quit(); });
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Ids of the running processes whose command line mentions `text` (a profile
+// folder, say), so tests can see which office processes are still there.
+QList<qint64> processesMentioning(const QString& text);

@@ -1,0 +1,467 @@
+// The embedded flyer template and the document operations on the real office:
+// structure, literal replacement, saving, the page picture and the snapshot.
+
+#include "app/clipboardpicture.h"
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/snapshot.h"
+#include "generate/word.h"
+#include "officeprocesses.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QStringList kFieldTokens = {
+    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
+    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+const QStringList kServiceTokens = {"[Services1]", "[Services2]", "[ScheduledServices]"};
+
+// The first replacement pass of a filling run, with the find options it sets.
+void replaceInStories(Word::Document& document, const QString& token, const QString& text)
+{
+    for (const auto& range : document.storyRanges()) {
+        Word::Find& find = range->find();
+        find.clearFormatting();
+        find.replacement().clearFormatting();
+        find.setText(token);
+        find.replacement().setText(text);
+        find.setForward(true);
+        find.setWrap(Word::Find::wdFindContinue);
+        find.setFormat(false);
+        find.setMatchCase(false);
+        find.setMatchWholeWord(false);
+        find.setMatchWildcards(false);
+        find.setMatchSoundsLike(false);
+        find.setMatchAllWordForms(false);
+        find.execute(Word::Find::wdReplaceAll);
+    }
+}
+
+// The second pass: every shape with text, the positional form of Execute.
+void replaceInShapes(Word::Document& document, const QString& token, const QString& text)
+{
+    for (const auto& shape : document.shapes()) {
+        auto frame = shape->textFrame();
+        if (frame->hasText())
+            frame->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
+    }
+}
+
+int occurrences(const OfficeDocumentFacts& facts, const QString& token)
+{
+    int count = 0;
+    for (const auto& shape : facts.shapes)
+        count += shape.text.count(token);
+    return count;
+}
+
+// A clipboard that never yields a picture.
+class EmptyClipboard final : public Main::PictureClipboard
+{
+public:
+    EmptyClipboard() { install(this); }
+    ~EmptyClipboard() override { install(nullptr); }
+    QImage picture(int) override
+    {
+        ++requests;
+        return {};
+    }
+    int requests = 0;
+};
+
+} // namespace
+
+class TestOfficeTemplate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void template_isWordTemplate_usLetterWithMargins();
+    void template_shapes_fifteenPlacedAsDesigned();
+    void template_tokens_occurInTextBoxesOnly_data();
+    void template_tokens_occurInTextBoxesOnly();
+    void replaceAll_anyText_isInsertedLiterally_data();
+    void replaceAll_anyText_isInsertedLiterally();
+    void replaceAll_carriageReturn_startsNewParagraphs();
+    void replaceAll_inOneTextBox_leavesTheOthers();
+    void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
+    void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
+    void quit_closesEveryDocumentOfTheSession();
+    void copyAsPicture_wholePage_fitsPreviewAtZoomOne();
+    void saveDocAsJpg_document_writesBitmapOfThePage();
+    void saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesNothing();
+    void saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits();
+
+private:
+    std::shared_ptr<Word::Document> openTemplate(Word::Application& word);
+    QString savedSample();
+
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::shared_ptr<Word::Engine> m_engine;
+    std::shared_ptr<Word::Application> m_word;
+    QString m_cache;
+    QString m_template;
+    QString m_sample;
+};
+
+void TestOfficeTemplate::initTestCase()
+{
+    // The resources live in a static library: nothing else would pull them in.
+    Q_INIT_RESOURCE(resources);
+    m_environment = std::make_unique<TestEnvironment>();
+    m_cache = m_environment->root() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_engine = createOfficeEngine();
+    Word::setEngine(m_engine);
+    m_word = Word::CreateApplication();
+
+    QFile resource(QStringLiteral(":/CUSTOM/101"));
+    QVERIFY(resource.open(QIODevice::ReadOnly));
+    m_template = Main::TempFolder() + QStringLiteral("/template.dot");
+    Main::WriteFileIfAbsent(resource.readAll(), m_template);
+}
+
+void TestOfficeTemplate::cleanupTestCase()
+{
+    if (m_word)
+        m_word->quit();
+    m_word.reset();
+    Word::setEngine(nullptr);
+    m_engine.reset();
+    // The engine takes its office process with it.
+    QVERIFY(processesMentioning(m_cache).isEmpty());
+    m_environment.reset();
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+std::shared_ptr<Word::Document> TestOfficeTemplate::openTemplate(Word::Application& word)
+{
+    return word.documents().open(m_template, true);
+}
+
+void TestOfficeTemplate::template_isWordTemplate_usLetterWithMargins()
+{
+    QFile file(m_template);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // An OLE compound file, as Word 97-2003 writes them.
+    QCOMPARE(file.read(8), QByteArray::fromHex("d0cf11e0a1b11ae1"));
+
+    auto document = openTemplate(*m_word);
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.pageWidth, 12240);
+    QCOMPARE(facts.pageHeight, 15840);
+    QCOMPARE(facts.leftMargin, 1800);
+    QCOMPARE(facts.rightMargin, 1800);
+    QCOMPARE(facts.topMargin, 1440);
+    QCOMPARE(facts.bottomMargin, 1440);
+    QCOMPARE(facts.headerDistance, 720);
+    QCOMPARE(facts.pageCount, 1);
+    QCOMPARE(facts.headerPictures, 1);
+    document->close();
+}
+
+void TestOfficeTemplate::template_shapes_fifteenPlacedAsDesigned()
+{
+    auto document = openTemplate(*m_word);
+    const auto shapes = document->shapes();
+    QCOMPARE(shapes.size(), std::size_t(15));
+    int withText = 0;
+    for (const auto& shape : shapes)
+        withText += shape->textFrame()->hasText() ? 1 : 0;
+    QCOMPARE(withText, 13);
+
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.shapes.size(), std::size_t(15));
+    struct Box
+    {
+        double left, right, top, bottom;
+    };
+    std::vector<Box> boxes = {{1.04, 7.52, 1.25, 2.73}, {1.67, 4.82, 3.17, 6.05},
+                              {4.29, 6.90, 3.18, 6.07}, {1.03, 7.54, 6.31, 7.25},
+                              {3.38, 5.16, 7.38, 8.12}, {1.03, 7.53, 8.32, 8.57}};
+    const double step = (7.39 - 0.88) / 8;
+    for (int tab = 0; tab < 8; ++tab)
+        boxes.push_back({0.88 + tab * step, 0.88 + (tab + 1) * step, 8.84, 10.38});
+    const int tolerance = 45; // about 0.03 inch
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const auto& shape = facts.shapes[i];
+        const Box& box = boxes[i];
+        const QByteArray where = QByteArray("shape ") + QByteArray::number(int(i));
+        QVERIFY2(std::abs(shape.left - box.left * 1440) <= tolerance, where);
+        QVERIFY2(std::abs(shape.top - box.top * 1440) <= tolerance, where);
+        QVERIFY2(std::abs(shape.width - (box.right - box.left) * 1440) <= tolerance, where);
+        QVERIFY2(std::abs(shape.height - (box.bottom - box.top) * 1440) <= tolerance, where);
+        const auto expected =
+            i == 4 ? OfficeShapeFacts::Kind::Picture : OfficeShapeFacts::Kind::TextFrame;
+        QCOMPARE(shape.kind, expected);
+        QCOMPARE(shape.topToBottom, i >= 6);
+    }
+    const auto& lines = facts.shapes[14];
+    QCOMPARE(lines.kind, OfficeShapeFacts::Kind::Group);
+    QCOMPARE(lines.lineCount, 8);
+    QCOMPARE(lines.lineColor, 0x993300);
+    QVERIFY(std::abs(lines.lineWidthHundredthsMm - 35) <= 1); // 1 point
+    QVERIFY(std::abs(lines.top - 8.84 * 1440) <= tolerance);
+    document->close();
+}
+
+void TestOfficeTemplate::template_tokens_occurInTextBoxesOnly_data()
+{
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<int>("count");
+    for (int i = 0; i < kFieldTokens.size(); ++i)
+        QTest::newRow(qPrintable(kFieldTokens[i])) << kFieldTokens[i] << (i < 10 ? 1 : 8);
+    for (const QString& token : kServiceTokens)
+        QTest::newRow(qPrintable(token)) << token << 1;
+}
+
+void TestOfficeTemplate::template_tokens_occurInTextBoxesOnly()
+{
+    QFETCH(QString, token);
+    QFETCH(int, count);
+    auto document = openTemplate(*m_word);
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(occurrences(facts, token), count);
+    QVERIFY(!facts.bodyText.contains(QLatin1Char('[')));
+    QVERIFY(!facts.headerTexts.isEmpty());
+    for (const QString& header : facts.headerTexts)
+        QVERIFY(!header.contains(QLatin1Char('[')));
+    if (kServiceTokens.contains(token)) {
+        const bool alone = std::any_of(facts.shapes.begin(), facts.shapes.end(),
+                                       [&](const auto& shape) { return shape.text == token; });
+        QVERIFY(alone);
+    }
+    document->close();
+}
+
+void TestOfficeTemplate::replaceAll_anyText_isInsertedLiterally_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("unicode") << QStringLiteral("Caf\u00e9 \u00dcber \u65e5\u672c \u0416 \u2713 "
+                                               "\U0001F600");
+    QTest::newRow("10,000 characters") << QString(10000, QLatin1Char('x'));
+    QTest::newRow("group reference") << QStringLiteral("$1 and $0");
+    QTest::newRow("ampersand") << QStringLiteral("Smith & Sons &");
+    QTest::newRow("backslashes") << QStringLiteral("C:\\path\\n\\t\\\\");
+    QTest::newRow("caret codes") << QStringLiteral("^p^t^&^^");
+    QTest::newRow("regular expression") << QStringLiteral("(.*)[A-Z]+\\d{2}|^$.?");
+    QTest::newRow("another token") << QStringLiteral("[TagLine]");
+    QTest::newRow("empty") << QString();
+}
+
+void TestOfficeTemplate::replaceAll_anyText_isInsertedLiterally()
+{
+    QFETCH(QString, text);
+    auto document = openTemplate(*m_word);
+    // Letter case does not matter to the search.
+    replaceInStories(*document, QStringLiteral("[businessNAME]"), text);
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.shapes[0].paragraphs, QStringList({text, QStringLiteral("[TagLine]")}));
+    QVERIFY(facts.shapes[3].text.contains(QStringLiteral("[OwnerName]")));
+    QCOMPARE(occurrences(facts, QStringLiteral("[Name2]")), 8);
+    document->close();
+}
+
+void TestOfficeTemplate::replaceAll_carriageReturn_startsNewParagraphs()
+{
+    auto document = openTemplate(*m_word);
+    const QString bullet = QStringLiteral("\u2022   ");
+    replaceInShapes(*document, QStringLiteral("[Services1]"),
+                    bullet + "Lawns\r" + bullet + "Hedges\r");
+    replaceInStories(*document, QStringLiteral("[Name2]"), QStringLiteral("Pat\rLee"));
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.shapes[1].paragraphs, QStringList({bullet + "Lawns", bullet + "Hedges", ""}));
+    for (int tab = 6; tab < 14; ++tab) {
+        QCOMPARE(facts.shapes[tab].paragraphs,
+                 QStringList({"Pat", "Lee", "[Address2]", "[Phone2]", "[Email2]"}));
+    }
+    document->close();
+}
+
+void TestOfficeTemplate::replaceAll_inOneTextBox_leavesTheOthers()
+{
+    auto document = openTemplate(*m_word);
+    const auto shapes = document->shapes();
+    shapes[7]->textFrame()->textRange()->find().execute(
+        QStringLiteral("[Name2]"), QStringLiteral("Only here"), Word::Find::wdReplaceAll);
+    const auto facts = inspectOfficeDocument(*document);
+    for (int tab = 6; tab < 14; ++tab) {
+        QCOMPARE(facts.shapes[tab].paragraphs.first(),
+                 tab == 7 ? QStringLiteral("Only here") : QStringLiteral("[Name2]"));
+    }
+    document->close();
+}
+
+void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced_data()
+{
+    QTest::addColumn<bool>("empty");
+    QTest::newRow("sample data") << false;
+    QTest::newRow("every field and list empty") << true;
+}
+
+void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
+{
+    QFETCH(bool, empty);
+    auto value = [&](const QString& token) {
+        return empty ? QString()
+                     : token.mid(1, token.size() - 2).toLower() + QStringLiteral(" \u00e9");
+    };
+    const QString path = Main::TempFolder() + (empty ? QStringLiteral("/qorvin11111111.doc")
+                                                     : QStringLiteral("/qorvin22222222.doc"));
+    {
+        auto word = Word::CreateApplication();
+        auto document = word->documents().open(m_template, true);
+        for (const QString& token : kFieldTokens)
+            replaceInStories(*document, token, value(token));
+        for (const QString& token : kFieldTokens + kServiceTokens)
+            replaceInShapes(*document, token, value(token));
+        document->saveAs(path);
+        word->setDisplayAlerts(false);
+        document->close();
+        word->quit();
+    }
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.read(8), QByteArray::fromHex("d0cf11e0a1b11ae1"));
+    saved.close();
+
+    auto word = Word::CreateApplication();
+    auto reopened = word->documents().open(path);
+    const auto facts = inspectOfficeDocument(*reopened);
+    QCOMPARE(facts.shapes.size(), std::size_t(15));
+    for (const QString& story : facts.storyTexts)
+        QVERIFY2(!story.contains(QLatin1Char('[')), qPrintable(story));
+    for (int tab = 6; tab < 14; ++tab) {
+        QCOMPARE(facts.shapes[tab].paragraphs, QStringList({value("[Name2]"), value("[Address2]"),
+                                                            value("[Phone2]"), value("[Email2]")}));
+    }
+    QCOMPARE(facts.shapes[0].paragraphs,
+             QStringList({value("[BusinessName]"), value("[TagLine]")}));
+    QCOMPARE(facts.shapes[5].text, value("[ScheduledServices]"));
+    word->quit();
+    QFile::remove(path);
+}
+
+void TestOfficeTemplate::quit_closesEveryDocumentOfTheSession()
+{
+    auto word = Word::CreateApplication();
+    auto first = word->documents().open(m_template, true);
+    auto second = word->documents().open(m_template, true);
+    QCOMPARE(word->activeDocument(), second);
+    second->close();
+    QCOMPARE(word->activeDocument(), first);
+    word->quit();
+    QVERIFY_THROWS_EXCEPTION(Failure, first->storyRanges());
+    QVERIFY_THROWS_EXCEPTION(Failure, word->documents().open(m_template));
+
+    auto next = Word::CreateApplication();
+    QVERIFY_THROWS_EXCEPTION(Failure, next->activeDocument());
+    QVERIFY_THROWS_EXCEPTION(Failure, next->documents().open(m_template + "-missing"));
+    next->quit();
+}
+
+QString TestOfficeTemplate::savedSample()
+{
+    if (!m_sample.isEmpty())
+        return m_sample;
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(m_template, true);
+    for (const QString& token : kFieldTokens)
+        replaceInStories(*document, token, QStringLiteral("Sample"));
+    m_sample = Main::TempFolder() + QStringLiteral("/qorvin33333333.doc");
+    document->saveAs(m_sample);
+    word->quit();
+    return m_sample;
+}
+
+void TestOfficeTemplate::copyAsPicture_wholePage_fitsPreviewAtZoomOne()
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(savedSample());
+    QGuiApplication::clipboard()->clear();
+    document->range()->copyAsPicture();
+    const QImage picture = QGuiApplication::clipboard()->image();
+    QVERIFY(!picture.isNull());
+    // At 15 twips a pixel the picture must fit 9499 x 13399 twips.
+    QVERIFY(picture.width() * 15 <= 9499);
+    QVERIFY(picture.height() * 15 <= 13399);
+    QVERIFY(picture.width() >= 600);
+    QCOMPARE(qRound(picture.height() * 8.5 / picture.width()), 11);
+
+    // The title is drawn in the brown of the design, and the tab strip holds text.
+    auto darkPixels = [&](QRect area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += qGray(picture.pixel(x, y)) < 110 ? 1 : 0;
+        return count;
+    };
+    const double scale = picture.width() / 8.5; // pixels per inch
+    auto inches = [&](double l, double t, double r, double b) {
+        return QRect(QPoint(int(l * scale), int(t * scale)),
+                     QPoint(int(r * scale), int(b * scale)));
+    };
+    QVERIFY(darkPixels(inches(1.1, 1.3, 7.4, 2.0)) > 100);
+    QVERIFY(darkPixels(inches(0.9, 8.9, 7.3, 10.3)) > 200);
+    word->quit();
+}
+
+void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
+{
+    ScriptedDialogs dialogs;
+    const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
+    SaveDocAsJPG(savedSample());
+    QCOMPARE(dialogs.errors(), QStringList());
+    QFile file(bitmap);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(2), QByteArray("BM"));
+    file.close();
+    const QImage picture(bitmap);
+    QCOMPARE(picture.size(), QSize(kPagePictureWidth, kPagePictureHeight));
+    QFile::remove(bitmap);
+}
+
+void TestOfficeTemplate::saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesNothing()
+{
+    ScriptedDialogs dialogs;
+    EmptyClipboard clipboard;
+    SaveDocAsJPG(savedSample());
+    QCOMPARE(clipboard.requests, 1000);
+    QCOMPARE(dialogs.errors().size(), 1);
+    QVERIFY(dialogs.errors().first().contains(QStringLiteral("Form1.SaveDocAsJPG at line 122")));
+    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+}
+
+void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits()
+{
+    ScriptedDialogs dialogs;
+    // What the clipboard held before is what step 122 finds.
+    QImage earlier(40, 30, QImage::Format_RGB32);
+    earlier.fill(Qt::blue);
+    QGuiApplication::clipboard()->setImage(earlier);
+    SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
+    const QStringList errors = dialogs.errors();
+    QCOMPARE(errors.size(), 3);
+    QVERIFY(errors[0].contains(QStringLiteral("at line 118")));
+    QVERIFY(errors[0].contains(QStringLiteral("qorvin99999999.doc")));
+    QVERIFY(errors[1].contains(QStringLiteral("at line 120")));
+    QVERIFY(errors[2].contains(QStringLiteral("at line 124")));
+    const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
+    QCOMPARE(QImage(bitmap).size(), QSize(40, 30));
+    QFile::remove(bitmap);
+}
+
+QTEST_MAIN(TestOfficeTemplate)
+#include "tst_office_template.moc"

@@ -1,0 +1,453 @@
+// Builds the flyer template (a Word 97-2003 template) through the office
+// engine, then checks it by opening it again and renders a filled sample.
+//
+//   maketemplate <output.dot> [<sample.png>]
+
+#include "app/failure.h"
+#include "flyerart.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/unotext.h"
+
+#include <QClipboard>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QUrl>
+
+#include <com/sun/star/awt/FontSlant.hpp>
+#include <com/sun/star/awt/Point.hpp>
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/drawing/FillStyle.hpp>
+#include <com/sun/star/drawing/ShapeCollection.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/drawing/XShapeGrouper.hpp>
+#include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/style/ParagraphAdjust.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/table/BorderLine2.hpp>
+#include <com/sun/star/text/ControlCharacter.hpp>
+#include <com/sun/star/text/HoriOrientation.hpp>
+#include <com/sun/star/text/RelOrientation.hpp>
+#include <com/sun/star/text/SizeType.hpp>
+#include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/VertOrientation.hpp>
+#include <com/sun/star/text/WrapTextMode.hpp>
+#include <com/sun/star/text/WritingMode2.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+
+#include <cmath>
+
+using namespace com::sun::star;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace {
+
+const sal_Int32 kBrown = 0x993300; // RGB(153, 51, 0): the tear-off lines
+const sal_Int32 kDarkBrown = 0x5a1e00;
+const sal_Int32 kInk = 0x2b2b2b;
+
+// Inches to the office's 1/100 mm.
+sal_Int32 in(double inches)
+{
+    return static_cast<sal_Int32>(std::lround(inches * 2540.0));
+}
+
+uno::Sequence<beans::PropertyValue> props(std::initializer_list<std::pair<const char*, Any>> list)
+{
+    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(list.size()));
+    auto* out = result.getArray();
+    for (const auto& [name, value] : list) {
+        out->Name = OUString::createFromAscii(name);
+        out->Value = value;
+        ++out;
+    }
+    return result;
+}
+
+void set(const Reference<uno::XInterface>& object,
+         std::initializer_list<std::pair<const char*, Any>> values)
+{
+    Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
+    for (const auto& [name, value] : values)
+        properties->setPropertyValue(OUString::createFromAscii(name), value);
+}
+
+OUString url(const QString& path)
+{
+    return toOUString(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+// A run of text in one look.
+struct Run
+{
+    QString text;
+    const char* font = "Times New Roman"; // shown with its metric twin, Liberation Serif
+    float size = 12;
+    bool bold = false;
+    bool italic = false;
+    sal_Int32 color = kInk;
+    bool lineBreakAfter = false;
+};
+
+struct Paragraph
+{
+    std::vector<Run> runs;
+    style::ParagraphAdjust adjust = style::ParagraphAdjust_CENTER;
+    sal_Int32 spaceBelow = 0;
+};
+
+void writeParagraphs(const Reference<text::XText>& text, const std::vector<Paragraph>& paragraphs)
+{
+    Reference<text::XTextCursor> cursor = text->createTextCursor();
+    for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+        if (p > 0)
+            text->insertControlCharacter(cursor.get(), text::ControlCharacter::PARAGRAPH_BREAK,
+                                         false);
+        const Paragraph& paragraph = paragraphs[p];
+        set(cursor, {{"ParaAdjust", Any(sal_Int16(paragraph.adjust))},
+                     {"ParaBottomMargin", Any(paragraph.spaceBelow)},
+                     {"ParaTopMargin", Any(sal_Int32(0))}});
+        for (const Run& run : paragraph.runs) {
+            const OUString words = toOUString(run.text);
+            text->insertString(cursor.get(), words, false);
+            cursor->goLeft(static_cast<sal_Int16>(words.getLength()), true);
+            set(cursor,
+                {{"CharFontName", Any(OUString::createFromAscii(run.font))},
+                 {"CharHeight", Any(run.size)},
+                 {"CharWeight", Any(run.bold ? 150.0f : 100.0f)},
+                 {"CharPosture", Any(run.italic ? awt::FontSlant_ITALIC : awt::FontSlant_NONE)},
+                 {"CharColor", Any(run.color)}});
+            cursor->collapseToEnd();
+            if (run.lineBreakAfter)
+                text->insertControlCharacter(cursor.get(), text::ControlCharacter::LINE_BREAK,
+                                             false);
+        }
+    }
+}
+
+class TemplateBuilder
+{
+public:
+    TemplateBuilder(Reference<uno::XComponentContext> context, Reference<lang::XComponent> model)
+        : m_context(std::move(context)), m_model(std::move(model)),
+          m_factory(m_model, UNO_QUERY_THROW)
+    {
+        Reference<text::XTextDocument> document(m_model, UNO_QUERY_THROW);
+        m_body = document->getText();
+    }
+
+    void setUpPage(const QString& watermarkPng)
+    {
+        Reference<style::XStyleFamiliesSupplier> supplier(m_model, UNO_QUERY_THROW);
+        Reference<container::XNameAccess> pages(
+            supplier->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+        Reference<uno::XInterface> page(pages->getByName("Standard"), UNO_QUERY_THROW);
+        // US Letter; Word's top margin of 1 inch is the office's 0.5 inch to
+        // the header plus a fixed 0.5 inch header.
+        set(page, {{"Width", Any(in(8.5))},
+                   {"Height", Any(in(11))},
+                   {"LeftMargin", Any(in(1.25))},
+                   {"RightMargin", Any(in(1.25))},
+                   {"TopMargin", Any(in(0.5))},
+                   {"BottomMargin", Any(in(1))},
+                   {"HeaderIsOn", Any(true)},
+                   {"HeaderIsDynamicHeight", Any(false)},
+                   {"HeaderHeight", Any(in(0.5))},
+                   {"HeaderBodyDistance", Any(in(0.1))}});
+        Reference<beans::XPropertySet> pageProperties(page, UNO_QUERY_THROW);
+        Reference<text::XText> header(pageProperties->getPropertyValue("HeaderText"),
+                                      UNO_QUERY_THROW);
+
+        // The watermark lies behind everything, over the whole page.
+        auto picture = graphicObject(watermarkPng);
+        set(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PARAGRAPH)},
+                      {"Opaque", Any(false)},
+                      {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        place(picture, 0, 0, 8.5, 11);
+        header->insertTextContent(header->getEnd(),
+                                  Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
+    }
+
+    Reference<text::XText> textBox(double left, double right, double top, double bottom,
+                                   const std::vector<Paragraph>& paragraphs,
+                                   bool topToBottom = false)
+    {
+        Reference<text::XTextFrame> frame(m_factory->createInstance("com.sun.star.text.TextFrame"),
+                                          UNO_QUERY_THROW);
+        set(frame, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                    {"AnchorPageNo", Any(sal_Int16(1))},
+                    {"SizeType", Any(text::SizeType::FIX)},
+                    {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                    {"BackTransparent", Any(true)},
+                    {"FillStyle", Any(drawing::FillStyle_NONE)},
+                    {"LeftBorder", Any(table::BorderLine2())},
+                    {"RightBorder", Any(table::BorderLine2())},
+                    {"TopBorder", Any(table::BorderLine2())},
+                    {"BottomBorder", Any(table::BorderLine2())},
+                    {"LeftBorderDistance", Any(in(0.04))},
+                    {"RightBorderDistance", Any(in(0.04))},
+                    {"TopBorderDistance", Any(in(0.03))},
+                    {"BottomBorderDistance", Any(in(0.03))}});
+        if (topToBottom)
+            set(frame, {{"WritingMode", Any(text::WritingMode2::TB_RL)}});
+        place(frame, left, top, right - left, bottom - top);
+        m_body->insertTextContent(m_body->getEnd(), frame.get(), false);
+        writeParagraphs(frame->getText(), paragraphs);
+        return frame->getText();
+    }
+
+    void pictureBox(const QString& png, double left, double right, double top, double bottom)
+    {
+        auto picture = graphicObject(png);
+        set(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                      {"AnchorPageNo", Any(sal_Int16(1))},
+                      {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        place(picture, left, top, right - left, bottom - top);
+        m_body->insertTextContent(m_body->getEnd(),
+                                  Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
+    }
+
+    // The tear-off cut lines, one group so that they count as one shape.
+    void cutLines(double left, double right, double top, double bottom, int tabs)
+    {
+        Reference<drawing::XDrawPageSupplier> supplier(m_model, UNO_QUERY_THROW);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        Reference<drawing::XDrawPage> page = supplier->getDrawPage();
+#pragma GCC diagnostic pop
+        Reference<drawing::XShapes> lines = drawing::ShapeCollection::create(m_context);
+        auto addLine = [&](double x1, double y1, double x2, double y2) {
+            Reference<drawing::XShape> line(
+                m_factory->createInstance("com.sun.star.drawing.LineShape"), UNO_QUERY_THROW);
+            page->add(line);
+            set(line, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                       {"LineColor", Any(kBrown)},
+                       {"LineWidth", Any(sal_Int32(35))}, // 1 pt
+                       {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+            place(line, x1, y1, x2 - x1, y2 - y1);
+            line->setSize(awt::Size(in(x2 - x1), in(y2 - y1)));
+            lines->add(line);
+        };
+        addLine(left, top, right, top);
+        const double step = (right - left) / tabs;
+        for (int i = 1; i < tabs; ++i)
+            addLine(left + i * step, top, left + i * step, bottom);
+        Reference<drawing::XShapeGrouper> grouper(page, UNO_QUERY_THROW);
+        Reference<drawing::XShapeGroup> group = grouper->group(lines);
+        set(group, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                    {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        place(group, left, top, right - left, bottom - top);
+    }
+
+private:
+    Reference<uno::XInterface> graphicObject(const QString& png)
+    {
+        Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(m_context);
+        Reference<graphic::XGraphic> graphic =
+            provider->queryGraphic(props({{"URL", Any(url(png))}}));
+        Reference<uno::XInterface> picture(
+            m_factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
+        set(picture, {{"Graphic", Any(graphic)}});
+        return picture;
+    }
+
+    static void place(const Reference<uno::XInterface>& object, double left, double top,
+                      double width, double height)
+    {
+        set(object, {{"HoriOrient", Any(text::HoriOrientation::NONE)},
+                     {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                     {"HoriOrientPosition", Any(in(left))},
+                     {"VertOrient", Any(text::VertOrientation::NONE)},
+                     {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                     {"VertOrientPosition", Any(in(top))}});
+        Reference<drawing::XShape> shape(object, UNO_QUERY);
+        Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
+        if (properties->getPropertySetInfo()->hasPropertyByName("Width"))
+            set(object, {{"Width", Any(in(width))}, {"Height", Any(in(height))}});
+        else if (shape.is())
+            shape->setSize(awt::Size(in(width), in(height)));
+    }
+
+    Reference<uno::XComponentContext> m_context;
+    Reference<lang::XComponent> m_model;
+    Reference<lang::XMultiServiceFactory> m_factory;
+    Reference<text::XText> m_body;
+};
+
+Run sans(QString text, float size, bool bold = false, sal_Int32 color = kInk)
+{
+    Run run;
+    run.text = std::move(text);
+    run.font = "Arial"; // shown with its metric twin, Liberation Sans
+    run.size = size;
+    run.bold = bold;
+    run.color = color;
+    return run;
+}
+
+Run serif(QString text, float size, bool italic = false, sal_Int32 color = kInk)
+{
+    Run run;
+    run.text = std::move(text);
+    run.size = size;
+    run.italic = italic;
+    run.color = color;
+    return run;
+}
+
+Run broken(Run run)
+{
+    run.lineBreakAfter = true;
+    return run;
+}
+
+void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
+{
+    const QString dot = QStringLiteral("   \u2022   ");
+    flyer.textBox(1.04, 7.52, 1.25, 2.73,
+                  {Paragraph{{sans("[BusinessName]", 34, true, kBrown)},
+                             style::ParagraphAdjust_CENTER,
+                             in(0.06)},
+                   Paragraph{{serif("[TagLine]", 17, true, kDarkBrown)}}});
+    const Paragraph services{{serif("[Services1]", 14)}, style::ParagraphAdjust_LEFT};
+    flyer.textBox(1.67, 4.82, 3.17, 6.05, {services});
+    flyer.textBox(4.29, 6.90, 3.18, 6.07,
+                  {Paragraph{{serif("[Services2]", 14)}, style::ParagraphAdjust_LEFT}});
+    flyer.textBox(
+        1.03, 7.54, 6.31, 7.25,
+        {Paragraph{{sans("[OwnerName]", 14, true, kDarkBrown)}},
+         Paragraph{{broken(serif("[Title]", 12, true)),
+                    serif("[Address]" + dot + "[City], [State] [Zip]", 12), broken(serif("", 12)),
+                    sans("Phone:  [PhoneNo]" + dot + "Fax:  [FaxNo]", 11, true)}}});
+    flyer.pictureBox(emblemPng, 3.38, 5.16, 7.38, 8.12);
+    flyer.textBox(1.03, 7.53, 8.32, 8.57,
+                  {Paragraph{{serif("[ScheduledServices]", 12, true, kDarkBrown)}}});
+    const double left = 0.88, right = 7.39, top = 8.84, bottom = 10.38;
+    const double step = (right - left) / 8;
+    for (int tab = 0; tab < 8; ++tab) {
+        flyer.textBox(left + tab * step, left + (tab + 1) * step, top, bottom,
+                      {Paragraph{{sans("[Name2]", 8, true, kDarkBrown)}},
+                       Paragraph{{sans("[Address2]", 7.5)}}, Paragraph{{sans("[Phone2]", 8, true)}},
+                       Paragraph{{sans("[Email2]", 7.5)}}},
+                      true);
+    }
+    flyer.cutLines(left, right, top, bottom, 8);
+}
+
+// The sample a business might type in, filled the way the program fills it.
+void fillSample(Word::Document& document)
+{
+    const QString bullet = QStringLiteral("\u2022   ");
+    const std::vector<std::pair<QString, QString>> fields = {
+        {"[BusinessName]", "Harbor Lane Handyman"},
+        {"[TagLine]", "Small repairs done right, the first time"},
+        {"[OwnerName]", "Dana Whitfield"},
+        {"[Title]", "Owner"},
+        {"[Address]", "42 Harbor Lane"},
+        {"[City]", "Port Ellis"},
+        {"[State]", "ME"},
+        {"[Zip]", "04101"},
+        {"[PhoneNo]", "(207) 555-0142"},
+        {"[FaxNo]", "(207) 555-0143"},
+        {"[Name2]", "Dana Whitfield"},
+        {"[Address2]", "42 Harbor Lane"},
+        {"[Phone2]", "(207) 555-0142"},
+        {"[Email2]", "dana@harborlane.example"},
+        {"[Services1]", bullet + "Leaky faucets\r" + bullet + "Door and lock repair\r" + bullet +
+                            "Drywall patching\r" + bullet + "Shelf and TV mounting\r" + bullet +
+                            "Gutter cleaning\r"},
+        {"[Services2]", bullet + "Deck staining\r" + bullet + "Tile and grout\r" + bullet +
+                            "Light fixtures\r" + bullet + "Weather stripping\r"},
+        {"[ScheduledServices]", "Weekly  \u2022  Monthly  and Seasonal visits"},
+    };
+    for (const auto& range : document.storyRanges()) {
+        for (const auto& [token, text] : fields)
+            range->find().execute(token, text, Word::Find::wdReplaceAll);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTextStream out(stdout);
+    if (argc < 2) {
+        out << "usage: maketemplate <output.dot> [<sample.png>]\n";
+        return 2;
+    }
+    const QString output = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    const QString samplePng = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    try {
+        QTemporaryDir work;
+        const QString emblem = work.filePath(QStringLiteral("emblem.png"));
+        const QString watermark = work.filePath(QStringLiteral("watermark.png"));
+        drawEmblem(512).save(emblem);
+        drawWatermark(850, 1100).save(watermark);
+
+        auto engine = createOfficeEngine();
+        auto application = engine->createApplication();
+        auto context = officeContext(*application);
+        try {
+            Reference<frame::XComponentLoader> loader(frame::Desktop::create(context),
+                                                      UNO_QUERY_THROW);
+            Reference<lang::XComponent> model = loader->loadComponentFromURL(
+                "private:factory/swriter", "_blank", 0, props({{"Hidden", Any(true)}}));
+            TemplateBuilder flyer(context, model);
+            flyer.setUpPage(watermark);
+            buildFlyer(flyer, emblem);
+            Reference<frame::XStorable>(model, UNO_QUERY_THROW)
+                ->storeToURL(url(output),
+                             props({{"FilterName", Any(OUString("MS Word 97 Vorlage"))},
+                                    {"Overwrite", Any(true)}}));
+            Reference<util::XCloseable>(model, UNO_QUERY_THROW)->close(true);
+        } catch (const uno::Exception& e) {
+            throw Failure(toQString(e.Message));
+        }
+
+        // Read back what a filling run will see.
+        auto document = application->documents().open(output, true);
+        const auto facts = inspectOfficeDocument(*document);
+        out << "page " << facts.pageWidth << " x " << facts.pageHeight << ", margins "
+            << facts.leftMargin << " " << facts.rightMargin << " " << facts.topMargin << " "
+            << facts.bottomMargin << ", header " << facts.headerDistance << ", pages "
+            << facts.pageCount << ", header pictures " << facts.headerPictures << "\n";
+        for (const auto& shape : facts.shapes)
+            out << "shape kind " << int(shape.kind) << " at " << shape.left << "," << shape.top
+                << " size " << shape.width << "x" << shape.height << " ttb " << shape.topToBottom
+                << " lines " << shape.lineCount << " color " << Qt::hex << shape.lineColor
+                << Qt::dec << " text " << QString(shape.text).replace('\r', " / ") << "\n";
+        if (!samplePng.isEmpty()) {
+            fillSample(*document);
+            document->range()->copyAsPicture();
+            QGuiApplication::clipboard()->image().save(samplePng);
+            out << "sample written to " << samplePng << "\n";
+        }
+        application->quit();
+    } catch (const Failure& failure) {
+        out << "maketemplate: " << failure.description() << "\n";
+        return 1;
+    }
+    return 0;
+}
