@@ -10,6 +10,8 @@
 #include "app/shutdown.h"
 #include "app/twips.h"
 #include "entry/servicelists.h"
+#include "generate/snapshot.h"
+#include "preview/form2.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -365,6 +368,7 @@ void Form1::buildWindow()
     connect(m_buttons[3 - 1], &QPushButton::clicked, this, [this] { PushButton3_Click(); });
     connect(m_buttons[4 - 1], &QPushButton::clicked, this, [this] { PushButton4_Click(); });
     connect(m_buttons[5 - 1], &QPushButton::clicked, this, [this] { PushButton5_Click(); });
+    connect(m_buttons[6 - 1], &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(m_buttons[7 - 1], &QPushButton::clicked, this, [this] { PushButton7_Click(); });
 
     // Opens centred on the screen.
@@ -587,4 +591,87 @@ void Form1::PushButton4_Click()
         guard(line, [&] { m_list2->addItem(item); });
         line += 2;
     }
+}
+
+void Form1::PushButton6_Click()
+{
+    TemplateFilling::PushButton6_Click(*this);
+}
+
+QString Form1::fieldToken(int index)
+{
+    return Tag(index);
+}
+
+QString Form1::fieldText(int index)
+{
+    return m_fields.at(index)->text();
+}
+
+namespace {
+QStringList itemsOf(const QListWidget* list)
+{
+    QStringList items;
+    items.reserve(list->count());
+    for (int row = 0; row < list->count(); ++row)
+        items << list->item(row)->text();
+    return items;
+}
+} // namespace
+
+QStringList Form1::services()
+{
+    return itemsOf(m_list1);
+}
+
+QStringList Form1::scheduledServices()
+{
+    return itemsOf(m_list2);
+}
+
+void Form1::setMousePointer(WindowPointer::Setting setting)
+{
+    m_pointer.set(setting);
+}
+
+void Form1::SaveDocAsJPG(const QString& documentPath)
+{
+    ::SaveDocAsJPG(documentPath);
+}
+
+Form2& Form1::preview()
+{
+    if (!m_preview) {
+        m_preview = std::make_unique<Form2>();
+        m_preview->setMainWindow(this);
+        m_preview->setStoreLists([this] { StoreLists(); });
+    }
+    return *m_preview;
+}
+
+void Form1::loadPreviewPicture(const QString& path)
+{
+    // The picture file may hold any format the snapshot wrote; read it by content.
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
+                          .arg(path, reader.errorString()));
+    preview().SetPicture(picture);
+}
+
+void Form1::setPreviewWordFile(const QString& documentPath)
+{
+    preview().mWordFile = documentPath;
+}
+
+void Form1::showPreview()
+{
+    preview().show();
+}
+
+void Form1::hideMainWindow()
+{
+    hide();
 }

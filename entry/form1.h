@@ -1,22 +1,25 @@
 #pragma once
 
 #include "app/windowpointer.h"
+#include "generate/templatefilling.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class Form2;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
 // constructor, before the window is first shown; closing it stores the lists
 // and ends the program.
-class Form1 final : public QWidget
+class Form1 final : public QWidget, private GenerationHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
@@ -44,7 +47,11 @@ public:
     void PushButton3_Click();
     void PushButton4_Click();
     void PushButton5_Click();
+    void PushButton6_Click();
     void PushButton7_Click();
+
+    // The preview window, created on first use; nullptr before.
+    Form2* previewWindow() const { return m_preview.get(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -63,6 +70,21 @@ private:
                     const QString& prompt);
     void deleteService(const QString& procedure, QListWidget* list);
 
+    // What "Start Creating Template" needs of this window and the preview.
+    QString fieldToken(int index) override;
+    QString fieldText(int index) override;
+    QStringList services() override;
+    QStringList scheduledServices() override;
+    bool generating() const override { return mGenerating; }
+    void setGenerating(bool generating) override { mGenerating = generating; }
+    void setMousePointer(WindowPointer::Setting setting) override;
+    void SaveDocAsJPG(const QString& documentPath) override;
+    void loadPreviewPicture(const QString& path) override;
+    void setPreviewWordFile(const QString& documentPath) override;
+    void showPreview() override;
+    void hideMainWindow() override;
+    Form2& preview();
+
     std::array<QLineEdit*, kFieldCount> m_fields{};
     std::array<QLabel*, kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;
@@ -70,4 +92,7 @@ private:
     std::array<QPushButton*, 7> m_buttons{};
     std::array<QGroupBox*, 4> m_frames{};
     WindowPointer m_pointer;
+    // True while "Start Creating Template" runs; a click meanwhile is ignored.
+    bool mGenerating = false;
+    std::unique_ptr<Form2> m_preview;
 };
