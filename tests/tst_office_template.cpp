@@ -96,6 +96,7 @@ private slots:
     void replaceAll_anyText_isInsertedLiterally();
     void replaceAll_carriageReturn_startsNewParagraphs();
     void replaceAll_inOneTextBox_leavesTheOthers();
+    void replaceAll_textHoldingALaterToken_isReplacedByThatTokenToo();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
     void quit_closesEveryDocumentOfTheSession();
@@ -301,6 +302,20 @@ void TestOfficeTemplate::replaceAll_inOneTextBox_leavesTheOthers()
         QCOMPARE(facts.shapes[tab].paragraphs.first(),
                  tab == 7 ? QStringLiteral("Only here") : QStringLiteral("[Name2]"));
     }
+    document->close();
+}
+
+void TestOfficeTemplate::replaceAll_textHoldingALaterToken_isReplacedByThatTokenToo()
+{
+    auto document = openTemplate(*m_word);
+    replaceInStories(*document, QStringLiteral("[BusinessName]"), QStringLiteral("Acme [Zip]"));
+    replaceInStories(*document, QStringLiteral("[Zip]"), QStringLiteral("04101"));
+    replaceInShapes(*document, QStringLiteral("[TagLine]"), QStringLiteral("[TagLine]!"));
+    replaceInShapes(*document, QStringLiteral("[TagLine]"), QStringLiteral("[TagLine]!"));
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.shapes[0].paragraphs,
+             QStringList({QStringLiteral("Acme 04101"), QStringLiteral("[TagLine]!!")}));
+    QVERIFY(facts.shapes[3].text.contains(QStringLiteral("[State] 04101")));
     document->close();
 }
 

@@ -47,6 +47,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 
 #include <signal.h>
 
@@ -427,6 +428,8 @@ public:
         if (m_closed)
             throw Failure(QStringLiteral("The document is already closed."));
         m_closed = true;
+        m_texts.clear();
+        m_stories.reset();
         m_session.call([&] {
             Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
             if (closeable.is())
@@ -476,9 +479,28 @@ public:
 
     Reference<lang::XComponent> model() const { return m_model; }
 
+    // The text of one of this document's texts, remembered until it changes
+    // through forgetText(): every change goes through this adapter.
+    QString textOf(const Reference<text::XText>& text)
+    {
+        const auto known = m_texts.find(text.get());
+        if (known != m_texts.end()) {
+            call([] {}); // still fails on a closed document or a dead office
+            return known->second.second;
+        }
+        QString value = call([&] { return toQString(text->getString()); });
+        m_texts.emplace(text.get(), std::make_pair(text, value));
+        return value;
+    }
+    void forgetText(const Reference<text::XText>& text) { m_texts.erase(text.get()); }
+
 private:
     Session m_session;
     Reference<lang::XComponent> m_model;
+    std::optional<std::vector<Reference<text::XText>>> m_stories;
+    // Keyed by the proxy, which the bridge keeps one of per object and
+    // interface; the entry holds the proxy so that its address stays its own.
+    std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
     bool m_closed = false;
 };
 
@@ -508,12 +530,19 @@ void OfficeFind::execute(int replace)
     const QString replacement = m_replacement.text();
     const FindOptions options = m_options;
     auto& range = m_range;
-    range.document().call([&] {
-        replaceInText(range.document().model(), range.text(), options, replacement,
-                      replace == Word::Find::wdReplaceAll ? ReplaceMode::All
-                      : replace == 1                      ? ReplaceMode::First
-                                                          : ReplaceMode::None);
-    });
+    if (options.text.isEmpty())
+        return;
+    OfficeDocument& document = range.document();
+    // A filling run asks every range for every token; most ranges lack most
+    // tokens, and the office would search the whole document to find that out.
+    if (!mayContain(document.textOf(range.text()), options))
+        return;
+    const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
+                             : replace == 1                      ? ReplaceMode::First
+                                                                 : ReplaceMode::None;
+    document.forgetText(range.text());
+    document.call(
+        [&] { replaceInText(document.model(), range.text(), options, replacement, mode); });
 }
 
 class OfficeTextFrame final : public Word::TextFrame
@@ -560,9 +589,13 @@ private:
 
 std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 {
-    const auto texts = call([&] { return storyTexts(m_model); });
+    // The operations offered here never add or remove a story, so the list is
+    // read once per document; it is asked for once per token.
+    if (!m_stories)
+        m_stories = call([&] { return storyTexts(m_model); });
+    call([] {}); // still fails on a closed document or a dead office
     std::vector<std::shared_ptr<Word::Range>> result;
-    for (const auto& text : texts)
+    for (const auto& text : *m_stories)
         result.push_back(std::make_shared<OfficeRange>(shared_from_this(), text));
     return result;
 }

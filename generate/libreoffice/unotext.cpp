@@ -80,6 +80,15 @@ bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)
     return anchor.is() && isHeaderOrFooter(anchor->getText());
 }
 
+bool mayContain(const QString& ownText, const FindOptions& options)
+{
+    if (options.matchCase)
+        return ownText.contains(options.text);
+    // Case folding covers more than the simple upper/lower pairs.
+    return ownText.contains(options.text, Qt::CaseInsensitive) ||
+           ownText.toCaseFolded().contains(options.text.toCaseFolded());
+}
+
 int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,
                   const FindOptions& options, const QString& replacement, ReplaceMode mode)
 {

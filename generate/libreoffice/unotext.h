@@ -43,9 +43,16 @@ enum class ReplaceMode { None, First, All };
 // `replacement`, literally. A carriage return in the replacement starts a new
 // paragraph, as in Word; the office itself would keep it inside the paragraph.
 // Returns how many occurrences were found.
+//
+// The office searches the whole document for each call; callers that know the
+// range's text can skip ranges that plainly lack options.text
+// (mayContain()).
 int replaceInText(const css::uno::Reference<css::lang::XComponent>& document,
                   const css::uno::Reference<css::text::XText>& text, const FindOptions& options,
                   const QString& replacement, ReplaceMode mode);
+
+// False when `ownText` certainly holds no occurrence of options.text.
+bool mayContain(const QString& ownText, const FindOptions& options);
 
 // The document's stories: the body, the text of every text frame, then the
 // headers and footers of the page styles in use.
