@@ -42,5 +42,15 @@ QString ProgramFolder()
 
 QIcon ProgramIcon()
 {
+    LoadProgramResources();
     return QIcon(QStringLiteral(":/icon/pellamont.png"));
+}
+
+void LoadProgramResources()
+{
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(resources);
+        return true;
+    }();
+    Q_UNUSED(loaded);
 }

@@ -21,3 +21,8 @@ QString ProgramFolder();
 
 // The program's icon, shared by both windows.
 QIcon ProgramIcon();
+
+// Registers the resources compiled into the program (the icon, the flyer
+// template). They live in a static library, whose resources Qt only sees once
+// registered; safe to call any number of times.
+void LoadProgramResources();

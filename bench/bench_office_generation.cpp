@@ -2,6 +2,7 @@
 // start of a session, opening the template, both replacement passes, saving,
 // and the page picture. Target: well under a second once the office is warm.
 
+#include "app/appinfo.h"
 #include "app/mainmodule.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
@@ -25,7 +26,7 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    Q_INIT_RESOURCE(resources);
+    LoadProgramResources();
     QTextStream out(stdout);
     QTemporaryDir folder;
     QFile resource(QStringLiteral(":/CUSTOM/101"));

@@ -1,5 +1,6 @@
 #include "generate/templatefilling.h"
 
+#include "app/appinfo.h"
 #include "app/errorreport.h"
 #include "app/failure.h"
 #include "app/mainmodule.h"
@@ -30,6 +31,7 @@ QByteArray embeddedTemplate()
 {
     if (const auto& source = templateSource())
         return source();
+    LoadProgramResources();
     QFile file(QStringLiteral(":/CUSTOM/101"));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The flyer template is missing from the program."));

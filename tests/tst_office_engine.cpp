@@ -83,7 +83,7 @@ private:
 
 void TestOfficeEngine::initTestCase()
 {
-    Q_INIT_RESOURCE(resources);
+    LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
     m_cache = m_environment->root() + QStringLiteral("/cache");
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));

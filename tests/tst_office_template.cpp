@@ -1,6 +1,7 @@
 // The embedded flyer template and the document operations on the real office:
 // structure, literal replacement, saving, the page picture and the snapshot.
 
+#include "app/appinfo.h"
 #include "app/clipboardpicture.h"
 #include "app/failure.h"
 #include "app/mainmodule.h"
@@ -120,7 +121,7 @@ private:
 void TestOfficeTemplate::initTestCase()
 {
     // The resources live in a static library: nothing else would pull them in.
-    Q_INIT_RESOURCE(resources);
+    LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
     m_cache = m_environment->root() + QStringLiteral("/cache");
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
