@@ -21,6 +21,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -290,9 +291,21 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     for (int i = 0; i < Form1::kFieldCount; ++i)
         QVERIFY(form.Text1(i)->text().isEmpty());
 
+    // A double click: the second click is waiting while the first one runs
+    // (the run lets pending events through) and is ignored.
+    QPushButton* start = button(&form, "PushButton6");
+    const QPoint centre = start->rect().center();
+    QCoreApplication::postEvent(start, new QMouseEvent(QEvent::MouseButtonPress, centre,
+                                                       start->mapToGlobal(centre), Qt::LeftButton,
+                                                       Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(start, new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                       start->mapToGlobal(centre), Qt::LeftButton,
+                                                       Qt::NoButton, Qt::NoModifier));
     Form2* preview = generate(form, "empty data");
     QVERIFY(preview);
+    QCoreApplication::processEvents();
     QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
     const OfficeDocumentFacts facts = readBack(preview->mWordFile);
     QCOMPARE(facts.shapes.size(), std::size_t(15));
     QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
