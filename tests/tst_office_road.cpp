@@ -136,13 +136,30 @@ void TestOfficeRoad::initTestCase()
 void TestOfficeRoad::cleanupTestCase()
 {
     Word::setEngine(nullptr);
-    // The office is still there while the engine is (so the check below can
-    // see one), and goes with it.
-    QVERIFY(!processesMentioning(m_cache).isEmpty());
+    // The office is still there while the engine is (so the check can see
+    // one), and goes with it.
+    const bool seenRunning = !processesMentioning(m_cache).isEmpty();
     m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
+    const QList<qint64> left = processesMentioning(m_cache);
+    // Nor does anything of the office stay in the temporary folders: the
+    // private one is empty, and the system's holds only that and Qt's own
+    // runtime folder.
+    const QStringList privateLeft =
+        QDir(Main::TempFolder())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList systemLeft =
+        QDir(m_environment->systemTemp())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    systemLeft.removeIf([](const QString& name) {
+        return name == QFileInfo(Main::TempFolder()).fileName() ||
+               name.startsWith(QLatin1String("runtime-"));
+    });
     m_environment.reset();
     qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(seenRunning);
+    QCOMPARE(left, QList<qint64>());
+    QCOMPARE(privateLeft, QStringList());
+    QCOMPARE(systemLeft, QStringList());
 }
 
 void TestOfficeRoad::init()
