@@ -261,7 +261,10 @@ void Form2::Form_Unload()
 
 bool Form2::event(QEvent* event)
 {
-    if (event->type() == QEvent::WindowActivate)
+    // An activation can be delivered late, after "< Back" has hidden the
+    // window; taken then, it would run the setup on the old page and leave
+    // the next showing with nothing to set up, so the new page never appears.
+    if (event->type() == QEvent::WindowActivate && isVisible())
         Form_Activate();
     return QWidget::event(event);
 }

@@ -1,6 +1,7 @@
 #include "generate/libreoffice/officeprocess.h"
 
 #include "app/failure.h"
+#include "app/mainmodule.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -138,6 +139,22 @@ void OfficeProcess::start()
 
     auto process = std::make_unique<QProcess>();
     process->setProgram(realOfficeBinary(program));
+    // Ended from outside, the office leaves its temporary folder behind: one
+    // more in the user's temporary folder with every run. Given one inside
+    // the program's private folder, it goes when the office has ended.
+    m_tempFolder.reset();
+    try {
+        auto folder =
+            std::make_unique<QTemporaryDir>(Main::TempFolder() + QStringLiteral("/office-XXXXXX"));
+        if (folder->isValid()) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("TMPDIR"), folder->path());
+            process->setProcessEnvironment(environment);
+            m_tempFolder = std::move(folder);
+        }
+    } catch (const Failure&) {
+        // The office then uses the system's temporary folder.
+    }
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
@@ -203,6 +220,7 @@ void OfficeProcess::stop()
     }
     m_process.reset();
     m_pid = 0;
+    m_tempFolder.reset();
 }
 
 void OfficeProcess::killFromAnyThread()

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <memory>
@@ -42,6 +43,8 @@ private:
     void claimProfile();
 
     std::unique_ptr<QProcess> m_process;
+    // The office's own temporary folder, removed once the office has ended.
+    std::unique_ptr<QTemporaryDir> m_tempFolder;
     std::atomic<qint64> m_pid{0};
     int m_profileLock = -1;
     QString m_profileFolder;

@@ -1,0 +1,342 @@
+// The main road on the real office, driven as a user drives it: sample data,
+// "Start Creating Template", the preview, saving the result, "< Back", a second
+// run, closing. Checks what the user ends up with (the saved document read
+// back through the office, the page picture) and what must not stay behind
+// (temporary files, office processes, error boxes).
+
+#include "app/appinfo.h"
+#include "app/mainmodule.h"
+#include "app/shutdown.h"
+#include "entry/form1.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/word.h"
+#include "officeprocesses.h"
+#include "preview/form2.h"
+#include "preview/picturebox.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kBullet = QStringLiteral("\u2022   ");
+
+// The files a run may leave in the temporary folder while a preview is shown,
+// and any the office might add next to a document it has open.
+QStringList runFiles()
+{
+    return QDir(Main::TempFolder())
+        .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Reads a document back through the office in a session of its own.
+OfficeDocumentFacts readBack(const QString& path)
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
+    document->close();
+    word->quit();
+    return facts;
+}
+
+int count(const OfficeDocumentFacts& facts, const QString& text)
+{
+    int found = 0;
+    for (const auto& shape : facts.shapes)
+        found += shape.text.count(text);
+    return found;
+}
+
+QString allText(const OfficeDocumentFacts& facts)
+{
+    QString text = facts.bodyText;
+    for (const QString& story : facts.storyTexts)
+        text += QLatin1Char('\n') + story;
+    for (const auto& shape : facts.shapes)
+        text += QLatin1Char('\n') + shape.text;
+    return text;
+}
+
+// Pixels dark enough to be print on the page.
+int inkPixels(const QImage& picture)
+{
+    int ink = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            ink += qGray(picture.pixel(x, y)) < 128 ? 1 : 0;
+    return ink;
+}
+
+QPushButton* button(QWidget* window, const char* name)
+{
+    return window->findChild<QPushButton*>(QLatin1String(name));
+}
+
+} // namespace
+
+class TestOfficeRoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void sample_generateSaveBackAgainClose_wholeRoad();
+    void emptyData_generate_noTokenRemains();
+
+private:
+    // Clicks "Start Creating Template" and waits for the preview; prints how
+    // long the user waited.
+    Form2* generate(Form1& form, const char* what);
+
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::shared_ptr<Word::Engine> m_engine;
+    QString m_cache;
+    QList<int> m_endings;
+};
+
+void TestOfficeRoad::initTestCase()
+{
+    LoadProgramResources();
+    m_environment = std::make_unique<TestEnvironment>();
+    // A profile of the office's own inside the test folder, so the processes
+    // this test starts can be told from any other office on the machine.
+    m_cache = m_environment->root() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_engine = createOfficeEngine();
+    Word::setEngine(m_engine);
+    QElapsedTimer clock;
+    clock.start();
+    m_engine->prepare();
+    Word::CreateApplication()->quit();
+    qInfo("office start: %lld ms", clock.elapsed());
+}
+
+void TestOfficeRoad::cleanupTestCase()
+{
+    Word::setEngine(nullptr);
+    // The office is still there while the engine is (so the check can see
+    // one), and goes with it.
+    const bool seenRunning = !processesMentioning(m_cache).isEmpty();
+    m_engine.reset();
+    const QList<qint64> left = processesMentioning(m_cache);
+    // Nor does anything of the office stay in the temporary folders: the
+    // private one is empty, and the system's holds only that and Qt's own
+    // runtime folder.
+    const QStringList privateLeft =
+        QDir(Main::TempFolder())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList systemLeft =
+        QDir(m_environment->systemTemp())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    systemLeft.removeIf([](const QString& name) {
+        return name == QFileInfo(Main::TempFolder()).fileName() ||
+               name.startsWith(QLatin1String("runtime-"));
+    });
+    m_environment.reset();
+    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(seenRunning);
+    QCOMPARE(left, QList<qint64>());
+    QCOMPARE(privateLeft, QStringList());
+    QCOMPARE(systemLeft, QStringList());
+}
+
+void TestOfficeRoad::init()
+{
+    m_endings.clear();
+    Shutdown::resetForTesting();
+    Shutdown::setHandlerForTesting([this](int code) { m_endings << code; });
+}
+
+void TestOfficeRoad::cleanup()
+{
+    Shutdown::resetForTesting();
+    // Whatever a failed check left behind must not meet the next test.
+    for (const QString& name : runFiles())
+        QFile::remove(Main::TempFolder() + QLatin1Char('/') + name);
+}
+
+Form2* TestOfficeRoad::generate(Form1& form, const char* what)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(button(&form, "PushButton6"), Qt::LeftButton);
+    Form2* preview = form.previewWindow();
+    if (preview)
+        (void)QTest::qWaitFor([&] { return preview->isVisible(); }, 60000);
+    qInfo("%s: click to preview %lld ms", what, clock.elapsed());
+    return preview;
+}
+
+void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
+{
+    ScriptedDialogs dialogs;
+    Form1 form;
+    QVERIFY(m_endings.isEmpty());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(button(&form, "PushButton4"), Qt::LeftButton);
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+
+    Form2* preview = generate(form, "first run");
+    QVERIFY(preview);
+    QVERIFY(preview->isVisible());
+    QVERIFY(!form.isVisible());
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+
+    // The page at zoom 1.0 fits the largest picture the zoom allows, and is
+    // a page, not a sliver or a blank.
+    QCOMPARE(preview->zoom(), 1.0f);
+    const QSize base = preview->baseSize();
+    QVERIFY2(base.width() <= 9499 && base.height() <= 13399,
+             qPrintable(QStringLiteral("%1 x %2").arg(base.width()).arg(base.height())));
+    QVERIFY(base.width() >= 9000);
+    QCOMPARE(qRound(base.height() * 8.5 / base.width()), 11);
+    auto* original = preview->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"));
+    QVERIFY(original);
+    const QImage firstPage = original->picture();
+    QVERIFY(!firstPage.isNull());
+    QVERIFY(inkPixels(firstPage) > 2000);
+    // What the user sees: the page drawn on the surface at zoom 1.0.
+    auto* surface = preview->findChild<PictureBox*>(QStringLiteral("Picture1"));
+    QVERIFY(surface);
+    const QImage firstView = surface->drawing();
+    QVERIFY(inkPixels(firstView) > 2000);
+
+    // While the preview is shown only its document is in the temporary folder.
+    const QString document = preview->mWordFile;
+    QVERIFY(QFileInfo(document).fileName().contains(
+        QRegularExpression(QStringLiteral("^qorvin[1-9]{8}\\.doc$"))));
+    QCOMPARE(runFiles(), QStringList{QFileInfo(document).fileName()});
+
+    // Save Results To Word File, through the save dialog.
+    const QString saved = m_environment->root() + QStringLiteral("/My flyer.doc");
+    dialogs.answerSaveFiles({saved});
+    QTest::mouseClick(button(preview, "PushButton6"), Qt::LeftButton);
+    QCOMPARE(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(fileBytes(saved), fileBytes(document));
+
+    {
+        const OfficeDocumentFacts facts = readBack(saved);
+        QCOMPARE(facts.pageCount, 1);
+        QCOMPARE(count(facts, QStringLiteral("Corvanti")), 1);
+        QCOMPARE(count(facts, QStringLiteral("We have your landscape needs covered.")), 1);
+        QCOMPARE(count(facts, QStringLiteral("Tobin Marsh")), 8);
+        QCOMPARE(count(facts, QStringLiteral("tobin.marsh@example.com")), 8);
+        QVERIFY(allText(facts).contains(QStringLiteral("Boise, ID 91002")));
+        QCOMPARE(facts.shapes.at(1).paragraphs.mid(0, 3),
+                 QStringList(
+                     {kBullet + "Mowing", kBullet + "Edging", kBullet + "Weeding Planted Areas"}));
+        QCOMPARE(facts.shapes.at(1).paragraphs.size(), 11); // ten lines and the last CR
+        QCOMPARE(facts.shapes.at(2).paragraphs.first(), kBullet + "Mulching");
+        QCOMPARE(facts.shapes.at(5).text,
+                 QStringLiteral("Weekly Lawn Cutting  \u2022  Bi-Weekly Weeding and Cutting  "
+                                "\u2022  Bi-Monthly Planting  and Pruning"));
+        QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
+    }
+    dialogs.clear();
+
+    // Back: the document goes, nothing of the run stays.
+    QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
+    QVERIFY(form.isVisible());
+    QVERIFY(!preview->isVisible());
+    QCOMPARE(runFiles(), QStringList());
+    QVERIFY(QFile::exists(saved));
+
+    // A second run after Back shows the new data, at zoom 1.0 again.
+    form.Text1(0)->setText(QStringLiteral("Halvard Gardens"));
+    form.Text1(10)->setText(QStringLiteral("Wren Ashdown"));
+    QVERIFY(generate(form, "second run") == preview);
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(preview->zoom(), 1.0f);
+    QVERIFY(preview->mWordFile != document);
+    QVERIFY(original->picture() != firstPage);
+    QVERIFY(surface->drawing() != firstView);
+    {
+        const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+        QCOMPARE(count(facts, QStringLiteral("Halvard Gardens")), 1);
+        QCOMPARE(count(facts, QStringLiteral("Corvanti")), 0);
+        QCOMPARE(count(facts, QStringLiteral("Wren Ashdown")), 8);
+    }
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
+
+    // Zooming out and in again redraws the new page from its base copy.
+    QTest::mouseClick(button(preview, "PushButton2"), Qt::LeftButton);
+    QCOMPARE(preview->zoom(), 0.75f);
+    QCOMPARE(preview->zoomedSize().width(), int(base.width() * 0.75));
+
+    // Closing the preview ends the program and takes the document with it.
+    preview->close();
+    QCOMPARE(m_endings, QList<int>{0});
+    QCOMPARE(runFiles(), QStringList());
+    QCOMPARE(dialogs.errors(), QStringList());
+}
+
+void TestOfficeRoad::emptyData_generate_noTokenRemains()
+{
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Sample first, so that clearing really has something to clear.
+    QTest::mouseClick(button(&form, "PushButton4"), Qt::LeftButton);
+    QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
+    form.List1()->clear();
+    form.List2()->clear();
+    for (int i = 0; i < Form1::kFieldCount; ++i)
+        QVERIFY(form.Text1(i)->text().isEmpty());
+
+    // A double click: the second click is waiting while the first one runs
+    // (the run lets pending events through) and is ignored.
+    QPushButton* start = button(&form, "PushButton6");
+    const QPoint centre = start->rect().center();
+    QCoreApplication::postEvent(start, new QMouseEvent(QEvent::MouseButtonPress, centre,
+                                                       start->mapToGlobal(centre), Qt::LeftButton,
+                                                       Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(start, new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                       start->mapToGlobal(centre), Qt::LeftButton,
+                                                       Qt::NoButton, Qt::NoModifier));
+    Form2* preview = generate(form, "empty data");
+    QVERIFY(preview);
+    QCoreApplication::processEvents();
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
+    const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+    QCOMPARE(facts.shapes.size(), std::size_t(15));
+    QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
+    QCOMPARE(facts.shapes.at(5).text, QString());
+    for (std::size_t tab = 6; tab < 14; ++tab)
+        QCOMPARE(facts.shapes.at(tab).paragraphs, QStringList({"", "", "", ""}));
+
+    QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
+    QCOMPARE(runFiles(), QStringList());
+    // Closing the main window ends the program; nothing is left of the run.
+    form.close();
+    QCOMPARE(m_endings, QList<int>{0});
+    QCOMPARE(runFiles(), QStringList());
+}
+
+QTEST_MAIN(TestOfficeRoad)
+#include "tst_office_road.moc"
