@@ -35,19 +35,29 @@ int main(int argc, char* argv[])
     const QString dot = folder.filePath(QStringLiteral("template.dot"));
     Main::WriteFileIfAbsent(resource.readAll(), dot);
 
+    // An optional argument gives the length of every replacement text.
+    QString sample = QStringLiteral("Sample text");
+    if (argc > 1) {
+        const int length = QString::fromLocal8Bit(argv[1]).toInt();
+        sample.clear();
+        while (sample.size() < length)
+            sample += QStringLiteral("green lawns trimmed hedges ");
+        sample.truncate(length);
+    }
+
     QElapsedTimer clock;
     clock.start();
     auto engine = createOfficeEngine();
     engine->createApplication()->quit();
     out << "office start and first session: " << clock.restart() << " ms\n";
 
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < (argc > 1 ? 1 : 3); ++run) {
         auto word = engine->createApplication();
         auto document = word->documents().open(dot, true);
         const qint64 open = clock.restart();
         for (const QString& token : kTokens) {
             for (const auto& range : document->storyRanges())
-                range->find().execute(token, QStringLiteral("Sample text"), 2);
+                range->find().execute(token, sample, 2);
         }
         const qint64 stories = clock.restart();
         for (const auto& shape : document->shapes()) {
@@ -55,7 +65,7 @@ int main(int argc, char* argv[])
             if (!frame->hasText())
                 continue;
             for (const QString& token : kTokens)
-                frame->textRange()->find().execute(token, QStringLiteral("Sample text"), 2);
+                frame->textRange()->find().execute(token, sample, 2);
         }
         const qint64 shapes = clock.restart();
         const QString doc = folder.filePath(QStringLiteral("filled%1.doc").arg(run));

@@ -48,6 +48,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <signal.h>
 
@@ -412,6 +413,7 @@ public:
 
     void saveAs(const QString& path) override
     {
+        releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
         call([&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
@@ -427,9 +429,15 @@ public:
     {
         if (m_closed)
             throw Failure(QStringLiteral("The document is already closed."));
+        try {
+            releaseLayout();
+        } catch (const Failure&) {
+            // Closing below reports what is wrong with the office.
+        }
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
+        m_search = SearchCache{};
         m_session.call([&] {
             Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
             if (closeable.is())
@@ -449,6 +457,7 @@ public:
         if (!folder.isValid())
             throw Failure(QStringLiteral("No temporary folder for the page picture."));
         const QString png = folder.filePath(QStringLiteral("page.png"));
+        releaseLayout();
         call([&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             const auto filterData =
@@ -494,6 +503,52 @@ public:
     }
     void forgetText(const Reference<text::XText>& text) { m_texts.erase(text.get()); }
 
+    // The occurrences of options.text in `text`. A filling run asks every
+    // story for the same text in turn; one search of the document serves them
+    // all, as the found ranges follow the edits made in other texts. A text
+    // asked again gets a fresh search, since its own edits may have made new
+    // occurrences. Call inside call().
+    std::vector<Reference<text::XTextRange>> occurrencesIn(const Reference<text::XText>& text,
+                                                           const FindOptions& options)
+    {
+        const Reference<uno::XInterface> owner(text, UNO_QUERY);
+        SearchCache& cache = m_search;
+        const bool same = cache.valid && cache.options.text == options.text &&
+                          cache.options.matchCase == options.matchCase &&
+                          cache.options.matchWholeWord == options.matchWholeWord;
+        if (!same || cache.served.count(owner.get()) > 0) {
+            cache = SearchCache{};
+            cache.hits = findInDocument(m_model, options);
+            cache.options = options;
+            cache.valid = true;
+        }
+        cache.served.insert(owner.get());
+        std::vector<Reference<text::XTextRange>> result;
+        for (const TextHit& hit : cache.hits) {
+            if (hit.text.get() == owner.get())
+                result.push_back(hit.range);
+        }
+        return result;
+    }
+
+    // Every edit lays the page out again unless the controllers are locked;
+    // a filling run makes dozens of edits, so the layout waits until something
+    // needs it (saving, the picture, reading positions, closing).
+    void holdLayout()
+    {
+        if (m_layoutHeld)
+            return;
+        call([&] { Reference<frame::XModel>(m_model, UNO_QUERY_THROW)->lockControllers(); });
+        m_layoutHeld = true;
+    }
+    void releaseLayout()
+    {
+        if (!m_layoutHeld)
+            return;
+        m_layoutHeld = false;
+        call([&] { Reference<frame::XModel>(m_model, UNO_QUERY_THROW)->unlockControllers(); });
+    }
+
 private:
     Session m_session;
     Reference<lang::XComponent> m_model;
@@ -501,7 +556,16 @@ private:
     // Keyed by the proxy, which the bridge keeps one of per object and
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
+    struct SearchCache
+    {
+        bool valid = false;
+        FindOptions options;
+        std::vector<TextHit> hits;
+        std::unordered_set<const void*> served;
+    };
+    SearchCache m_search;
     bool m_closed = false;
+    bool m_layoutHeld = false;
 };
 
 class OfficeRange final : public Word::Range
@@ -541,8 +605,10 @@ void OfficeFind::execute(int replace)
                              : replace == 1                      ? ReplaceMode::First
                                                                  : ReplaceMode::None;
     document.forgetText(range.text());
-    document.call(
-        [&] { replaceInText(document.model(), range.text(), options, replacement, mode); });
+    document.holdLayout();
+    document.call([&] {
+        replaceHits(range.text(), document.occurrencesIn(range.text(), options), replacement, mode);
+    });
 }
 
 class OfficeTextFrame final : public Word::TextFrame
@@ -848,6 +914,7 @@ OfficeDocumentFacts inspectOfficeDocument(Word::Document& document)
     auto* office = dynamic_cast<OfficeDocument*>(&document);
     if (!office)
         throw Failure(QStringLiteral("The document does not belong to the office engine."));
+    office->releaseLayout();
     return office->call([&] {
         OfficeDocumentFacts facts;
         const Reference<lang::XComponent> model = office->model();

@@ -89,11 +89,12 @@ bool mayContain(const QString& ownText, const FindOptions& options)
            ownText.toCaseFolded().contains(options.text.toCaseFolded());
 }
 
-int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,
-                  const FindOptions& options, const QString& replacement, ReplaceMode mode)
+std::vector<TextHit> findInDocument(const Reference<lang::XComponent>& document,
+                                    const FindOptions& options)
 {
+    std::vector<TextHit> hits;
     if (options.text.isEmpty())
-        return 0;
+        return hits;
     Reference<util::XSearchable> searchable(document, UNO_QUERY_THROW);
     Reference<util::XSearchDescriptor> descriptor = searchable->createSearchDescriptor();
     descriptor->setSearchString(toOUString(options.text));
@@ -103,23 +104,43 @@ int replaceInText(const Reference<lang::XComponent>& document, const Reference<t
     settings->setPropertyValue("SearchRegularExpression", uno::Any(false));
     settings->setPropertyValue("SearchSimilarity", uno::Any(false));
 
-    // The office searches the whole document; the range keeps what lies in its own text.
     Reference<container::XIndexAccess> found = searchable->findAll(descriptor);
-    std::vector<Reference<text::XTextRange>> inRange;
     const sal_Int32 count = found.is() ? found->getCount() : 0;
     for (sal_Int32 i = 0; i < count; ++i) {
         Reference<text::XTextRange> range(found->getByIndex(i), UNO_QUERY);
-        if (range.is() && range->getText() == text)
-            inRange.push_back(range);
+        if (!range.is())
+            continue;
+        Reference<uno::XInterface> owner(range->getText(), UNO_QUERY);
+        hits.push_back({owner, range});
     }
+    return hits;
+}
+
+int replaceHits(const Reference<text::XText>& text,
+                const std::vector<Reference<text::XTextRange>>& ranges, const QString& replacement,
+                ReplaceMode mode)
+{
     if (mode == ReplaceMode::None)
-        return static_cast<int>(inRange.size());
-    for (const auto& range : inRange) {
+        return static_cast<int>(ranges.size());
+    for (const auto& range : ranges) {
         putText(text, range, replacement);
         if (mode == ReplaceMode::First)
             break;
     }
-    return static_cast<int>(inRange.size());
+    return static_cast<int>(ranges.size());
+}
+
+int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,
+                  const FindOptions& options, const QString& replacement, ReplaceMode mode)
+{
+    // The office searches the whole document; the range keeps what lies in its own text.
+    const Reference<uno::XInterface> owner(text, UNO_QUERY);
+    std::vector<Reference<text::XTextRange>> inRange;
+    for (const TextHit& hit : findInDocument(document, options)) {
+        if (hit.text == owner)
+            inRange.push_back(hit.range);
+    }
+    return replaceHits(text, inRange, replacement, mode);
 }
 
 std::vector<Reference<text::XText>> storyTexts(const Reference<lang::XComponent>& document)

@@ -9,6 +9,7 @@
 
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <rtl/ustring.hxx>
 
@@ -46,10 +47,30 @@ enum class ReplaceMode { None, First, All };
 //
 // The office searches the whole document for each call; callers that know the
 // range's text can skip ranges that plainly lack options.text
-// (mayContain()).
+// (mayContain()), and callers that replace in several texts one after the
+// other can search once (findInDocument()) and replace with replaceHits().
 int replaceInText(const css::uno::Reference<css::lang::XComponent>& document,
                   const css::uno::Reference<css::text::XText>& text, const FindOptions& options,
                   const QString& replacement, ReplaceMode mode);
+
+// One occurrence found in a document, with the text (story) it lies in; the
+// text is normalised to its XInterface, so that identity is a pointer compare.
+struct TextHit
+{
+    css::uno::Reference<css::uno::XInterface> text;
+    css::uno::Reference<css::text::XTextRange> range;
+};
+
+// Every occurrence of options.text in the whole document, in document order.
+// The ranges follow later edits, so hits in one text stay right while
+// another text is changed.
+std::vector<TextHit> findInDocument(const css::uno::Reference<css::lang::XComponent>& document,
+                                    const FindOptions& options);
+
+// Replaces `ranges`, occurrences that lie in `text`, as replaceInText() does.
+int replaceHits(const css::uno::Reference<css::text::XText>& text,
+                const std::vector<css::uno::Reference<css::text::XTextRange>>& ranges,
+                const QString& replacement, ReplaceMode mode);
 
 // False when `ownText` certainly holds no occurrence of options.text.
 bool mayContain(const QString& ownText, const FindOptions& options);
