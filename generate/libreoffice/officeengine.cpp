@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -198,6 +199,8 @@ public:
         m_process.start();
         QElapsedTimer clock;
         clock.start();
+        constexpr int kMaxRestarts = 3;
+        int restarts = 0;
         Reference<uno::XInterface> remote;
         while (!remote.is()) {
             const OUString url =
@@ -216,7 +219,9 @@ public:
                 throw Failure(fired ? timeoutText() : describeUnoException(e));
             }
             if (!m_process.running()) {
-                if (m_process.exitedForRestart()) {
+                // An office that asks for a restart every time would otherwise
+                // be started again for ever.
+                if (m_process.exitedForRestart() && ++restarts <= kMaxRestarts) {
                     m_process.start();
                     continue;
                 }
@@ -264,16 +269,20 @@ public:
             failed();
             m_process.stop();
             drop();
-            throw Failure(m_timedOut ? timeoutText()
-                                     : QStringLiteral("The office process has ended (%1).")
-                                           .arg(describeUnoException(e)));
+            throw Word::EngineLost(m_timedOut ? timeoutText()
+                                              : QStringLiteral("The office process has ended (%1).")
+                                                    .arg(describeUnoException(e)));
         } catch (const uno::Exception& e) {
             failed();
-            throw Failure(m_timedOut ? timeoutText() : describeUnoException(e));
+            if (m_timedOut)
+                throw Word::EngineLost(timeoutText());
+            if (!m_process.running())
+                throw Word::EngineLost(describeUnoException(e));
+            throw Failure(describeUnoException(e));
         } catch (...) {
             failed();
             if (m_timedOut)
-                throw Failure(timeoutText());
+                throw Word::EngineLost(timeoutText());
             throw;
         }
     }
@@ -284,7 +293,7 @@ public:
         if (generation != m_generation || !m_desktop.is() || !m_process.running()) {
             if (!m_process.running())
                 drop();
-            throw Failure(
+            throw Word::EngineLost(
                 QStringLiteral("The office process has ended; start the document engine again."));
         }
     }
@@ -430,16 +439,31 @@ public:
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
-        m_session.call([&] {
-            Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
-            if (closeable.is())
-                closeable->close(true);
-            else
-                m_model->dispose();
-        });
+        try {
+            m_session.call([&] {
+                Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                else
+                    m_model->dispose();
+            });
+        } catch (const Word::EngineLost&) {
+            // An office that has gone cannot remove the lock file it keeps
+            // beside a document open for editing; nobody else would.
+            if (!m_lockFile.isEmpty())
+                QFile::remove(m_lockFile);
+            throw;
+        }
     }
     void close(int) override { close(); }
 
+    // The lock file the office keeps beside a document opened for editing.
+    void setLockFile(const QString& documentPath)
+    {
+        const QFileInfo document(documentPath);
+        m_lockFile = document.absolutePath() + QStringLiteral("/.~lock.") + document.fileName() +
+                     QLatin1Char('#');
+    }
     bool isOpen() const { return !m_closed; }
 
     // Renders the page as the office prints it, shapes included.
@@ -502,6 +526,7 @@ private:
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
     bool m_closed = false;
+    QString m_lockFile;
 };
 
 class OfficeRange final : public Word::Range
@@ -715,6 +740,8 @@ public:
             throw Failure(QStringLiteral("The file \"%1\" could not be opened as a text document.")
                               .arg(path));
         auto document = std::make_shared<OfficeDocument>(m_session, model);
+        if (!readOnly)
+            document->setLockFile(file.absoluteFilePath());
         m_opened.push_back(document);
         return document;
     }
