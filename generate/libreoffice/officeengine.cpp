@@ -164,6 +164,22 @@ properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
     return result;
 }
 
+// True when the office read a document with one of its plain text filters,
+// which accept whatever a file holds.
+bool readAsPlainText(const Reference<lang::XComponent>& component)
+{
+    Reference<frame::XModel> model(component, UNO_QUERY);
+    if (!model.is())
+        return false;
+    const auto arguments = model->getArgs();
+    for (const auto& argument : arguments) {
+        OUString filter;
+        if (argument.Name == "FilterName" && (argument.Value >>= filter))
+            return filter.startsWith("Text");
+    }
+    return false;
+}
+
 OUString fileUrl(const QString& path)
 {
     return toOUString(
@@ -730,7 +746,10 @@ public:
                             {"AsTemplate", uno::Any(false)},
                             {"MacroExecutionMode",
                              uno::Any(sal_Int16(document::MacroExecMode::NEVER_EXECUTE))}}));
-            if (component.is() && !Reference<text::XTextDocument>(component, UNO_QUERY).is()) {
+            // Any bytes at all open as plain text, so a damaged or foreign file
+            // would pass for a document and be filled as one.
+            if (component.is() && (!Reference<text::XTextDocument>(component, UNO_QUERY).is() ||
+                                   readAsPlainText(component))) {
                 component->dispose();
                 component.clear();
             }
