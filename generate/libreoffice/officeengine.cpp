@@ -164,6 +164,33 @@ properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
     return result;
 }
 
+// `text` without what a Word document cannot hold as text: the control
+// characters other than tab, line feed and carriage return (Word gives them
+// meanings of its own, such as cell and field marks), unpaired surrogates
+// (which also break the connection to the office) and the noncharacters
+// U+FFFE and U+FFFF. Everything else is kept exactly.
+QString storableText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            result += text.at(i);
+            result += text.at(++i);
+            continue;
+        }
+        const bool control =
+            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
+        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
+            continue;
+        result += QChar(c);
+    }
+    return result;
+}
+
 // True when the office read a document with one of its plain text filters,
 // which accept whatever a file holds.
 bool readAsPlainText(const Reference<lang::XComponent>& component)
@@ -568,8 +595,9 @@ void OfficeFind::execute(int replace)
 {
     if (m_matchWildcards)
         throw Failure(QStringLiteral("Searching with wildcards is not supported."));
-    const QString replacement = m_replacement.text();
-    const FindOptions options = m_options;
+    const QString replacement = storableText(m_replacement.text());
+    FindOptions options = m_options;
+    options.text = storableText(options.text);
     auto& range = m_range;
     if (options.text.isEmpty())
         return;
