@@ -56,8 +56,7 @@ void SaveDocAsJPG(const QString& documentPath)
     };
 
     guard(116, [&] { word = Word::CreateApplication(); });
-    if (!lost)
-        guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
+    guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
     bool copied = false;
     if (!lost)
         copied = guard(120, noticingLoss([&] { need(need(document).range()).copyAsPicture(); }));
