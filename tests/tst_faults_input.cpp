@@ -115,8 +115,6 @@ QStringList filled(QStringList shapes, const TextHost& host)
         shape.replace(QStringLiteral("[ScheduledServices]"),
                       kept(FlyerText::scheduledServicesText(host.list2)), Qt::CaseInsensitive);
     }
-    // A paragraph's last line break and the document's final paragraph mark
-    // are how the office reads back; a carriage return ends a paragraph.
     return shapes;
 }
 
