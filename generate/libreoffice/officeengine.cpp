@@ -242,8 +242,6 @@ public:
         m_process.start();
         QElapsedTimer clock;
         clock.start();
-        constexpr int kMaxRestarts = 3;
-        int restarts = 0;
         Reference<uno::XInterface> remote;
         while (!remote.is()) {
             const OUString url =
@@ -262,9 +260,7 @@ public:
                 throw Failure(fired ? timeoutText() : describeUnoException(e));
             }
             if (!m_process.running()) {
-                // An office that asks for a restart every time would otherwise
-                // be started again for ever.
-                if (m_process.exitedForRestart() && ++restarts <= kMaxRestarts) {
+                if (m_process.exitedForRestart()) {
                     m_process.start();
                     continue;
                 }
