@@ -42,10 +42,38 @@ void SaveDocAsJPG(const QString& documentPath)
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
 
+    // Once the engine has gone every later step would fail too: one report.
+    bool lost = false;
+    auto noticingLoss = [&lost](auto step) {
+        return [&lost, step]() mutable {
+            try {
+                step();
+            } catch (const Word::EngineLost&) {
+                lost = true;
+                throw;
+            }
+        };
+    };
+
     guard(116, [&] { word = Word::CreateApplication(); });
-    guard(118, [&] { document = need(word).documents().open(path); });
-    guard(120, [&] { need(need(document).range()).copyAsPicture(); });
+    guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
+    bool copied = false;
+    if (!lost)
+        copied = guard(120, noticingLoss([&] { need(need(document).range()).copyAsPicture(); }));
+    if (lost) {
+        // The picture of the page was never made, and the session is gone.
+        try {
+            if (word)
+                word->quit();
+        } catch (...) {
+        }
+        return;
+    }
     guard(122, [&] {
+        // Whatever the clipboard holds after a failed copy is some other
+        // picture, perhaps the page of an earlier run.
+        if (!copied)
+            throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadClipboardPicture(0);
         writePicture(picture, Main::TempFolder() + QStringLiteral("/temp.bmp"));
     });

@@ -8,6 +8,7 @@
 #include "generate/word.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <memory>
 #include <vector>
@@ -19,6 +20,28 @@ std::function<QByteArray()>& templateSource()
 {
     static std::function<QByteArray()> source;
     return source;
+}
+
+// Any entry takes a name, a link to nothing included: saving under such a
+// name would write wherever the link points.
+bool nameTaken(const QString& path)
+{
+    const QFileInfo entry(path);
+    return entry.exists() || entry.isSymLink();
+}
+
+// Runs an engine statement and notes when it failed because the engine has
+// gone, after which every further statement would fail and be reported too.
+template <typename Step> auto noticingLoss(bool& lost, Step step)
+{
+    return [&lost, step]() mutable -> decltype(step()) {
+        try {
+            return step();
+        } catch (const Word::EngineLost&) {
+            lost = true;
+            throw;
+        }
+    };
 }
 
 QString inTempFolder(const char* name)
@@ -107,6 +130,10 @@ void PushButton6_Click(GenerationHost& host)
     if (!opened)
         return endRun({});
 
+    // Set when the engine has gone mid-run: the run ends at once with the one
+    // report of why, instead of one for every statement still to come.
+    bool lost = false;
+
     QString services1;
     QString services2;
     QString scheduledServices;
@@ -123,8 +150,11 @@ void PushButton6_Click(GenerationHost& host)
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
     for (int i = 0; i < kFieldCount; ++i) {
-        const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
-                                        [&] { return document->storyRanges(); });
+        const auto ranges =
+            guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
+                        noticingLoss(lost, [&] { return document->storyRanges(); }));
+        if (lost)
+            return endRun({});
         for (const auto& range : ranges) {
             Word::Find* const find =
                 guard.value(156, static_cast<Word::Find*>(nullptr), [&] { return &range->find(); });
@@ -142,41 +172,62 @@ void PushButton6_Click(GenerationHost& host)
             guard(178, [&] { find->setMatchWildcards(false); });
             guard(180, [&] { find->setMatchSoundsLike(false); });
             guard(182, [&] { find->setMatchAllWordForms(false); });
-            guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
+            guard(184, noticingLoss(lost, [&] { find->execute(Word::Find::wdReplaceAll); }));
+            if (lost)
+                return endRun({});
         }
     }
 
     // Then every text box again, with the service tokens added.
     const auto shapes = guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
-                                    [&] { return document->shapes(); });
+                                    noticingLoss(lost, [&] { return document->shapes(); }));
+    if (lost)
+        return endRun({});
     for (const auto& shape : shapes) {
-        if (!guard.test(192, [&] { return shape->textFrame()->hasText(); }))
+        const bool hasText =
+            guard.test(192, noticingLoss(lost, [&] { return shape->textFrame()->hasText(); }));
+        if (lost)
+            return endRun({});
+        if (!hasText)
             continue;
         auto replaceAll = [&](const QString& token, const QString& text) {
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
-        for (int i = 0; i < kFieldCount; ++i)
-            guard(196, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); });
-        guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
-        guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), services2); });
-        guard(204, [&] { replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices); });
+        for (int i = 0; i < kFieldCount && !lost; ++i)
+            guard(196,
+                  noticingLoss(lost, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); }));
+        if (!lost)
+            guard(200, noticingLoss(lost,
+                                    [&] { replaceAll(QStringLiteral("[Services1]"), services1); }));
+        if (!lost)
+            guard(202, noticingLoss(lost,
+                                    [&] { replaceAll(QStringLiteral("[Services2]"), services2); }));
+        if (!lost)
+            guard(204, noticingLoss(lost, [&] {
+                      replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices);
+                  }));
+        if (lost)
+            return endRun({});
     }
 
     QString documentPath;
     guard(220, [&] {
-        documentPath = FlyerText::freeDocumentPath(
-            Main::TempFolder(), FlyerText::documentNameGenerator(), Main::FileExists);
+        documentPath = FlyerText::freeDocumentPath(Main::TempFolder(),
+                                                   FlyerText::documentNameGenerator(), nameTaken);
     });
-    const bool saved = guard(224, [&] {
-        if (documentPath.isEmpty())
-            throw Failure(QStringLiteral("No name could be found for the filled document."));
-        document->saveAs(documentPath);
-        // Everything after this reads the file, so an engine that reports
-        // success without writing it has failed here.
-        if (!Main::FileExists(documentPath))
-            throw Failure(
-                QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
-    });
+    const bool saved = guard(
+        224, noticingLoss(lost, [&] {
+            if (documentPath.isEmpty())
+                throw Failure(QStringLiteral("No name could be found for the filled document."));
+            document->saveAs(documentPath);
+            // Everything after this reads the file, so an engine that reports
+            // success without writing it has failed here.
+            if (!Main::FileExists(documentPath))
+                throw Failure(
+                    QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
+        }));
+    if (lost)
+        return endRun(documentPath);
     guard(226, [&] { word->setDisplayAlerts(false); });
     guard(228, [&] { document->close(); });
     guard(230, [&] { word->quit(); });

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/failure.h"
+
 #include <QString>
 
 #include <memory>
@@ -14,6 +16,15 @@
 // failing every call) after their document is closed or their application
 // quits; releasing a pointer is the automation "release".
 namespace Word {
+
+// The failure of a call whose application has gone (its process ended or
+// stopped answering): every later call on its objects fails the same way, so
+// a caller stops at the first one instead of reporting each of them.
+class EngineLost : public Failure
+{
+public:
+    using Failure::Failure;
+};
 
 class Replacement
 {

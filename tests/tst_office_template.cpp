@@ -463,20 +463,20 @@ void TestOfficeTemplate::saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesN
 void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits()
 {
     ScriptedDialogs dialogs;
-    // What the clipboard held before is what step 122 finds.
+    // A picture the clipboard held before is not the page: it must never be
+    // written as if it were (the preview would show another flyer).
     QImage earlier(40, 30, QImage::Format_RGB32);
     earlier.fill(Qt::blue);
     QGuiApplication::clipboard()->setImage(earlier);
     SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
     const QStringList errors = dialogs.errors();
-    QCOMPARE(errors.size(), 3);
+    QCOMPARE(errors.size(), 4);
     QVERIFY(errors[0].contains(QStringLiteral("at line 118")));
     QVERIFY(errors[0].contains(QStringLiteral("qorvin99999999.doc")));
     QVERIFY(errors[1].contains(QStringLiteral("at line 120")));
-    QVERIFY(errors[2].contains(QStringLiteral("at line 124")));
-    const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
-    QCOMPARE(QImage(bitmap).size(), QSize(40, 30));
-    QFile::remove(bitmap);
+    QVERIFY(errors[2].contains(QStringLiteral("at line 122")));
+    QVERIFY(errors[3].contains(QStringLiteral("at line 124")));
+    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
 }
 
 QTEST_MAIN(TestOfficeTemplate)

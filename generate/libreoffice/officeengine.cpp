@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -164,6 +165,49 @@ properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
     return result;
 }
 
+// `text` without what a Word document cannot hold as text: the control
+// characters other than tab, line feed and carriage return (Word gives them
+// meanings of its own, such as cell and field marks), unpaired surrogates
+// (which also break the connection to the office) and the noncharacters
+// U+FFFE and U+FFFF. Everything else is kept exactly.
+QString storableText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            result += text.at(i);
+            result += text.at(++i);
+            continue;
+        }
+        const bool control =
+            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
+        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
+            continue;
+        result += QChar(c);
+    }
+    return result;
+}
+
+// True when the office read a document with one of its plain text filters,
+// which accept whatever a file holds.
+bool readAsPlainText(const Reference<lang::XComponent>& component)
+{
+    Reference<frame::XModel> model(component, UNO_QUERY);
+    if (!model.is())
+        return false;
+    const auto arguments = model->getArgs();
+    for (const auto& argument : arguments) {
+        OUString filter;
+        if (argument.Name == "FilterName" && (argument.Value >>= filter))
+            return filter.startsWith("Text");
+    }
+    return false;
+}
+
 OUString fileUrl(const QString& path)
 {
     return toOUString(
@@ -265,16 +309,20 @@ public:
             failed();
             m_process.stop();
             drop();
-            throw Failure(m_timedOut ? timeoutText()
-                                     : QStringLiteral("The office process has ended (%1).")
-                                           .arg(describeUnoException(e)));
+            throw Word::EngineLost(m_timedOut ? timeoutText()
+                                              : QStringLiteral("The office process has ended (%1).")
+                                                    .arg(describeUnoException(e)));
         } catch (const uno::Exception& e) {
             failed();
-            throw Failure(m_timedOut ? timeoutText() : describeUnoException(e));
+            if (m_timedOut)
+                throw Word::EngineLost(timeoutText());
+            if (!m_process.running())
+                throw Word::EngineLost(describeUnoException(e));
+            throw Failure(describeUnoException(e));
         } catch (...) {
             failed();
             if (m_timedOut)
-                throw Failure(timeoutText());
+                throw Word::EngineLost(timeoutText());
             throw;
         }
     }
@@ -285,7 +333,7 @@ public:
         if (generation != m_generation || !m_desktop.is() || !m_process.running()) {
             if (!m_process.running())
                 drop();
-            throw Failure(
+            throw Word::EngineLost(
                 QStringLiteral("The office process has ended; start the document engine again."));
         }
     }
@@ -438,16 +486,31 @@ public:
         m_texts.clear();
         m_stories.reset();
         m_search = SearchCache{};
-        m_session.call([&] {
-            Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
-            if (closeable.is())
-                closeable->close(true);
-            else
-                m_model->dispose();
-        });
+        try {
+            m_session.call([&] {
+                Reference<util::XCloseable> closeable(m_model, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                else
+                    m_model->dispose();
+            });
+        } catch (const Word::EngineLost&) {
+            // An office that has gone cannot remove the lock file it keeps
+            // beside a document open for editing; nobody else would.
+            if (!m_lockFile.isEmpty())
+                QFile::remove(m_lockFile);
+            throw;
+        }
     }
     void close(int) override { close(); }
 
+    // The lock file the office keeps beside a document opened for editing.
+    void setLockFile(const QString& documentPath)
+    {
+        const QFileInfo document(documentPath);
+        m_lockFile = document.absolutePath() + QStringLiteral("/.~lock.") + document.fileName() +
+                     QLatin1Char('#');
+    }
     bool isOpen() const { return !m_closed; }
 
     // Renders the page as the office prints it, shapes included.
@@ -566,6 +629,7 @@ private:
     SearchCache m_search;
     bool m_closed = false;
     bool m_layoutHeld = false;
+    QString m_lockFile;
 };
 
 class OfficeRange final : public Word::Range
@@ -591,8 +655,9 @@ void OfficeFind::execute(int replace)
 {
     if (m_matchWildcards)
         throw Failure(QStringLiteral("Searching with wildcards is not supported."));
-    const QString replacement = m_replacement.text();
-    const FindOptions options = m_options;
+    const QString replacement = storableText(m_replacement.text());
+    FindOptions options = m_options;
+    options.text = storableText(options.text);
     auto& range = m_range;
     if (options.text.isEmpty())
         return;
@@ -771,7 +836,10 @@ public:
                             {"AsTemplate", uno::Any(false)},
                             {"MacroExecutionMode",
                              uno::Any(sal_Int16(document::MacroExecMode::NEVER_EXECUTE))}}));
-            if (component.is() && !Reference<text::XTextDocument>(component, UNO_QUERY).is()) {
+            // Any bytes at all open as plain text, so a damaged or foreign file
+            // would pass for a document and be filled as one.
+            if (component.is() && (!Reference<text::XTextDocument>(component, UNO_QUERY).is() ||
+                                   readAsPlainText(component))) {
                 component->dispose();
                 component.clear();
             }
@@ -781,6 +849,8 @@ public:
             throw Failure(QStringLiteral("The file \"%1\" could not be opened as a text document.")
                               .arg(path));
         auto document = std::make_shared<OfficeDocument>(m_session, model);
+        if (!readOnly)
+            document->setLockFile(file.absoluteFilePath());
         m_opened.push_back(document);
         return document;
     }

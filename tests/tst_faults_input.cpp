@@ -1,0 +1,302 @@
+// Hostile texts through a whole filling run on the real office: random
+// Unicode (controls, combining marks, right-to-left, astral characters),
+// token look-alikes, Word's and regular expressions' special sequences, very
+// long fields and very long lists. The saved document, read back through the
+// office, holds exactly the texts given, and nothing crashes.
+//
+// "Exactly" has one qualification, which is the program's rule: characters a
+// Word document cannot hold as text (the control characters other than tab,
+// line feed and carriage return, unpaired surrogates and the noncharacters
+// U+FFFE and U+FFFF) are left out; a line feed is a line break and a carriage
+// return a new paragraph.
+
+#include "app/appinfo.h"
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "faultinjection.h"
+#include "generate/flyertext.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/templatefilling.h"
+#include "officeprocesses.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QStringList kTokens = {
+    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
+    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+
+// The main and preview windows as far as a filling run needs them; the page
+// picture is a plain one, since only the document's text is checked here.
+class TextHost final : public GenerationHost
+{
+public:
+    QStringList texts;
+    QStringList list1;
+    QStringList list2;
+    QString document;
+    bool flag = false;
+
+    QString fieldToken(int index) override { return kTokens.at(index); }
+    QString fieldText(int index) override { return texts.at(index); }
+    QStringList services() override { return list1; }
+    QStringList scheduledServices() override { return list2; }
+    bool generating() const override { return flag; }
+    void setGenerating(bool generating) override { flag = generating; }
+    void setMousePointer(WindowPointer::Setting) override {}
+    void SaveDocAsJPG(const QString&) override
+    {
+        QImage page(8, 8, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+            throw Failure(QStringLiteral("cannot write temp.bmp"));
+    }
+    void loadPreviewPicture(const QString& path) override
+    {
+        if (QImage(path).isNull())
+            throw Failure(QStringLiteral("no picture"));
+    }
+    void setPreviewWordFile(const QString& path) override { document = path; }
+    void showPreview() override {}
+    void hideMainWindow() override {}
+};
+
+// The text a Word document keeps of `text`.
+QString kept(const QString& text)
+{
+    QString result;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            result += text.mid(i, 2);
+            ++i;
+            continue;
+        }
+        const bool control =
+            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
+        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
+            continue;
+        result += QChar(c);
+    }
+    return result;
+}
+
+// The shape texts a filling run makes of the template's, replacing as the
+// run does: field by field in every story, then every text box again with the
+// service tokens added; tokens are found in any letter case, and a replaced
+// text is not searched again by the same token.
+QStringList filled(QStringList shapes, const TextHost& host)
+{
+    const auto columns = FlyerText::servicesColumns(host.list1);
+    QStringList texts;
+    for (const QString& text : host.texts)
+        texts << kept(text);
+    for (int i = 0; i < kTokens.size(); ++i) {
+        for (QString& shape : shapes)
+            shape.replace(kTokens.at(i), texts.at(i), Qt::CaseInsensitive);
+    }
+    for (QString& shape : shapes) {
+        if (shape.isEmpty())
+            continue;
+        for (int i = 0; i < kTokens.size(); ++i)
+            shape.replace(kTokens.at(i), texts.at(i), Qt::CaseInsensitive);
+        shape.replace(QStringLiteral("[Services1]"), kept(columns.first), Qt::CaseInsensitive);
+        shape.replace(QStringLiteral("[Services2]"), kept(columns.second), Qt::CaseInsensitive);
+        shape.replace(QStringLiteral("[ScheduledServices]"),
+                      kept(FlyerText::scheduledServicesText(host.list2)), Qt::CaseInsensitive);
+    }
+    return shapes;
+}
+
+// Random text drawn from the kinds of characters that trouble text handling.
+QString randomText(QRandomGenerator& random, int length)
+{
+    static const std::vector<std::pair<char32_t, char32_t>> blocks = {
+        {0x20, 0x7e},       // ASCII
+        {0x00, 0x1f},       // C0 controls
+        {0x7f, 0x9f},       // DEL and C1 controls
+        {0xa0, 0xff},       // Latin-1
+        {0x300, 0x36f},     // combining marks
+        {0x5d0, 0x5ea},     // Hebrew
+        {0x627, 0x64a},     // Arabic
+        {0x200b, 0x200f},   // zero widths and direction marks
+        {0x202a, 0x202e},   // direction embeddings and overrides
+        {0x4e00, 0x4e80},   // CJK
+        {0xd800, 0xdfff},   // unpaired surrogates
+        {0xfffc, 0xffff},   // replacement character and noncharacters
+        {0x1f600, 0x1f64f}, // emoji (astral)
+        {0x1d400, 0x1d44f}, // mathematical letters (astral)
+    };
+    QString text;
+    while (text.size() < length) {
+        const auto& block = blocks[random.bounded(int(blocks.size()))];
+        const char32_t c = block.first + random.bounded(int(block.second - block.first + 1));
+        if (c > 0xffff) {
+            const char32_t pair[] = {c};
+            text += QString::fromUcs4(pair, 1);
+        } else {
+            text += QChar(char16_t(c));
+        }
+    }
+    return text;
+}
+
+struct Case
+{
+    QStringList texts;
+    QStringList list1;
+    QStringList list2;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Case)
+
+class TestFaultsInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void hostileTexts_filledDocument_holdsExactlyTheTexts_data();
+    void hostileTexts_filledDocument_holdsExactlyTheTexts();
+
+private:
+    std::unique_ptr<TestEnvironment> m_environment;
+    QString m_cache;
+    std::shared_ptr<Word::Engine> m_engine;
+    QStringList m_templateShapes;
+};
+
+void TestFaultsInput::initTestCase()
+{
+    LoadProgramResources();
+    m_environment = std::make_unique<TestEnvironment>();
+    m_cache = m_environment->root() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_engine = createOfficeEngine();
+    Word::setEngine(m_engine);
+
+    const QString path = m_environment->root() + QStringLiteral("/template.dot");
+    Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    for (const auto& shape : inspectOfficeDocument(*document).shapes)
+        m_templateShapes << shape.text;
+    word->quit();
+    QCOMPARE(m_templateShapes.size(), 15);
+}
+
+void TestFaultsInput::cleanupTestCase()
+{
+    Word::setEngine(nullptr);
+    m_engine.reset();
+    QVERIFY(processesMentioning(m_cache).isEmpty());
+    m_environment.reset();
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts_data()
+{
+    QTest::addColumn<Case>("input");
+    auto fields = [](QStringList texts) {
+        for (int i = int(texts.size()); i < kTokens.size(); ++i)
+            texts << QStringLiteral("Field %1").arg(i);
+        return texts;
+    };
+
+    QTest::newRow("token look-alikes")
+        << Case{fields({"[businessname] [TAGLINE] [Tag Line] [Zip [Zip2] Zip]", "[tagline]x",
+                        "[[OwnerName]]", "[ZiP]", "]Title[ [Title", "[Services1] [services2]",
+                        "[SCHEDULEDSERVICES]"}),
+                {"[Services1]", "[services2]", "[BusinessName]"},
+                {"[ScheduledServices]", "[zip]"}};
+    QTest::newRow("special sequences") << Case{
+        fields({"^p^l^t^^^&^0013", "$1 $& $0 \\1 \\\\ \\n \\t", ".*+?()[]{}|^$", "%s %n %1 %%",
+                "&amp; <b>x</b> \"'`", "C:\\temp\\new\\table", "\\E\\Q(?i)(?=x)"}),
+        {"^p", "$1", "\\", ".*", "(a|b)+"},
+        {"^l", "$$", "\\\\"}};
+    QTest::newRow("line and paragraph breaks, tabs") << Case{
+        fields({"one\rtwo", "one\ntwo", "one\r\ntwo", "\t\tindented", "\r", "\n\n", "end\r"}),
+        {"a\rb", "c\nd"},
+        {"e\rf"}};
+
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 6; ++round) {
+        Case input;
+        for (int i = 0; i < kTokens.size(); ++i)
+            input.texts << randomText(random, 1 + random.bounded(60));
+        for (int i = 0, n = random.bounded(25); i < n; ++i)
+            input.list1 << randomText(random, 1 + random.bounded(30));
+        for (int i = 0, n = random.bounded(6); i < n; ++i)
+            input.list2 << randomText(random, 1 + random.bounded(30));
+        QTest::addRow("random Unicode %d", round) << input;
+    }
+
+    Case huge;
+    huge.texts = fields({randomText(random, 100000), QString(100000, QLatin1Char('x'))});
+    for (int i = 0; i < 1000; ++i)
+        huge.list1 << QStringLiteral("Service %1 %2").arg(i).arg(randomText(random, 8));
+    for (int i = 0; i < 1000; ++i)
+        huge.list2 << QStringLiteral("Scheduled %1").arg(i);
+    QTest::newRow("100,000-character fields, 1,000 services") << huge;
+}
+
+void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
+{
+    QFETCH(Case, input);
+    ScriptedDialogs dialogs;
+    TextHost host;
+    host.texts = input.texts;
+    host.list1 = input.list1;
+    host.list2 = input.list2;
+
+    TemplateFilling::PushButton6_Click(host);
+    QVERIFY2(dialogs.shown().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
+    QVERIFY(Main::FileExists(host.document));
+
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(host.document, true);
+    const auto facts = inspectOfficeDocument(*document);
+    word->quit();
+    Main::DeleteFileQuietly(host.document);
+
+    const QStringList expected = filled(m_templateShapes, host);
+    QCOMPARE(int(facts.shapes.size()), int(expected.size()));
+    for (int i = 0; i < expected.size(); ++i) {
+        const QString& actual = facts.shapes.at(std::size_t(i)).text;
+        if (actual != expected.at(i)) {
+            // Where they part, rather than two pages of text.
+            qsizetype at = 0;
+            while (at < actual.size() && at < expected.at(i).size() &&
+                   actual.at(at) == expected.at(i).at(at))
+                ++at;
+            QFAIL(qPrintable(
+                QStringLiteral("shape %1 differs at %2: got U+%3 (%4 chars), "
+                               "expected U+%5 (%6 chars)")
+                    .arg(i)
+                    .arg(at)
+                    .arg(at < actual.size() ? actual.at(at).unicode() : 0, 4, 16, QLatin1Char('0'))
+                    .arg(actual.size())
+                    .arg(at < expected.at(i).size() ? expected.at(i).at(at).unicode() : 0, 4, 16,
+                         QLatin1Char('0'))
+                    .arg(expected.at(i).size())));
+        }
+    }
+    QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+}
+
+QTEST_MAIN(TestFaultsInput)
+#include "tst_faults_input.moc"

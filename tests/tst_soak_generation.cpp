@@ -1,0 +1,181 @@
+// Many generations in one program run, each followed by "< Back": the
+// program's open files, its temporary files, its office processes and its
+// memory do not grow.
+
+#include "app/appinfo.h"
+#include "app/failure.h"
+#include "app/mainmodule.h"
+#include "faultinjection.h"
+#include "generate/libreoffice/officeengine.h"
+#include "generate/snapshot.h"
+#include "generate/templatefilling.h"
+#include "officeprocesses.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+
+#include <iostream>
+#include <memory>
+
+namespace {
+
+const QStringList kTokens = {
+    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
+    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+
+// How many generations: PELLAMONT_SOAK_RUNS overrides the usual count.
+int runCount()
+{
+    bool ok = false;
+    const int runs = qEnvironmentVariableIntValue("PELLAMONT_SOAK_RUNS", &ok);
+    return ok && runs > 0 ? runs : 200;
+}
+
+// The windows as a run sees them: the real page capture, the picture loaded
+// as the preview loads it, and "< Back" deleting the document.
+class Host final : public GenerationHost
+{
+public:
+    int run = 0;
+    QString document;
+    QImage picture;
+    bool flag = false;
+
+    QString fieldToken(int index) override { return kTokens.at(index); }
+    QString fieldText(int index) override
+    {
+        return QStringLiteral("Run %1 field %2").arg(run).arg(index);
+    }
+    QStringList services() override
+    {
+        QStringList items;
+        for (int i = 0; i < run % 15; ++i)
+            items << QStringLiteral("Service %1").arg(i);
+        return items;
+    }
+    QStringList scheduledServices() override
+    {
+        return {QStringLiteral("Spring"), QStringLiteral("Fall")};
+    }
+    bool generating() const override { return flag; }
+    void setGenerating(bool generating) override { flag = generating; }
+    void setMousePointer(WindowPointer::Setting) override {}
+    void SaveDocAsJPG(const QString& documentPath) override { ::SaveDocAsJPG(documentPath); }
+    void loadPreviewPicture(const QString& path) override
+    {
+        picture = QImage(path);
+        if (picture.isNull())
+            throw Failure(QStringLiteral("Invalid picture"));
+    }
+    void setPreviewWordFile(const QString& path) override { document = path; }
+    void showPreview() override {}
+    void hideMainWindow() override {}
+    void back()
+    {
+        Main::DeleteFileQuietly(document);
+        picture = QImage();
+    }
+};
+
+qint64 residentKilobytesOf(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestSoakGeneration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void manyGenerationsWithBack_nothingGrows();
+};
+
+void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
+{
+    LoadProgramResources();
+    TestEnvironment environment;
+    const QString cache = environment.root() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    Word::setEngine(createOfficeEngine());
+    // The engine must go before the program's static clean-up, whatever fails.
+    const std::unique_ptr<void, void (*)(void*)> releaseEngine(
+        reinterpret_cast<void*>(1), [](void*) { Word::setEngine(nullptr); });
+    ScriptedDialogs dialogs;
+    Host host;
+    const int runs = runCount();
+    // The first runs fill caches (fonts, the office's own); growth is measured after them.
+    const int warmUp = std::min(20, runs / 4);
+    int descriptors = 0;
+    qint64 memory = 0;
+    qint64 officeMemory = 0;
+    // The office's own caches (pictures, fonts, layouts) fill over the first
+    // hundred or so generations and then stay; a leak per generation would
+    // still show over the last quarter of the runs.
+    const int lastQuarter = runs - runs / 4;
+    qint64 officeMemoryLate = 0;
+    QList<qint64> offices;
+    QElapsedTimer clock;
+    clock.start();
+
+    for (host.run = 1; host.run <= runs; ++host.run) {
+        TemplateFilling::PushButton6_Click(host);
+        QVERIFY2(dialogs.shown().isEmpty(),
+                 qPrintable(QStringLiteral("run %1: %2")
+                                .arg(host.run)
+                                .arg(dialogs.errors().join(QLatin1Char('\n')))));
+        QVERIFY(!host.picture.isNull());
+        QCOMPARE(entriesOf(Main::TempFolder()), QStringList{QFileInfo(host.document).fileName()});
+        host.back();
+        QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+        if (host.run == warmUp) {
+            descriptors = openFileDescriptors();
+            memory = residentKilobytes();
+            offices = processesMentioning(cache);
+            QCOMPARE(offices.size(), 1);
+            officeMemory = residentKilobytesOf(offices.first());
+        } else if (host.run > warmUp) {
+            QCOMPARE(openFileDescriptors(), descriptors);
+            QCOMPARE(processesMentioning(cache), offices);
+        }
+        if (host.run == lastQuarter)
+            officeMemoryLate = residentKilobytesOf(offices.value(0));
+        if (host.run % 20 == 0)
+            std::cout << "run " << host.run << ": " << residentKilobytes() << " kB, office "
+                      << residentKilobytesOf(processesMentioning(cache).value(0)) << " kB"
+                      << std::endl;
+    }
+    const qint64 memoryAfter = residentKilobytes();
+    const qint64 officeMemoryAfter = residentKilobytesOf(offices.first());
+    std::cout << runs << " generations in " << clock.elapsed() / 1000 << " s; program " << memory
+              << " -> " << memoryAfter << " kB, office " << officeMemory << " -> "
+              << officeMemoryAfter << " kB, " << descriptors << " open files" << std::endl;
+    QVERIFY2(memoryAfter <= memory * 11 / 10,
+             qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(memory).arg(memoryAfter)));
+    QVERIFY2(officeMemoryAfter <= officeMemoryLate * 11 / 10,
+             qPrintable(QStringLiteral("office %1 kB at run %2 -> %3 kB")
+                            .arg(officeMemoryLate)
+                            .arg(lastQuarter)
+                            .arg(officeMemoryAfter)));
+
+    Word::setEngine(nullptr);
+    QVERIFY(waitUntilGone(offices, 10000));
+    QVERIFY(processesMentioning(cache).isEmpty());
+    qunsetenv("XDG_CACHE_HOME");
+}
+
+QTEST_MAIN(TestSoakGeneration)
+#include "tst_soak_generation.moc"
