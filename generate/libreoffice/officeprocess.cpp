@@ -1,7 +1,6 @@
 #include "generate/libreoffice/officeprocess.h"
 
 #include "app/failure.h"
-#include "app/mainmodule.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -140,20 +139,21 @@ void OfficeProcess::start()
     auto process = std::make_unique<QProcess>();
     process->setProgram(realOfficeBinary(program));
     // Ended from outside, the office leaves its temporary folder behind: one
-    // more in the user's temporary folder with every run. Given one inside
-    // the program's private folder, it goes when the office has ended.
-    m_tempFolder.reset();
-    try {
-        auto folder =
-            std::make_unique<QTemporaryDir>(Main::TempFolder() + QStringLiteral("/office-XXXXXX"));
-        if (folder->isValid()) {
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("TMPDIR"), folder->path());
-            process->setProcessEnvironment(environment);
-            m_tempFolder = std::move(folder);
-        }
-    } catch (const Failure&) {
-        // The office then uses the system's temporary folder.
+    // more in the user's temporary folder with every run. Given one of its
+    // own beside the profile that this program holds, it goes when the office
+    // has ended, and what a killed run left there goes at the next start. It
+    // is not in the program's temporary folder, which may be cleared while
+    // the office runs.
+    removeTempFolder();
+    const QString tempFolder = m_profileFolder + QStringLiteral(".tmp");
+    QDir(tempFolder).removeRecursively();
+    if (QDir().mkpath(tempFolder)) {
+        QFile::setPermissions(tempFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
+        process->setProcessEnvironment(environment);
+        m_tempFolder = tempFolder;
     }
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
@@ -220,7 +220,14 @@ void OfficeProcess::stop()
     }
     m_process.reset();
     m_pid = 0;
-    m_tempFolder.reset();
+    removeTempFolder();
+}
+
+void OfficeProcess::removeTempFolder()
+{
+    if (!m_tempFolder.isEmpty())
+        QDir(m_tempFolder).removeRecursively();
+    m_tempFolder.clear();
 }
 
 void OfficeProcess::killFromAnyThread()

@@ -2,7 +2,6 @@
 
 #include <QProcess>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <memory>
@@ -41,10 +40,12 @@ public:
 
 private:
     void claimProfile();
+    void removeTempFolder();
 
     std::unique_ptr<QProcess> m_process;
-    // The office's own temporary folder, removed once the office has ended.
-    std::unique_ptr<QTemporaryDir> m_tempFolder;
+    // The office's own temporary folder beside its profile, removed once the
+    // office has ended; empty when it could not be made.
+    QString m_tempFolder;
     std::atomic<qint64> m_pid{0};
     int m_profileLock = -1;
     QString m_profileFolder;
