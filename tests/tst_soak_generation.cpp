@@ -19,6 +19,7 @@
 #include <QImage>
 #include <QTest>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -117,16 +118,20 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
     ScriptedDialogs dialogs;
     Host host;
     const int runs = runCount();
-    // The first runs fill caches (fonts, the office's own); growth is measured after them.
-    const int warmUp = std::min(20, runs / 4);
+    // The first runs fill caches (fonts, pictures, the office's own); growth is
+    // measured after them. The program's memory was seen to settle only after
+    // 20 to 40 runs.
+    const int warmUp = std::min(50, runs / 4);
     int descriptors = 0;
     qint64 memory = 0;
     qint64 officeMemory = 0;
-    // The office's own caches (pictures, fonts, layouts) fill over the first
-    // hundred or so generations and then stay; a leak per generation would
-    // still show over the last quarter of the runs.
+    // The office's caches grow with every document until the engine starts it
+    // afresh (every few dozen applications), so its memory rises and falls in
+    // cycles: the highest level over the last quarter of the runs must stay
+    // within 10 % of the highest level before it.
     const int lastQuarter = runs - runs / 4;
-    qint64 officeMemoryLate = 0;
+    qint64 officePeakEarly = 0;
+    qint64 officePeakLate = 0;
     QList<qint64> offices;
     QElapsedTimer clock;
     clock.start();
@@ -149,28 +154,31 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
             officeMemory = residentKilobytesOf(offices.first());
         } else if (host.run > warmUp) {
             QCOMPARE(openFileDescriptors(), descriptors);
-            QCOMPARE(processesMentioning(cache), offices);
+            offices = processesMentioning(cache);
+            QCOMPARE(offices.size(), 1);
+            const qint64 office = residentKilobytesOf(offices.first());
+            qint64& peak = host.run <= lastQuarter ? officePeakEarly : officePeakLate;
+            peak = std::max(peak, office);
         }
-        if (host.run == lastQuarter)
-            officeMemoryLate = residentKilobytesOf(offices.value(0));
         if (host.run % 20 == 0)
             std::cout << "run " << host.run << ": " << residentKilobytes() << " kB, office "
                       << residentKilobytesOf(processesMentioning(cache).value(0)) << " kB"
                       << std::endl;
     }
     const qint64 memoryAfter = residentKilobytes();
-    const qint64 officeMemoryAfter = residentKilobytesOf(offices.first());
+    const qint64 officeMemoryAfter = residentKilobytesOf(processesMentioning(cache).value(0));
     std::cout << runs << " generations in " << clock.elapsed() / 1000 << " s; program " << memory
               << " -> " << memoryAfter << " kB, office " << officeMemory << " -> "
               << officeMemoryAfter << " kB, " << descriptors << " open files" << std::endl;
     QVERIFY2(memoryAfter <= memory * 11 / 10,
              qPrintable(QStringLiteral("%1 kB -> %2 kB").arg(memory).arg(memoryAfter)));
-    QVERIFY2(officeMemoryAfter <= officeMemoryLate * 11 / 10,
-             qPrintable(QStringLiteral("office %1 kB at run %2 -> %3 kB")
-                            .arg(officeMemoryLate)
+    QVERIFY2(officePeakLate <= officePeakEarly * 11 / 10,
+             qPrintable(QStringLiteral("office peak %1 kB up to run %2 -> %3 kB after it")
+                            .arg(officePeakEarly)
                             .arg(lastQuarter)
-                            .arg(officeMemoryAfter)));
+                            .arg(officePeakLate)));
 
+    offices = processesMentioning(cache);
     Word::setEngine(nullptr);
     QVERIFY(waitUntilGone(offices, 10000));
     QVERIFY(processesMentioning(cache).isEmpty());

@@ -5,6 +5,7 @@
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -217,7 +219,7 @@ OUString fileUrl(const QString& path)
 // The office process, the bridge to it and the one desktop that loads every
 // document. Every UNO call of the adapter runs through call(), which applies
 // the time limit and turns UNO exceptions into Failures.
-class Connection
+class Connection : public std::enable_shared_from_this<Connection>
 {
 public:
     explicit Connection(OfficeEngineLimits limits) : m_limits(limits), m_watchdog(m_process) {}
@@ -241,6 +243,8 @@ public:
             return m_generation;
         drop();
         m_process.start();
+        m_applicationsServed = 0;
+        m_openApplications = 0;
         QElapsedTimer clock;
         clock.start();
         Reference<uno::XInterface> remote;
@@ -338,6 +342,30 @@ public:
         }
     }
 
+    // Counts the applications of the running office. When the last one of
+    // enough has quit, the office is started afresh once the program is idle,
+    // which gives back the memory its caches took; the new office is warm
+    // again by the time the user asks for the next flyer.
+    void applicationOpened()
+    {
+        ++m_applicationsServed;
+        ++m_openApplications;
+    }
+    void applicationClosed(int generation)
+    {
+        if (generation != m_generation || m_openApplications == 0)
+            return;
+        if (--m_openApplications == 0 && m_limits.recycleAfterApplications > 0 &&
+            m_applicationsServed >= m_limits.recycleAfterApplications && !m_recycleScheduled &&
+            QCoreApplication::instance()) {
+            m_recycleScheduled = true;
+            QTimer::singleShot(0, QCoreApplication::instance(), [weak = weak_from_this()] {
+                if (auto connection = weak.lock())
+                    connection->recycle();
+            });
+        }
+    }
+
     Reference<frame::XDesktop2> desktop() const { return m_desktop; }
     Reference<uno::XComponentContext> context() const { return m_context; }
 
@@ -348,6 +376,16 @@ public:
     }
 
 private:
+    void recycle()
+    {
+        m_recycleScheduled = false;
+        // An application started meanwhile keeps the office; its quit tries again.
+        if (m_openApplications > 0)
+            return;
+        shutdown();
+        prepare();
+    }
+
     void failed()
     {
         m_timedOut = m_watchdog.disarm();
@@ -378,6 +416,9 @@ private:
     Watchdog m_watchdog;
     Reference<uno::XComponentContext> m_context;
     Reference<frame::XDesktop2> m_desktop;
+    int m_applicationsServed = 0;
+    int m_openApplications = 0;
+    bool m_recycleScheduled = false;
     int m_generation = 0;
     int m_depth = 0;
     bool m_timedOut = false;
@@ -804,6 +845,11 @@ public:
     {
         checkRunning();
         m_quit = true;
+        struct Closed
+        {
+            Session& session;
+            ~Closed() { session.connection->applicationClosed(session.generation); }
+        } closed{m_session};
         QString firstProblem;
         for (const auto& document : m_opened) {
             if (!document->isOpen())
@@ -899,6 +945,7 @@ public:
         } catch (const uno::Exception& e) {
             throw Failure(describeUnoException(e));
         }
+        m_connection->applicationOpened();
         return std::make_shared<OfficeApplication>(std::move(session));
     }
 

@@ -13,6 +13,10 @@ struct OfficeEngineLimits
 {
     int connectMilliseconds = 60000;
     int callMilliseconds = 60000;
+    // The office keeps caches that grow with every document it has loaded;
+    // after this many applications it is ended and started afresh while the
+    // program is idle. 0 keeps it for the whole run.
+    int recycleAfterApplications = 40;
 };
 
 // The document engine on a private, hidden LibreOffice process: started by
