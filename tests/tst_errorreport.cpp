@@ -21,12 +21,12 @@ private slots:
 
 void TestErrorReport::text_failureOnStartUpLine_hasEveryPartInOrder()
 {
-    const QString text =
-        applicationErrorText(QStringLiteral("Form1"), QStringLiteral("Form_Load"), 130,
-                             QStringLiteral("Invalid property value"));
-    QCOMPARE(text, QStringLiteral("Invalid property value\r\nin Pellamont2021/08/31.Form1.Form_Load "
-                                  "at line 130\r\rPlease email screenshot of this message to ") +
-                       QLatin1String(kSupportAddress));
+    const QString text = applicationErrorText(QStringLiteral("Form1"), QStringLiteral("Form_Load"),
+                                              130, QStringLiteral("Invalid property value"));
+    QCOMPARE(text,
+             QStringLiteral("Invalid property value\r\nin Pellamont2021/08/31.Form1.Form_Load "
+                            "at line 130\r\rPlease email screenshot of this message to ") +
+                 QLatin1String(kSupportAddress));
 }
 
 void TestErrorReport::box_isTitledApplicationError_andShownOncePerFailure()

@@ -121,8 +121,7 @@ void TestFaultsFiles::initTestCase()
 {
     LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
-    m_cache = m_environment->root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_cache = useOfficeCacheIn(*m_environment);
     m_engine = createOfficeEngine();
     Word::setEngine(m_engine);
 }

@@ -14,8 +14,8 @@
 #include "testenvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,8 +65,7 @@ void TestFaultsGeneration::initTestCase()
 {
     LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
-    m_cache = m_environment->root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_cache = useOfficeCacheIn(*m_environment);
     OfficeEngineLimits limits;
     limits.callMilliseconds = kCallLimitMilliseconds;
     m_office = createOfficeEngine(limits);

@@ -54,8 +54,7 @@ void TestFaultsStartup::brokenOffice_atStart_warnsEndsAndKeepsTheStore()
 {
     QFETCH(QByteArray, script);
     TestEnvironment environment;
-    const QString cache = environment.root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    const QString cache = useOfficeCacheIn(environment);
     const QString program = environment.root() + QStringLiteral("/office");
     if (!script.isEmpty()) {
         QFile file(program);

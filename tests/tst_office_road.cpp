@@ -120,10 +120,7 @@ void TestOfficeRoad::initTestCase()
 {
     LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
-    // A profile of the office's own inside the test folder, so the processes
-    // this test starts can be told from any other office on the machine.
-    m_cache = m_environment->root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_cache = useOfficeCacheIn(*m_environment);
     m_engine = createOfficeEngine();
     Word::setEngine(m_engine);
     QElapsedTimer clock;

@@ -123,16 +123,12 @@ void TestOfficeTemplate::initTestCase()
     // The resources live in a static library: nothing else would pull them in.
     LoadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
-    m_cache = m_environment->root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache));
+    m_cache = useOfficeCacheIn(*m_environment);
     m_engine = createOfficeEngine();
     Word::setEngine(m_engine);
     m_word = Word::CreateApplication();
 
-    QFile resource(QStringLiteral(":/CUSTOM/101"));
-    QVERIFY(resource.open(QIODevice::ReadOnly));
-    m_template = Main::TempFolder() + QStringLiteral("/template.dot");
-    Main::WriteFileIfAbsent(resource.readAll(), m_template);
+    m_template = writeEmbeddedTemplate();
 }
 
 void TestOfficeTemplate::cleanupTestCase()

@@ -109,8 +109,7 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
 {
     LoadProgramResources();
     TestEnvironment environment;
-    const QString cache = environment.root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    const QString cache = useOfficeCacheIn(environment);
     Word::setEngine(createOfficeEngine());
     // The engine must go before the program's static clean-up, whatever fails.
     const std::unique_ptr<void, void (*)(void*)> releaseEngine(

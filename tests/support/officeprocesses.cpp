@@ -1,5 +1,9 @@
 #include "officeprocesses.h"
 
+#include "app/mainmodule.h"
+#include "generate/templatefilling.h"
+#include "testenvironment.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -23,4 +27,18 @@ QList<qint64> processesMentioning(const QString& text)
             result << pid;
     }
     return result;
+}
+
+QString useOfficeCacheIn(const TestEnvironment& environment)
+{
+    const QString cache = environment.root() + QStringLiteral("/cache");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
+    return cache;
+}
+
+QString writeEmbeddedTemplate()
+{
+    const QString path = Main::TempFolder() + QStringLiteral("/template.dot");
+    Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
+    return path;
 }
