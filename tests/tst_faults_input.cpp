@@ -70,27 +70,6 @@ public:
     void hideMainWindow() override {}
 };
 
-// The text a Word document keeps of `text`.
-QString kept(const QString& text)
-{
-    QString result;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            result += text.mid(i, 2);
-            ++i;
-            continue;
-        }
-        const bool control =
-            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
-        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
-            continue;
-        result += QChar(c);
-    }
-    return result;
-}
-
 // The shape texts a filling run makes of the template's, replacing as the
 // run does: field by field in every story, then every text box again with the
 // service tokens added; tokens are found in any letter case, and a replaced
@@ -100,7 +79,7 @@ QStringList filled(QStringList shapes, const TextHost& host)
     const auto columns = FlyerText::servicesColumns(host.list1);
     QStringList texts;
     for (const QString& text : host.texts)
-        texts << kept(text);
+        texts << storableText(text);
     for (int i = 0; i < kTokens.size(); ++i) {
         for (QString& shape : shapes)
             shape.replace(kTokens.at(i), texts.at(i), Qt::CaseInsensitive);
@@ -110,10 +89,13 @@ QStringList filled(QStringList shapes, const TextHost& host)
             continue;
         for (int i = 0; i < kTokens.size(); ++i)
             shape.replace(kTokens.at(i), texts.at(i), Qt::CaseInsensitive);
-        shape.replace(QStringLiteral("[Services1]"), kept(columns.first), Qt::CaseInsensitive);
-        shape.replace(QStringLiteral("[Services2]"), kept(columns.second), Qt::CaseInsensitive);
+        shape.replace(QStringLiteral("[Services1]"), storableText(columns.first),
+                      Qt::CaseInsensitive);
+        shape.replace(QStringLiteral("[Services2]"), storableText(columns.second),
+                      Qt::CaseInsensitive);
         shape.replace(QStringLiteral("[ScheduledServices]"),
-                      kept(FlyerText::scheduledServicesText(host.list2)), Qt::CaseInsensitive);
+                      storableText(FlyerText::scheduledServicesText(host.list2)),
+                      Qt::CaseInsensitive);
     }
     return shapes;
 }
@@ -170,6 +152,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
+    void storableText_dropsOnlyWhatWordCannotHold();
     void hostileTexts_filledDocument_holdsExactlyTheTexts_data();
     void hostileTexts_filledDocument_holdsExactlyTheTexts();
 
@@ -179,6 +162,21 @@ private:
     std::shared_ptr<Word::Engine> m_engine;
     QStringList m_templateShapes;
 };
+
+void TestFaultsInput::storableText_dropsOnlyWhatWordCannotHold()
+{
+    const QString astral = QString::fromUcs4(U"\U0001F33F");
+    // Tab, line breaks, combining marks, right-to-left and astral characters stay.
+    const QString kept = QStringLiteral("a\tb\r\nc e\u0301 \u05e9\u05dc") + astral;
+    QCOMPARE(storableText(kept), kept);
+    // Other controls, unpaired surrogates and the two noncharacters go.
+    QString dropped = QStringLiteral("x\u0001\u0007\u000b\u001f\u007f\u0085\u009fy");
+    dropped += QChar(0xd800);
+    dropped += QStringLiteral("z");
+    dropped += QChar(0xdc00);
+    dropped += QStringLiteral("\ufffe\uffff") + astral.at(0);
+    QCOMPARE(storableText(dropped), QStringLiteral("xyz"));
+}
 
 void TestFaultsInput::initTestCase()
 {

@@ -167,33 +167,6 @@ properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
     return result;
 }
 
-// `text` without what a Word document cannot hold as text: the control
-// characters other than tab, line feed and carriage return (Word gives them
-// meanings of its own, such as cell and field marks), unpaired surrogates
-// (which also break the connection to the office) and the noncharacters
-// U+FFFE and U+FFFF. Everything else is kept exactly.
-QString storableText(const QString& text)
-{
-    QString result;
-    result.reserve(text.size());
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < size &&
-            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-            result += text.at(i);
-            result += text.at(++i);
-            continue;
-        }
-        const bool control =
-            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
-        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
-            continue;
-        result += QChar(c);
-    }
-    return result;
-}
-
 // True when the office read a document with one of its plain text filters,
 // which accept whatever a file holds.
 bool readAsPlainText(const Reference<lang::XComponent>& component)
@@ -956,6 +929,28 @@ private:
 };
 
 } // namespace
+
+QString storableText(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(text.at(i + 1).unicode())) {
+            result += text.at(i);
+            result += text.at(++i);
+            continue;
+        }
+        const bool control =
+            (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || (c >= 0x7f && c <= 0x9f);
+        if (control || QChar::isSurrogate(c) || c == 0xfffe || c == 0xffff)
+            continue;
+        result += QChar(c);
+    }
+    return result;
+}
 
 std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits)
 {

@@ -19,6 +19,13 @@ struct OfficeEngineLimits
     int recycleAfterApplications = 40;
 };
 
+// `text` without what a Word document cannot hold as text: the control
+// characters other than tab, line feed and carriage return (Word gives them
+// meanings of its own, such as cell and field marks), unpaired surrogates
+// (which also break the connection to the office) and the noncharacters
+// U+FFFE and U+FFFF. Everything else is kept exactly.
+QString storableText(const QString& text);
+
 // The document engine on a private, hidden LibreOffice process: started by
 // prepare() or the first createApplication(), kept warm between applications,
 // ended with the engine (and with the program, however it ends).

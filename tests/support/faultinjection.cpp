@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include <signal.h>
+#include <unistd.h>
 
 namespace {
 
@@ -145,9 +146,9 @@ int openFileDescriptors()
         .size();
 }
 
-qint64 residentKilobytes()
+qint64 residentKilobytesOf(qint64 pid)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
@@ -155,4 +156,9 @@ qint64 residentKilobytes()
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+qint64 residentKilobytes()
+{
+    return residentKilobytesOf(::getpid());
 }

@@ -45,3 +45,5 @@ QStringList entriesOf(const QString& folder);
 int openFileDescriptors();
 // This process's resident memory in kilobytes.
 qint64 residentKilobytes();
+// The same for the process `pid`; -1 when it cannot be read.
+qint64 residentKilobytesOf(qint64 pid);
