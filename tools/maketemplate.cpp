@@ -24,7 +24,6 @@
 #include <com/sun/star/drawing/FillStyle.hpp>
 #include <com/sun/star/drawing/ShapeCollection.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
-#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapeGrouper.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
@@ -230,11 +229,7 @@ public:
     // The tear-off cut lines, one group so that they count as one shape.
     void cutLines(double left, double right, double top, double bottom, int tabs)
     {
-        Reference<drawing::XDrawPageSupplier> supplier(m_model, UNO_QUERY_THROW);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        Reference<drawing::XDrawPage> page = supplier->getDrawPage();
-#pragma GCC diagnostic pop
+        Reference<drawing::XDrawPage> page = drawPageOf(m_model);
         Reference<drawing::XShapes> lines = drawing::ShapeCollection::create(m_context);
         auto addLine = [&](double x1, double y1, double x2, double y2) {
             Reference<drawing::XShape> line(

@@ -24,7 +24,6 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
-#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -1066,11 +1065,7 @@ OfficeDocumentFacts inspectOfficeDocument(Word::Document& document)
                 facts.headerTexts << text;
         }
 
-        Reference<drawing::XDrawPageSupplier> pageSupplier(model, UNO_QUERY_THROW);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        Reference<drawing::XDrawPage> drawPage = pageSupplier->getDrawPage();
-#pragma GCC diagnostic pop
+        Reference<drawing::XDrawPage> drawPage = drawPageOf(model);
         for (sal_Int32 i = 0; i < drawPage->getCount(); ++i) {
             Reference<uno::XInterface> object(drawPage->getByIndex(i), UNO_QUERY_THROW);
             if (isAnchoredInHeaderOrFooter(object)) {

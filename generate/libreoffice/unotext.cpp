@@ -188,15 +188,20 @@ std::vector<Reference<text::XText>> storyTexts(const Reference<lang::XComponent>
     return result;
 }
 
-std::vector<Reference<text::XText>> floatingShapeTexts(const Reference<lang::XComponent>& document)
+Reference<drawing::XDrawPage> drawPageOf(const Reference<uno::XInterface>& document)
 {
-    std::vector<Reference<text::XText>> result;
-    Reference<drawing::XDrawPageSupplier> pageSupplier(document, UNO_QUERY_THROW);
+    Reference<drawing::XDrawPageSupplier> supplier(document, UNO_QUERY_THROW);
     // Writer offers only this (deprecated) way to its single draw page.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    Reference<drawing::XDrawPage> page = pageSupplier->getDrawPage();
+    return supplier->getDrawPage();
 #pragma GCC diagnostic pop
+}
+
+std::vector<Reference<text::XText>> floatingShapeTexts(const Reference<lang::XComponent>& document)
+{
+    std::vector<Reference<text::XText>> result;
+    Reference<drawing::XDrawPage> page = drawPageOf(document);
     for (sal_Int32 i = 0; i < page->getCount(); ++i) {
         Reference<uno::XInterface> shape(page->getByIndex(i), UNO_QUERY);
         if (isAnchoredInHeaderOrFooter(shape))

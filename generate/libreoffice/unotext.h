@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
@@ -85,6 +86,11 @@ storyTexts(const css::uno::Reference<css::lang::XComponent>& document);
 // is a text frame and empty for shapes that cannot hold text.
 std::vector<css::uno::Reference<css::text::XText>>
 floatingShapeTexts(const css::uno::Reference<css::lang::XComponent>& document);
+
+// The single draw page of a text document: its floating shapes, those of the
+// headers and footers included.
+css::uno::Reference<css::drawing::XDrawPage>
+drawPageOf(const css::uno::Reference<css::uno::XInterface>& document);
 
 // True for drawing objects and frames anchored in a header or footer, which
 // the office lists with the body's shapes and Word does not.
