@@ -34,6 +34,9 @@ public:
 
     // The page picture, set before each showing.
     void SetPicture(const QImage& picture);
+    // Told to the user once, in a message box, after the window next
+    // appears: text of the flyer made smaller or not fitting. "" for nothing.
+    void setFitNotice(const QString& notice) { m_fitNotice = notice; }
     // The window "< Back" shows again.
     void setMainWindow(QWidget* mainWindow);
     // Stores the main window's lists; run before closing ends the program.
@@ -100,6 +103,7 @@ private:
     WindowPointer mPointer{this};
     QPointer<QWidget> mMainWindow;
     std::function<void()> mStoreLists;
+    QString m_fitNotice;
 
     bool mFirstActivate = false;
     float mZoom = 0;

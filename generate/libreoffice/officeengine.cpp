@@ -2,6 +2,7 @@
 
 #include "app/failure.h"
 #include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/textfit.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
@@ -472,6 +473,12 @@ public:
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
 
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    {
+        releaseLayout();
+        return call([&] { return fitFrameTexts(m_model, limits); });
+    }
+
     void saveAs(const QString& path) override
     {
         releaseLayout();
@@ -653,10 +660,11 @@ public:
     {}
 
     Word::Find& find() override { return m_find; }
+    QString text() override { return m_document->textOf(m_text); }
     void copyAsPicture() override { m_document->copyAsPicture(); }
 
     OfficeDocument& document() { return *m_document; }
-    const Reference<text::XText>& text() const { return m_text; }
+    const Reference<text::XText>& unoText() const { return m_text; }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
@@ -677,15 +685,16 @@ void OfficeFind::execute(int replace)
     OfficeDocument& document = range.document();
     // A filling run asks every range for every token; most ranges lack most
     // tokens, and the office would search the whole document to find that out.
-    if (!mayContain(document.textOf(range.text()), options))
+    if (!mayContain(document.textOf(range.unoText()), options))
         return;
     const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
                              : replace == 1                      ? ReplaceMode::First
                                                                  : ReplaceMode::None;
-    document.forgetText(range.text());
+    document.forgetText(range.unoText());
     document.holdLayout();
     document.call([&] {
-        replaceHits(range.text(), document.occurrencesIn(range.text(), options), replacement, mode);
+        replaceHits(range.unoText(), document.occurrencesIn(range.unoText(), options), replacement,
+                    mode);
     });
 }
 
