@@ -245,11 +245,10 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
     QCOMPARE(QFileInfo(documentPath).absolutePath(), temp);
 
     // The session of the run, then the capture's own session.
-    QStringList expected{
-        QStringLiteral("CreateObject(Word.Application)"),
-        QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp),
-        // Which box holds which field, for the notice of text that does not fit.
-        QStringLiteral("Document.Shapes")};
+    QStringList expected{QStringLiteral("CreateObject(Word.Application)"),
+                         QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp),
+                         // Which box holds which field, for the notice of text that does not fit.
+                         QStringLiteral("Document.Shapes")};
     for (int i = 0; i < TemplateFilling::kFieldCount; ++i)
         expected << QStringLiteral("Document.StoryRanges");
     expected << QStringLiteral("Document.Shapes")
@@ -262,13 +261,16 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
              << QStringLiteral("Range.CopyAsPicture")
              << QStringLiteral("Document.Close(SaveChanges=0)")
              << QStringLiteral("Application.Quit");
-    const QStringList main{
-        QStringLiteral("CreateObject"),         QStringLiteral("Documents.Open"),
-        QStringLiteral("Document.StoryRanges"), QStringLiteral("Document.Shapes"),
-        QStringLiteral("Document.FitTextToShapes"),
-        QStringLiteral("Document.SaveAs"),      QStringLiteral("Application.DisplayAlerts"),
-        QStringLiteral("Document.Close"),       QStringLiteral("Application.Quit"),
-        QStringLiteral("Range.CopyAsPicture")};
+    const QStringList main{QStringLiteral("CreateObject"),
+                           QStringLiteral("Documents.Open"),
+                           QStringLiteral("Document.StoryRanges"),
+                           QStringLiteral("Document.Shapes"),
+                           QStringLiteral("Document.FitTextToShapes"),
+                           QStringLiteral("Document.SaveAs"),
+                           QStringLiteral("Application.DisplayAlerts"),
+                           QStringLiteral("Document.Close"),
+                           QStringLiteral("Application.Quit"),
+                           QStringLiteral("Range.CopyAsPicture")};
     QCOMPARE((*m_word)->calls(main), expected);
 
     // The full find setup on each story, in this order, for the first field.
@@ -630,8 +632,8 @@ void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data
 
     // The sample fills a tab with 49 characters (three paragraph marks included);
     // text at p % takes (p / 100)^2 of its room in the fake.
-    QTest::newRow("everything fits: nothing to tell") << int(FirstTab) << qsizetype(49) << 100
-                                                      << QStringList{};
+    QTest::newRow("everything fits: nothing to tell")
+        << int(FirstTab) << qsizetype(49) << 100 << QStringList{};
     QTest::newRow("shrunk to fit") << int(FirstTab) << qsizetype(40) << 90
                                    << QStringList{"printed at 90 %", "e-mail on the tear-off tabs"};
     // At 60 % a tab shows 10 / 0.36 = 27 of its 49 characters: a cut of 22,

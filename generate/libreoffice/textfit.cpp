@@ -289,12 +289,15 @@ void readRuns(Frame& frame)
     }
 }
 
+// Word documents keep text sizes in half points, and saving rounds to them:
+// rounded up, text measured as fitting could overflow once saved.
 float scaled(float designed, int percent, const Word::TextFitLimits& limits)
 {
     const float minimum = float(limits.minimumPoints);
     if (designed <= minimum)
         return designed;
-    return std::max(designed * float(percent) / 100.0f, minimum);
+    const float size = std::floor(designed * float(percent) / 100.0f * 2.0f) / 2.0f;
+    return std::max(size, minimum);
 }
 
 void applyPercent(Frame& frame, int percent, const Word::TextFitLimits& limits)
