@@ -126,6 +126,11 @@ if [ "$status" -ne 0 ]; then
   fail "the installed program failed (exit status $status)"
 fi
 [ "$output" = "shown" ] || fail "the installed program printed \"$output\", not \"shown\""
+# An office killed as the program ends may take a moment to go.
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  pgrep -f -- "$work" >/dev/null || break
+  sleep 0.5
+done
 if pgrep -f -- "$work" >/dev/null; then
   fail "an office started by the program outlived it"
 fi
