@@ -11,6 +11,7 @@
 #include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "officeprocesses.h"
+#include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
@@ -24,56 +25,16 @@
 
 namespace {
 
-const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
-
-// The program's sample data.
-const QStringList kSample = {"Corvanti",
-                             "We have your landscape needs covered.",
-                             "Arlo Penwright",
-                             "Owner and Landscape Architect",
-                             "1234 East Main Street",
-                             "Boise",
-                             "ID",
-                             "91002",
-                             "367.555.0100",
-                             "367.555.0101",
-                             "Tobin Marsh",
-                             "123 Garage Street",
-                             "367.555.0102",
-                             "tobin.marsh@example.com"};
-const QStringList kSampleServices = {"Mowing",
-                                     "Edging",
-                                     "Weeding Planted Areas",
-                                     "Fertilizer Application",
-                                     "Pruning",
-                                     "Planting",
-                                     "Hedge Trimming",
-                                     "Tree Trimming and Removal",
-                                     "Leaf Clean-up",
-                                     "Plants and Flowers",
-                                     "Mulching",
-                                     "Sprinkler Maintenance",
-                                     "Weed Prevention",
-                                     "Core Aeration",
-                                     "Refuse Removal",
-                                     "Irrigation Systems",
-                                     "Insect Control",
-                                     "Sod Replacements/Removals",
-                                     "Hauling/Removal",
-                                     "Water Ponds"};
-const QStringList kSampleScheduled = {"Weekly Lawn Cutting", "Bi-Weekly Weeding and Cutting",
-                                      "Bi-Monthly Planting", "Pruning"};
+const QStringList kTokens = SampleFlyer::tokens();
 
 // Shapes of the template, in order.
 enum { Title, Left, Right, Owner, Picture, Scheduled, FirstTab };
 
 struct Data
 {
-    QStringList texts = kSample;
-    QStringList services = kSampleServices;
-    QStringList scheduled = kSampleScheduled;
+    QStringList texts = SampleFlyer::fieldTexts();
+    QStringList services = SampleFlyer::services();
+    QStringList scheduled = SampleFlyer::scheduledServices();
 };
 
 // The main and preview windows as a filling run sees them.

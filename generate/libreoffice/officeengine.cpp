@@ -476,7 +476,7 @@ public:
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
     {
         releaseLayout();
-        return call([&] { return fitFrameTexts(m_model, limits); });
+        return call([&] { return fitFrameTexts(m_model, limits, shapeTexts()); });
     }
 
     void saveAs(const QString& path) override
@@ -505,6 +505,7 @@ public:
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
+        m_shapeTexts.reset();
         m_search = SearchCache{};
         try {
             m_session.call([&] {
@@ -571,6 +572,17 @@ public:
 
     Reference<lang::XComponent> model() const { return m_model; }
 
+    // The floating shapes' texts, read once per document: no operation
+    // offered here adds or removes a shape, and a filling run asks for them
+    // several times.
+    std::vector<Reference<text::XText>> shapeTexts()
+    {
+        if (!m_shapeTexts)
+            m_shapeTexts = call([&] { return floatingShapeTexts(m_model); });
+        call([] {}); // still fails on a closed document or a dead office
+        return *m_shapeTexts;
+    }
+
     // The text of one of this document's texts, remembered until it changes
     // through forgetText(): every change goes through this adapter.
     QString textOf(const Reference<text::XText>& text)
@@ -636,6 +648,7 @@ private:
     Session m_session;
     Reference<lang::XComponent> m_model;
     std::optional<std::vector<Reference<text::XText>>> m_stories;
+    std::optional<std::vector<Reference<text::XText>>> m_shapeTexts;
     // Keyed by the proxy, which the bridge keeps one of per object and
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
@@ -755,7 +768,7 @@ std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
-    const auto found = call([&] { return floatingShapeTexts(m_model); });
+    const auto found = shapeTexts();
     std::vector<std::shared_ptr<Word::Shape>> result;
     for (const auto& text : found)
         result.push_back(std::make_shared<OfficeShape>(shared_from_this(), text));

@@ -103,11 +103,12 @@ struct Frame
     // never past the frame's edge.
     sal_Int32 tolerance() const { return vertical ? left : bottom; }
 
+    // Same text, same writing mode and size: the same look, as the frames
+    // of one template have the same inner margins.
     bool sameAs(const Frame& other) const
     {
         return content == other.content && vertical == other.vertical && width == other.width &&
-               height == other.height && left == other.left && right == other.right &&
-               top == other.top && bottom == other.bottom;
+               height == other.height;
     }
 };
 
@@ -128,21 +129,26 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
         frame.text = texts[i];
         frame.properties.set(texts[i], UNO_QUERY_THROW);
         frame.content = texts[i]->getString();
-        // Frames offer no multi-property calls: one call per property.
+        // Frames offer no multi-property calls: one call per property, and
+        // the fewest for a twin.
         const auto& set = frame.properties;
         frame.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
-        frame.sizeType = property<sal_Int16>(set, "SizeType");
         frame.width = property<sal_Int32>(set, "Width");
         frame.height = property<sal_Int32>(set, "Height");
+        for (const Frame& earlier : frames) {
+            if (!frame.twin && frame.sameAs(earlier))
+                frame.twin = earlier.twin ? earlier.twin : &earlier;
+        }
+        if (frame.twin) {
+            frames.push_back(std::move(frame));
+            continue;
+        }
+        frame.sizeType = property<sal_Int16>(set, "SizeType");
         frame.top = property<sal_Int32>(set, "TopBorderDistance");
         frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
         if (frame.vertical) {
             frame.left = property<sal_Int32>(set, "LeftBorderDistance");
             frame.right = property<sal_Int32>(set, "RightBorderDistance");
-        }
-        for (const Frame& earlier : frames) {
-            if (!frame.twin && frame.sameAs(earlier))
-                frame.twin = earlier.twin ? earlier.twin : &earlier;
         }
         frames.push_back(std::move(frame));
     }
@@ -153,13 +159,14 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
 // much room a long text needs; at the top of the page it has the most.
 void measureAtTop(Frame& frame)
 {
+    if (frame.position)
+        return;
     frame.position = property<sal_Int32>(frame.properties, "VertOrientPosition");
     frame.properties->setPropertyValue("VertOrientPosition", Any(sal_Int32(0)));
 }
 
 void startMeasuring(Frame& frame)
 {
-    measureAtTop(frame);
     if (!frame.vertical) {
         frame.properties->setPropertyValue("SizeType", Any(text::SizeType::MIN));
         return;
@@ -337,9 +344,9 @@ qsizetype shownCharacters(const Frame& frame)
 } // namespace
 
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
-                                         const Word::TextFitLimits& limits)
+                                         const Word::TextFitLimits& limits,
+                                         const std::vector<Reference<text::XText>>& texts)
 {
-    const auto texts = floatingShapeTexts(document);
     std::vector<Frame> frames = textFrames(texts);
 
     std::vector<Word::TextFit> result(texts.size());
@@ -385,6 +392,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             const int next = firstStep ? firstGuess(frame->needRatio, limits)
                                        : std::max(limits.floorPercent, frame->percent - step);
             applyPercent(*frame, next, limits);
+            measureAtTop(*frame);
             changed = true;
         }
         if (!changed)

@@ -6,12 +6,16 @@
 #include "generate/word.h"
 
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XText.hpp>
 
 #include <vector>
 
-// Word::Document::fitTextToShapes() on an office document: every floating
+// Word::Document::fitTextToShapes() on an office document, whose floating
+// shapes' texts are `shapeTexts` (as floatingShapeTexts() lists them): every
 // text frame whose laid-out text needs more room than the frame has gets
 // smaller text, step by step, until it fits or reaches the floor of `limits`.
 // All frames are measured together after one layout per step.
-std::vector<Word::TextFit> fitFrameTexts(const css::uno::Reference<css::lang::XComponent>& document,
-                                         const Word::TextFitLimits& limits);
+std::vector<Word::TextFit>
+fitFrameTexts(const css::uno::Reference<css::lang::XComponent>& document,
+              const Word::TextFitLimits& limits,
+              const std::vector<css::uno::Reference<css::text::XText>>& shapeTexts);
