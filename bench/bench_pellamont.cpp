@@ -352,7 +352,7 @@ void Bench::growth()
     form();
     const int runs = 3;
     QJsonArray services, fields;
-    for (int count : {0, 10, 100, 1000}) {
+    for (int count : {0, 10, 100, 1000, 10000}) {
         setServices(count);
         const double time = median(generateTimes(runs));
         say(QStringLiteral("growth          %1 services in each list: %2 ms")
