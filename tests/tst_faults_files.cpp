@@ -3,9 +3,9 @@
 // "template.dot" or the document's name planted as links that point out of the
 // private folder; and the program killed while saving over a document.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"

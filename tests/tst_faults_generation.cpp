@@ -3,8 +3,8 @@
 // happens the run reports and ends, the main window stays usable, the next run
 // succeeds, and no office process or temporary file is left behind.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "entry/form1.h"
 #include "faultinjection.h"
 #include "generate/libreoffice/officeengine.h"

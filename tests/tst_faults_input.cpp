@@ -10,9 +10,9 @@
 // U+FFFE and U+FFFF) are left out; a line feed is a line break and a carriage
 // return a new paragraph.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"

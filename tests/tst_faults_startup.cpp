@@ -4,10 +4,10 @@
 // the program, the settings as they were, within the start time limit, and
 // no process left behind.
 
-#include "app/appinfo.h"
-#include "app/isinstalled.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "generate/isinstalled.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "faultinjection.h"
 #include "generate/libreoffice/officeengine.h"

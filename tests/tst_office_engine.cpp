@@ -1,11 +1,11 @@
 // The office engine's process: start-up check, a killed or hung office, two
 // engines side by side, and no office left behind however the program ends.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/isinstalled.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "generate/isinstalled.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officeprocesses.h"

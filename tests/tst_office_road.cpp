@@ -4,9 +4,9 @@
 // back through the office, the page picture) and what must not stay behind
 // (temporary files, office processes, error boxes).
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"

@@ -3,8 +3,8 @@
 // (texts holding their own token, options changed between stories, layout read
 // after the edits).
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officeprocesses.h"

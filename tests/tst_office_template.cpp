@@ -1,10 +1,10 @@
 // The embedded flyer template and the document operations on the real office:
 // structure, literal replacement, saving, the page picture and the snapshot.
 
-#include "app/appinfo.h"
-#include "app/clipboardpicture.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/clipboardpicture.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"

@@ -1,5 +1,5 @@
-#include "app/appinfo.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/shutdown.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
 #include "scripteddialogs.h"

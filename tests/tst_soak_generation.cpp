@@ -2,9 +2,9 @@
 // program's open files, its temporary files, its office processes and its
 // memory do not grow.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"

@@ -3,7 +3,7 @@
 //
 //   maketemplate <output.dot> [<sample.png>]
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "flyerart.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/unotext.h"

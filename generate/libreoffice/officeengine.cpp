@@ -1,6 +1,6 @@
 #include "generate/libreoffice/officeengine.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/unotext.h"
 

@@ -1,6 +1,6 @@
 #include "officeprocesses.h"
 
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 #include "generate/templatefilling.h"
 #include "testenvironment.h"
 
