@@ -15,6 +15,7 @@
 #include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/flyertext.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
 #include "officeprocesses.h"

@@ -8,6 +8,7 @@
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
 #include "entry/form1.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officeprocesses.h"

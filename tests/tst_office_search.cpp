@@ -5,6 +5,7 @@
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officeprocesses.h"

@@ -5,6 +5,7 @@
 #include "base/clipboardpicture.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"

@@ -5,6 +5,7 @@
 
 #include "base/failure.h"
 #include "flyerart.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/unotext.h"
 
