@@ -11,6 +11,7 @@
 #include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
@@ -93,7 +94,7 @@ QPushButton* button(QWidget* window, const char* name)
 
 } // namespace
 
-class TestOfficeRoad : public QObject
+class TestOfficeRoad : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -111,19 +112,12 @@ private:
     // long the user waited.
     Form2* generate(Form1& form, const char* what);
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     QList<int> m_endings;
 };
 
 void TestOfficeRoad::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     QElapsedTimer clock;
     clock.start();
     m_engine->prepare();
@@ -133,12 +127,10 @@ void TestOfficeRoad::initTestCase()
 
 void TestOfficeRoad::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
     // The office is still there while the engine is (so the check can see
     // one), and goes with it.
     const bool seenRunning = !processesMentioning(m_cache).isEmpty();
-    m_engine.reset();
-    const QList<qint64> left = processesMentioning(m_cache);
+    const QList<qint64> left = endOffice();
     // Nor does anything of the office stay in the temporary folders: the
     // private one is empty, and the system's holds only that and Qt's own
     // runtime folder.
@@ -152,8 +144,7 @@ void TestOfficeRoad::cleanupTestCase()
         return name == QFileInfo(Main::TempFolder()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    leaveTestFolder();
     QVERIFY(seenRunning);
     QCOMPARE(left, QList<qint64>());
     QCOMPARE(privateLeft, QStringList());
