@@ -152,8 +152,8 @@ void TestFaultsGeneration::expectCleanSuccessfulRun(Form1& form, ScriptedDialogs
     QVERIFY(preview);
     QVERIFY(preview->isVisible());
     QVERIFY(!form.isVisible());
-    QVERIFY(Main::FileExists(preview->mWordFile));
-    QCOMPARE(entriesOf(temp), QStringList{QFileInfo(preview->mWordFile).fileName()});
+    QVERIFY(Main::FileExists(preview->wordFile()));
+    QCOMPARE(entriesOf(temp), QStringList{QFileInfo(preview->wordFile()).fileName()});
     QCOMPARE(processesMentioning(m_cache).size(), 1);
 
     auto* back = preview->findChild<QPushButton*>(QStringLiteral("PushButton8"));

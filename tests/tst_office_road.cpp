@@ -215,7 +215,7 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(inkPixels(firstView) > 2000);
 
     // While the preview is shown only its document is in the temporary folder.
-    const QString document = preview->mWordFile;
+    const QString document = preview->wordFile();
     QVERIFY(QFileInfo(document).fileName().contains(
         QRegularExpression(QStringLiteral("^qorvin[1-9]{8}\\.doc$"))));
     QCOMPARE(runFiles(), QStringList{QFileInfo(document).fileName()});
@@ -260,16 +260,16 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(generate(form, "second run") == preview);
     QCOMPARE(dialogs.errors(), QStringList());
     QCOMPARE(preview->zoom(), 1.0f);
-    QVERIFY(preview->mWordFile != document);
+    QVERIFY(preview->wordFile() != document);
     QVERIFY(original->picture() != firstPage);
     QVERIFY(surface->drawing() != firstView);
     {
-        const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+        const OfficeDocumentFacts facts = readBack(preview->wordFile());
         QCOMPARE(count(facts, QStringLiteral("Halvard Gardens")), 1);
         QCOMPARE(count(facts, QStringLiteral("Corvanti")), 0);
         QCOMPARE(count(facts, QStringLiteral("Wren Ashdown")), 8);
     }
-    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->wordFile()).fileName()});
 
     // Zooming out and in again redraws the new page from its base copy.
     QTest::mouseClick(button(preview, "PushButton2"), Qt::LeftButton);
@@ -311,8 +311,8 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QVERIFY(preview);
     QCoreApplication::processEvents();
     QCOMPARE(dialogs.errors(), QStringList());
-    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
-    const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->wordFile()).fileName()});
+    const OfficeDocumentFacts facts = readBack(preview->wordFile());
     QCOMPARE(facts.shapes.size(), std::size_t(15));
     QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
     QCOMPARE(facts.shapes.at(5).text, QString());
