@@ -61,8 +61,7 @@ void SystemDialogs::error(const QString& title, const QString& text)
 
 void SystemDialogs::message(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Ok,
-                    dialogParent());
+    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Ok, dialogParent());
     runBox(box);
 }
 

@@ -4,8 +4,7 @@
 
 Failure::Failure(QString description)
     : m_description(std::move(description)), m_what(m_description.toUtf8())
-{
-}
+{}
 
 QString describeCurrentException()
 {

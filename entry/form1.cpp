@@ -4,12 +4,12 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
-#include "generate/isinstalled.h"
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
 #include "entry/servicelists.h"
+#include "generate/isinstalled.h"
 #include "generate/snapshot.h"
 #include "preview/form2.h"
 
@@ -241,8 +241,8 @@ void restoreList(Guard& guard, const RestoreLines& lines, const QString& key, QL
 {
     const QString stored = guard.value(lines.read, QString(), [&] { return ReadSetting(key); });
     if (guard.test(lines.test, [&] { return !stored.isEmpty(); })) {
-        const QStringList pieces = guard.value(lines.split, QStringList(),
-                                               [&] { return stored.split(QLatin1Char(';')); });
+        const QStringList pieces =
+            guard.value(lines.split, QStringList(), [&] { return stored.split(QLatin1Char(';')); });
         for (const QString& piece : pieces) {
             if (guard.test(lines.testPiece, [&] { return !piece.isEmpty(); }))
                 guard(lines.add, [&] { list->addItem(piece); });

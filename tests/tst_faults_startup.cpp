@@ -5,11 +5,11 @@
 // no process left behind.
 
 #include "base/appinfo.h"
-#include "generate/isinstalled.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "entry/form1.h"
 #include "faultinjection.h"
+#include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"

@@ -3,9 +3,9 @@
 
 #include "base/appinfo.h"
 #include "base/failure.h"
-#include "generate/isinstalled.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
+#include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officefixture.h"

@@ -170,8 +170,9 @@ private:
 
 // Runs `step` on the model behind a document of this engine, its layout
 // released, under the time limit; throws Failure for other engines' documents.
-void withDocumentModel(Word::Document& document,
-                       const std::function<void(const css::uno::Reference<css::lang::XComponent>&)>& step);
+void withDocumentModel(
+    Word::Document& document,
+    const std::function<void(const css::uno::Reference<css::lang::XComponent>&)>& step);
 
 // What every object of one application shares: the connection and the
 // generation of the office it was made on.

@@ -608,7 +608,6 @@ void withDocumentModel(Word::Document& document,
 
 } // namespace Office
 
-
 Reference<uno::XComponentContext> officeContext(Word::Application& application)
 {
     auto* office = dynamic_cast<OfficeApplication*>(&application);

@@ -6,8 +6,8 @@
 #include <QFile>
 
 OfficeCacheFolder::OfficeCacheFolder(const TestEnvironment& environment)
-    : m_path(environment.root() + QStringLiteral("/cache")),
-      m_old(qgetenv("XDG_CACHE_HOME")), m_had(qEnvironmentVariableIsSet("XDG_CACHE_HOME"))
+    : m_path(environment.root() + QStringLiteral("/cache")), m_old(qgetenv("XDG_CACHE_HOME")),
+      m_had(qEnvironmentVariableIsSet("XDG_CACHE_HOME"))
 {
     qputenv("XDG_CACHE_HOME", QFile::encodeName(m_path));
 }
