@@ -8,8 +8,8 @@
 //       the sample text and with every box overflowing; targets +60 ms and
 //       +400 ms on the median.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"

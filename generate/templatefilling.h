@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/windowpointer.h"
+#include "base/windowpointer.h"
 #include "generate/word.h"
 
 #include <QByteArray>

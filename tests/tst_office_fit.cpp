@@ -3,13 +3,15 @@
 // at the floor is reported, the sample flyer is unchanged, the services
 // columns never print over each other, and hostile input ends in bounded time.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "generate/fitnotice.h"
 #include "generate/flyertext.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "sampleflyer.h"
 #include "scripteddialogs.h"
@@ -84,7 +86,7 @@ bool ink(QRgb pixel)
 
 Q_DECLARE_METATYPE(Data)
 
-class TestOfficeFit : public QObject
+class TestOfficeFit : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -104,20 +106,13 @@ private:
     std::shared_ptr<Word::Document> filled(const Data& data);
     QImage picture(Word::Document& document);
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
     std::shared_ptr<Word::Application> m_word;
-    QString m_cache;
     QString m_template;
 };
 
 void TestOfficeFit::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     m_word = Word::CreateApplication();
     m_template = writeEmbeddedTemplate();
 }
@@ -127,11 +122,8 @@ void TestOfficeFit::cleanupTestCase()
     if (m_word)
         m_word->quit();
     m_word.reset();
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 // The template filled as a run fills it (without the run's fitting).
