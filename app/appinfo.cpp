@@ -54,3 +54,13 @@ void LoadProgramResources()
     }();
     Q_UNUSED(loaded);
 }
+
+QString aboutText(const QString& version, const QString& engine)
+{
+    const QString name = QString::fromLatin1(kDisplayName);
+    const QString title = version.isEmpty() ? name : name + QStringLiteral(" ") + version;
+    return title +
+           QStringLiteral("\n\nMakes a one-page flyer with tear-off tabs from your business "
+                          "details.\n\nDocument engine: ") +
+           engine + QStringLiteral("\nLicence: ") + QString::fromLatin1(kLicence);
+}

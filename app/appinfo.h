@@ -26,3 +26,10 @@ QIcon ProgramIcon();
 // template). They live in a static library, whose resources Qt only sees once
 // registered; safe to call any number of times.
 void LoadProgramResources();
+
+// The licence the program is given under, as the About box names it.
+inline constexpr const char* kLicence = "GNU General Public License, version 3 or later";
+
+// The About box's text: the program and its `version` (none when empty),
+// what it does, the document `engine` it works with, and the licence.
+QString aboutText(const QString& version, const QString& engine);

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -48,6 +49,8 @@ public:
     Word::Documents& documents() override { return m_documents; }
     std::shared_ptr<Word::Document> activeDocument() override { return nullptr; }
     void setDisplayAlerts(bool) override {}
+    QString name() override { return QStringLiteral("Stand-in Office"); }
+    QString version() override { return QStringLiteral("7.4.1"); }
     void quit() override { ++m_quits; }
 
 private:
@@ -704,6 +707,7 @@ void TestForm1::layout_controlsAtTheirPlaces()
     Form1 form;
     auto* control = form.findChild<QWidget*>(name);
     QVERIFY(control);
+    QVERIFY(form.findChild<QWidget*>("ClientArea")->isAncestorOf(control));
     const QRect designed(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     if (field.isEmpty()) {
         QCOMPARE(control->geometry(), designed);
@@ -719,7 +723,17 @@ void TestForm1::layout_controlsAtTheirPlaces()
 void TestForm1::layout_windowFontsAndTabOrder()
 {
     Form1 form;
-    QCOMPARE(form.size(), QSize(536, 611));
+    // The menu bar stands above the client area, which keeps its designed
+    // size and every control in it: the window is taller by the bar.
+    const auto* menu = form.findChild<QMenuBar*>("MenuBar");
+    const auto* client = form.findChild<QWidget*>("ClientArea");
+    QVERIFY(menu && client);
+    QVERIFY(menu->height() > 10);
+    QCOMPARE(menu->geometry(), QRect(0, 0, 536, menu->height()));
+    QCOMPARE(client->geometry(), QRect(0, menu->height(), 536, 611));
+    QCOMPARE(form.size(), QSize(536, 611 + menu->height()));
+    const auto outside = form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(outside.size(), 2);
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));

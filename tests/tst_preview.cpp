@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -116,6 +117,7 @@ private:
     PictureBox* surface() const { return m_form->findChild<PictureBox*>("Picture1"); }
     QScrollBar* bar(const char* name) const { return m_form->findChild<QScrollBar*>(name); }
     QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
+    QWidget* client() const { return m_form->findChild<QWidget*>("ClientArea"); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
 
     std::unique_ptr<TestEnvironment> m_env;
@@ -161,7 +163,15 @@ void TestPreview::present(const QImage& picture)
 void TestPreview::layout_everyElementAtItsPlace()
 {
     present(makePage(612, 792, Qt::blue));
-    QCOMPARE(m_form->size(), QSize(656, 626));
+    // The menu bar stands above the client area, which keeps its designed
+    // size and every element in it: the window is taller by the bar.
+    const auto* menu = m_form->findChild<QMenuBar*>("MenuBar");
+    QVERIFY(menu && client());
+    QVERIFY(menu->height() > 10);
+    QCOMPARE(menu->geometry(), QRect(0, 0, 656, menu->height()));
+    QCOMPARE(client()->geometry(), QRect(0, menu->height(), 656, 626));
+    QCOMPARE(m_form->size(), QSize(656, 626 + menu->height()));
+    QCOMPARE(m_form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 2);
     QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Pellamont"));
     QVERIFY(m_form->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -181,6 +191,7 @@ void TestPreview::layout_everyElementAtItsPlace()
         auto* widget = m_form->findChild<QWidget*>(element.name);
         QVERIFY2(widget, element.name);
         QCOMPARE(widget->geometry(), element.place);
+        QVERIFY(client()->isAncestorOf(widget));
     }
     QCOMPARE(m_form->findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("Zoom:"));
     QCOMPARE(button("PushButton1")->text(), QStringLiteral("Zoom In"));
@@ -516,14 +527,14 @@ void TestPreview::pointer_followsButtonsFrameAndBackground()
     // Over the page or the viewport nothing changes.
     sendMouse(surface(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Custom);
-    sendMouse(m_form.get(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
+    sendMouse(client(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
 
     // The hourglass stays over everything, until a redraw.
     m_form->pointer().set(WindowPointer::Hourglass);
     sendMouse(button("PushButton1"), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton);
     sendMouse(frame, QEvent::MouseMove, QPoint(2, 50), Qt::NoButton);
-    sendMouse(m_form.get(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
+    sendMouse(client(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Hourglass);
     m_form->RedrawImage();
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
