@@ -320,7 +320,9 @@ void Form2::showEvent(QShowEvent* event)
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
-    if (watched == Picture2 && type == QEvent::Wheel && zoomByWheel(event))
+    // Over the page, or over the viewport around a small page.
+    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel &&
+        zoomByWheel(event))
         return true;
     if (watched == Picture1 && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                                 type == QEvent::MouseButtonRelease)) {

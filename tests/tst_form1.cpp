@@ -8,6 +8,7 @@
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -165,6 +166,9 @@ private slots:
     void layout_controlsAtTheirPlaces_data();
     void layout_controlsAtTheirPlaces();
     void layout_windowFontsAndTabOrder();
+    void menus_shortcutsAndItemsRunTheButtonsHandlers();
+    void undo_bringsBackWhatResetOrSampleReplaced_andStoresIt();
+    void about_namesVersionEngineAndLicence();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -763,6 +767,109 @@ void TestForm1::layout_windowFontsAndTabOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(visited, expected);
+}
+
+void TestForm1::menus_shortcutsAndItemsRunTheButtonsHandlers()
+{
+    Form1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const auto trigger = [&](const char* name) {
+        form.findChild<QAction*>(QLatin1String(name))->trigger();
+    };
+    // Start Creating Template, from a field: the run asks the engine.
+    QCOMPARE(m_engine->starts, 1);
+    QTest::keyClick(form.Text1(3), Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(m_engine->starts, 2);
+    m_dialogs->clear();
+
+    trigger("SampleAction");
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+    QCOMPARE(form.List1()->count(), 20);
+    trigger("ResetAction");
+    QCOMPARE(form.Text1(0)->text(), QString());
+    QCOMPARE(form.List2()->count(), 0);
+
+    form.List1()->addItem(QStringLiteral("Mowing"));
+    QTest::keyClick(form.List1(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(m_endings, QList<int>{0});
+    QCOMPARE(ReadSetting(QStringLiteral("List1")), QStringLiteral("Mowing;"));
+    QCOMPARE(m_dialogs->shown().size(), 0);
+}
+
+void TestForm1::undo_bringsBackWhatResetOrSampleReplaced_andStoresIt()
+{
+    Form1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Text1(0)->setText(QStringLiteral("Halvard Gardens"));
+    form.Text1(12)->setText(QStringLiteral("wren@example.org"));
+    form.List1()->addItems({QStringLiteral("Pond care"), QStringLiteral("Pond care")});
+    form.List2()->addItem(QStringLiteral("Monthly"));
+    auto* undo = form.findChild<QAction*>(QStringLiteral("UndoAction"));
+    QVERIFY(!undo->isEnabled());
+
+    // Sample, then Reset: Undo goes back one step only, to the sample.
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton4")), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton3")), Qt::LeftButton);
+    form.List2()->setFocus();
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_0")), QStringLiteral("Corvanti"));
+    QCOMPARE(form.List1()->count(), 20);
+    QCOMPARE(ReadSetting(QStringLiteral("List2")),
+             QStringLiteral("Weekly Lawn Cutting;Bi-Weekly Weeding and Cutting;"
+                            "Bi-Monthly Planting;Pruning;"));
+    QVERIFY(!undo->isEnabled());
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.List1()->count(), 20);
+
+    // In a field, Ctrl+Z is the field's own undo of its typing.
+    form.PushButton4_Click();
+    form.PushButton3_Click();
+    form.Text1(7)->setFocus();
+    QTest::keyClicks(form.Text1(7), QStringLiteral("abc"));
+    QTest::keyClick(form.Text1(7), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.Text1(7)->text(), QString());
+    QCOMPARE(form.List1()->count(), 0);
+    QVERIFY(undo->isEnabled());
+
+    // Undo of the first Sample brings back the user's own data, duplicates included.
+    Form1 second;
+    second.List1()->clear();
+    second.List2()->clear();
+    second.Text1(0)->setText(QStringLiteral("Halvard Gardens"));
+    second.List1()->addItems({QStringLiteral("Pond care"), QStringLiteral("Pond care")});
+    second.PushButton4_Click();
+    second.undoReplace();
+    QCOMPARE(second.Text1(0)->text(), QStringLiteral("Halvard Gardens"));
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_0")), QStringLiteral("Halvard Gardens"));
+    QCOMPARE(ReadSetting(QStringLiteral("List1")), QStringLiteral("Pond care;Pond care;"));
+    QCOMPARE(second.List2()->count(), 0);
+    QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+void TestForm1::about_namesVersionEngineAndLicence()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.3.4"));
+    Form1 form;
+    form.findChild<QAction*>(QStringLiteral("AboutAction"))->trigger();
+    m_engine->missing = true;
+    form.findChild<QAction*>(QStringLiteral("AboutAction"))->trigger();
+    QCoreApplication::setApplicationVersion(QString());
+
+    QCOMPARE(m_dialogs->messages().size(), 2);
+    QCOMPARE(m_dialogs->shown().first().title, QStringLiteral("About Pellamont"));
+    const QString about = m_dialogs->messages().first();
+    QVERIFY2(about.startsWith(QStringLiteral("Pellamont 2.3.4\n")), qPrintable(about));
+    QVERIFY(about.contains(QStringLiteral("Document engine: Stand-in Office 7.4.1")));
+    QVERIFY(about.contains(QStringLiteral("Licence: ")));
+    // The engine's session is quit; without an engine the box says why.
+    QCOMPARE(m_engine->quits, m_engine->starts - 1);
+    QVERIFY(m_dialogs->messages().last().contains(
+        QStringLiteral("Document engine: not available (soffice: not found)")));
 }
 
 QTEST_MAIN(TestForm1)
