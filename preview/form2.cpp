@@ -321,8 +321,7 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
     // Over the page, or over the viewport around a small page.
-    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel &&
-        zoomByWheel(event))
+    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel && zoomByWheel(event))
         return true;
     if (watched == Picture1 && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                                 type == QEvent::MouseButtonRelease)) {
@@ -651,7 +650,8 @@ void Form2::printDocument()
         const auto folder = privateFolder();
         const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
         DocumentOutput::exportPdf(mWordFile, pdf);
-        PrintQueue::submit(choice->printer, pdf, jobName, choice->copies);
+        // The flyer is a Letter page, and is printed as one.
+        PrintQueue::submit(choice->printer, pdf, jobName, choice->copies, QStringLiteral("Letter"));
         mPointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
         mPointer.set(WindowPointer::Default);

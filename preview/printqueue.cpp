@@ -39,13 +39,17 @@ QStringList printers(QString* problem)
     return names;
 }
 
-int submit(const QString& printer, const QString& path, const QString& jobName, int copies)
+int submit(const QString& printer, const QString& path, const QString& jobName, int copies,
+           const QString& media)
 {
     if (copies < 1)
         throw Failure(QStringLiteral("At least one copy must be printed."));
     const QByteArray copiesText = QByteArray::number(copies);
     cups_option_t* options = nullptr;
     int optionCount = cupsAddOption("copies", copiesText.constData(), 0, &options);
+    // Without it the printer's default paper is used, and the page is
+    // scaled to fit it.
+    optionCount = cupsAddOption("media", media.toUtf8().constData(), optionCount, &options);
     const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.toUtf8().constData(),
                                    QFile::encodeName(path).constData(),
                                    jobName.toUtf8().constData(), optionCount, options);
