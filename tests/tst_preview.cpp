@@ -2,6 +2,7 @@
 #include "app/mainmodule.h"
 #include "app/shutdown.h"
 #include "fakeword.h"
+#include "generate/pixeldensity.h"
 #include "pdffacts.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
@@ -119,6 +120,7 @@ private slots:
     void savePdf_failure_saysWhy_andKeepsEveryFile_data();
     void savePdf_failure_saysWhy_andKeepsEveryFile();
     void print_printServiceUnreachable_saysSoAndPrintsNothing();
+    void densePicture_keepsItsSizeInTwips_andDrawsEveryPixel();
 
 private:
     // Shows `picture` as the generation step would, with a fresh document.
@@ -884,6 +886,34 @@ void TestPreview::print_printServiceUnreachable_saysSoAndPrintsNothing()
         m_dialogs->errors().first().contains(QStringLiteral("print service cannot be reached")),
         qPrintable(m_dialogs->errors().first()));
     QCOMPARE(engine->count(QStringLiteral("Document.ExportAsFixedFormat")), 0);
+}
+
+void TestPreview::densePicture_keepsItsSizeInTwips_andDrawsEveryPixel()
+{
+    // A page made for a screen of pixel ratio 2 keeps its density through
+    // the picture file the preview is loaded from.
+    QImage dense = makePage(600, 800, Qt::blue);
+    PixelDensity::mark(dense, 2.0);
+    const QString file = m_env->root() + QStringLiteral("/temp.bmp");
+    QVERIFY(dense.save(file, "BMP"));
+    QImage loaded(file);
+    QCOMPARE(PixelDensity::ratioOf(loaded), 2.0);
+    QCOMPARE(PixelDensity::ratioOf(makePage(10, 10, Qt::blue)), 1.0);
+    loaded.setDevicePixelRatio(PixelDensity::ratioOf(loaded));
+
+    // The same page in twips as a 300 x 400 picture: the zoom arithmetic is
+    // unchanged, but every pixel of the picture is drawn.
+    present(loaded);
+    QCOMPARE(m_form->baseSize(), QSize(4498, 5998));
+    QCOMPARE(surface()->size(), QSize(300, 400));
+    QCOMPARE(surface()->drawing().size(), QSize(600, 800));
+    QCOMPARE(surface()->drawing().devicePixelRatio(), 2.0);
+    QCOMPARE(surface()->drawing().pixelColor(30, 5), QColor(Qt::blue));
+    QCOMPARE(surface()->drawing().pixelColor(30, 20), QColor(Qt::white));
+    click("PushButton1");
+    QCOMPARE(m_form->zoomedSize(), QSize(5622, 7497));
+    QCOMPARE(surface()->size(), QSize(375, 500));
+    QCOMPARE(surface()->drawing().size(), QSize(750, 1000));
 }
 
 QTEST_MAIN(TestPreview)
