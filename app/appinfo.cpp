@@ -55,6 +55,17 @@ void LoadProgramResources()
     Q_UNUSED(loaded);
 }
 
+namespace {
+// The SPDX name of the licence, as a reader says it: "LicenseRef-proprietary"
+// is "proprietary".
+QString licence()
+{
+    QString name = QString::fromLatin1(PELLAMONT_LICENSE);
+    name.remove(QStringLiteral("LicenseRef-"));
+    return name;
+}
+} // namespace
+
 QString aboutText(const QString& version, const QString& engine)
 {
     const QString name = QString::fromLatin1(kDisplayName);
@@ -62,5 +73,5 @@ QString aboutText(const QString& version, const QString& engine)
     return title +
            QStringLiteral("\n\nMakes a one-page flyer with tear-off tabs from your business "
                           "details.\n\nDocument engine: ") +
-           engine + QStringLiteral("\nLicence: ") + QString::fromLatin1(kLicence);
+           engine + QStringLiteral("\nLicence: ") + licence();
 }

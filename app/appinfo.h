@@ -27,9 +27,7 @@ QIcon ProgramIcon();
 // registered; safe to call any number of times.
 void LoadProgramResources();
 
-// The licence the program is given under, as the About box names it.
-inline constexpr const char* kLicence = "GNU General Public License, version 3 or later";
-
 // The About box's text: the program and its `version` (none when empty),
-// what it does, the document `engine` it works with, and the licence.
+// what it does, the document `engine` it works with, and the licence the
+// program is given under (the package's, set in packaging/CMakeLists.txt).
 QString aboutText(const QString& version, const QString& engine);
