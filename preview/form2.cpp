@@ -582,10 +582,14 @@ bool Form2::zoomByWheel(QEvent* event)
     auto* wheel = static_cast<QWheelEvent*>(event);
     if (!(wheel->modifiers() & Qt::ControlModifier))
         return false;
-    const int notches = wheel->angleDelta().y();
-    if (notches > 0)
+    // One step per notch of a wheel (120); a touchpad's small movements add
+    // up to one.
+    m_wheelTravel += wheel->angleDelta().y();
+    for (; m_wheelTravel >= QWheelEvent::DefaultDeltasPerStep;
+         m_wheelTravel -= QWheelEvent::DefaultDeltasPerStep)
         PushButton1_Click();
-    else if (notches < 0)
+    for (; m_wheelTravel <= -QWheelEvent::DefaultDeltasPerStep;
+         m_wheelTravel += QWheelEvent::DefaultDeltasPerStep)
         PushButton2_Click();
     return true;
 }

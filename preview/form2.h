@@ -121,6 +121,8 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QWidget* m_client = nullptr;
     QString m_jobName;
+    // Wheel movement with Ctrl not yet turned into zoom steps.
+    int m_wheelTravel = 0;
 
     bool mFirstActivate = false;
     float mZoom = 0;

@@ -724,6 +724,11 @@ void TestPreview::menus_shortcutsAndWheelRunTheButtonsHandlers()
     QCOMPARE(m_form->zoom(), 1.25f);
     wheel(120, Qt::NoModifier);
     QCOMPARE(m_form->zoom(), 1.25f);
+    // A touchpad's small movements add up to one step.
+    wheel(60, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    wheel(60, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.5f);
 
     // Save Results To Word File: its dialog, and "Done." after a cancel.
     m_dialogs->answerSaveFiles({QString()});
