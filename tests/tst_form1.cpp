@@ -711,7 +711,7 @@ void TestForm1::layout_controlsAtTheirPlaces()
     Form1 form;
     auto* control = form.findChild<QWidget*>(name);
     QVERIFY(control);
-    QVERIFY(form.findChild<QWidget*>("ClientArea")->isAncestorOf(control));
+    QVERIFY(form.findChild<QWidget*>(QStringLiteral("ClientArea"))->isAncestorOf(control));
     const QRect designed(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     if (field.isEmpty()) {
         QCOMPARE(control->geometry(), designed);
@@ -729,8 +729,8 @@ void TestForm1::layout_windowFontsAndTabOrder()
     Form1 form;
     // The menu bar stands above the client area, which keeps its designed
     // size and every control in it: the window is taller by the bar.
-    const auto* menu = form.findChild<QMenuBar*>("MenuBar");
-    const auto* client = form.findChild<QWidget*>("ClientArea");
+    const auto* menu = form.findChild<QMenuBar*>(QStringLiteral("MenuBar"));
+    const auto* client = form.findChild<QWidget*>(QStringLiteral("ClientArea"));
     QVERIFY(menu && client);
     QVERIFY(menu->height() > 10);
     QCOMPARE(menu->geometry(), QRect(0, 0, 536, menu->height()));

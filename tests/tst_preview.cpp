@@ -128,7 +128,7 @@ private:
     PictureBox* surface() const { return m_form->findChild<PictureBox*>("Picture1"); }
     QScrollBar* bar(const char* name) const { return m_form->findChild<QScrollBar*>(name); }
     QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
-    QWidget* client() const { return m_form->findChild<QWidget*>("ClientArea"); }
+    QWidget* client() const { return m_form->findChild<QWidget*>(QStringLiteral("ClientArea")); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     void trigger(const char* action)
     {
@@ -186,7 +186,7 @@ void TestPreview::layout_everyElementAtItsPlace()
     present(makePage(612, 792, Qt::blue));
     // The menu bar stands above the client area, which keeps its designed
     // size and every element in it: the window is taller by the bar.
-    const auto* menu = m_form->findChild<QMenuBar*>("MenuBar");
+    const auto* menu = m_form->findChild<QMenuBar*>(QStringLiteral("MenuBar"));
     QVERIFY(menu && client());
     QVERIFY(menu->height() > 10);
     QCOMPARE(menu->geometry(), QRect(0, 0, 656, menu->height()));
@@ -819,16 +819,15 @@ void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile_data()
 {
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("folder does not exist") << "nofolder"
-                                           << "Cannot write to the folder";
-    QTest::newRow("folder cannot be written") << "readonly"
-                                              << "Cannot write to the folder /proc";
-    QTest::newRow("name is a folder") << "folder"
-                                      << "is a folder";
-    QTest::newRow("office ends while exporting") << "officeDies"
-                                                 << "ended while exporting";
-    QTest::newRow("document gone") << "vanished"
-                                   << "no longer exists";
+    QTest::newRow("folder does not exist")
+        << QStringLiteral("nofolder") << QStringLiteral("Cannot write to the folder");
+    QTest::newRow("folder cannot be written")
+        << QStringLiteral("readonly") << QStringLiteral("Cannot write to the folder /proc");
+    QTest::newRow("name is a folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+    QTest::newRow("office ends while exporting")
+        << QStringLiteral("officeDies") << QStringLiteral("ended while exporting");
+    QTest::newRow("document gone")
+        << QStringLiteral("vanished") << QStringLiteral("no longer exists");
 }
 
 void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile()
@@ -869,7 +868,8 @@ void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile()
     QVERIFY2(report.contains(reason), qPrintable(report));
     QVERIFY2(m_dialogs->messages().isEmpty(), "nothing was done");
     QCOMPARE(readFile(target), before);
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"flyer.pdf"});
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("flyer.pdf")});
     QCOMPARE(
         QDir(Main::TempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
         QStringList());
