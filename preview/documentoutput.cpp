@@ -1,6 +1,6 @@
 #include "preview/documentoutput.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "generate/word.h"
 
 #include <QFile>

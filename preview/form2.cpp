@@ -1,12 +1,12 @@
 #include "preview/form2.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/errorreport.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
-#include "app/twips.h"
-#include "app/windowmenus.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/errorreport.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
+#include "base/twips.h"
+#include "base/windowmenus.h"
 #include "preview/documentoutput.h"
 #include "preview/picturebox.h"
 #include "preview/printqueue.h"
@@ -104,13 +104,13 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     Picture2 = viewport;
 
     // The surface is clipped to the area inside the border.
-    mViewportInside = new QWidget(viewport);
-    mViewportInside->setGeometry(
+    m_viewportInside = new QWidget(viewport);
+    m_viewportInside->setGeometry(
         twipsRect(kViewportBorder, kViewportBorder, kViewportInnerWidth, kViewportInnerHeight));
-    mViewportInside->setAutoFillBackground(true);
-    mViewportInside->setPalette(white);
+    m_viewportInside->setAutoFillBackground(true);
+    m_viewportInside->setPalette(white);
 
-    Picture1 = new PictureBox(mViewportInside);
+    Picture1 = new PictureBox(m_viewportInside);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twipsRect(0, 0, 2340, 3435));
     Picture1->installEventFilter(this);
@@ -194,12 +194,12 @@ void Form2::SetPicture(const QImage& picture)
 
 void Form2::setMainWindow(QWidget* mainWindow)
 {
-    mMainWindow = mainWindow;
+    m_mainWindow = mainWindow;
 }
 
 void Form2::setStoreLists(std::function<void()> storeLists)
 {
-    mStoreLists = std::move(storeLists);
+    m_storeLists = std::move(storeLists);
 }
 
 void Form2::Form_Load()
@@ -218,7 +218,7 @@ void Form2::Form_Load()
             if (!cursor)
                 throw Failure(
                     QStringLiteral("%1 is not a cursor file that can be read").arg(cursorFile));
-            mPointer.setCustomCursor(*cursor);
+            m_pointer.setCustomCursor(*cursor);
         });
     }
 }
@@ -244,7 +244,7 @@ void Form2::Form_Activate()
         guard(122, [&] { Zoom_Ori->setPicture(Picture1->picture()); });
         guard(124, [&] {
             mZoom = 1.0f;
-            mShownZoom = 1.0f;
+            m_shownZoom = 1.0f;
         });
         guard(126, [&] { mOrigWidth = ZoomScroll::baseLength(twips(Zoom_Ori->width())); });
         guard(128, [&] { mOrigHeight = ZoomScroll::baseLength(twips(Zoom_Ori->height())); });
@@ -261,9 +261,9 @@ void Form2::PushButton8_Click()
     Guard guard{kWindow, QStringLiteral("PushButton8_Click")};
     guard(102, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(104, [&] {
-        if (!mMainWindow)
+        if (!m_mainWindow)
             throw Failure(QStringLiteral("The main window is not there to go back to"));
-        mMainWindow->show();
+        m_mainWindow->show();
     });
     guard(106, [&] {
         hide();
@@ -287,8 +287,8 @@ void Form2::Form_QueryUnload()
     // The main window is closed without being asked, so its lists would
     // otherwise be lost with every change made since it last closed.
     guard(106, [&] {
-        if (mStoreLists)
-            mStoreLists();
+        if (m_storeLists)
+            m_storeLists();
     });
 }
 
@@ -340,13 +340,13 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         }
     } else if (type == QEvent::MouseMove) {
         if (qobject_cast<QPushButton*>(watched)) {
-            mPointer.moveOverButton();
+            m_pointer.moveOverButton();
         } else if (watched == Frame1) {
             // Moves over a button reach the frame too once the button has
             // ignored them; they belong to the button.
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (!Frame1->childAt(mouse->position().toPoint()))
-                mPointer.moveOverBackground();
+                m_pointer.moveOverBackground();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -358,7 +358,7 @@ void Form2::mouseMoveEvent(QMouseEvent* event)
     // the scroll bars keep the pointer as it is.
     const QWidget* under = childAt(event->position().toPoint());
     if (!under || under == m_client)
-        mPointer.moveOverBackground();
+        m_pointer.moveOverBackground();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -402,9 +402,9 @@ void Form2::RedrawImage()
             const QRect source(0, 0, pixels(mOrigWidth), pixels(mOrigHeight));
             Picture1->drawStretched(Zoom_Ori->picture(), source,
                                     QSize(pixels(mZoomWidth), pixels(mZoomHeight)));
-            mShownZoom = mZoom;
+            m_shownZoom = mZoom;
         });
-        guard(114, [&] { mPointer.set(WindowPointer::Default); });
+        guard(114, [&] { m_pointer.set(WindowPointer::Default); });
         guard(116, [&] { HScroll1->setValue(0); });
         guard(118, [&] { VScroll1->setValue(0); });
         guard(120, [&] { HScroll1->setEnabled(kViewportInnerWidth < mZoomWidth); });
@@ -412,7 +412,7 @@ void Form2::RedrawImage()
     } else {
         // Refused: the view stays as it is, and so does the zoom it was drawn at,
         // so that the next step goes on from what the user sees.
-        guard(124, [&] { mZoom = mShownZoom; });
+        guard(124, [&] { mZoom = m_shownZoom; });
         guard(126, [&] { mOrigWidth = ZoomScroll::baseLength(twips(Zoom_Ori->width())); });
         guard(128, [&] { mOrigHeight = ZoomScroll::baseLength(twips(Zoom_Ori->height())); });
         guard(130, [&] { mZoomWidth = ZoomScroll::zoomedLength(mZoom, mOrigWidth); });
@@ -613,14 +613,14 @@ void Form2::saveAsPdf()
                                         QStringLiteral(" ?")) != Dialogs::Answer::Yes)
         return;
     try {
-        mPointer.set(WindowPointer::Hourglass);
+        m_pointer.set(WindowPointer::Hourglass);
         const auto folder = privateFolder();
         const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
         DocumentOutput::exportPdf(mWordFile, pdf);
         copyFileSafely(pdf, target);
-        mPointer.set(WindowPointer::Default);
+        m_pointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
-        mPointer.set(WindowPointer::Default);
+        m_pointer.set(WindowPointer::Default);
         Dialogs::current().error(ApplicationTitle(), QStringLiteral("The PDF was not saved.\n\n") +
                                                          failure.description());
         return;
@@ -650,15 +650,15 @@ void Form2::printDocument()
     if (!choice)
         return;
     try {
-        mPointer.set(WindowPointer::Hourglass);
+        m_pointer.set(WindowPointer::Hourglass);
         const auto folder = privateFolder();
         const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
         DocumentOutput::exportPdf(mWordFile, pdf);
         // The flyer is a Letter page, and is printed as one.
         PrintQueue::submit(choice->printer, pdf, jobName, choice->copies, QStringLiteral("Letter"));
-        mPointer.set(WindowPointer::Default);
+        m_pointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
-        mPointer.set(WindowPointer::Default);
+        m_pointer.set(WindowPointer::Default);
         Dialogs::current().error(ApplicationTitle(),
                                  QStringLiteral("The flyer was not printed.\n\n") +
                                      failure.description());

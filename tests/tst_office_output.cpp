@@ -2,11 +2,12 @@
 // print service (CUPS, with a PDF printer standing in for paper): what arrives
 // is one Letter page holding the user's data, with its fonts embedded.
 
-#include "app/appinfo.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "pdffacts.h"
 #include "preview/form2.h"
@@ -73,7 +74,7 @@ QAction* action(QWidget* window, const char* name)
 
 } // namespace
 
-class TestOfficeOutput : public QObject
+class TestOfficeOutput : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -91,30 +92,19 @@ private:
     // The sample flyer, generated and shown in the preview.
     Form2* sampleFlyer(Form1& form);
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     QString m_queue;
     QStringList m_printed;
 };
 
 void TestOfficeOutput::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
-    m_engine->prepare();
+    startOffice();
 }
 
 void TestOfficeOutput::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    const QList<qint64> left = processesMentioning(m_cache);
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    const QList<qint64> left = endOffice();
+    leaveTestFolder();
     QCOMPARE(left, QList<qint64>());
 }
 
@@ -154,7 +144,7 @@ void TestOfficeOutput::savePdf_sampleFlyer_oneLetterPageWithTheFieldsAndEmbedded
     Form2* preview = sampleFlyer(form);
     QVERIFY(preview && preview->isVisible());
     const QByteArray document = [&] {
-        QFile file(preview->mWordFile);
+        QFile file(preview->wordFile());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }();
 
@@ -178,7 +168,7 @@ void TestOfficeOutput::savePdf_sampleFlyer_oneLetterPageWithTheFieldsAndEmbedded
     QVERIFY(text.contains(QStringLiteral("Sod Replacements/Removals")));
     QVERIFY(!text.contains(QLatin1Char('[')));
     // The document shown is as it was, and can be saved again.
-    QFile file(preview->mWordFile);
+    QFile file(preview->wordFile());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), document);
     preview->close();

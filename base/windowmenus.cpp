@@ -1,4 +1,4 @@
-#include "app/windowmenus.h"
+#include "base/windowmenus.h"
 
 #include <QAction>
 #include <QApplication>
