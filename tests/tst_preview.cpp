@@ -119,7 +119,6 @@ private slots:
     void savePdf_officesPdf_extensionAdded_replacedOnlyOnYes();
     void savePdf_failure_saysWhy_andKeepsEveryFile_data();
     void savePdf_failure_saysWhy_andKeepsEveryFile();
-    void print_printServiceUnreachable_saysSoAndPrintsNothing();
     void densePicture_keepsItsSizeInTwips_andDrawsEveryPixel();
 
 private:
@@ -876,21 +875,6 @@ void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile()
     if (failure != QLatin1String("vanished"))
         QCOMPARE(readFile(m_document), document);
     QCOMPARE(engine->runningApplications(), 0);
-}
-
-void TestPreview::print_printServiceUnreachable_saysSoAndPrintsNothing()
-{
-    FakeWord::Engine::Installed engine;
-    presentFakeDocument({QStringLiteral("Corvanti")});
-    qputenv("CUPS_SERVER", QFile::encodeName(m_env->root() + QStringLiteral("/no-cups.sock")));
-    trigger("PrintAction");
-    qunsetenv("CUPS_SERVER");
-    // No print dialog leads nowhere: the user is told before choosing.
-    QCOMPARE(m_dialogs->shown().size(), 1);
-    QVERIFY2(
-        m_dialogs->errors().first().contains(QStringLiteral("print service cannot be reached")),
-        qPrintable(m_dialogs->errors().first()));
-    QCOMPARE(engine->count(QStringLiteral("Document.ExportAsFixedFormat")), 0);
 }
 
 void TestPreview::densePicture_keepsItsSizeInTwips_andDrawsEveryPixel()
