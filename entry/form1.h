@@ -14,6 +14,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class Form2;
+class RunInput;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
@@ -41,6 +42,9 @@ public:
     WindowPointer& MousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
     void StoreLists();
+    // Ends the program through the closing steps of the window that is
+    // showing (a signal, the session ending). During a run, once it is over.
+    void closeShowingWindow();
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -69,6 +73,8 @@ private:
     void addService(const QString& procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
     void deleteService(const QString& procedure, QListWidget* list);
+    // Every change of a list reaches the store at once, as a field's does.
+    void storeListNow(const QListWidget* list);
 
     // What "Start Creating Template" needs of this window and the preview.
     QString fieldToken(int index) override;
@@ -95,4 +101,6 @@ private:
     // True while "Start Creating Template" runs; a click meanwhile is ignored.
     bool mGenerating = false;
     std::unique_ptr<Form2> m_preview;
+    // Holds the user's input while "Start Creating Template" runs.
+    RunInput* m_runInput = nullptr;
 };
