@@ -754,9 +754,13 @@ void Form1::setPreviewWordFile(const QString& documentPath)
 
 void Form1::showPreview()
 {
-    // A close given during the run ends the program when the run is over.
-    if (m_runInput && m_runInput->closeRequested())
-        return;
+    // A close given during the run ends the program when the run is over,
+    // and the preview is not to be shown for a moment first.
+    if (m_runInput) {
+        m_runInput->drain();
+        if (m_runInput->closeRequested())
+            return;
+    }
     preview().show();
 }
 
