@@ -3,10 +3,10 @@
 // selects a field's text, and the lists reaching the store however the
 // program ends.
 
-#include "app/clipboardpicture.h"
-#include "app/mainmodule.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/clipboardpicture.h"
+#include "base/mainmodule.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "fakeword.h"
 #include "generate/templatefilling.h"

@@ -3,7 +3,8 @@
 // (lists stored, office ended, its temporary folder gone), and its start must
 // have removed what a killed program left.
 
-#include "app/settings.h"
+#include "base/settings.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "testenvironment.h"
 
@@ -38,7 +39,8 @@ void TestOfficeSignals::signal_runsClosingSteps()
 {
     QFETCH(int, signalNumber);
     TestEnvironment environment;
-    const QString cache = useOfficeCacheIn(environment);
+    const OfficeCacheFolder cacheFolder(environment);
+    const QString cache = cacheFolder.path();
     // Stored in a form the closing steps write differently, so that the file
     // shows whether they ran.
     WriteSetting(QStringLiteral("List1"), QStringLiteral("Mowing;;Edging"));
@@ -77,7 +79,6 @@ void TestOfficeSignals::signal_runsClosingSteps()
     QCOMPARE(QDir(user).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
     QCOMPARE(processesMentioning(cache), QList<qint64>());
-    qunsetenv("XDG_CACHE_HOME");
 }
 
 QTEST_GUILESS_MAIN(TestOfficeSignals)

@@ -1,6 +1,6 @@
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
