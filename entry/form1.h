@@ -19,6 +19,7 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class Form2;
+class RunInput;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
@@ -46,6 +47,9 @@ public:
     WindowPointer& MousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
     void StoreLists();
+    // Ends the program through the closing steps of the window that is
+    // showing (a signal, the session ending). During a run, once it is over.
+    void closeShowingWindow();
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -86,6 +90,8 @@ private:
     void addService(const QString& procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
     void deleteService(const QString& procedure, QListWidget* list);
+    // Every change of a list reaches the store at once, as a field's does.
+    void storeListNow(const QListWidget* list);
 
     // What "Start Creating Template" needs of this window and the preview.
     QString fieldToken(int index) override;
@@ -124,4 +130,6 @@ private:
         QStringList scheduledServices;
     };
     std::optional<FlyerData> m_undo;
+    // Holds the user's input while "Start Creating Template" runs.
+    RunInput* m_runInput = nullptr;
 };

@@ -141,7 +141,7 @@ void TestOfficeRoad::cleanupTestCase()
         QDir(m_environment->systemTemp())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     systemLeft.removeIf([](const QString& name) {
-        return name == QFileInfo(Main::TempFolder()).fileName() ||
+        return name == QFileInfo(QFileInfo(Main::TempFolder()).absolutePath()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
     leaveTestFolder();
