@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 namespace Main {
 
@@ -36,6 +37,39 @@ PictureClipboard& PictureClipboard::current()
 void PictureClipboard::install(PictureClipboard* clipboard)
 {
     installed() = clipboard;
+}
+
+ClipboardKeeper::ClipboardKeeper()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    m_saved = std::make_unique<QMimeData>();
+    const QMimeData* held = QGuiApplication::clipboard()->mimeData();
+    if (!held)
+        return;
+    const QStringList formats = held->formats();
+    for (const QString& format : formats)
+        m_saved->setData(format, held->data(format));
+    // A picture put there by a program of this toolkit has no bytes of its own.
+    if (held->hasImage())
+        m_saved->setImageData(held->imageData());
+}
+
+ClipboardKeeper::~ClipboardKeeper()
+{
+    restore();
+}
+
+void ClipboardKeeper::restore()
+{
+    if (!m_saved)
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (m_saved->formats().isEmpty())
+        clipboard->clear();
+    else
+        clipboard->setMimeData(m_saved.release());
+    m_saved.reset();
 }
 
 QImage ReadClipboardPicture(int format)

@@ -1,5 +1,6 @@
 #include "app/mainmodule.h"
 
+#include "app/diskspace.h"
 #include "app/failure.h"
 
 #include <QAbstractButton>
@@ -44,8 +45,13 @@ void WriteFileIfAbsent(const QByteArray& bytes, const QString& path)
     // NewOnly: never follow or replace anything that appeared at the path meanwhile.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw Failure(QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.close();
+        QFile::remove(path);
+        DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
     file.close();
 }
 
@@ -94,7 +100,9 @@ QString TempFolder()
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         throw Failure(QStringLiteral("Cannot create the temporary folder %1: %2")
                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(native.constData(), &status) != 0)
         throw Failure(QStringLiteral("Cannot use the temporary folder %1: %2")
                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));

@@ -1,11 +1,13 @@
 #include "generate/libreoffice/officeengine.h"
 
+#include "app/diskspace.h"
 #include "app/failure.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -241,11 +243,13 @@ public:
                     m_process.start();
                     continue;
                 }
+                m_process.checkProfileDisk();
                 throw Failure(QStringLiteral("The office process ended while starting. %1")
                                   .arg(m_process.lastProblem()));
             }
             if (clock.elapsed() > m_limits.connectMilliseconds) {
                 m_process.stop();
+                m_process.checkProfileDisk();
                 throw Failure(QStringLiteral("The office did not answer within %1 seconds of "
                                              "its start and was ended.")
                                   .arg(m_limits.connectMilliseconds / 1000));
@@ -476,7 +480,7 @@ public:
     {
         releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
-        call([&] {
+        storing(QFileInfo(target).absolutePath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             storable->storeToURL(fileUrl(target),
                                  properties({{"FilterName", uno::Any(OUString("MS Word 97"))},
@@ -530,11 +534,13 @@ public:
     void copyAsPicture()
     {
         QTemporaryDir folder;
-        if (!folder.isValid())
+        if (!folder.isValid()) {
+            DiskSpace::throwIfFull(QDir::tempPath(), DiskSpace::temporaryFolderAdvice());
             throw Failure(QStringLiteral("No temporary folder for the page picture."));
+        }
         const QString png = folder.filePath(QStringLiteral("page.png"));
         releaseLayout();
-        call([&] {
+        storing(QDir::tempPath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             const auto filterData =
                 properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
@@ -553,6 +559,20 @@ public:
         if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
             throw Failure(QStringLiteral("There is no clipboard to copy the picture to."));
         QGuiApplication::clipboard()->setImage(picture);
+    }
+
+    // A store into `folder`: the office's store error on a full disk is a
+    // code, so the disk is asked when it fails.
+    template <typename Step> void storing(const QString& folder, Step&& step)
+    {
+        try {
+            call(std::forward<Step>(step));
+        } catch (const Word::EngineLost&) {
+            throw;
+        } catch (const Failure&) {
+            DiskSpace::throwIfFull(folder, DiskSpace::temporaryFolderAdvice());
+            throw;
+        }
     }
 
     template <typename Step> auto call(Step&& step) -> decltype(step())
@@ -922,6 +942,7 @@ public:
     }
 
     void prepare() override { m_connection->prepare(); }
+    QString unavailableText() const override { return OfficeProcess::unavailableText(); }
 
 private:
     std::shared_ptr<Connection> m_connection;
