@@ -47,11 +47,18 @@ ClipboardKeeper::ClipboardKeeper()
     const QMimeData* held = QGuiApplication::clipboard()->mimeData();
     if (!held)
         return;
+    // A picture is taken once and offered again in every picture format; asking
+    // for each format would have its owner encode it in each (slow for a large
+    // one). Names without "/" are the window system's own targets, not data.
+    const bool picture = held->hasImage();
     const QStringList formats = held->formats();
-    for (const QString& format : formats)
-        m_saved->setData(format, held->data(format));
-    // A picture put there by a program of this toolkit has no bytes of its own.
-    if (held->hasImage())
+    for (const QString& format : formats) {
+        const bool pictureFormat = format.startsWith(QLatin1String("image/")) ||
+                                   format == QLatin1String("application/x-qt-image");
+        if (format.contains(QLatin1Char('/')) && !(picture && pictureFormat))
+            m_saved->setData(format, held->data(format));
+    }
+    if (picture)
         m_saved->setImageData(held->imageData());
 }
 
