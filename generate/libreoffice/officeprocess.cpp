@@ -78,9 +78,12 @@ void startGroupGuard()
     // waiting for the exec to be reported.
     ::close_range(0, ~0U, 0);
     // Ended with the group, not by the request that lets the office end itself.
-    ::signal(SIGTERM, SIG_IGN);
-    ::signal(SIGINT, SIG_IGN);
-    ::signal(SIGHUP, SIG_IGN);
+    struct sigaction ignore
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &ignore, nullptr);
     sigset_t wake;
     ::sigemptyset(&wake);
     ::sigaddset(&wake, SIGUSR1);
