@@ -6,9 +6,9 @@
 //   bench_pellamont [--json FILE] [--only generation,literal,growth,startup,typing,zoom,memory]
 //                   [--runs N]
 
-#include "app/dialogs.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/dialogs.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "bench/benchstats.h"
 #include "entry/form1.h"
 #include "generate/libreoffice/officeengine.h"

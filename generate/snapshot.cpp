@@ -1,10 +1,10 @@
 #include "generate/snapshot.h"
 
-#include "app/clipboardpicture.h"
-#include "app/diskspace.h"
-#include "app/errorreport.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/clipboardpicture.h"
+#include "base/diskspace.h"
+#include "base/errorreport.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "generate/word.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "preview/savecopy.h"
 
-#include "app/diskspace.h"
-#include "app/failure.h"
+#include "base/diskspace.h"
+#include "base/failure.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
-#include "app/dialogs.h"
-#include "app/errorreport.h"
+#include "base/dialogs.h"
+#include "base/errorreport.h"
 #include "scripteddialogs.h"
 
 #include <QLabel>

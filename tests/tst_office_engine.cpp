@@ -1,13 +1,14 @@
 // The office engine's process: start-up check, a killed or hung office, two
 // engines side by side, and no office left behind however the program ends.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/isinstalled.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
+#include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/savecopy.h"
 #include "scripteddialogs.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -113,7 +115,7 @@ bool allGone(const QList<qint64>& pids)
 
 } // namespace
 
-class TestOfficeEngine : public QObject
+class TestOfficeEngine : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -132,30 +134,20 @@ private slots:
     void fullDisk_saysWhichDiskAndWhatToDo();
 
 private:
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     QString m_template;
 };
 
 void TestOfficeEngine::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     m_engine->prepare();
     m_template = writeEmbeddedTemplate();
 }
 
 void TestOfficeEngine::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestOfficeEngine::checkWordInstalled_officePresent_passesQuietly()
@@ -303,7 +295,10 @@ QString wrapperIn(const QString& folder)
     QFile script(path);
     if (!script.open(QIODevice::WriteOnly))
         return {};
-    script.write("#!/bin/sh\n" PELLAMONT_OFFICE_PROGRAM_DIR "/soffice.bin \"$@\"\nexit $?\n");
+    const QString office =
+        QFileInfo(QStandardPaths::findExecutable(QStringLiteral("soffice"))).canonicalPath() +
+        QStringLiteral("/soffice.bin");
+    script.write("#!/bin/sh\n" + QFile::encodeName(office) + " \"$@\"\nexit $?\n");
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;

@@ -1,7 +1,7 @@
 #include "generate/libreoffice/officeprocess.h"
 
-#include "app/diskspace.h"
-#include "app/failure.h"
+#include "base/diskspace.h"
+#include "base/failure.h"
 #include "generate/word.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "app/isinstalled.h"
+#include "generate/isinstalled.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/shutdown.h"
 #include "generate/word.h"
 
 namespace IsInstalled {

@@ -1,6 +1,6 @@
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
-#include "app/appinfo.h"
+#include "base/appinfo.h"
 
 #include <QApplication>
 #include <QFileDialog>

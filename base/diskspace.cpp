@@ -1,6 +1,6 @@
-#include "app/diskspace.h"
+#include "base/diskspace.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 
-#include "app/diskspace.h"
-#include "app/failure.h"
+#include "base/diskspace.h"
+#include "base/failure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
