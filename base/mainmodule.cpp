@@ -1,5 +1,6 @@
 #include "base/mainmodule.h"
 
+#include "base/diskspace.h"
 #include "base/failure.h"
 
 #include <QAbstractButton>
@@ -47,8 +48,13 @@ void WriteFileIfAbsent(const QByteArray& bytes, const QString& path)
     // NewOnly: never follow or replace anything that appeared at the path meanwhile.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw Failure(QStringLiteral("Cannot create %1: %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.close();
+        QFile::remove(path);
+        DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, reason));
+    }
     file.close();
 }
 

@@ -271,6 +271,8 @@ void TestForm1::startUp_noEngine_warnsOnceEndsAndStoresNothing()
         QCOMPARE(shown.title, QStringLiteral("Pellamont"));
         QCOMPARE(shown.text, IsInstalled::wordMissingText());
         QVERIFY(shown.text.startsWith(QStringLiteral("Error 842001. A normal instance")));
+        // An engine without advice of its own gets the advice on Word.
+        QVERIFY(shown.text.contains(QStringLiteral("1. Please make sure Word is installed")));
         QVERIFY(!form.isVisible());
     }
     // The window went without being closed: nothing was stored.
