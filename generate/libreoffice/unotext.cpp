@@ -17,6 +17,8 @@
 #include <com/sun/star/text/XTextFrame.hpp>
 #include <com/sun/star/text/XTextFramesSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
 
@@ -128,6 +130,26 @@ int replaceHits(const Reference<text::XText>& text,
             break;
     }
     return static_cast<int>(ranges.size());
+}
+
+int replaceAllInDocument(const Reference<lang::XComponent>& document, const FindOptions& options,
+                         const QString& replacement)
+{
+    if (options.text.isEmpty())
+        return 0;
+    Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
+    Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
+    descriptor->setSearchString(toOUString(options.text));
+    descriptor->setReplaceString(toOUString(replacement));
+    // A new descriptor searches literally, ignoring case, for any part of a
+    // word: each call to the office costs a round trip, so only what differs
+    // is set.
+    Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    if (options.matchCase)
+        settings->setPropertyValue("SearchCaseSensitive", uno::Any(true));
+    if (options.matchWholeWord)
+        settings->setPropertyValue("SearchWords", uno::Any(true));
+    return replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
 }
 
 int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,

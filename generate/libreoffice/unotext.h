@@ -73,6 +73,14 @@ int replaceHits(const css::uno::Reference<css::text::XText>& text,
                 const std::vector<css::uno::Reference<css::text::XTextRange>>& ranges,
                 const QString& replacement, ReplaceMode mode);
 
+// Replaces every occurrence of options.text in every story of the document by
+// `replacement` in one call to the office, literally, keeping the look of the
+// replaced text. The office would not start a paragraph for a carriage return
+// in `replacement`: such texts go through replaceHits(). Returns how many
+// occurrences were replaced.
+int replaceAllInDocument(const css::uno::Reference<css::lang::XComponent>& document,
+                         const FindOptions& options, const QString& replacement);
+
 // False when `ownText` certainly holds no occurrence of options.text.
 bool mayContain(const QString& ownText, const FindOptions& options);
 
