@@ -55,6 +55,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -95,4 +96,5 @@ private:
     // True while "Start Creating Template" runs; a click meanwhile is ignored.
     bool mGenerating = false;
     std::unique_ptr<Form2> m_preview;
+    bool m_engineWarmed = false;
 };

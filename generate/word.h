@@ -2,6 +2,7 @@
 
 #include "app/failure.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -134,6 +135,10 @@ public:
     // Lets the engine get ready ahead of the first start (for example start a
     // process); never throws, and a failure shows at the first start instead.
     virtual void prepare() {}
+    // Lets the engine work once through `sample`, a document like those it
+    // will be asked to open, off the caller's path, so that the first real
+    // use is as quick as the later ones. Never blocks, never throws.
+    virtual void warmUp(const QByteArray& sample) { (void)sample; }
 };
 
 // The engine in use; set once by main() and by tests.

@@ -7,11 +7,13 @@
 #include "app/mainmodule.h"
 #include "app/shutdown.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -58,6 +60,17 @@ bool allGone(const QList<qint64>& pids)
     return true;
 }
 
+// The files of the warm-up anywhere in the offices' profile folders.
+QStringList warmUpFiles(const QString& cache)
+{
+    QStringList found;
+    QDirIterator files(cache, {QStringLiteral("*warm-up*")}, QDir::Files | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+        found << files.next();
+    return found;
+}
+
 } // namespace
 
 class TestOfficeEngine : public QObject
@@ -73,6 +86,7 @@ private slots:
     void killedOffice_nextCallFailsCleanly_nextStartWorks();
     void hungOffice_callEndsItWithinTheLimit_twoEnginesTwoProcesses();
     void programKilled_officeEndsWithIt();
+    void warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -226,6 +240,43 @@ void TestOfficeEngine::programKilled_officeEndsWithIt()
     child.kill(); // SIGKILL: no clean-up code of the child runs
     QVERIFY(child.waitForFinished());
     QTRY_VERIFY_WITH_TIMEOUT(allGone(childOffices), 10000);
+    QCOMPARE(processesMentioning(m_cache), before);
+}
+
+void TestOfficeEngine::warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles()
+{
+    const auto before = processesMentioning(m_cache);
+    const QByteArray sample = TemplateFilling::embeddedTemplate();
+    {
+        // Ended while it works (the office has barely started): the engine
+        // goes at once, with its office and the warm-up's files.
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        QElapsedTimer clock;
+        clock.start();
+        engine->warmUp(sample);
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        const auto office = without(processesMentioning(m_cache), before);
+        QCOMPARE(office.size(), 1);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        clock.restart();
+        engine.reset();
+        QVERIFY(clock.elapsed() < 10000);
+        QTRY_VERIFY(allGone(office));
+        QCOMPARE(warmUpFiles(m_cache), QStringList());
+    }
+    {
+        // Run to its end: its files go, one office serves the flyer after it.
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        engine->warmUp(sample);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(warmUpFiles(m_cache).isEmpty(), 60000);
+        auto word = engine->createApplication();
+        QCOMPARE(word->documents().open(m_template, true)->shapes().size(), std::size_t(15));
+        word->quit();
+        QCOMPARE(without(processesMentioning(m_cache), before).size(), 1);
+    }
     QCOMPARE(processesMentioning(m_cache), before);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/failure.h"
 #include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/officewarmup.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
@@ -153,19 +154,6 @@ QString describeUnoException(const uno::Exception& e)
         .arg(toQString(caught.getValueTypeName()));
 }
 
-uno::Sequence<beans::PropertyValue>
-properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
-{
-    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(values.size()));
-    auto* out = result.getArray();
-    for (const auto& [name, value] : values) {
-        out->Name = OUString::createFromAscii(name);
-        out->Value = value;
-        ++out;
-    }
-    return result;
-}
-
 // True when the office read a document with one of its plain text filters,
 // which accept whatever a file holds.
 bool readAsPlainText(const Reference<lang::XComponent>& component)
@@ -180,12 +168,6 @@ bool readAsPlainText(const Reference<lang::XComponent>& component)
             return filter.startsWith("Text");
     }
     return false;
-}
-
-OUString fileUrl(const QString& path)
-{
-    return toOUString(
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
 }
 
 // The office process, the bridge to it and the one desktop that loads every
@@ -205,6 +187,14 @@ public:
         } catch (...) {
             // The first start reports it.
         }
+    }
+
+    // Remembers the sample for every office this connection starts, and
+    // works the running one through it.
+    void warmUp(const QByteArray& sample)
+    {
+        m_warmUpSample = sample;
+        startWarmUp();
     }
 
     // Connected to a live office; returns the generation of this connection,
@@ -345,6 +335,8 @@ public:
     {
         drop();
         m_process.stop();
+        // With the office gone, a call the warm-up waits for returns at once.
+        m_warmUp.stop();
     }
 
 private:
@@ -356,6 +348,15 @@ private:
             return;
         shutdown();
         prepare();
+        startWarmUp();
+    }
+
+    void startWarmUp()
+    {
+        if (m_warmUpSample.isEmpty() || !m_process.running() || m_process.tempFolder().isEmpty())
+            return;
+        m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(),
+                       m_warmUpSample);
     }
 
     void failed()
@@ -386,6 +387,8 @@ private:
     OfficeEngineLimits m_limits;
     OfficeProcess m_process;
     Watchdog m_watchdog;
+    OfficeWarmUp m_warmUp;
+    QByteArray m_warmUpSample;
     Reference<uno::XComponentContext> m_context;
     Reference<frame::XDesktop2> m_desktop;
     int m_applicationsServed = 0;
@@ -538,15 +541,7 @@ public:
         const QString png = folder.filePath(QStringLiteral("page.png"));
         settle();
         releaseLayout();
-        call([&] {
-            Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
-            const auto filterData =
-                properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
-                            {"PixelHeight", uno::Any(sal_Int32(kPagePictureHeight))}});
-            storable->storeToURL(
-                fileUrl(png), properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
-                                          {"FilterData", uno::Any(filterData)}}));
-        });
+        call([&] { storePagePicture(m_model, png); });
         QImage picture(png);
         if (picture.isNull())
             throw Failure(QStringLiteral("The office made no picture of the page."));
@@ -1024,6 +1019,7 @@ public:
     }
 
     void prepare() override { m_connection->prepare(); }
+    void warmUp(const QByteArray& sample) override { m_connection->warmUp(sample); }
 
 private:
     std::shared_ptr<Connection> m_connection;

@@ -35,6 +35,9 @@ public:
     qint64 pid() const { return m_pid; }
     QString pipeName() const { return m_pipeName; }
     QString profileFolder() const { return m_profileFolder; }
+    // The office's own temporary folder, removed once it has ended; empty
+    // when none could be made.
+    QString tempFolder() const { return m_tempFolder; }
     // Why the last start failed or the process ended, for the failure text.
     QString lastProblem() const { return m_problem; }
 

@@ -1,5 +1,10 @@
 #include "generate/libreoffice/unotext.h"
 
+#include "generate/libreoffice/officeengine.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -7,6 +12,7 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyle.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
@@ -67,6 +73,35 @@ void putText(const Reference<text::XText>& text, const Reference<text::XTextRang
 }
 
 } // namespace
+
+OUString fileUrl(const QString& path)
+{
+    return toOUString(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
+}
+
+uno::Sequence<beans::PropertyValue>
+properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
+{
+    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(values.size()));
+    auto* out = result.getArray();
+    for (const auto& [name, value] : values) {
+        out->Name = OUString::createFromAscii(name);
+        out->Value = value;
+        ++out;
+    }
+    return result;
+}
+
+void storePagePicture(const Reference<lang::XComponent>& document, const QString& path)
+{
+    Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
+    const auto filterData = properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
+                                        {"PixelHeight", uno::Any(sal_Int32(kPagePictureHeight))}});
+    storable->storeToURL(fileUrl(path),
+                         properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
+                                     {"FilterData", uno::Any(filterData)}}));
+}
 
 bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)
 {
