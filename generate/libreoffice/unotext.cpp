@@ -16,7 +16,6 @@
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyle.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
-#include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
@@ -47,18 +46,14 @@ bool isHeaderOrFooter(const Reference<text::XText>& text)
 void putText(const Reference<text::XText>& text, const Reference<text::XTextRange>& where,
              const QString& replacement)
 {
-    const QStringList paragraphs = replacement.split(QLatin1Char('\r'));
     const sal_Int32 oldLength = where->getString().getLength();
     Reference<text::XTextCursor> cursor = text->createTextCursorByRange(where->getStart());
     if (oldLength > 0)
         cursor->goRight(1, false);
-    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
-        if (i > 0)
-            text->insertControlCharacter(cursor.get(), text::ControlCharacter::PARAGRAPH_BREAK,
-                                         false);
-        if (!paragraphs[i].isEmpty())
-            text->insertString(cursor.get(), toOUString(paragraphs[i]), false);
-    }
+    // The office starts a paragraph at each carriage return of an inserted
+    // string: one call for the whole text.
+    if (!replacement.isEmpty())
+        text->insertString(cursor.get(), toOUString(replacement), false);
     if (oldLength == 0)
         return;
     // `where` now spans the first old character, the new text and the rest.
