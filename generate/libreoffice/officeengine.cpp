@@ -201,6 +201,7 @@ public:
     // which objects remember to notice that "their" office has gone.
     int connect()
     {
+        giveWayToWarmUp();
         if (m_desktop.is() && m_process.running())
             return m_generation;
         drop();
@@ -349,6 +350,18 @@ private:
         shutdown();
         prepare();
         startWarmUp();
+    }
+
+    // A fresh office can hang when two connections load documents at once:
+    // the warm-up ends after the office call it waits for before anyone
+    // else uses the office. An office that does not finish that call within
+    // the limit is hung and is ended.
+    void giveWayToWarmUp()
+    {
+        if (!m_warmUp.finish(m_limits.callMilliseconds)) {
+            m_process.killFromAnyThread();
+            m_warmUp.stop();
+        }
     }
 
     void startWarmUp()

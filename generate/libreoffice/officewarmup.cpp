@@ -44,15 +44,22 @@ void closeQuietly(const Reference<lang::XComponent>& document)
 void OfficeWarmUp::start(const Reference<uno::XComponentContext>& local, const QString& pipeName,
                          const QString& folder, const QByteArray& sample)
 {
-    if (m_running)
-        return;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_running)
+            return;
+    }
     if (m_thread.joinable())
         m_thread.join();
     m_stopping = false;
     m_running = true;
     m_thread = std::thread([this, local, pipeName, folder, sample] {
         run(local, pipeName, folder, sample);
-        m_running = false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_running = false;
+        }
+        m_ended.notify_all();
     });
 }
 
@@ -61,6 +68,21 @@ void OfficeWarmUp::stop()
     m_stopping = true;
     if (m_thread.joinable())
         m_thread.join();
+}
+
+bool OfficeWarmUp::finish(int milliseconds)
+{
+    m_stopping = true;
+    if (!m_thread.joinable())
+        return true;
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_ended.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                              [this] { return !m_running; }))
+            return false;
+    }
+    m_thread.join();
+    return true;
 }
 
 void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName, QString folder,

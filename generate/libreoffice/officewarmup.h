@@ -8,6 +8,8 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 // A freshly started office loads its filters, fonts and caches on first use,
@@ -30,6 +32,9 @@ public:
     // Asks the work to end and waits for it. A call the office is still
     // working on is waited for: end a hung office first.
     void stop();
+    // Asks the work to end after the office call it waits for, and waits up
+    // to `milliseconds` for that; false when it has not ended by then.
+    bool finish(int milliseconds);
 
 private:
     void run(css::uno::Reference<css::uno::XComponentContext> local, QString pipeName,
@@ -37,5 +42,7 @@ private:
 
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_running{false};
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_running = false; // guarded by m_mutex
 };
