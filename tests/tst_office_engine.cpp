@@ -266,6 +266,18 @@ void TestOfficeEngine::warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles()
         QCOMPARE(warmUpFiles(m_cache), QStringList());
     }
     {
+        // A flyer asked for meanwhile: the warm-up gives way first (two
+        // connections loading at once can hang a fresh office).
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        engine->warmUp(sample);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        auto word = engine->createApplication();
+        QCOMPARE(warmUpFiles(m_cache), QStringList());
+        QCOMPARE(word->documents().open(m_template, true)->shapes().size(), std::size_t(15));
+        word->quit();
+    }
+    {
         // Run to its end: its files go, one office serves the flyer after it.
         auto engine = createOfficeEngine();
         engine->prepare();
@@ -275,9 +287,11 @@ void TestOfficeEngine::warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles()
         auto word = engine->createApplication();
         QCOMPARE(word->documents().open(m_template, true)->shapes().size(), std::size_t(15));
         word->quit();
-        QCOMPARE(without(processesMentioning(m_cache), before).size(), 1);
+        const auto office = without(processesMentioning(m_cache), before);
+        QCOMPARE(office.size(), 1);
+        engine.reset();
+        QTRY_VERIFY(allGone(office));
     }
-    QCOMPARE(processesMentioning(m_cache), before);
 }
 
 int main(int argc, char* argv[])
