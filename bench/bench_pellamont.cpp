@@ -7,14 +7,14 @@
 //   bench_pellamont [--json FILE] [--runs N]
 //                   [--only floor,generation,first,literal,growth,startup,typing,zoom,memory]
 
-#include "app/dialogs.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/dialogs.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "bench/benchstats.h"
-#include "bench/officefloor.h"
 #include "entry/form1.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/officefloor.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "preview/form2.h"

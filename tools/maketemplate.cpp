@@ -3,8 +3,9 @@
 //
 //   maketemplate <output.dot> [<sample.png>]
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "flyerart.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/unotext.h"
 
@@ -70,12 +71,30 @@ sal_Int32 in(double inches)
     return static_cast<sal_Int32>(std::lround(inches * 2540.0));
 }
 
+uno::Sequence<beans::PropertyValue> props(std::initializer_list<std::pair<const char*, Any>> list)
+{
+    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(list.size()));
+    auto* out = result.getArray();
+    for (const auto& [name, value] : list) {
+        out->Name = OUString::createFromAscii(name);
+        out->Value = value;
+        ++out;
+    }
+    return result;
+}
+
 void set(const Reference<uno::XInterface>& object,
          std::initializer_list<std::pair<const char*, Any>> values)
 {
     Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
     for (const auto& [name, value] : values)
         properties->setPropertyValue(OUString::createFromAscii(name), value);
+}
+
+OUString url(const QString& path)
+{
+    return toOUString(
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
 }
 
 // A run of text in one look.
@@ -241,7 +260,7 @@ private:
     {
         Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(m_context);
         Reference<graphic::XGraphic> graphic =
-            provider->queryGraphic(properties({{"URL", Any(fileUrl(png))}}));
+            provider->queryGraphic(props({{"URL", Any(url(png))}}));
         Reference<uno::XInterface> picture(
             m_factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
         set(picture, {{"Graphic", Any(graphic)}});
@@ -390,14 +409,14 @@ int main(int argc, char* argv[])
             Reference<frame::XComponentLoader> loader(frame::Desktop::create(context),
                                                       UNO_QUERY_THROW);
             Reference<lang::XComponent> model = loader->loadComponentFromURL(
-                "private:factory/swriter", "_blank", 0, properties({{"Hidden", Any(true)}}));
+                "private:factory/swriter", "_blank", 0, props({{"Hidden", Any(true)}}));
             TemplateBuilder flyer(context, model);
             flyer.setUpPage(watermark);
             buildFlyer(flyer, emblem);
             Reference<frame::XStorable>(model, UNO_QUERY_THROW)
-                ->storeToURL(fileUrl(output),
-                             properties({{"FilterName", Any(OUString("MS Word 97 Vorlage"))},
-                                         {"Overwrite", Any(true)}}));
+                ->storeToURL(url(output),
+                             props({{"FilterName", Any(OUString("MS Word 97 Vorlage"))},
+                                    {"Overwrite", Any(true)}}));
             Reference<util::XCloseable>(model, UNO_QUERY_THROW)->close(true);
         } catch (const uno::Exception& e) {
             throw Failure(toQString(e.Message));

@@ -4,11 +4,12 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
 )
 
 missing=()

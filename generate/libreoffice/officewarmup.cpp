@@ -1,5 +1,6 @@
 #include "generate/libreoffice/officewarmup.h"
 
+#include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QDir>
@@ -18,6 +19,8 @@ using namespace com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
+using Office::fileUrl;
+using Office::properties;
 
 namespace {
 

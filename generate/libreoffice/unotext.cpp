@@ -1,9 +1,7 @@
 #include "generate/libreoffice/unotext.h"
 
+#include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeengine.h"
-
-#include <QFileInfo>
-#include <QUrl>
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -69,27 +67,10 @@ void putText(const Reference<text::XText>& text, const Reference<text::XTextRang
 
 } // namespace
 
-OUString fileUrl(const QString& path)
-{
-    return toOUString(
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
-}
-
-uno::Sequence<beans::PropertyValue>
-properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
-{
-    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(values.size()));
-    auto* out = result.getArray();
-    for (const auto& [name, value] : values) {
-        out->Name = OUString::createFromAscii(name);
-        out->Value = value;
-        ++out;
-    }
-    return result;
-}
-
 void storePagePicture(const Reference<lang::XComponent>& document, const QString& path)
 {
+    using Office::fileUrl;
+    using Office::properties;
     Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
     const auto filterData = properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
                                         {"PixelHeight", uno::Any(sal_Int32(kPagePictureHeight))}});

@@ -7,7 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -15,8 +14,6 @@
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <rtl/ustring.hxx>
 
-#include <initializer_list>
-#include <utility>
 #include <vector>
 
 namespace Word {
@@ -34,13 +31,6 @@ inline QString toQString(const OUString& text)
 {
     return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
 }
-
-// The URL the office wants for a local file.
-OUString fileUrl(const QString& path);
-
-// Named values for the office's load and store calls.
-css::uno::Sequence<css::beans::PropertyValue>
-properties(std::initializer_list<std::pair<const char*, css::uno::Any>> values);
 
 // Writes the page picture of `document` (the page as the office prints it,
 // shapes included) as a PNG file of the preview's size at `path`.

@@ -1,8 +1,7 @@
 #include "officeprocesses.h"
 
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 #include "generate/templatefilling.h"
-#include "testenvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,13 +26,6 @@ QList<qint64> processesMentioning(const QString& text)
             result << pid;
     }
     return result;
-}
-
-QString useOfficeCacheIn(const TestEnvironment& environment)
-{
-    const QString cache = environment.root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
-    return cache;
 }
 
 QString writeEmbeddedTemplate()

@@ -1,5 +1,6 @@
-#include "officefloor.h"
+#include "generate/libreoffice/officefloor.h"
 
+#include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/unotext.h"
 
@@ -17,6 +18,8 @@
 using namespace com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY_THROW;
+using Office::fileUrl;
+using Office::properties;
 
 namespace {
 

@@ -7,7 +7,8 @@
 
 #include <utility>
 
-// The office steps of one generation done by the plainest code, with no window,
+// For the benchmarks, never the program. The office steps of one generation
+// done by the plainest code, with no window,
 // clipboard or picture file of the program: load the template hidden, one
 // replace-all of the office per token over the whole document, store the
 // Word document, close it, load it again, export the page picture, close it.
