@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringList>
 #include <QThread>
 
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -96,6 +97,18 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName
     const QString documentPath = place.filePath(QStringLiteral("warm-up.doc"));
     const QString picturePath = place.filePath(QStringLiteral("warm-up.png"));
     Reference<lang::XComponent> document;
+    // However the work ends, its document and files go.
+    struct CleanUp
+    {
+        Reference<lang::XComponent>& document;
+        QStringList files;
+        ~CleanUp()
+        {
+            closeQuietly(document);
+            for (const QString& path : std::as_const(files))
+                QFile::remove(path);
+        }
+    } cleanUp{document, {samplePath, documentPath, picturePath}};
     try {
         QFile file(samplePath);
         if (!file.open(QIODevice::WriteOnly) || file.write(sample) != sample.size())
@@ -142,8 +155,4 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName
         // Warming up is a favour: whatever fails here fails again, and is
         // reported, when the user asks for a flyer.
     }
-    closeQuietly(document);
-    QFile::remove(samplePath);
-    QFile::remove(documentPath);
-    QFile::remove(picturePath);
 }
