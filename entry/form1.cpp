@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -505,6 +506,17 @@ void Form1::Form_Unload()
             window->hide();
     }
     Shutdown::EndProgram(0);
+}
+
+void Form1::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Once the window is up, the engine works through the template while the
+    // user reads and types, so that the first flyer is as quick as the rest.
+    if (!m_engineWarmed) {
+        m_engineWarmed = true;
+        QTimer::singleShot(0, this, [] { TemplateFilling::warmUpEngine(); });
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)

@@ -71,6 +71,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -132,4 +133,5 @@ private:
     std::optional<FlyerData> m_undo;
     // Holds the user's input while "Start Creating Template" runs.
     RunInput* m_runInput = nullptr;
+    bool m_engineWarmed = false;
 };

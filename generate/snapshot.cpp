@@ -7,10 +7,14 @@
 #include "base/mainmodule.h"
 #include "generate/word.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
+#include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -24,17 +28,25 @@ template <typename T> T& need(const std::shared_ptr<T>& object)
 }
 
 // A bitmap picture is written as a bitmap file. Written whole or not at all,
-// so a reader never meets half a picture.
+// so a reader never meets half a picture: into a file of its own, then renamed.
+// The file lives for a moment, so it is not forced to the disk first (which
+// costs more than writing it on a busy machine).
 void writePicture(const QImage& picture, const QString& path)
 {
     if (picture.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit()) {
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    const bool written = file.open() && picture.save(&file, "BMP") && file.flush();
+    if (!written || std::rename(QFile::encodeName(file.fileName()).constData(),
+                                QFile::encodeName(path).constData()) != 0) {
+        const int error = errno;
         DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
-                          .arg(path, file.errorString()));
+                          .arg(path, written ? QString::fromLocal8Bit(std::strerror(error))
+                                             : file.errorString()));
     }
+    // Renamed: nothing is left for the temporary file to remove.
+    file.setAutoRemove(false);
 }
 
 } // namespace

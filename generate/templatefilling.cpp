@@ -68,6 +68,15 @@ QByteArray embeddedTemplate()
     return bytes;
 }
 
+void warmUpEngine()
+{
+    try {
+        Word::engine().warmUp(embeddedTemplate());
+    } catch (...) {
+        // Without an engine or a template the first run reports why.
+    }
+}
+
 void setTemplateSourceForTesting(std::function<QByteArray()> source)
 {
     templateSource() = std::move(source);

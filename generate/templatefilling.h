@@ -66,6 +66,11 @@ inline constexpr Word::TextFitLimits kFitLimits{5, 60, 6.0};
 // events run while the template is written) is ignored.
 void PushButton6_Click(GenerationHost& host);
 
+// Lets the document engine work once through the template, off the user's
+// path, so that the first "Start Creating Template" is as quick as the later
+// ones. Returns at once; never reports anything.
+void warmUpEngine();
+
 // The bytes of the Word template the program carries (resource ":/CUSTOM/101").
 // Throws Failure when the program holds no template.
 QByteArray embeddedTemplate();

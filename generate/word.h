@@ -2,6 +2,7 @@
 
 #include "base/failure.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -187,6 +188,10 @@ public:
     // The warning shown when no application can be started: "Error 842001."
     // and numbered advice that fits this engine. The default advises on Word.
     virtual QString unavailableText() const;
+    // Lets the engine work once through `sample`, a document like those it
+    // will be asked to open, off the caller's path, so that the first real
+    // use is as quick as the later ones. Never blocks, never throws.
+    virtual void warmUp(const QByteArray& sample) { (void)sample; }
 };
 
 // The engine in use; set once by main() and by tests.

@@ -69,6 +69,8 @@ public:
             throw Failure(QStringLiteral("soffice: not found"));
         return std::make_shared<StandInApplication>(quits);
     }
+    void warmUp(const QByteArray& sample) override { warmUps << sample; }
+    QList<QByteArray> warmUps;
     bool missing = false;
     int starts = 0;
     int quits = 0;
@@ -145,6 +147,7 @@ private slots:
     void startUp_storedList_restoresNonEmptyPieces();
     void startUp_storedFields_comeBackUnchanged();
     void startUp_noEngine_warnsOnceEndsAndStoresNothing();
+    void startUp_shown_engineWarmsUpOnceWithTheTemplate();
     void startUp_handCursorAndSkin_loadedWhenPresent();
     void startUp_unreadableCursor_reportedOnItsLine();
     void close_storesBothLists_andEndsProgram();
@@ -277,6 +280,22 @@ void TestForm1::startUp_noEngine_warnsOnceEndsAndStoresNothing()
     }
     // The window went without being closed: nothing was stored.
     QCOMPARE(m_environment->settingsText(), before);
+}
+
+void TestForm1::startUp_shown_engineWarmsUpOnceWithTheTemplate()
+{
+    Form1 form;
+    QCoreApplication::processEvents();
+    // Not before the window is up: the office is still starting then.
+    QVERIFY(m_engine->warmUps.isEmpty());
+    form.show();
+    QTRY_COMPARE(m_engine->warmUps.size(), 1);
+    QCOMPARE(m_engine->warmUps.first(), TemplateFilling::embeddedTemplate());
+    // Coming back from the preview is no start-up.
+    form.hide();
+    form.show();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_engine->warmUps.size(), 1);
 }
 
 void TestForm1::startUp_handCursorAndSkin_loadedWhenPresent()

@@ -7,6 +7,7 @@
 #include "base/shutdown.h"
 #include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
@@ -15,6 +16,7 @@
 #include "testenvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -113,6 +115,17 @@ bool allGone(const QList<qint64>& pids)
     return true;
 }
 
+// The files of the warm-up anywhere in the offices' profile folders.
+QStringList warmUpFiles(const QString& cache)
+{
+    QStringList found;
+    QDirIterator files(cache, {QStringLiteral("*warm-up*")}, QDir::Files | QDir::Hidden,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext())
+        found << files.next();
+    return found;
+}
+
 } // namespace
 
 class TestOfficeEngine : public QObject, protected OfficeFixture
@@ -132,6 +145,7 @@ private slots:
     void nonUtf8Locale_nonAsciiProfile_startsAndNamesUnmakeableFolder();
     void brokenPipe_underAnyHandler_writesFailQuietly();
     void fullDisk_saysWhichDiskAndWhatToDo();
+    void warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles();
 
 private:
     QString m_template;
@@ -538,6 +552,57 @@ void TestOfficeEngine::fullDisk_saysWhichDiskAndWhatToDo()
                  qPrintable(line));
     }
     QVERIFY(lines.at(0).contains(QStringLiteral("another disk")));
+}
+
+void TestOfficeEngine::warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles()
+{
+    const auto before = processesMentioning(m_cache);
+    const QByteArray sample = TemplateFilling::embeddedTemplate();
+    {
+        // Ended while it works (the office has barely started): the engine
+        // goes at once, with its office and the warm-up's files.
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        QElapsedTimer clock;
+        clock.start();
+        engine->warmUp(sample);
+        QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
+        const auto office = without(processesMentioning(m_cache), before);
+        QCOMPARE(office.size(), 1);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        clock.restart();
+        engine.reset();
+        QVERIFY(clock.elapsed() < 10000);
+        QTRY_VERIFY(allGone(office));
+        QCOMPARE(warmUpFiles(m_cache), QStringList());
+    }
+    {
+        // A flyer asked for meanwhile: the warm-up gives way first (two
+        // connections loading at once can hang a fresh office).
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        engine->warmUp(sample);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        auto word = engine->createApplication();
+        QVERIFY2(warmUpFiles(m_cache).isEmpty(), qPrintable(warmUpFiles(m_cache).join(u' ')));
+        QCOMPARE(word->documents().open(m_template, true)->shapes().size(), std::size_t(15));
+        word->quit();
+    }
+    {
+        // Run to its end: its files go, one office serves the flyer after it.
+        auto engine = createOfficeEngine();
+        engine->prepare();
+        engine->warmUp(sample);
+        QTRY_VERIFY(!warmUpFiles(m_cache).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(warmUpFiles(m_cache).isEmpty(), 60000);
+        auto word = engine->createApplication();
+        QCOMPARE(word->documents().open(m_template, true)->shapes().size(), std::size_t(15));
+        word->quit();
+        const auto office = without(processesMentioning(m_cache), before);
+        QCOMPARE(office.size(), 1);
+        engine.reset();
+        QTRY_VERIFY(allGone(office));
+    }
 }
 
 int main(int argc, char* argv[])

@@ -139,8 +139,30 @@ void Connection::prepare()
     }
 }
 
+void Connection::warmUp(const QByteArray& sample)
+{
+    m_warmUpSample = sample;
+    startWarmUp();
+}
+
+void Connection::startWarmUp()
+{
+    if (m_warmUpSample.isEmpty() || !m_process.running() || m_process.tempFolder().isEmpty())
+        return;
+    m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample);
+}
+
+void Connection::giveWayToWarmUp()
+{
+    if (!m_warmUp.finish(m_limits.callMilliseconds)) {
+        m_process.killFromAnyThread();
+        m_warmUp.stop();
+    }
+}
+
 int Connection::connect()
 {
+    giveWayToWarmUp();
     if (m_desktop.is() && m_process.running())
         return m_generation;
     drop();
@@ -226,6 +248,8 @@ void Connection::shutdown()
 {
     drop();
     m_process.stop();
+    // With the office gone, a call the warm-up waits for returns at once.
+    m_warmUp.stop();
 }
 
 void Connection::recycle()
@@ -236,6 +260,7 @@ void Connection::recycle()
         return;
     shutdown();
     prepare();
+    startWarmUp();
 }
 
 void Connection::failed()

@@ -8,6 +8,7 @@
 #include "base/failure.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/officewarmup.h"
 #include "generate/libreoffice/unotext.h"
 #include "generate/word.h"
 
@@ -84,6 +85,9 @@ public:
     Q_DISABLE_COPY_MOVE(Connection)
 
     void prepare();
+    // Remembers the sample for every office this connection starts, and
+    // works the running one through it.
+    void warmUp(const QByteArray& sample);
 
     // Connected to a live office; returns the generation of this connection,
     // which objects remember to notice that "their" office has gone.
@@ -150,6 +154,12 @@ public:
 
 private:
     void recycle();
+    void startWarmUp();
+    // A fresh office can hang when two connections load documents at once:
+    // the warm-up ends after the office call it waits for before anyone
+    // else uses the office. An office that does not finish that call within
+    // the limit is hung and is ended.
+    void giveWayToWarmUp();
     void failed();
     // Forgets the bridge's objects; a later connect() starts afresh.
     void drop();
@@ -158,6 +168,8 @@ private:
     OfficeEngineLimits m_limits;
     OfficeProcess m_process;
     Watchdog m_watchdog;
+    OfficeWarmUp m_warmUp;
+    QByteArray m_warmUpSample;
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
     int m_applicationsServed = 0;

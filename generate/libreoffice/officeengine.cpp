@@ -121,12 +121,15 @@ public:
 
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
     {
+        // Fitting measures the filled text: replacements still waiting go in first.
+        settle();
         releaseLayout();
         return call([&] { return fitFrameTexts(m_model, limits, shapeTexts()); });
     }
 
     void saveAs(const QString& path) override
     {
+        settle();
         releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
         storing(QFileInfo(target).absolutePath(), [&] {
@@ -145,6 +148,7 @@ public:
             throw Failure(QStringLiteral(
                               "The document can only be exported as PDF (format %1 was asked for).")
                               .arg(exportFormat));
+        settle();
         releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
         call([&] {
@@ -172,6 +176,8 @@ public:
         } catch (const Failure&) {
             // Closing below reports what is wrong with the office.
         }
+        // What waits would change nothing anyone can see any more.
+        m_waiting.reset();
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
@@ -213,20 +219,13 @@ public:
             throw Failure(QStringLiteral("No temporary folder for the page picture."));
         }
         const QString png = folder.filePath(QStringLiteral("page.png"));
+        settle();
         // As many pixels as the sharpest screen shows in the page's place.
         const qreal density = PixelDensity::screenRatio();
         const QSize wanted(int(std::lround(kPagePictureWidth * density)),
                            int(std::lround(kPagePictureHeight * density)));
         releaseLayout();
-        storing(QDir::tempPath(), [&] {
-            Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
-            const auto filterData =
-                properties({{"PixelWidth", uno::Any(sal_Int32(wanted.width()))},
-                            {"PixelHeight", uno::Any(sal_Int32(wanted.height()))}});
-            storable->storeToURL(
-                fileUrl(png), properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
-                                          {"FilterData", uno::Any(filterData)}}));
-        });
+        storing(QDir::tempPath(), [&] { storePagePicture(m_model, png, wanted); });
         QImage picture(png);
         if (picture.isNull())
             throw Failure(QStringLiteral("The office made no picture of the page."));
@@ -279,7 +278,7 @@ public:
     {
         const auto known = m_texts.find(text.get());
         if (known != m_texts.end()) {
-            call([] {}); // still fails on a closed document or a dead office
+            checkUsable();
             return known->second.second;
         }
         QString value = call([&] { return toQString(text->getString()); });
@@ -287,6 +286,85 @@ public:
         return value;
     }
     void forgetText(const Reference<text::XText>& text) { m_texts.erase(text.get()); }
+
+    // Fails as a call would on a closed document or a gone office, without
+    // asking the office anything.
+    void checkUsable()
+    {
+        if (m_closed)
+            throw Failure(QStringLiteral("The document is closed."));
+        m_session.connection->checkGeneration(m_session.generation);
+    }
+
+    // Word replaces story by story; the office replaces in every story at once,
+    // in one call instead of about a dozen per occurrence. A filling run asks
+    // every story for the same replace-all in turn, so the replacement waits
+    // here until the document is asked anything else (settle()); by then every
+    // story that holds the text has usually asked, and one call does them all.
+    bool joinsWaitingReplace(const Reference<text::XText>& text, const FindOptions& options,
+                             const QString& replacement) const
+    {
+        return m_waiting && m_waiting->options.text == options.text &&
+               m_waiting->options.matchCase == options.matchCase &&
+               m_waiting->options.matchWholeWord == options.matchWholeWord &&
+               m_waiting->replacement == replacement && m_waiting->texts.count(text.get()) == 0;
+    }
+    void replaceAllLater(const Reference<text::XText>& text, const FindOptions& options,
+                         const QString& replacement)
+    {
+        if (!joinsWaitingReplace(text, options, replacement))
+            settle();
+        if (!m_waiting)
+            m_waiting = WaitingReplace{options, replacement, {}};
+        m_waiting->texts.emplace(text.get(), text);
+    }
+    // Carries out the replacement that waits, if any.
+    void settle()
+    {
+        if (!m_waiting)
+            return;
+        const WaitingReplace waiting = std::move(*m_waiting);
+        m_waiting.reset();
+        holdLayout();
+        const bool everyHolderAsked = call([&] {
+            for (const auto& story : stories()) {
+                if (waiting.texts.count(story.get()) == 0 &&
+                    mayContain(textOf(story), waiting.options))
+                    return false;
+            }
+            return true;
+        });
+        int expected = 0;
+        for (const auto& [key, text] : waiting.texts) {
+            expected += textOf(text).count(waiting.options.text, waiting.options.matchCase
+                                                                     ? Qt::CaseSensitive
+                                                                     : Qt::CaseInsensitive);
+            forgetText(text);
+        }
+        if (!everyHolderAsked) {
+            call([&] {
+                for (const auto& [key, text] : waiting.texts)
+                    replaceHits(text, occurrencesIn(text, waiting.options), waiting.replacement,
+                                ReplaceMode::All);
+            });
+            return;
+        }
+        const int replaced = call(
+            [&] { return replaceAllInDocument(m_model, waiting.options, waiting.replacement); });
+        // The office matched where this program's reading of the texts did
+        // not: what else it changed is unknown, so every text is read afresh.
+        if (replaced != expected)
+            m_texts.clear();
+    }
+
+    // The document's stories, read once: no operation offered here adds or
+    // removes one.
+    const std::vector<Reference<text::XText>>& stories()
+    {
+        if (!m_stories)
+            m_stories = call([&] { return storyTexts(m_model); });
+        return *m_stories;
+    }
 
     // The occurrences of options.text in `text`. A filling run asks every
     // story for the same text in turn; one search of the document serves them
@@ -350,6 +428,13 @@ private:
         std::unordered_set<const void*> served;
     };
     SearchCache m_search;
+    struct WaitingReplace
+    {
+        FindOptions options;
+        QString replacement;
+        std::unordered_map<const void*, Reference<text::XText>> texts;
+    };
+    std::optional<WaitingReplace> m_waiting;
     bool m_closed = false;
     bool m_layoutHeld = false;
     QString m_lockFile;
@@ -363,7 +448,11 @@ public:
     {}
 
     Word::Find& find() override { return m_find; }
-    QString text() override { return m_document->textOf(m_text); }
+    QString text() override
+    {
+        m_document->settle();
+        return m_document->textOf(m_text);
+    }
     void copyAsPicture() override { m_document->copyAsPicture(); }
 
     OfficeDocument& document() { return *m_document; }
@@ -386,13 +475,24 @@ void OfficeFind::execute(int replace)
     if (options.text.isEmpty())
         return;
     OfficeDocument& document = range.document();
+    const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
+                             : replace == 1                      ? ReplaceMode::First
+                                                                 : ReplaceMode::None;
+    // The replacement of other stories that waits leaves this one as it is.
+    if (mode != ReplaceMode::All ||
+        !document.joinsWaitingReplace(range.unoText(), options, replacement))
+        document.settle();
     // A filling run asks every range for every token; most ranges lack most
     // tokens, and the office would search the whole document to find that out.
     if (!mayContain(document.textOf(range.unoText()), options))
         return;
-    const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
-                             : replace == 1                      ? ReplaceMode::First
-                                                                 : ReplaceMode::None;
+    // The office's own replace-all would keep a line break inside its paragraph.
+    const bool breaksLines =
+        replacement.contains(QLatin1Char('\r')) || replacement.contains(QLatin1Char('\n'));
+    if (mode == ReplaceMode::All && !breaksLines) {
+        document.replaceAllLater(range.unoText(), options, replacement);
+        return;
+    }
     document.forgetText(range.unoText());
     document.holdLayout();
     document.call([&] {
@@ -413,7 +513,8 @@ public:
     {
         if (!m_text.is())
             return false;
-        return m_document->call([&] { return !m_text->getString().isEmpty(); });
+        m_document->settle();
+        return !m_document->textOf(m_text).isEmpty();
     }
     std::shared_ptr<Word::Range> textRange() override
     {
@@ -445,19 +546,18 @@ private:
 
 std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 {
-    // The operations offered here never add or remove a story, so the list is
-    // read once per document; it is asked for once per token.
-    if (!m_stories)
-        m_stories = call([&] { return storyTexts(m_model); });
-    call([] {}); // still fails on a closed document or a dead office
+    // Asked for once per token: the replacement of the previous one is complete.
+    settle();
+    checkUsable();
     std::vector<std::shared_ptr<Word::Range>> result;
-    for (const auto& text : *m_stories)
+    for (const auto& text : stories())
         result.push_back(std::make_shared<OfficeRange>(shared_from_this(), text));
     return result;
 }
 
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
+    settle();
     const auto found = shapeTexts();
     std::vector<std::shared_ptr<Word::Shape>> result;
     for (const auto& text : found)
@@ -467,6 +567,7 @@ std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 
 std::shared_ptr<Word::Range> OfficeDocument::range()
 {
+    settle();
     auto body = call([&] {
         Reference<text::XTextDocument> document(m_model, UNO_QUERY_THROW);
         return document->getText();
@@ -656,6 +757,7 @@ public:
 
     void prepare() override { m_connection->prepare(); }
     QString unavailableText() const override { return OfficeProcess::unavailableText(); }
+    void warmUp(const QByteArray& sample) override { m_connection->warmUp(sample); }
 
 private:
     std::shared_ptr<Connection> m_connection;
@@ -698,6 +800,7 @@ void withDocumentModel(Word::Document& document,
     auto* office = dynamic_cast<OfficeDocument*>(&document);
     if (!office)
         throw Failure(QStringLiteral("The document does not belong to the office engine."));
+    office->settle();
     office->releaseLayout();
     office->call([&] { step(office->model()); });
 }

@@ -41,6 +41,9 @@ public:
     // Throws Word::SystemProblem when the disk holding the profile is full:
     // the office then ends or hangs at its start without saying why.
     void checkProfileDisk() const;
+    // The office's own temporary folder, removed once it has ended; empty
+    // when none could be made.
+    QString tempFolder() const { return m_tempFolder; }
     // Why the last start failed or the process ended, for the failure text.
     QString lastProblem() const { return m_problem; }
 

@@ -1,5 +1,8 @@
 #include "generate/libreoffice/unotext.h"
 
+#include "generate/libreoffice/officeconnection.h"
+#include "generate/libreoffice/officeengine.h"
+
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -7,16 +10,18 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyle.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
-#include <com/sun/star/text/ControlCharacter.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextFrame.hpp>
 #include <com/sun/star/text/XTextFramesSupplier.hpp>
 #include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
 
@@ -39,18 +44,14 @@ bool isHeaderOrFooter(const Reference<text::XText>& text)
 void putText(const Reference<text::XText>& text, const Reference<text::XTextRange>& where,
              const QString& replacement)
 {
-    const QStringList paragraphs = replacement.split(QLatin1Char('\r'));
     const sal_Int32 oldLength = where->getString().getLength();
     Reference<text::XTextCursor> cursor = text->createTextCursorByRange(where->getStart());
     if (oldLength > 0)
         cursor->goRight(1, false);
-    for (qsizetype i = 0; i < paragraphs.size(); ++i) {
-        if (i > 0)
-            text->insertControlCharacter(cursor.get(), text::ControlCharacter::PARAGRAPH_BREAK,
-                                         false);
-        if (!paragraphs[i].isEmpty())
-            text->insertString(cursor.get(), toOUString(paragraphs[i]), false);
-    }
+    // The office starts a paragraph at each carriage return of an inserted
+    // string: one call for the whole text.
+    if (!replacement.isEmpty())
+        text->insertString(cursor.get(), toOUString(replacement), false);
     if (oldLength == 0)
         return;
     // `where` now spans the first old character, the new text and the rest.
@@ -65,6 +66,21 @@ void putText(const Reference<text::XText>& text, const Reference<text::XTextRang
 }
 
 } // namespace
+
+void storePagePicture(const Reference<lang::XComponent>& document, const QString& path,
+                      QSize pixels)
+{
+    if (pixels.isEmpty())
+        pixels = QSize(kPagePictureWidth, kPagePictureHeight);
+    using Office::fileUrl;
+    using Office::properties;
+    Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
+    const auto filterData = properties({{"PixelWidth", uno::Any(sal_Int32(pixels.width()))},
+                                        {"PixelHeight", uno::Any(sal_Int32(pixels.height()))}});
+    storable->storeToURL(fileUrl(path),
+                         properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
+                                     {"FilterData", uno::Any(filterData)}}));
+}
 
 bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)
 {
@@ -128,6 +144,26 @@ int replaceHits(const Reference<text::XText>& text,
             break;
     }
     return static_cast<int>(ranges.size());
+}
+
+int replaceAllInDocument(const Reference<lang::XComponent>& document, const FindOptions& options,
+                         const QString& replacement)
+{
+    if (options.text.isEmpty())
+        return 0;
+    Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
+    Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
+    descriptor->setSearchString(toOUString(options.text));
+    descriptor->setReplaceString(toOUString(replacement));
+    // A new descriptor searches literally, ignoring case, for any part of a
+    // word: each call to the office costs a round trip, so only what differs
+    // is set.
+    Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    if (options.matchCase)
+        settings->setPropertyValue("SearchCaseSensitive", uno::Any(true));
+    if (options.matchWholeWord)
+        settings->setPropertyValue("SearchWords", uno::Any(true));
+    return replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
 }
 
 int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,

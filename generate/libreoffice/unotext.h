@@ -4,6 +4,7 @@
 // model gives it. Only the office adapter and the template generator include
 // this (it brings in UNO headers).
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,12 @@ inline QString toQString(const OUString& text)
 {
     return QString(reinterpret_cast<const QChar*>(text.getStr()), text.getLength());
 }
+
+// Writes the page picture of `document` (the page as the office prints it,
+// shapes included) as a PNG file of `pixels` (the preview's size unless
+// given) at `path`.
+void storePagePicture(const css::uno::Reference<css::lang::XComponent>& document,
+                      const QString& path, QSize pixels = {});
 
 struct FindOptions
 {
@@ -72,6 +79,14 @@ std::vector<TextHit> findInDocument(const css::uno::Reference<css::lang::XCompon
 int replaceHits(const css::uno::Reference<css::text::XText>& text,
                 const std::vector<css::uno::Reference<css::text::XTextRange>>& ranges,
                 const QString& replacement, ReplaceMode mode);
+
+// Replaces every occurrence of options.text in every story of the document by
+// `replacement` in one call to the office, literally, keeping the look of the
+// replaced text. The office would not start a paragraph for a carriage return
+// in `replacement`: such texts go through replaceHits(). Returns how many
+// occurrences were replaced.
+int replaceAllInDocument(const css::uno::Reference<css::lang::XComponent>& document,
+                         const FindOptions& options, const QString& replacement);
 
 // False when `ownText` certainly holds no occurrence of options.text.
 bool mayContain(const QString& ownText, const FindOptions& options);
