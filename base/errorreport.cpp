@@ -1,6 +1,7 @@
 #include "base/errorreport.h"
 
 #include "base/dialogs.h"
+#include "base/failure.h"
 
 namespace {
 // Part of every location the report prints; support uses it to tell builds apart.
@@ -28,4 +29,15 @@ void Guard::report(int line, const QString& description)
 {
     ++m_failures;
     ShowApplicationError(m_window, m_procedure, line, description);
+}
+
+void Guard::reportCurrent(int line)
+{
+    try {
+        throw;
+    } catch (const LostFailure&) {
+        m_lost = true;
+    } catch (...) {
+    }
+    report(line, describeCurrentException());
 }

@@ -45,7 +45,7 @@ public:
             std::forward<Statement>(statement)();
             return true;
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return false;
         }
     }
@@ -56,7 +56,7 @@ public:
         try {
             return static_cast<bool>(std::forward<Condition>(condition)());
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return true;
         }
     }
@@ -68,7 +68,7 @@ public:
         try {
             return std::forward<Expression>(expression)();
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return fallback;
         }
     }
@@ -78,8 +78,16 @@ public:
     // How many failures this run of the handler has reported so far.
     int failures() const { return m_failures; }
 
+    // True once a statement failed with a LostFailure: every later statement
+    // of this run would fail too.
+    bool lost() const { return m_lost; }
+
 private:
+    // Reports the exception in flight; only valid inside a catch block.
+    void reportCurrent(int line);
+
     QString m_window;
     QString m_procedure;
     int m_failures = 0;
+    bool m_lost = false;
 };

@@ -42,25 +42,12 @@ void SaveDocAsJPG(const QString& documentPath)
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
 
-    // Once the engine has gone every later step would fail too: one report.
-    bool lost = false;
-    auto noticingLoss = [&lost](auto step) {
-        return [&lost, step]() mutable {
-            try {
-                step();
-            } catch (const Word::EngineLost&) {
-                lost = true;
-                throw;
-            }
-        };
-    };
-
     guard(116, [&] { word = Word::CreateApplication(); });
-    guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
+    guard(118, [&] { document = need(word).documents().open(path); });
     bool copied = false;
-    if (!lost)
-        copied = guard(120, noticingLoss([&] { need(need(document).range()).copyAsPicture(); }));
-    if (lost) {
+    if (!guard.lost())
+        copied = guard(120, [&] { need(need(document).range()).copyAsPicture(); });
+    if (guard.lost()) {
         // The picture of the page was never made, and the session is gone.
         try {
             if (word)

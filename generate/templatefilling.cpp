@@ -30,20 +30,6 @@ bool nameTaken(const QString& path)
     return entry.exists() || entry.isSymLink();
 }
 
-// Runs an engine statement and notes when it failed because the engine has
-// gone, after which every further statement would fail and be reported too.
-template <typename Step> auto noticingLoss(bool& lost, Step step)
-{
-    return [&lost, step]() mutable -> decltype(step()) {
-        try {
-            return step();
-        } catch (const Word::EngineLost&) {
-            lost = true;
-            throw;
-        }
-    };
-}
-
 QString inTempFolder(const char* name)
 {
     return Main::TempFolder() + QLatin1Char('/') + QLatin1String(name);
@@ -130,10 +116,6 @@ void PushButton6_Click(GenerationHost& host)
     if (!opened)
         return endRun({});
 
-    // Set when the engine has gone mid-run: the run ends at once with the one
-    // report of why, instead of one for every statement still to come.
-    bool lost = false;
-
     QString services1;
     QString services2;
     QString scheduledServices;
@@ -150,10 +132,9 @@ void PushButton6_Click(GenerationHost& host)
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
     for (int i = 0; i < kFieldCount; ++i) {
-        const auto ranges =
-            guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
-                        noticingLoss(lost, [&] { return document->storyRanges(); }));
-        if (lost)
+        const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
+                                        [&] { return document->storyRanges(); });
+        if (guard.lost())
             return endRun({});
         for (const auto& range : ranges) {
             Word::Find* const find =
@@ -172,41 +153,36 @@ void PushButton6_Click(GenerationHost& host)
             guard(178, [&] { find->setMatchWildcards(false); });
             guard(180, [&] { find->setMatchSoundsLike(false); });
             guard(182, [&] { find->setMatchAllWordForms(false); });
-            guard(184, noticingLoss(lost, [&] { find->execute(Word::Find::wdReplaceAll); }));
-            if (lost)
+            guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
+            if (guard.lost())
                 return endRun({});
         }
     }
 
     // Then every text box again, with the service tokens added.
     const auto shapes = guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
-                                    noticingLoss(lost, [&] { return document->shapes(); }));
-    if (lost)
+                                    [&] { return document->shapes(); });
+    if (guard.lost())
         return endRun({});
     for (const auto& shape : shapes) {
-        const bool hasText =
-            guard.test(192, noticingLoss(lost, [&] { return shape->textFrame()->hasText(); }));
-        if (lost)
+        const bool hasText = guard.test(192, [&] { return shape->textFrame()->hasText(); });
+        if (guard.lost())
             return endRun({});
         if (!hasText)
             continue;
         auto replaceAll = [&](const QString& token, const QString& text) {
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
-        for (int i = 0; i < kFieldCount && !lost; ++i)
-            guard(196,
-                  noticingLoss(lost, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); }));
-        if (!lost)
-            guard(200, noticingLoss(lost,
-                                    [&] { replaceAll(QStringLiteral("[Services1]"), services1); }));
-        if (!lost)
-            guard(202, noticingLoss(lost,
-                                    [&] { replaceAll(QStringLiteral("[Services2]"), services2); }));
-        if (!lost)
-            guard(204, noticingLoss(lost, [&] {
-                      replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices);
-                  }));
-        if (lost)
+        for (int i = 0; i < kFieldCount && !guard.lost(); ++i)
+            guard(196, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); });
+        if (!guard.lost())
+            guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
+        if (!guard.lost())
+            guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), services2); });
+        if (!guard.lost())
+            guard(204,
+                  [&] { replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices); });
+        if (guard.lost())
             return endRun({});
     }
 
@@ -215,18 +191,17 @@ void PushButton6_Click(GenerationHost& host)
         documentPath = FlyerText::freeDocumentPath(Main::TempFolder(),
                                                    FlyerText::documentNameGenerator(), nameTaken);
     });
-    const bool saved = guard(
-        224, noticingLoss(lost, [&] {
-            if (documentPath.isEmpty())
-                throw Failure(QStringLiteral("No name could be found for the filled document."));
-            document->saveAs(documentPath);
-            // Everything after this reads the file, so an engine that reports
-            // success without writing it has failed here.
-            if (!Main::FileExists(documentPath))
-                throw Failure(
-                    QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
-        }));
-    if (lost)
+    const bool saved = guard(224, [&] {
+        if (documentPath.isEmpty())
+            throw Failure(QStringLiteral("No name could be found for the filled document."));
+        document->saveAs(documentPath);
+        // Everything after this reads the file, so an engine that reports
+        // success without writing it has failed here.
+        if (!Main::FileExists(documentPath))
+            throw Failure(
+                QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
+    });
+    if (guard.lost())
         return endRun(documentPath);
     guard(226, [&] { word->setDisplayAlerts(false); });
     guard(228, [&] { document->close(); });
