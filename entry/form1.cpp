@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
@@ -34,11 +35,7 @@
 
 namespace {
 
-const char* const kTags[Form1::kFieldCount] = {
-    "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
-    "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
-
-const char* const kCaptions[Form1::kFieldCount] = {
+const char* const kCaptions[FlyerFields::kFieldCount] = {
     "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
     "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
 
@@ -76,39 +73,6 @@ constexpr int kLabelDrop = 45;
 // The fields' tab order: it follows the designer's order, not the rows.
 constexpr int kFlyerDataTabOrder[] = {0, 7, 6, 2, 1, 8, 9, 3, 4, 5};
 constexpr int kFlyerDetailsTabOrder[] = {10, 11, 12, 13};
-
-const QStringList& sampleServices()
-{
-    static const QStringList items = {QStringLiteral("Mowing"),
-                                      QStringLiteral("Edging"),
-                                      QStringLiteral("Weeding Planted Areas"),
-                                      QStringLiteral("Fertilizer Application"),
-                                      QStringLiteral("Pruning"),
-                                      QStringLiteral("Planting"),
-                                      QStringLiteral("Hedge Trimming"),
-                                      QStringLiteral("Tree Trimming and Removal"),
-                                      QStringLiteral("Leaf Clean-up"),
-                                      QStringLiteral("Plants and Flowers"),
-                                      QStringLiteral("Mulching"),
-                                      QStringLiteral("Sprinkler Maintenance"),
-                                      QStringLiteral("Weed Prevention"),
-                                      QStringLiteral("Core Aeration"),
-                                      QStringLiteral("Refuse Removal"),
-                                      QStringLiteral("Irrigation Systems"),
-                                      QStringLiteral("Insect Control"),
-                                      QStringLiteral("Sod Replacements/Removals"),
-                                      QStringLiteral("Hauling/Removal"),
-                                      QStringLiteral("Water Ponds")};
-    return items;
-}
-
-const QStringList& sampleScheduledServices()
-{
-    static const QStringList items = {
-        QStringLiteral("Weekly Lawn Cutting"), QStringLiteral("Bi-Weekly Weeding and Cutting"),
-        QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")};
-    return items;
-}
 
 // Arial as the window was designed; where Arial itself is missing (Linux),
 // its metric twin Liberation Sans keeps the captions within their widths.
@@ -212,11 +176,6 @@ void ApplySkin(QWidget* window)
         throw Failure(
             QStringLiteral("The skin %1 cannot be read: %2").arg(path, file.errorString()));
     window->setStyleSheet(QString::fromUtf8(file.readAll()));
-}
-
-QString fieldKey(int index)
-{
-    return QStringLiteral("Text1_") + QString::number(index);
 }
 
 // The statement numbers the error report shows for one list's restoring and
@@ -396,11 +355,6 @@ QLineEdit* Form1::Text1(int index) const
     return m_fields.at(static_cast<std::size_t>(index));
 }
 
-QString Form1::Tag(int index)
-{
-    return QString::fromLatin1(kTags[index]);
-}
-
 QListWidget* Form1::List1() const
 {
     return m_list1;
@@ -434,11 +388,11 @@ void Form1::Form_Load()
         });
     }
 
-    for (int i = 0; i < kFieldCount; ++i)
-        guard(130, [&] { m_fields[i]->setText(ReadSetting(fieldKey(i))); });
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        guard(130, [&] { m_fields[i]->setText(ReadSetting(FlyerFields::fieldKey(i))); });
 
-    restoreList(guard, kRestoreList1, QStringLiteral("List1"), m_list1);
-    restoreList(guard, kRestoreList2, QStringLiteral("List2"), m_list2);
+    restoreList(guard, kRestoreList1, FlyerFields::servicesKey(), m_list1);
+    restoreList(guard, kRestoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 
     guard(162, [&] { IsInstalled::CheckWordInstalled(); });
 }
@@ -446,8 +400,8 @@ void Form1::Form_Load()
 void Form1::StoreLists()
 {
     Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")};
-    storeList(guard, kStoreList1, QStringLiteral("List1"), m_list1);
-    storeList(guard, kStoreList2, QStringLiteral("List2"), m_list2);
+    storeList(guard, kStoreList1, FlyerFields::servicesKey(), m_list1);
+    storeList(guard, kStoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 }
 
 void Form1::Form_QueryUnload()
@@ -477,7 +431,7 @@ void Form1::closeEvent(QCloseEvent* event)
 void Form1::Text1_Change(int index)
 {
     try {
-        WriteSetting(fieldKey(index), m_fields[index]->text());
+        WriteSetting(FlyerFields::fieldKey(index), m_fields[index]->text());
     } catch (const Failure& failure) {
         SettingsStore::reportWriteFailureOnce(failure.description());
     }
@@ -569,7 +523,7 @@ void Form1::PushButton7_Click()
 void Form1::PushButton3_Click()
 {
     Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
-    for (int i = 0; i < kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
     guard(106, [&] { m_list1->clear(); });
     guard(108, [&] { m_list2->clear(); });
@@ -598,11 +552,11 @@ void Form1::PushButton4_Click()
     guard(128, [&] { m_list1->clear(); });
     guard(130, [&] { m_list2->clear(); });
     int line = 132;
-    for (const QString& item : sampleServices()) {
+    for (const QString& item : FlyerFields::sampleServices()) {
         guard(line, [&] { m_list1->addItem(item); });
         line += 2;
     }
-    for (const QString& item : sampleScheduledServices()) {
+    for (const QString& item : FlyerFields::sampleScheduledServices()) {
         guard(line, [&] { m_list2->addItem(item); });
         line += 2;
     }
@@ -615,7 +569,7 @@ void Form1::PushButton6_Click()
 
 QString Form1::fieldToken(int index)
 {
-    return Tag(index);
+    return FlyerFields::token(index);
 }
 
 QString Form1::fieldText(int index)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/flyerfields.h"
 #include "base/windowpointer.h"
 #include "generate/templatefilling.h"
 
@@ -25,15 +26,11 @@ class Form1 final : public QWidget, private GenerationHost
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
-    static constexpr int kFieldCount = 14;
-
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
     // Field `index` (0..13) of the flyer record.
     QLineEdit* Text1(int index) const;
-    // The placeholder token of field `index`, e.g. "[BusinessName]".
-    static QString Tag(int index);
     // "Services" and "Scheduled Services".
     QListWidget* List1() const;
     QListWidget* List2() const;
@@ -85,8 +82,8 @@ private:
     void hideMainWindow() override;
     Form2& preview();
 
-    std::array<QLineEdit*, kFieldCount> m_fields{};
-    std::array<QLabel*, kFieldCount> m_labels{};
+    std::array<QLineEdit*, FlyerFields::kFieldCount> m_fields{};
+    std::array<QLabel*, FlyerFields::kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;
     QListWidget* m_list2 = nullptr;
     std::array<QPushButton*, 7> m_buttons{};

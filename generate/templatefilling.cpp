@@ -3,6 +3,7 @@
 #include "base/appinfo.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
@@ -131,7 +132,7 @@ void PushButton6_Click(GenerationHost& host)
 
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
-    for (int i = 0; i < kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
                                         [&] { return document->storyRanges(); });
         if (guard.lost())
@@ -173,7 +174,7 @@ void PushButton6_Click(GenerationHost& host)
         auto replaceAll = [&](const QString& token, const QString& text) {
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
-        for (int i = 0; i < kFieldCount && !guard.lost(); ++i)
+        for (int i = 0; i < FlyerFields::kFieldCount && !guard.lost(); ++i)
             guard(196, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); });
         if (!guard.lost())
             guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });

@@ -46,9 +46,6 @@ public:
 
 namespace TemplateFilling {
 
-// The number of flyer fields, each with its token in the template.
-inline constexpr int kFieldCount = 14;
-
 // "Start Creating Template": fills the embedded template with the host's data,
 // saves it under a fresh name in the temporary folder, has its page captured
 // and shows it in the preview window, hiding the main window. Failures are

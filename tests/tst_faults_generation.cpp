@@ -109,7 +109,7 @@ void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds()
     ScriptedDialogs dialogs;
     Form1 form;
     form.show();
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         form.Text1(i)->setText(QStringLiteral("Field %1").arg(i));
     QCOMPARE(dialogs.shown().size(), 0);
 

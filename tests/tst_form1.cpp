@@ -192,7 +192,7 @@ void TestForm1::cleanup()
 void TestForm1::startUp_emptyStore_comesUpEmptyAndWritesNothing()
 {
     Form1 form;
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         QVERIFY(form.Text1(i)->text().isEmpty());
     QCOMPARE(form.List1()->count(), 0);
     QCOMPARE(form.List2()->count(), 0);
@@ -237,11 +237,11 @@ void TestForm1::startUp_storedList_restoresNonEmptyPieces()
 
 void TestForm1::startUp_storedFields_comeBackUnchanged()
 {
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         WriteSetting(QStringLiteral("Text1_%1").arg(i), QStringLiteral("value %1 ").arg(i));
     WriteSetting(QStringLiteral("Text1_3"), QString());
     Form1 form;
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         const QString expected = i == 3 ? QString() : QStringLiteral("value %1 ").arg(i);
         QCOMPARE(form.Text1(i)->text(), expected);
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), expected);
@@ -633,7 +633,7 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
     form.List1()->addItem(QStringLiteral("Old service"));
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton4")), Qt::LeftButton);
     form.PushButton4_Click();
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         QCOMPARE(form.Text1(i)->text(), kSampleFields.at(i));
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), kSampleFields.at(i));
     }
@@ -663,7 +663,7 @@ void TestForm1::reset_emptiesEverythingAndStoredFields()
 
     form.PushButton4_Click();
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton3")), Qt::LeftButton);
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         QVERIFY(form.Text1(i)->text().isEmpty());
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), QString());
         QVERIFY(m_environment->settingsText().contains(

@@ -1,6 +1,7 @@
 #include "generate/templatefilling.h"
 
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "fakeword.h"
 #include "generate/flyertext.h"
@@ -243,7 +244,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
     QStringList expected{
         QStringLiteral("CreateObject(Word.Application)"),
         QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp)};
-    for (int i = 0; i < TemplateFilling::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         expected << QStringLiteral("Document.StoryRanges");
     expected << QStringLiteral("Document.Shapes")
              << QStringLiteral("Document.SaveAs(%1)").arg(documentPath)
@@ -355,7 +356,7 @@ void TestTemplateFilling::run_sampleData_everyTokenReplaced()
 
 void TestTemplateFilling::run_emptyData_noTokenRemains()
 {
-    m_host->texts = QStringList(TemplateFilling::kFieldCount, QString());
+    m_host->texts = QStringList(FlyerFields::kFieldCount, QString());
     QCOMPARE(click(), QList<int>{});
     const FakeWord::Content saved = savedDocument();
     QVERIFY(!saved.shapes.isEmpty());
