@@ -372,7 +372,7 @@ WindowPointer& Form1::MousePointer()
 
 void Form1::Form_Load()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form1_Form_Load};
     guard(100, [&] { ApplySkin(this); });
     guard(104, [&] { setWindowTitle(QString::fromLatin1(kDisplayName)); });
     guard(104, [&] { setWindowIcon(ProgramIcon()); });
@@ -399,7 +399,7 @@ void Form1::Form_Load()
 
 void Form1::StoreLists()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")};
+    Guard guard{Procedure::Form1_Form_QueryUnload};
     storeList(guard, kStoreList1, FlyerFields::servicesKey(), m_list1);
     storeList(guard, kStoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 }
@@ -473,10 +473,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::addService(const QString& procedure, QListWidget* list, const QString& title,
+void Form1::addService(Procedure procedure, QListWidget* list, const QString& title,
                        const QString& prompt)
 {
-    Guard guard{QStringLiteral("Form1"), procedure};
+    Guard guard{procedure};
     const QString answer =
         guard.value(100, QString(), [&] { return Dialogs::current().input(title, prompt); });
     if (guard.test(102, [&] { return isBlankAnswer(answer); }))
@@ -484,9 +484,9 @@ void Form1::addService(const QString& procedure, QListWidget* list, const QStrin
     guard(104, [&] { list->addItems(itemsFromAnswer(answer)); });
 }
 
-void Form1::deleteService(const QString& procedure, QListWidget* list)
+void Form1::deleteService(Procedure procedure, QListWidget* list)
 {
-    Guard guard{QStringLiteral("Form1"), procedure};
+    Guard guard{procedure};
     const int selected = guard.value(100, -1, [&] { return selectedRow(list); });
     if (selected == -1)
         return;
@@ -499,30 +499,30 @@ void Form1::deleteService(const QString& procedure, QListWidget* list)
 
 void Form1::PushButton1_Click()
 {
-    addService(QStringLiteral("PushButton1_Click"), m_list1, QStringLiteral("Input Service"),
+    addService(Procedure::Form1_PushButton1_Click, m_list1, QStringLiteral("Input Service"),
                QStringLiteral("Enter Service: "));
 }
 
 void Form1::PushButton2_Click()
 {
-    deleteService(QStringLiteral("PushButton2_Click"), m_list1);
+    deleteService(Procedure::Form1_PushButton2_Click, m_list1);
 }
 
 void Form1::PushButton5_Click()
 {
-    addService(QStringLiteral("PushButton5_Click"), m_list2,
+    addService(Procedure::Form1_PushButton5_Click, m_list2,
                QStringLiteral("Input Scheduled Service"),
                QStringLiteral("Enter Scheduled Service: "));
 }
 
 void Form1::PushButton7_Click()
 {
-    deleteService(QStringLiteral("PushButton7_Click"), m_list2);
+    deleteService(Procedure::Form1_PushButton7_Click, m_list2);
 }
 
 void Form1::PushButton3_Click()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
+    Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
     guard(106, [&] { m_list1->clear(); });
@@ -531,7 +531,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
+    Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
     };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/errorreport.h"
 #include "base/flyerfields.h"
 #include "base/windowpointer.h"
 #include "generate/templatefilling.h"
@@ -63,9 +64,9 @@ private:
     void Text1_Change(int index);
     void Text1_GotFocus(int index);
     void Form_MouseMove();
-    void addService(const QString& procedure, QListWidget* list, const QString& title,
+    void addService(Procedure procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
-    void deleteService(const QString& procedure, QListWidget* list);
+    void deleteService(Procedure procedure, QListWidget* list);
 
     // What "Start Creating Template" needs of this window and the preview.
     QString fieldToken(int index) override;

@@ -38,7 +38,7 @@ void writePicture(const QImage& picture, const QString& path)
 void SaveDocAsJPG(const QString& documentPath)
 {
     const QString path = documentPath;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("SaveDocAsJPG")};
+    Guard guard{Procedure::Form1_SaveDocAsJPG};
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
 

@@ -60,7 +60,7 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
 
 void PushButton6_Click(GenerationHost& host)
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")};
+    Guard guard{Procedure::Form1_PushButton6_Click};
 
     if (guard.test(100, [&] { return host.generating(); }))
         return;

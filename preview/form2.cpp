@@ -33,8 +33,6 @@ constexpr int kViewportBorder = 2 * kTwipsPerPixel;
 constexpr int kViewportInnerWidth = kViewportWidth - 2 * kViewportBorder;
 constexpr int kViewportInnerHeight = kViewportHeight - 2 * kViewportBorder;
 
-const QString kWindow = QStringLiteral("Form2");
-
 int pixels(double twips)
 {
     return ZoomScroll::roundHalfEven(twips / kTwipsPerPixel);
@@ -166,7 +164,7 @@ void Form2::setStoreLists(std::function<void()> storeLists)
 
 void Form2::Form_Load()
 {
-    Guard guard{kWindow, QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form2_Form_Load};
     guard(100, [&] { mFirstActivate = true; });
     guard(102, [&] { Main::ResetFormColors(this); });
     guard(104, [&] {
@@ -187,7 +185,7 @@ void Form2::Form_Load()
 
 void Form2::Form_Activate()
 {
-    Guard guard{kWindow, QStringLiteral("Form_Activate")};
+    Guard guard{Procedure::Form2_Form_Activate};
     if (guard.test(100, [&] { return mFirstActivate; })) {
         guard(106, [&] {
             Picture1->sizeToPicture();
@@ -220,7 +218,7 @@ void Form2::Form_Activate()
 
 void Form2::PushButton8_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton8_Click")};
+    Guard guard{Procedure::Form2_PushButton8_Click};
     guard(102, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(104, [&] {
         if (!m_mainWindow)
@@ -242,7 +240,7 @@ void Form2::closeEvent(QCloseEvent* event)
 
 void Form2::Form_QueryUnload()
 {
-    Guard guard{kWindow, QStringLiteral("Form_QueryUnload")};
+    Guard guard{Procedure::Form2_Form_QueryUnload};
     guard(100, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(102, [&] { QCoreApplication::processEvents(); });
     guard(104, [&] { QCoreApplication::processEvents(); });
@@ -324,13 +322,13 @@ void Form2::mouseMoveEvent(QMouseEvent* event)
 
 void Form2::PushButton1_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton1_Click")};
+    Guard guard{Procedure::Form2_PushButton1_Click};
     guard(100, [&] { StepZoom(0); });
 }
 
 void Form2::PushButton2_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton2_Click")};
+    Guard guard{Procedure::Form2_PushButton2_Click};
     guard(100, [&] { StepZoom(1); });
 }
 
@@ -349,7 +347,7 @@ void Form2::SetZoom(float zoom)
 
 void Form2::RedrawImage()
 {
-    Guard guard{kWindow, QStringLiteral("RedrawImage")};
+    Guard guard{Procedure::Form2_RedrawImage};
     guard(100, [&] { mZoomWidth = ZoomScroll::zoomedLength(mZoom, mOrigWidth); });
     guard(102, [&] { mZoomHeight = ZoomScroll::zoomedLength(mZoom, mOrigHeight); });
     if (guard.test(104, [&] { return ZoomScroll::withinLimits(mZoomWidth, mZoomHeight); })) {
@@ -436,14 +434,14 @@ void Form2::VScroll1_Change()
 
 void Form2::picture1_MouseDown(QMouseEvent* event)
 {
-    Guard guard{kWindow, QStringLiteral("picture1_MouseDown")};
+    Guard guard{Procedure::Form2_picture1_MouseDown};
     guard(100, [&] { mDownX = float(event->position().x() * kTwipsPerPixel); });
     guard(102, [&] { mDownY = float(event->position().y() * kTwipsPerPixel); });
 }
 
 void Form2::picture1_MouseMove(QMouseEvent* event)
 {
-    Guard guard{kWindow, QStringLiteral("picture1_MouseMove")};
+    Guard guard{Procedure::Form2_picture1_MouseMove};
     if (!guard.test(100, [&] { return event->buttons() != Qt::NoButton; }))
         return;
     const float x = float(event->position().x() * kTwipsPerPixel);
@@ -463,7 +461,7 @@ void Form2::picture1_MouseMove(QMouseEvent* event)
 
 void Form2::Picture1_MouseUp(QMouseEvent*)
 {
-    Guard guard{kWindow, QStringLiteral("Picture1_MouseUp")};
+    Guard guard{Procedure::Form2_Picture1_MouseUp};
     const qint32 horizontal = guard.value(100, qint32(0), [&] {
         return ZoomScroll::releasePercent(surfaceLeft(), surfaceWidth(), kViewportWidth);
     });
@@ -490,7 +488,7 @@ void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, qint16 percent)
 
 void Form2::PushButton6_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton6_Click")};
+    Guard guard{Procedure::Form2_PushButton6_Click};
     const QString title = QStringLiteral("Save File");
     const QString filter = QStringLiteral("Word Files (*.doc)|*.doc");
     QString target;

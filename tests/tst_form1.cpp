@@ -1,4 +1,5 @@
 #include "base/appinfo.h"
+#include "base/errorreport.h"
 #include "base/failure.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
@@ -146,6 +147,8 @@ private slots:
     void close_storesBothLists_andEndsProgram();
     void close_listsRoundTrip_acrossRestart();
     void close_unwritableStore_reportsListLines();
+    void lists_failingStatement_reportsItsNumber_data();
+    void lists_failingStatement_reportsItsNumber();
     void fieldChange_everyChangeIsOnDiskAtOnce();
     void fieldChange_badInput_storedAndRestoredExactly();
     void fieldChange_unwritableStore_reportedOnceAndRetried();
@@ -183,6 +186,7 @@ void TestForm1::init()
 
 void TestForm1::cleanup()
 {
+    Guard::failStatementForTesting(Procedure::Form1_Form_Load, 0);
     Shutdown::resetForTesting();
     Word::setEngine(nullptr);
     m_dialogs.reset();
@@ -376,6 +380,42 @@ void TestForm1::close_unwritableStore_reportsListLines()
     QVERIFY(errors.at(1).contains(QStringLiteral(".Form1.Form_QueryUnload at line 118\r\r")));
     QVERIFY(errors.at(0).startsWith(QStringLiteral("The settings file ")));
     QCOMPARE(m_endings, QList<int>{0});
+}
+
+void TestForm1::lists_failingStatement_reportsItsNumber_data()
+{
+    // The numbers a user reads in the box for restoring (start-up) and
+    // storing (closing) each list; support finds the step by them.
+    QTest::addColumn<bool>("closing");
+    QTest::addColumn<int>("line");
+    for (int line : {134, 136, 138, 142, 144, 148, 150, 152, 156, 158})
+        QTest::addRow("start-up %d", line) << false << line;
+    for (int line : {100, 104, 108, 110, 114, 118})
+        QTest::addRow("closing %d", line) << true << line;
+}
+
+void TestForm1::lists_failingStatement_reportsItsNumber()
+{
+    QFETCH(bool, closing);
+    QFETCH(int, line);
+    WriteSetting(QStringLiteral("List1"), QStringLiteral("A;"));
+    WriteSetting(QStringLiteral("List2"), QStringLiteral("B;"));
+    const Procedure procedure =
+        closing ? Procedure::Form1_Form_QueryUnload : Procedure::Form1_Form_Load;
+    Guard::failStatementForTesting(procedure, line);
+    {
+        Form1 form;
+        if (closing)
+            form.StoreLists();
+    }
+    const QString expected = (closing ? QStringLiteral(".Form1.Form_QueryUnload at line %1\r\r")
+                                      : QStringLiteral(".Form1.Form_Load at line %1\r\r"))
+                                 .arg(line);
+    const QStringList errors = m_dialogs->errors();
+    // A test inside the loop over pieces fails once per piece.
+    QVERIFY(!errors.isEmpty());
+    for (const QString& error : errors)
+        QVERIFY2(error.contains(expected), qPrintable(error));
 }
 
 void TestForm1::fieldChange_everyChangeIsOnDiskAtOnce()
