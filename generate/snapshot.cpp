@@ -35,6 +35,8 @@ void writePicture(const QImage& picture, const QString& path)
 
 } // namespace
 
+namespace Snapshot {
+
 void SaveDocAsJPG(const QString& documentPath)
 {
     const QString path = documentPath;
@@ -68,3 +70,5 @@ void SaveDocAsJPG(const QString& documentPath)
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });
     guard(126, [&] { need(word).quit(); });
 }
+
+} // namespace Snapshot

@@ -31,7 +31,8 @@ public:
     virtual void setMousePointer(WindowPointer::Setting setting) = 0;
 
     // Writes the page picture of the document at `documentPath` to "temp.bmp"
-    // in the temporary folder (the main window's SaveDocAsJPG).
+    // in the temporary folder (the main window's SaveDocAsJPG, whose body is
+    // Snapshot::SaveDocAsJPG).
     virtual void SaveDocAsJPG(const QString& documentPath) = 0;
     // Loads the picture file at `path`, whatever its format, into the preview
     // window's Picture1, creating the preview window if needed without showing

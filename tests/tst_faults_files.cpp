@@ -55,7 +55,10 @@ public:
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
     void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
-    void SaveDocAsJPG(const QString& documentPath) override { ::SaveDocAsJPG(documentPath); }
+    void SaveDocAsJPG(const QString& documentPath) override
+    {
+        Snapshot::SaveDocAsJPG(documentPath);
+    }
     void loadPreviewPicture(const QString& path) override
     {
         if (QImage(path).isNull())

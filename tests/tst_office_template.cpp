@@ -425,7 +425,7 @@ void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
 {
     ScriptedDialogs dialogs;
     const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
-    SaveDocAsJPG(savedSample());
+    Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(dialogs.errors(), QStringList());
     QFile file(bitmap);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -440,7 +440,7 @@ void TestOfficeTemplate::saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesN
 {
     ScriptedDialogs dialogs;
     EmptyClipboard clipboard;
-    SaveDocAsJPG(savedSample());
+    Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(clipboard.requests, 1000);
     QCOMPARE(dialogs.errors().size(), 1);
     QVERIFY(dialogs.errors().first().contains(QStringLiteral("Form1.SaveDocAsJPG at line 122")));
@@ -455,7 +455,7 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QImage earlier(40, 30, QImage::Format_RGB32);
     earlier.fill(Qt::blue);
     QGuiApplication::clipboard()->setImage(earlier);
-    SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
+    Snapshot::SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
     const QStringList errors = dialogs.errors();
     QCOMPARE(errors.size(), 4);
     QVERIFY(errors[0].contains(QStringLiteral("at line 118")));

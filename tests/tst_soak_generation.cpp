@@ -67,7 +67,10 @@ public:
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
     void setMousePointer(WindowPointer::Setting) override {}
-    void SaveDocAsJPG(const QString& documentPath) override { ::SaveDocAsJPG(documentPath); }
+    void SaveDocAsJPG(const QString& documentPath) override
+    {
+        Snapshot::SaveDocAsJPG(documentPath);
+    }
     void loadPreviewPicture(const QString& path) override
     {
         picture = QImage(path);
