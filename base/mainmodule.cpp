@@ -67,7 +67,7 @@ void ResetFormColors(QWidget* window)
     }
 }
 
-QString SystemTempFolder()
+QString systemTempFolder()
 {
     // Variable names are matched without regard to letter case, as users of
     // "temp", "TEMP" and "Temp" expect.
@@ -86,10 +86,10 @@ QString SystemTempFolder()
     return QStringLiteral("/tmp");
 }
 
-QString TempFolder()
+QString tempFolder()
 {
     const QString folder =
-        SystemTempFolder() + QStringLiteral("/pellamont-") + QString::number(::getuid());
+        systemTempFolder() + QStringLiteral("/pellamont-") + QString::number(::getuid());
     const QByteArray native = QFile::encodeName(folder);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         throw Failure(QStringLiteral("Cannot create the temporary folder %1: %2")

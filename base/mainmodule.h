@@ -29,9 +29,9 @@ void ResetFormColors(QWidget* window);
 // user alone and is created on first use. Fixed file names in a folder that
 // other users can write to could be planted or replaced by links, so a folder
 // that is a link or belongs to someone else is refused with a Failure.
-QString TempFolder();
+QString tempFolder();
 
-// The system temporary folder that TempFolder() lives in.
-QString SystemTempFolder();
+// The system temporary folder that tempFolder() lives in.
+QString systemTempFolder();
 
 } // namespace Main

@@ -159,7 +159,7 @@ int selectedRow(const QListWidget* list)
 // option buttons and pictures, then the skin itself as a style sheet.
 void ApplySkin(QWidget* window)
 {
-    const QString path = ProgramFolder() + QStringLiteral("/x/o.cjs");
+    const QString path = programFolder() + QStringLiteral("/x/o.cjs");
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden())
         return;
@@ -365,7 +365,7 @@ QListWidget* Form1::List2() const
     return m_list2;
 }
 
-WindowPointer& Form1::MousePointer()
+WindowPointer& Form1::mousePointer()
 {
     return m_pointer;
 }
@@ -375,10 +375,10 @@ void Form1::Form_Load()
     Guard guard{Procedure::Form1_Form_Load};
     guard(100, [&] { ApplySkin(this); });
     guard(104, [&] { setWindowTitle(QString::fromLatin1(kDisplayName)); });
-    guard(104, [&] { setWindowIcon(ProgramIcon()); });
-    guard(104, [&] { SetApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
+    guard(104, [&] { setWindowIcon(programIcon()); });
+    guard(104, [&] { setApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
 
-    const QString handCursor = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    const QString handCursor = programFolder() + QStringLiteral("/HAND-M.CUR");
     if (guard.test(122, [&] { return Main::FileExists(handCursor); })) {
         guard(124, [&] {
             const auto cursor = loadCursorFile(handCursor);
@@ -397,7 +397,7 @@ void Form1::Form_Load()
     guard(162, [&] { IsInstalled::CheckWordInstalled(); });
 }
 
-void Form1::StoreLists()
+void Form1::storeLists()
 {
     Guard guard{Procedure::Form1_Form_QueryUnload};
     storeList(guard, kStoreList1, FlyerFields::servicesKey(), m_list1);
@@ -406,7 +406,7 @@ void Form1::StoreLists()
 
 void Form1::Form_QueryUnload()
 {
-    StoreLists();
+    storeLists();
 }
 
 void Form1::Form_Unload()
@@ -418,7 +418,7 @@ void Form1::Form_Unload()
         if (window != this && window->isVisible())
             window->hide();
     }
-    Shutdown::EndProgram(0);
+    Shutdown::endProgram(0);
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -613,7 +613,7 @@ Form2& Form1::preview()
     if (!m_preview) {
         m_preview = std::make_unique<Form2>();
         m_preview->setMainWindow(this);
-        m_preview->setStoreLists([this] { StoreLists(); });
+        m_preview->setStoreLists([this] { storeLists(); });
     }
     return *m_preview;
 }
@@ -627,7 +627,7 @@ void Form1::loadPreviewPicture(const QString& path)
     if (picture.isNull())
         throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
                           .arg(path, reader.errorString()));
-    preview().SetPicture(picture);
+    preview().setPicture(picture);
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath)

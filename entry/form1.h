@@ -36,9 +36,9 @@ public:
     QListWidget* List1() const;
     QListWidget* List2() const;
     // The window pointer (default, hourglass, custom hand).
-    WindowPointer& MousePointer();
+    WindowPointer& mousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
-    void StoreLists();
+    void storeLists();
 
     void PushButton1_Click();
     void PushButton2_Click();

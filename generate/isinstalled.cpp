@@ -33,8 +33,8 @@ void CheckWordInstalled()
         // Any reason at all means the same to the user: no engine, no program.
     }
     if (!word) {
-        Dialogs::current().message(ApplicationTitle(), wordMissingText());
-        Shutdown::EndProgram(1);
+        Dialogs::current().message(applicationTitle(), wordMissingText());
+        Shutdown::endProgram(1);
         return;
     }
     try {

@@ -9,7 +9,7 @@ QString wordMissingText();
 
 // Proves that the document engine can be started: starts an application and
 // quits it again. When none can be started, shows the advice and ends the
-// program (Shutdown::EndProgram), storing nothing.
+// program (Shutdown::endProgram), storing nothing.
 void CheckWordInstalled();
 
 } // namespace IsInstalled

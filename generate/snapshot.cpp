@@ -64,7 +64,7 @@ void SaveDocAsJPG(const QString& documentPath)
         if (!copied)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadClipboardPicture(0);
-        writePicture(picture, Main::TempFolder() + QStringLiteral("/temp.bmp"));
+        writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
     });
     guard(124,
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });

@@ -33,7 +33,7 @@ bool nameTaken(const QString& path)
 
 QString inTempFolder(const char* name)
 {
-    return Main::TempFolder() + QLatin1Char('/') + QLatin1String(name);
+    return Main::tempFolder() + QLatin1Char('/') + QLatin1String(name);
 }
 } // namespace
 
@@ -41,7 +41,7 @@ QByteArray embeddedTemplate()
 {
     if (const auto& source = templateSource())
         return source();
-    LoadProgramResources();
+    loadProgramResources();
     QFile file(QStringLiteral(":/CUSTOM/101"));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The flyer template is missing from the program."));
@@ -189,7 +189,7 @@ void PushButton6_Click(GenerationHost& host)
 
     QString documentPath;
     guard(220, [&] {
-        documentPath = FlyerText::freeDocumentPath(Main::TempFolder(),
+        documentPath = FlyerText::freeDocumentPath(Main::tempFolder(),
                                                    FlyerText::documentNameGenerator(), nameTaken);
     });
     const bool saved = guard(224, [&] {

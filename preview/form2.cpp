@@ -147,7 +147,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
 
 Form2::~Form2() = default;
 
-void Form2::SetPicture(const QImage& picture)
+void Form2::setPicture(const QImage& picture)
 {
     Picture1->setPicture(picture);
 }
@@ -169,9 +169,9 @@ void Form2::Form_Load()
     guard(102, [&] { Main::ResetFormColors(this); });
     guard(104, [&] {
         setWindowTitle(QString::fromLatin1(kDisplayName));
-        setWindowIcon(ProgramIcon());
+        setWindowIcon(programIcon());
     });
-    const QString cursorFile = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    const QString cursorFile = programFolder() + QStringLiteral("/HAND-M.CUR");
     if (guard.test(108, [&] { return Main::FileExists(cursorFile); })) {
         guard(110, [&] {
             const auto cursor = loadCursorFile(cursorFile);
@@ -254,7 +254,7 @@ void Form2::Form_QueryUnload()
 
 void Form2::Form_Unload()
 {
-    Shutdown::EndProgram(0);
+    Shutdown::endProgram(0);
 }
 
 bool Form2::event(QEvent* event)
@@ -498,7 +498,7 @@ void Form2::PushButton6_Click()
         if (guard.test(118, [&] { return Main::FileExists(target); })) {
             guard(120, [&] {
                 answer = Dialogs::current().question(
-                    ApplicationTitle(), QStringLiteral("Are you sure you wish to overwrite ") +
+                    applicationTitle(), QStringLiteral("Are you sure you wish to overwrite ") +
                                             target + QStringLiteral(" ?"));
             });
             // Yes replaces the old file only once the copy is safely written (130).
@@ -512,5 +512,5 @@ void Form2::PushButton6_Click()
     // "Done." only for what is done: a failed copy has had its own report.
     if (copied)
         guard(132,
-              [&] { Dialogs::current().message(ApplicationTitle(), QStringLiteral("Done.")); });
+              [&] { Dialogs::current().message(applicationTitle(), QStringLiteral("Done.")); });
 }

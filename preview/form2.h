@@ -34,7 +34,7 @@ public:
     void setWordFile(const QString& path) { mWordFile = path; }
 
     // The page picture, set before each showing.
-    void SetPicture(const QImage& picture);
+    void setPicture(const QImage& picture);
     // The window "< Back" shows again.
     void setMainWindow(QWidget* mainWindow);
     // Stores the main window's lists; run before closing ends the program.

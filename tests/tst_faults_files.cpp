@@ -140,7 +140,7 @@ void TestFaultsFiles::cleanup()
 {
     m_dialogs.reset();
     QDir(m_outside).removeRecursively();
-    QDir(Main::TempFolder()).removeRecursively();
+    QDir(Main::tempFolder()).removeRecursively();
 }
 
 void TestFaultsFiles::runSucceeds()
@@ -150,7 +150,7 @@ void TestFaultsFiles::runSucceeds()
     TemplateFilling::PushButton6_Click(host);
     QCOMPARE(m_dialogs->shown().size(), 0);
     QVERIFY(host.shown);
-    QCOMPARE(entriesOf(Main::TempFolder()), QStringList{QFileInfo(host.document).fileName()});
+    QCOMPARE(entriesOf(Main::tempFolder()), QStringList{QFileInfo(host.document).fileName()});
     Main::DeleteFileQuietly(host.document);
 }
 
@@ -234,7 +234,7 @@ void TestFaultsFiles::plantedFiles_neverWrittenThrough_andNextRunWorks()
     QFETCH(bool, link);
     QFETCH(bool, targetExists);
     QFETCH(bool, runFails);
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     if (name == QLatin1String("document")) {
         // The name the next run will draw.
         FlyerText::documentNameGenerator().seed(4711);

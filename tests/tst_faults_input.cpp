@@ -59,7 +59,7 @@ public:
     {
         QImage page(8, 8, QImage::Format_RGB32);
         page.fill(Qt::white);
-        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+        if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
             throw Failure(QStringLiteral("cannot write temp.bmp"));
     }
     void loadPreviewPicture(const QString& path) override
@@ -284,7 +284,7 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
                     .arg(expected.at(i).size())));
         }
     }
-    QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+    QCOMPARE(entriesOf(Main::tempFolder()), QStringList());
 }
 
 QTEST_MAIN(TestFaultsInput)

@@ -169,7 +169,7 @@ void TestFlyerText::freeDocumentPath_takenName_drawsCompletelyNewName()
     {
         // A real file in the way is never chosen.
         TestEnvironment environment;
-        const QString temp = Main::TempFolder();
+        const QString temp = Main::tempFolder();
         std::mt19937 replay(99);
         const QString taken = temp + QLatin1Char('/') + FlyerText::documentName(replay);
         QFile file(taken);

@@ -206,9 +206,9 @@ void TestForm1::startUp_emptyStore_comesUpEmptyAndWritesNothing()
     QCOMPARE(m_engine->quits, 1);
     QVERIFY(m_endings.isEmpty());
     QCOMPARE(form.windowTitle(), QStringLiteral("Pellamont"));
-    QCOMPARE(ApplicationTitle(), QStringLiteral("Pellamont"));
+    QCOMPARE(applicationTitle(), QStringLiteral("Pellamont"));
     QVERIFY(!form.windowIcon().isNull());
-    QVERIFY(!form.MousePointer().hasCustomCursor());
+    QVERIFY(!form.mousePointer().hasCustomCursor());
 }
 
 void TestForm1::startUp_storedList_restoresNonEmptyPieces_data()
@@ -302,8 +302,8 @@ void TestForm1::startUp_handCursorAndSkin_loadedWhenPresent()
     QCOMPARE(form.Text1(0)->palette().color(QPalette::Base),
              QApplication::palette(form.Text1(0)).color(QPalette::Base));
 
-    QVERIFY(form.MousePointer().hasCustomCursor());
-    form.MousePointer().set(WindowPointer::Custom);
+    QVERIFY(form.mousePointer().hasCustomCursor());
+    form.mousePointer().set(WindowPointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(form.cursor().hotSpot(), QPoint(5, 7));
 }
@@ -322,7 +322,7 @@ void TestForm1::startUp_unreadableCursor_reportedOnItsLine()
     QCOMPARE(form.Text1(1)->text(), QStringLiteral("Boise"));
     QVERIFY(form.styleSheet().isEmpty());
     QCOMPARE(m_engine->starts, 1);
-    form.MousePointer().set(WindowPointer::Custom);
+    form.mousePointer().set(WindowPointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -352,7 +352,7 @@ void TestForm1::close_listsRoundTrip_acrossRestart()
         Form1 form;
         form.List1()->addItems(many);
         form.List2()->addItem(QStringLiteral("Weekly; Monthly"));
-        form.StoreLists();
+        form.storeLists();
     }
     Form1 again;
     QCOMPARE(itemsOf(again.List1()), many);
@@ -361,7 +361,7 @@ void TestForm1::close_listsRoundTrip_acrossRestart()
              (QStringList{QStringLiteral("Weekly"), QStringLiteral(" Monthly")}));
     again.List1()->clear();
     again.List2()->clear();
-    again.StoreLists();
+    again.storeLists();
     QCOMPARE(ReadSetting(QStringLiteral("List1")), QString());
     QCOMPARE(ReadSetting(QStringLiteral("List2")), QString());
 }
@@ -406,7 +406,7 @@ void TestForm1::lists_failingStatement_reportsItsNumber()
     {
         Form1 form;
         if (closing)
-            form.StoreLists();
+            form.storeLists();
     }
     const QString expected = (closing ? QStringLiteral(".Form1.Form_QueryUnload at line %1\r\r")
                                       : QStringLiteral(".Form1.Form_Load at line %1\r\r"))
@@ -555,26 +555,26 @@ void TestForm1::pointer_buttonsFramesAndWindow()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* frame2 = form.findChild<QWidget*>(QStringLiteral("Frame2"));
     auto* add = form.findChild<QWidget*>(QStringLiteral("PushButton1"));
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
 
     QTest::mouseMove(add, QPoint(5, 5));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Custom);
     // Over the whole window while it is not the default, fields included.
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::PointingHandCursor);
 
     // Straight onto the list: it has no rule of its own, the hand stays.
     QTest::mouseMove(form.List1()->viewport(), QPoint(20, 20));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Custom);
 
     // The frame's own surface and the bare window bring the default back.
     QTest::mouseMove(frame2, QPoint(3, frame2->height() - 3));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Default);
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::IBeamCursor);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("PushButton6")), QPoint(5, 5));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Custom);
     QTest::mouseMove(&form, QPoint(form.width() - 2, form.height() - 2));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Default);
 }
 
 void TestForm1::pointer_hourglassIsRespected()
@@ -582,14 +582,14 @@ void TestForm1::pointer_hourglassIsRespected()
     Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.MousePointer().set(WindowPointer::Hourglass);
+    form.mousePointer().set(WindowPointer::Hourglass);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("PushButton4")), QPoint(5, 5));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Hourglass);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Hourglass);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("Frame4")), QPoint(3, 3));
     QTest::mouseMove(&form, QPoint(form.width() - 2, form.height() - 2));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Hourglass);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Hourglass);
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::WaitCursor);
 }
 

@@ -208,13 +208,13 @@ void TestMainModule::systemTempFolder_variableInAnyCase()
     const ScopedVariable b("TEMP", upper.isEmpty() ? nullptr : &upper);
     const ScopedVariable c("Temp", nullptr);
     const ScopedVariable d("TMPDIR", tmpdir.isEmpty() ? nullptr : &tmpdir);
-    QCOMPARE(Main::SystemTempFolder(), expected);
+    QCOMPARE(Main::systemTempFolder(), expected);
 }
 
 void TestMainModule::tempFolder_privateToThisUser()
 {
     TestEnvironment environment;
-    const QString folder = Main::TempFolder();
+    const QString folder = Main::tempFolder();
     QCOMPARE(QFileInfo(folder).absolutePath(), environment.systemTemp());
     struct stat status
     {
@@ -225,7 +225,7 @@ void TestMainModule::tempFolder_privateToThisUser()
     QCOMPARE(status.st_uid, ::getuid());
     // A second call uses the same folder; one opened up meanwhile is closed again.
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
-    QCOMPARE(Main::TempFolder(), folder);
+    QCOMPARE(Main::tempFolder(), folder);
     QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
     QCOMPARE(status.st_mode & 0777, mode_t(0700));
 }
@@ -238,19 +238,19 @@ void TestMainModule::tempFolder_linkOrForeignOwner_refused()
     const QString elsewhere = environment.root() + QStringLiteral("/elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
     QVERIFY(QFile::link(elsewhere, expected));
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
     QVERIFY(QFile::remove(expected));
 
     // A plain file at the name is no folder either.
     makeFile(expected, "x");
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
     QVERIFY(QFile::remove(expected));
 
     // Another user's folder; only a privileged test run can make one.
     QVERIFY(QDir().mkpath(expected));
     if (::chown(QFile::encodeName(expected).constData(), 65534, 65534) != 0)
         QSKIP("Cannot give a folder to another user here");
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
 }
 
 QTEST_MAIN(TestMainModule)

@@ -121,7 +121,7 @@ void TestOfficeEngine::checkWordInstalled_noOffice_warnsOnceAndEndsTheProgram()
 
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(dialogs.shown().first().kind, ScriptedDialogs::Shown::Message);
-    QCOMPARE(dialogs.shown().first().title, ApplicationTitle());
+    QCOMPARE(dialogs.shown().first().title, applicationTitle());
     QCOMPARE(dialogs.shown().first().text, IsInstalled::wordMissingText());
     QVERIFY(Shutdown::requested());
     QVERIFY(endedWith != -1);

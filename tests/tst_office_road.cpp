@@ -38,7 +38,7 @@ const QString kBullet = QStringLiteral("\u2022   ");
 // and any the office might add next to a document it has open.
 QStringList runFiles()
 {
-    return QDir(Main::TempFolder())
+    return QDir(Main::tempFolder())
         .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
@@ -135,13 +135,13 @@ void TestOfficeRoad::cleanupTestCase()
     // private one is empty, and the system's holds only that and Qt's own
     // runtime folder.
     const QStringList privateLeft =
-        QDir(Main::TempFolder())
+        QDir(Main::tempFolder())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QStringList systemLeft =
         QDir(m_environment->systemTemp())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     systemLeft.removeIf([](const QString& name) {
-        return name == QFileInfo(Main::TempFolder()).fileName() ||
+        return name == QFileInfo(Main::tempFolder()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
     leaveTestFolder();
@@ -163,7 +163,7 @@ void TestOfficeRoad::cleanup()
     Shutdown::resetForTesting();
     // Whatever a failed check left behind must not meet the next test.
     for (const QString& name : runFiles())
-        QFile::remove(Main::TempFolder() + QLatin1Char('/') + name);
+        QFile::remove(Main::tempFolder() + QLatin1Char('/') + name);
 }
 
 Form2* TestOfficeRoad::generate(Form1& form, const char* what)
@@ -193,7 +193,7 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(preview->isVisible());
     QVERIFY(!form.isVisible());
     QCOMPARE(dialogs.errors(), QStringList());
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
 
     // The page at zoom 1.0 fits the largest picture the zoom allows, and is
     // a page, not a sliver or a blank.

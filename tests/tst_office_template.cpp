@@ -321,7 +321,7 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
         return empty ? QString()
                      : token.mid(1, token.size() - 2).toLower() + QStringLiteral(" \u00e9");
     };
-    const QString path = Main::TempFolder() + (empty ? QStringLiteral("/qorvin11111111.doc")
+    const QString path = Main::tempFolder() + (empty ? QStringLiteral("/qorvin11111111.doc")
                                                      : QStringLiteral("/qorvin22222222.doc"));
     {
         auto word = Word::CreateApplication();
@@ -383,7 +383,7 @@ QString TestOfficeTemplate::savedSample()
     auto document = word->documents().open(m_template, true);
     for (const QString& token : kFieldTokens)
         replaceInStories(*document, token, QStringLiteral("Sample"));
-    m_sample = Main::TempFolder() + QStringLiteral("/qorvin33333333.doc");
+    m_sample = Main::tempFolder() + QStringLiteral("/qorvin33333333.doc");
     document->saveAs(m_sample);
     word->quit();
     return m_sample;
@@ -424,7 +424,7 @@ void TestOfficeTemplate::copyAsPicture_wholePage_fitsPreviewAtZoomOne()
 void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
 {
     ScriptedDialogs dialogs;
-    const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
+    const QString bitmap = Main::tempFolder() + QStringLiteral("/temp.bmp");
     Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(dialogs.errors(), QStringList());
     QFile file(bitmap);
@@ -444,7 +444,7 @@ void TestOfficeTemplate::saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesN
     QCOMPARE(clipboard.requests, 1000);
     QCOMPARE(dialogs.errors().size(), 1);
     QVERIFY(dialogs.errors().first().contains(QStringLiteral("Form1.SaveDocAsJPG at line 122")));
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
 }
 
 void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits()
@@ -455,7 +455,7 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QImage earlier(40, 30, QImage::Format_RGB32);
     earlier.fill(Qt::blue);
     QGuiApplication::clipboard()->setImage(earlier);
-    Snapshot::SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
+    Snapshot::SaveDocAsJPG(Main::tempFolder() + QStringLiteral("/qorvin99999999.doc"));
     const QStringList errors = dialogs.errors();
     QCOMPARE(errors.size(), 4);
     QVERIFY(errors[0].contains(QStringLiteral("at line 118")));
@@ -463,7 +463,7 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QVERIFY(errors[1].contains(QStringLiteral("at line 120")));
     QVERIFY(errors[2].contains(QStringLiteral("at line 122")));
     QVERIFY(errors[3].contains(QStringLiteral("at line 124")));
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
 }
 
 QTEST_MAIN(TestOfficeTemplate)

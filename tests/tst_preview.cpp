@@ -152,7 +152,7 @@ void TestPreview::cleanup()
 void TestPreview::present(const QImage& picture)
 {
     writeFile(m_document, documentBytes());
-    m_form->SetPicture(picture);
+    m_form->setPicture(picture);
     m_form->setWordFile(m_document);
     m_form->show();
     m_main->hide();
@@ -554,7 +554,7 @@ void TestPreview::save_toNewPath_copiesByteForByte()
     QCOMPARE(m_dialogs->shown()[0].title, QStringLiteral("Save File"));
     QCOMPARE(m_dialogs->lastFilter(), QStringLiteral("Word Files (*.doc)|*.doc"));
     QCOMPARE(m_dialogs->shown()[1].kind, ScriptedDialogs::Shown::Message);
-    QCOMPARE(m_dialogs->shown()[1].title, ApplicationTitle());
+    QCOMPARE(m_dialogs->shown()[1].title, applicationTitle());
     QCOMPARE(m_dialogs->shown()[1].text, QStringLiteral("Done."));
     // The document stays, to be saved again.
     QVERIFY(QFile::exists(m_document));
@@ -574,7 +574,7 @@ void TestPreview::save_overExistingFile_asksAndObeys()
         QCOMPARE(readFile(target), QByteArray("the old one"));
         QCOMPARE(m_dialogs->shown().size(), 3);
         QCOMPARE(m_dialogs->shown()[1].kind, ScriptedDialogs::Shown::Question);
-        QCOMPARE(m_dialogs->shown()[1].title, ApplicationTitle());
+        QCOMPARE(m_dialogs->shown()[1].title, applicationTitle());
         QCOMPARE(m_dialogs->shown()[1].text, question);
         QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
     }

@@ -99,7 +99,7 @@ private slots:
 
 void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
 {
-    LoadProgramResources();
+    loadProgramResources();
     TestEnvironment environment;
     const OfficeCacheFolder cacheFolder(environment);
     const QString cache = cacheFolder.path();
@@ -135,9 +135,9 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
                                 .arg(host.run)
                                 .arg(dialogs.errors().join(QLatin1Char('\n')))));
         QVERIFY(!host.picture.isNull());
-        QCOMPARE(entriesOf(Main::TempFolder()), QStringList{QFileInfo(host.document).fileName()});
+        QCOMPARE(entriesOf(Main::tempFolder()), QStringList{QFileInfo(host.document).fileName()});
         host.back();
-        QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+        QCOMPARE(entriesOf(Main::tempFolder()), QStringList());
         if (host.run == warmUp) {
             descriptors = openFileDescriptors();
             memory = residentKilobytes();

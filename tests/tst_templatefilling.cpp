@@ -116,7 +116,7 @@ public:
         word->activeDocument()->range()->copyAsPicture();
         QImage page(85, 110, QImage::Format_RGB32);
         page.fill(Qt::white);
-        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+        if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
             throw Failure(QStringLiteral("cannot write temp.bmp"));
         word->activeDocument()->close(Word::Document::wdDoNotSaveChanges);
         word->quit();
@@ -150,7 +150,7 @@ public:
 
 QStringList filesInTemp()
 {
-    return QDir(Main::TempFolder()).entryList(QDir::Files, QDir::Name);
+    return QDir(Main::tempFolder()).entryList(QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -234,7 +234,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
 {
     m_host->list1 = {QStringLiteral("Mowing")};
     QCOMPARE(click(), QList<int>{});
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     const QString documentPath = m_host->wordFile;
     QVERIFY2(kDocumentName.match(QFileInfo(documentPath).fileName()).hasMatch(),
              qPrintable(documentPath));
@@ -435,7 +435,7 @@ void TestTemplateFilling::run_existingTemplateFile_usedAndDeleted()
 {
     FakeWord::Content own;
     own.shapes << FakeWord::Shape{FakeWord::Shape::TextBox, QStringLiteral("Own [BusinessName]")};
-    const QString templatePath = Main::TempFolder() + QStringLiteral("/template.dot");
+    const QString templatePath = Main::tempFolder() + QStringLiteral("/template.dot");
     {
         QFile file(templatePath);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -457,7 +457,7 @@ void TestTemplateFilling::run_takenDocumentName_drawnAgain()
 {
     FlyerText::documentNameGenerator().seed(4242);
     std::mt19937 replay(4242);
-    const QString taken = Main::TempFolder() + QLatin1Char('/') + FlyerText::documentName(replay);
+    const QString taken = Main::tempFolder() + QLatin1Char('/') + FlyerText::documentName(replay);
     {
         QFile file(taken);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -525,7 +525,7 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
             []() -> QByteArray { throw Failure(QStringLiteral("no template")); });
     }) << QList<int>{106} << false << 0;
     QTest::newRow("template cannot be written") << Setup([](FakeWord::Engine&, FakeHost&) {
-        QDir().mkpath(Main::TempFolder() + QStringLiteral("/template.dot/in-the-way"));
+        QDir().mkpath(Main::tempFolder() + QStringLiteral("/template.dot/in-the-way"));
     }) << QList<int>{108} << false << 0;
     QTest::newRow("office cannot be started")
         << fail("CreateObject") << QList<int>{110} << false << 0;
@@ -545,13 +545,13 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
         << Setup([](FakeWord::Engine&, FakeHost& host) {
                QImage old(10, 10, QImage::Format_RGB32);
                old.fill(Qt::red);
-               old.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP");
+               old.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP");
                host.snapshot = [](const QString&) {};
            })
         << QList<int>{240} << false << 0;
     QTest::newRow("picture unreadable") << Setup([](FakeWord::Engine&, FakeHost& host) {
         host.snapshot = [](const QString&) {
-            QFile file(Main::TempFolder() + QStringLiteral("/temp.bmp"));
+            QFile file(Main::tempFolder() + QStringLiteral("/temp.bmp"));
             if (file.open(QIODevice::WriteOnly))
                 file.write("not a picture");
         };
@@ -594,7 +594,7 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
     // Every session that started was told to quit (one that refused is left).
     QCOMPARE((*m_word)->runningApplications(), leftRunning);
     QCOMPARE((*m_word)->heldObjects(), 0);
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
     QStringList files = filesInTemp();
     if (preview) {
         // The preview owns the filled document, and it holds no token any more.
