@@ -605,7 +605,7 @@ void Form1::setMousePointer(WindowPointer::Setting setting)
 
 void Form1::SaveDocAsJPG(const QString& documentPath)
 {
-    Snapshot::SaveDocAsJPG(documentPath);
+    SnapshotSnapshot::SaveDocAsJPG(documentPath);
 }
 
 Form2& Form1::preview()
@@ -633,6 +633,11 @@ void Form1::loadPreviewPicture(const QString& path)
 void Form1::setPreviewWordFile(const QString& documentPath)
 {
     preview().setWordFile(documentPath);
+}
+
+void Form1::setPreviewNotice(const QString& notice)
+{
+    preview().setFitNotice(notice);
 }
 
 void Form1::showPreview()

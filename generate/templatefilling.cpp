@@ -1,10 +1,12 @@
 #include "generate/templatefilling.h"
 
 #include "base/appinfo.h"
+#include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
 #include "base/flyerfields.h"
 #include "base/mainmodule.h"
+#include "generate/fitnotice.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
@@ -67,6 +69,39 @@ void PushButton6_Click(GenerationHost& host)
     guard(102, [&] { host.setGenerating(true); });
     guard(104, [&] { host.setMousePointer(WindowPointer::Hourglass); });
 
+    // Text far beyond what the flyer can show is not laid out (that could
+    // take minutes); the user hears before the run what is left out.
+    auto fieldText = [&](int i) { return FlyerText::laidOutText(host.fieldText(i)); };
+    {
+        QList<FitNotice::Cut> cuts;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+            const QString text = host.fieldText(i);
+            if (text.size() > FlyerText::kLaidOutCharacters)
+                cuts.append({host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
+        }
+        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
+        for (const auto& [token, column] :
+             {std::pair{QStringLiteral("[Services1]"), columns.first},
+              std::pair{QStringLiteral("[Services2]"), columns.second}}) {
+            const QString kept = FlyerText::laidOutColumn(column);
+            if (kept == column)
+                continue;
+            // A first item longer than the limit is cut within, like a field.
+            if (kept.endsWith(QLatin1Char('\r')))
+                cuts.append(
+                    {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
+            else
+                cuts.append({token, kept.size(), column.size()});
+        }
+        const QString scheduled = FlyerText::scheduledServicesText(host.scheduledServices());
+        if (scheduled.size() > FlyerText::kLaidOutCharacters)
+            cuts.append({QStringLiteral("[ScheduledServices]"),
+                         FlyerText::laidOutText(scheduled).size(), scheduled.size()});
+        const QString notice = FitNotice::cutNotice(cuts);
+        if (!notice.isEmpty())
+            Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
+    }
+
     QString templatePath;
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
@@ -117,6 +152,18 @@ void PushButton6_Click(GenerationHost& host)
     if (!opened)
         return endRun({});
 
+    // Which box holds which tokens, read before they are replaced, so that
+    // the notice can name the fields of a box that does not fit.
+    std::vector<FitNotice::Box> boxes;
+    guard(152, [&] {
+        for (const auto& shape : document->shapes()) {
+            const auto frame = shape->textFrame();
+            boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+        }
+    });
+    if (guard.lost())
+        return endRun({});
+
     QString services1;
     QString services2;
     QString scheduledServices;
@@ -124,11 +171,13 @@ void PushButton6_Click(GenerationHost& host)
     guard(118, [&] { services2.clear(); });
     guard(120, [&] {
         const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
-        services1 = columns.first;
-        services2 = columns.second;
+        services1 = FlyerText::laidOutColumn(columns.first);
+        services2 = FlyerText::laidOutColumn(columns.second);
     });
-    guard(140,
-          [&] { scheduledServices = FlyerText::scheduledServicesText(host.scheduledServices()); });
+    guard(140, [&] {
+        scheduledServices =
+            FlyerText::laidOutText(FlyerText::scheduledServicesText(host.scheduledServices()));
+    });
 
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
@@ -145,7 +194,7 @@ void PushButton6_Click(GenerationHost& host)
             guard(158, [&] { find->clearFormatting(); });
             guard(160, [&] { find->replacement().clearFormatting(); });
             guard(162, [&] { find->setText(host.fieldToken(i)); });
-            guard(164, [&] { find->replacement().setText(host.fieldText(i)); });
+            guard(164, [&] { find->replacement().setText(fieldText(i)); });
             guard(168, [&] { find->setForward(true); });
             guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
             guard(172, [&] { find->setFormat(false); });
@@ -175,7 +224,7 @@ void PushButton6_Click(GenerationHost& host)
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
         for (int i = 0; i < FlyerFields::kFieldCount && !guard.lost(); ++i)
-            guard(196, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); });
+            guard(196, [&] { replaceAll(host.fieldToken(i), fieldText(i)); });
         if (!guard.lost())
             guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
         if (!guard.lost())
@@ -186,6 +235,22 @@ void PushButton6_Click(GenerationHost& host)
         if (guard.lost())
             return endRun({});
     }
+
+    // Text that overflows its box is made smaller before the document is
+    // saved, so that the saved document looks like the preview.
+    QString notice;
+    guard(206, [&] {
+        const auto fits = document->fitTextToShapes(kFitLimits);
+        QHash<QString, QString> filled;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+            filled.insert(host.fieldToken(i), fieldText(i));
+        filled.insert(QStringLiteral("[Services1]"), services1);
+        filled.insert(QStringLiteral("[Services2]"), services2);
+        filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
+        notice = FitNotice::notice(boxes, fits, filled);
+    });
+    if (guard.lost())
+        return endRun({});
 
     QString documentPath;
     guard(220, [&] {
@@ -232,7 +297,10 @@ void PushButton6_Click(GenerationHost& host)
         return endRun(documentPath);
     }
     guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
-    guard(244, [&] { host.setPreviewWordFile(documentPath); });
+    guard(244, [&] {
+        host.setPreviewWordFile(documentPath);
+        host.setPreviewNotice(notice);
+    });
     const bool shown = guard(246, [&] { host.showPreview(); });
     // Hiding the main window without a preview in its place would leave the
     // user with no window at all.

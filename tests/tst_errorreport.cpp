@@ -9,7 +9,7 @@ class TestErrorReport : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void text_failureOnStartUpLine_hasEveryPartInOrder();
     void box_isTitledApplicationError_andShownOncePerFailure();
     void guard_failingStatement_resumesWithNextStatement();

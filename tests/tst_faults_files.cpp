@@ -57,7 +57,7 @@ public:
     void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
     void SaveDocAsJPG(const QString& documentPath) override
     {
-        Snapshot::SaveDocAsJPG(documentPath);
+        SnapshotSnapshot::SaveDocAsJPG(documentPath);
     }
     void loadPreviewPicture(const QString& path) override
     {
@@ -99,7 +99,7 @@ class TestFaultsFiles : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void init();

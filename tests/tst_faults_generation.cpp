@@ -42,7 +42,7 @@ class TestFaultsGeneration : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 

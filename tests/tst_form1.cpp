@@ -133,7 +133,7 @@ class TestForm1 : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

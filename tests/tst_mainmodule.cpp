@@ -24,7 +24,7 @@ class TestMainModule : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void fileExists_onlyForFiles_data();
     void fileExists_onlyForFiles();
     void deleteFileQuietly_missingOrFolder_isSilent();

@@ -98,7 +98,7 @@ class TestOfficeRoad : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -294,7 +294,7 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
     form.List1()->clear();
     form.List2()->clear();
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         QVERIFY(form.Text1(i)->text().isEmpty());
 
     // A double click: the second click is waiting while the first one runs

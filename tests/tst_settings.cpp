@@ -11,7 +11,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void read_missingKey_isEmptyAndCreatesNothing();
     void write_value_isOnDiskAndReadBackExactly_data();
     void write_value_isOnDiskAndReadBackExactly();

@@ -69,7 +69,7 @@ public:
     void setMousePointer(WindowPointer::Setting) override {}
     void SaveDocAsJPG(const QString& documentPath) override
     {
-        Snapshot::SaveDocAsJPG(documentPath);
+        SnapshotSnapshot::SaveDocAsJPG(documentPath);
     }
     void loadPreviewPicture(const QString& path) override
     {
@@ -93,7 +93,7 @@ class TestSoakGeneration : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void manyGenerationsWithBack_nothingGrows();
 };
 

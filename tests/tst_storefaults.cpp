@@ -24,7 +24,7 @@ class TestStoreFaults : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void unwritableStore_typingGoesOn_oneMessage_nothingLost_data();
     void unwritableStore_typingGoesOn_oneMessage_nothingLost();
 };

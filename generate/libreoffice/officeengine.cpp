@@ -3,6 +3,7 @@
 #include "base/failure.h"
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/textfit.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
@@ -110,6 +111,12 @@ public:
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
 
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    {
+        releaseLayout();
+        return call([&] { return fitFrameTexts(m_model, limits, shapeTexts()); });
+    }
+
     void saveAs(const QString& path) override
     {
         releaseLayout();
@@ -136,6 +143,7 @@ public:
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
+        m_shapeTexts.reset();
         m_search = SearchCache{};
         try {
             m_session.call([&] {
@@ -202,6 +210,17 @@ public:
 
     Reference<lang::XComponent> model() const { return m_model; }
 
+    // The floating shapes' texts, read once per document: no operation
+    // offered here adds or removes a shape, and a filling run asks for them
+    // several times.
+    std::vector<Reference<text::XText>> shapeTexts()
+    {
+        if (!m_shapeTexts)
+            m_shapeTexts = call([&] { return floatingShapeTexts(m_model); });
+        call([] {}); // still fails on a closed document or a dead office
+        return *m_shapeTexts;
+    }
+
     // The text of one of this document's texts, remembered until it changes
     // through forgetText(): every change goes through this adapter.
     QString textOf(const Reference<text::XText>& text)
@@ -267,6 +286,7 @@ private:
     Session m_session;
     Reference<lang::XComponent> m_model;
     std::optional<std::vector<Reference<text::XText>>> m_stories;
+    std::optional<std::vector<Reference<text::XText>>> m_shapeTexts;
     // Keyed by the proxy, which the bridge keeps one of per object and
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
@@ -291,10 +311,11 @@ public:
     {}
 
     Word::Find& find() override { return m_find; }
+    QString text() override { return m_document->textOf(m_text); }
     void copyAsPicture() override { m_document->copyAsPicture(); }
 
     OfficeDocument& document() { return *m_document; }
-    const Reference<text::XText>& text() const { return m_text; }
+    const Reference<text::XText>& unoText() const { return m_text; }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
@@ -315,15 +336,16 @@ void OfficeFind::execute(int replace)
     OfficeDocument& document = range.document();
     // A filling run asks every range for every token; most ranges lack most
     // tokens, and the office would search the whole document to find that out.
-    if (!mayContain(document.textOf(range.text()), options))
+    if (!mayContain(document.textOf(range.unoText()), options))
         return;
     const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
                              : replace == 1                      ? ReplaceMode::First
                                                                  : ReplaceMode::None;
-    document.forgetText(range.text());
+    document.forgetText(range.unoText());
     document.holdLayout();
     document.call([&] {
-        replaceHits(range.text(), document.occurrencesIn(range.text(), options), replacement, mode);
+        replaceHits(range.unoText(), document.occurrencesIn(range.unoText(), options), replacement,
+                    mode);
     });
 }
 
@@ -384,7 +406,7 @@ std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
-    const auto found = call([&] { return floatingShapeTexts(m_model); });
+    const auto found = shapeTexts();
     std::vector<std::shared_ptr<Word::Shape>> result;
     for (const auto& text : found)
         result.push_back(std::make_shared<OfficeShape>(shared_from_this(), text));

@@ -30,6 +30,11 @@ struct Shape
     // A text box holds text; a picture has no text frame.
     enum Kind { TextBox, Picture } kind = TextBox;
     QString text;
+    // How many characters the box shows at its designed text size; -1 for
+    // no limit. Text shrunk to p % takes (p / 100)^2 of the room.
+    qsizetype capacity = -1;
+    // The text's size after FitTextToShapes, in percent of the designed size.
+    int percent = 100;
 };
 
 struct Content
