@@ -605,7 +605,7 @@ void Form1::setMousePointer(WindowPointer::Setting setting)
 
 void Form1::SaveDocAsJPG(const QString& documentPath)
 {
-    SnapshotSnapshot::SaveDocAsJPG(documentPath);
+    Snapshot::SaveDocAsJPG(documentPath);
 }
 
 Form2& Form1::preview()

@@ -34,8 +34,11 @@
 namespace {
 
 const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
 
 const char* kSaveLoopArgument = "--save-loop";
 
@@ -57,7 +60,7 @@ public:
     void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
     void SaveDocAsJPG(const QString& documentPath) override
     {
-        SnapshotSnapshot::SaveDocAsJPG(documentPath);
+        Snapshot::SaveDocAsJPG(documentPath);
     }
     void loadPreviewPicture(const QString& path) override
     {
@@ -266,12 +269,13 @@ void TestFaultsFiles::plantedFiles_neverWrittenThrough_andNextRunWorks()
     }
     QVERIFY(!host.flag);
     // Nothing was written through the link, and nothing appeared beside it.
-    QCOMPARE(entriesOf(m_outside), targetExists ? QStringList{"precious"} : QStringList());
+    QCOMPARE(entriesOf(m_outside),
+             targetExists ? QStringList{QStringLiteral("precious")} : QStringList());
     if (targetExists)
         QCOMPARE(readAll(target), precious);
     // A planted document name stays taken; anything else the run owns is gone.
     const QStringList left = entriesOf(temp);
-    QVERIFY2(left.isEmpty() || left == QStringList{name}, qPrintable(left.join(' ')));
+    QVERIFY2(left.isEmpty() || left == QStringList{name}, qPrintable(left.join(QLatin1Char(' '))));
     QFile::remove(planted);
 
     runSucceeds();

@@ -215,12 +215,14 @@ void TestForm1::startUp_storedList_restoresNonEmptyPieces_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("two items") << "A;B;" << QStringList{"A", "B"};
+    QTest::newRow("two items") << "A;B;" << QStringList{QStringLiteral("A"), QStringLiteral("B")};
     QTest::newRow("one separator") << ";" << QStringList{};
     QTest::newRow("only separators") << ";;;;" << QStringList{};
-    QTest::newRow("two separators between items") << "A;;B" << QStringList{"A", "B"};
-    QTest::newRow("no final separator") << "Mowing" << QStringList{"Mowing"};
-    QTest::newRow("blanks kept") << " Mowing ; ;" << QStringList{" Mowing ", " "};
+    QTest::newRow("two separators between items")
+        << "A;;B" << QStringList{QStringLiteral("A"), QStringLiteral("B")};
+    QTest::newRow("no final separator") << "Mowing" << QStringList{QStringLiteral("Mowing")};
+    QTest::newRow("blanks kept") << " Mowing ; ;"
+                                 << QStringList{QStringLiteral(" Mowing "), QStringLiteral(" ")};
     QTest::newRow("unicode") << QStringLiteral("Gärtnerei;草刈り;גינון;🌳;")
                              << QStringList{QStringLiteral("Gärtnerei"), QStringLiteral("草刈り"),
                                             QStringLiteral("גינון"), QStringLiteral("🌳")};
@@ -599,13 +601,16 @@ void TestForm1::add_answers_data()
     QTest::addColumn<QStringList>("added");
     QTest::newRow("cancelled or empty") << QString() << QStringList{};
     QTest::newRow("only spaces") << "    " << QStringList{};
-    QTest::newRow("spaces kept") << "  Mowing  " << QStringList{"  Mowing  "};
-    QTest::newRow("tabs are text") << "\t\t" << QStringList{"\t\t"};
-    QTest::newRow("split at semicolons") << "Mowing;Edging" << QStringList{"Mowing", "Edging"};
+    QTest::newRow("spaces kept") << "  Mowing  " << QStringList{QStringLiteral("  Mowing  ")};
+    QTest::newRow("tabs are text") << "\t\t" << QStringList{QStringLiteral("\t\t")};
+    QTest::newRow("split at semicolons")
+        << "Mowing;Edging" << QStringList{QStringLiteral("Mowing"), QStringLiteral("Edging")};
     QTest::newRow("blank pieces dropped")
-        << ";Mowing; ;;Edging ;" << QStringList{"Mowing", "Edging "};
+        << ";Mowing; ;;Edging ;"
+        << QStringList{QStringLiteral("Mowing"), QStringLiteral("Edging ")};
     QTest::newRow("only blank pieces") << " ; ;" << QStringList{};
-    QTest::newRow("unicode") << QStringLiteral("Rasen mähen 🌱") << QStringList{"Rasen mähen 🌱"};
+    QTest::newRow("unicode") << QStringLiteral("Rasen mähen 🌱")
+                             << QStringList{QStringLiteral("Rasen mähen 🌱")};
 }
 
 void TestForm1::add_answers()
@@ -645,8 +650,9 @@ void TestForm1::add_dialogTexts_andSecondList()
 void TestForm1::delete_selectedItemOnly()
 {
     Form1 form;
-    form.List2()->addItems({"A", "B", "C", "B"});
-    form.List1()->addItems({"X"});
+    form.List2()->addItems(
+        {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("B")});
+    form.List1()->addItems({QStringLiteral("X")});
     auto* deleteButton = form.findChild<QPushButton*>(QStringLiteral("PushButton7"));
 
     QTest::mouseClick(deleteButton, Qt::LeftButton);
@@ -654,7 +660,8 @@ void TestForm1::delete_selectedItemOnly()
 
     form.List2()->setCurrentRow(1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
-    QCOMPARE(itemsOf(form.List2()), (QStringList{"A", "C", "B"}));
+    QCOMPARE(itemsOf(form.List2()),
+             (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
     QCOMPARE(selectedRowOf(form.List2()), -1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
     QCOMPARE(form.List2()->count(), 3);
@@ -662,7 +669,8 @@ void TestForm1::delete_selectedItemOnly()
     form.List1()->setCurrentRow(0);
     form.PushButton2_Click();
     QCOMPARE(form.List1()->count(), 0);
-    QCOMPARE(itemsOf(form.List2()), (QStringList{"A", "C", "B"}));
+    QCOMPARE(itemsOf(form.List2()),
+             (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
     QVERIFY(m_dialogs->shown().isEmpty());
 }
 
@@ -682,8 +690,9 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
     QCOMPARE(form.List1()->item(4)->text(), QStringLiteral("Pruning"));
     QCOMPARE(form.List1()->item(19)->text(), QStringLiteral("Water Ponds"));
     QCOMPARE(itemsOf(form.List2()),
-             (QStringList{"Weekly Lawn Cutting", "Bi-Weekly Weeding and Cutting",
-                          "Bi-Monthly Planting", "Pruning"}));
+             (QStringList{QStringLiteral("Weekly Lawn Cutting"),
+                          QStringLiteral("Bi-Weekly Weeding and Cutting"),
+                          QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")}));
     QVERIFY(m_dialogs->shown().isEmpty());
     // The lists reach the store only when the window closes.
     QVERIFY(!m_environment->settingsText().contains("List1"));
@@ -779,10 +788,14 @@ void TestForm1::layout_windowFontsAndTabOrder()
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     const QStringList expected = {
-        "Text1_0",     "Text1_7",     "Text1_6",     "Text1_2",     "Text1_1",     "Text1_8",
-        "Text1_9",     "Text1_3",     "Text1_4",     "Text1_5",     "PushButton6", "List1",
-        "List2",       "Text1_10",    "Text1_11",    "Text1_12",    "Text1_13",    "PushButton3",
-        "PushButton4", "PushButton1", "PushButton2", "PushButton5", "PushButton7", "Text1_0"};
+        QStringLiteral("Text1_0"),     QStringLiteral("Text1_7"),     QStringLiteral("Text1_6"),
+        QStringLiteral("Text1_2"),     QStringLiteral("Text1_1"),     QStringLiteral("Text1_8"),
+        QStringLiteral("Text1_9"),     QStringLiteral("Text1_3"),     QStringLiteral("Text1_4"),
+        QStringLiteral("Text1_5"),     QStringLiteral("PushButton6"), QStringLiteral("List1"),
+        QStringLiteral("List2"),       QStringLiteral("Text1_10"),    QStringLiteral("Text1_11"),
+        QStringLiteral("Text1_12"),    QStringLiteral("Text1_13"),    QStringLiteral("PushButton3"),
+        QStringLiteral("PushButton4"), QStringLiteral("PushButton1"), QStringLiteral("PushButton2"),
+        QStringLiteral("PushButton5"), QStringLiteral("PushButton7"), QStringLiteral("Text1_0")};
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
         visited << QApplication::focusWidget()->objectName();

@@ -133,9 +133,8 @@ std::shared_ptr<Word::Document> TestOfficeFit::filled(const Data& data)
     const auto columns = FlyerText::servicesColumns(data.services);
     QStringList tokens = kTokens;
     QStringList texts = data.texts;
-    tokens << "[Services1]"
-           << "[Services2]"
-           << "[ScheduledServices]";
+    tokens << QStringLiteral("[Services1]") << QStringLiteral("[Services2]")
+           << QStringLiteral("[ScheduledServices]");
     texts << columns.first << columns.second << FlyerText::scheduledServicesText(data.scheduled);
     for (int i = 0; i < tokens.size(); ++i) {
         for (const auto& range : document->storyRanges())

@@ -235,11 +235,12 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
         QCOMPARE(count(facts, QStringLiteral("Tobin Marsh")), 8);
         QCOMPARE(count(facts, QStringLiteral("tobin.marsh@example.com")), 8);
         QVERIFY(allText(facts).contains(QStringLiteral("Boise, ID 91002")));
-        QCOMPARE(facts.shapes.at(1).paragraphs.mid(0, 3),
-                 QStringList(
-                     {kBullet + "Mowing", kBullet + "Edging", kBullet + "Weeding Planted Areas"}));
+        QCOMPARE(
+            facts.shapes.at(1).paragraphs.mid(0, 3),
+            QStringList({kBullet + QStringLiteral("Mowing"), kBullet + QStringLiteral("Edging"),
+                         kBullet + QStringLiteral("Weeding Planted Areas")}));
         QCOMPARE(facts.shapes.at(1).paragraphs.size(), 11); // ten lines and the last CR
-        QCOMPARE(facts.shapes.at(2).paragraphs.first(), kBullet + "Mulching");
+        QCOMPARE(facts.shapes.at(2).paragraphs.first(), kBullet + QStringLiteral("Mulching"));
         QCOMPARE(facts.shapes.at(5).text,
                  QStringLiteral("Weekly Lawn Cutting  \u2022  Bi-Weekly Weeding and Cutting  "
                                 "\u2022  Bi-Monthly Planting  and Pruning"));
@@ -317,7 +318,9 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
     QCOMPARE(facts.shapes.at(5).text, QString());
     for (std::size_t tab = 6; tab < 14; ++tab)
-        QCOMPARE(facts.shapes.at(tab).paragraphs, QStringList({"", "", "", ""}));
+        QCOMPARE(facts.shapes.at(tab).paragraphs,
+                 QStringList({QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                              QStringLiteral("")}));
 
     QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
     QCOMPARE(runFiles(), QStringList());

@@ -24,9 +24,13 @@
 namespace {
 
 const QStringList kFieldTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
-const QStringList kServiceTokens = {"[Services1]", "[Services2]", "[ScheduledServices]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
+const QStringList kServiceTokens = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
+                                    QStringLiteral("[ScheduledServices]")};
 
 // The first replacement pass of a filling run, with the find options it sets.
 void replaceInStories(Word::Document& document, const QString& token, const QString& text)
@@ -268,13 +272,17 @@ void TestOfficeTemplate::replaceAll_carriageReturn_startsNewParagraphs()
     auto document = openTemplate(*m_word);
     const QString bullet = QStringLiteral("\u2022   ");
     replaceInShapes(*document, QStringLiteral("[Services1]"),
-                    bullet + "Lawns\r" + bullet + "Hedges\r");
+                    bullet + QStringLiteral("Lawns\r") + bullet + QStringLiteral("Hedges\r"));
     replaceInStories(*document, QStringLiteral("[Name2]"), QStringLiteral("Pat\rLee"));
     const auto facts = inspectOfficeDocument(*document);
-    QCOMPARE(facts.shapes[1].paragraphs, QStringList({bullet + "Lawns", bullet + "Hedges", ""}));
+    QCOMPARE(facts.shapes[1].paragraphs,
+             QStringList({bullet + QStringLiteral("Lawns"), bullet + QStringLiteral("Hedges"),
+                          QStringLiteral("")}));
     for (int tab = 6; tab < 14; ++tab) {
-        QCOMPARE(facts.shapes[tab].paragraphs,
-                 QStringList({"Pat", "Lee", "[Address2]", "[Phone2]", "[Email2]"}));
+        QCOMPARE(
+            facts.shapes[tab].paragraphs,
+            QStringList({QStringLiteral("Pat"), QStringLiteral("Lee"), QStringLiteral("[Address2]"),
+                         QStringLiteral("[Phone2]"), QStringLiteral("[Email2]")}));
     }
     document->close();
 }
@@ -347,12 +355,14 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
     for (const QString& story : facts.storyTexts)
         QVERIFY2(!story.contains(QLatin1Char('[')), qPrintable(story));
     for (int tab = 6; tab < 14; ++tab) {
-        QCOMPARE(facts.shapes[tab].paragraphs, QStringList({value("[Name2]"), value("[Address2]"),
-                                                            value("[Phone2]"), value("[Email2]")}));
+        QCOMPARE(
+            facts.shapes[tab].paragraphs,
+            QStringList({value(QStringLiteral("[Name2]")), value(QStringLiteral("[Address2]")),
+                         value(QStringLiteral("[Phone2]")), value(QStringLiteral("[Email2]"))}));
     }
-    QCOMPARE(facts.shapes[0].paragraphs,
-             QStringList({value("[BusinessName]"), value("[TagLine]")}));
-    QCOMPARE(facts.shapes[5].text, value("[ScheduledServices]"));
+    QCOMPARE(facts.shapes[0].paragraphs, QStringList({value(QStringLiteral("[BusinessName]")),
+                                                      value(QStringLiteral("[TagLine]"))}));
+    QCOMPARE(facts.shapes[5].text, value(QStringLiteral("[ScheduledServices]")));
     word->quit();
     QFile::remove(path);
 }
@@ -371,7 +381,8 @@ void TestOfficeTemplate::quit_closesEveryDocumentOfTheSession()
 
     auto next = Word::CreateApplication();
     QVERIFY_THROWS_EXCEPTION(Failure, next->activeDocument());
-    QVERIFY_THROWS_EXCEPTION(Failure, next->documents().open(m_template + "-missing"));
+    QVERIFY_THROWS_EXCEPTION(Failure,
+                             next->documents().open(m_template + QStringLiteral("-missing")));
     next->quit();
 }
 

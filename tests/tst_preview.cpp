@@ -114,9 +114,18 @@ private Q_SLOTS:
 private:
     // Shows `picture` as the generation step would, with a fresh document.
     void present(const QImage& picture);
-    PictureBox* surface() const { return m_form->findChild<PictureBox*>("Picture1"); }
-    QScrollBar* bar(const char* name) const { return m_form->findChild<QScrollBar*>(name); }
-    QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
+    PictureBox* surface() const
+    {
+        return m_form->findChild<PictureBox*>(QStringLiteral("Picture1"));
+    }
+    QScrollBar* bar(const char* name) const
+    {
+        return m_form->findChild<QScrollBar*>(QLatin1StringView(name));
+    }
+    QPushButton* button(const char* name) const
+    {
+        return m_form->findChild<QPushButton*>(QLatin1StringView(name));
+    }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
 
     std::unique_ptr<TestEnvironment> m_env;
@@ -179,18 +188,19 @@ void TestPreview::layout_everyElementAtItsPlace()
         {"PushButton8", QRect(8, 590, 312, 27)}, {"PushButton6", QRect(328, 590, 320, 27)},
     };
     for (const auto& element : places) {
-        auto* widget = m_form->findChild<QWidget*>(element.name);
+        auto* widget = m_form->findChild<QWidget*>(QLatin1StringView(element.name));
         QVERIFY2(widget, element.name);
         QCOMPARE(widget->geometry(), element.place);
     }
-    QCOMPARE(m_form->findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("Zoom:"));
+    QCOMPARE(m_form->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title(),
+             QStringLiteral("Zoom:"));
     QCOMPARE(button("PushButton1")->text(), QStringLiteral("Zoom In"));
     QCOMPARE(button("PushButton2")->text(), QStringLiteral("Zoom Out"));
     QCOMPARE(button("PushButton8")->text(), QStringLiteral("< Back"));
     QCOMPARE(button("PushButton6")->text(), QStringLiteral("Save Results To Word File"));
     QCOMPARE(button("PushButton6")->font().pointSizeF(), 11.25);
     QVERIFY(button("PushButton6")->font().bold());
-    QVERIFY(!m_form->findChild<QWidget*>("Zoom_Ori")->isVisible());
+    QVERIFY(!m_form->findChild<QWidget*>(QStringLiteral("Zoom_Ori"))->isVisible());
     // The surface is clipped inside the viewport's border.
     const QRect inside = surface()->parentWidget()->geometry();
     QCOMPARE(inside, QRect(2, 2, 618, 491));
@@ -525,7 +535,7 @@ void TestPreview::pointer_followsButtonsFrameAndBackground()
 {
     present(makePage(612, 792, Qt::blue));
     QVERIFY(!m_form->pointer().hasCustomCursor()); // no HAND-M.CUR beside the program
-    auto* frame = m_form->findChild<QWidget*>("Frame1");
+    auto* frame = m_form->findChild<QWidget*>(QStringLiteral("Frame1"));
     for (const char* name : {"PushButton1", "PushButton2", "PushButton6", "PushButton8"}) {
         sendMouse(frame, QEvent::MouseMove, QPoint(2, 50), Qt::NoButton);
         QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);

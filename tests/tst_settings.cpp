@@ -104,7 +104,7 @@ void TestSettings::open_soundFile_isLeftAlone()
     WriteSetting(QStringLiteral("Text1_1"), QStringLiteral("Boise"));
     QVERIFY(dialogs.shown().isEmpty());
     QVERIFY(SettingsStore::damagedCopyPath().isEmpty());
-    QCOMPARE(filesBeside(environment.settingsFile()), QStringList{"Corvanti.conf"});
+    QCOMPARE(filesBeside(environment.settingsFile()), QStringList{QStringLiteral("Corvanti.conf")});
 }
 
 void TestSettings::open_damagedFile_keptAsideBeforeOverwrite_data()

@@ -27,8 +27,11 @@
 namespace {
 
 const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
 
 // How many generations: PELLAMONT_SOAK_RUNS overrides the usual count.
 int runCount()
@@ -69,7 +72,7 @@ public:
     void setMousePointer(WindowPointer::Setting) override {}
     void SaveDocAsJPG(const QString& documentPath) override
     {
-        SnapshotSnapshot::SaveDocAsJPG(documentPath);
+        Snapshot::SaveDocAsJPG(documentPath);
     }
     void loadPreviewPicture(const QString& path) override
     {

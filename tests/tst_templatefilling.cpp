@@ -636,17 +636,20 @@ void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data
     QTest::newRow("everything fits: nothing to tell")
         << int(FirstTab) << qsizetype(49) << 100 << QStringList{};
     QTest::newRow("shrunk to fit") << int(FirstTab) << qsizetype(40) << 90
-                                   << QStringList{"printed at 90 %", "e-mail on the tear-off tabs"};
+                                   << QStringList{QStringLiteral("printed at 90 %"),
+                                                  QStringLiteral("e-mail on the tear-off tabs")};
     // At 60 % a tab shows 10 / 0.36 = 27 of its 49 characters: a cut of 22,
     // more than the longest field (the e-mail, 17) has.
     QTest::newRow("does not fit at the floor, several fields")
         << int(FirstTab) << qsizetype(10) << 60
-        << QStringList{"The name on the tear-off tabs, the address on the tear-off tabs",
-                       "do not fit together; shorten them to about 24 characters in all."};
+        << QStringList{
+               QStringLiteral("The name on the tear-off tabs, the address on the tear-off tabs"),
+               QStringLiteral("do not fit together; shorten them to about 24 characters in all.")};
     // The title shows 27 of its 34 characters: the tag line (25) gives 7.
     QTest::newRow("does not fit at the floor, one long field")
         << int(TitleBox) << qsizetype(10) << 60
-        << QStringList{"The tag line does not fit; shorten it to about 18 characters."};
+        << QStringList{
+               QStringLiteral("The tag line does not fit; shorten it to about 18 characters.")};
 }
 
 void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice()
