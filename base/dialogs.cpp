@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStringList>
 
 namespace {
@@ -95,4 +97,21 @@ QString SystemDialogs::saveFile(const QString& title, const QString& filter)
         return QString();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();
+}
+
+std::optional<Dialogs::PrintChoice> SystemDialogs::print(const QString& documentName)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    QPrintDialog dialog(&printer, dialogParent());
+    // The page is printed whole, as it is; what is left to choose is the
+    // printer and the number of copies.
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || printer.printerName().isEmpty())
+        return std::nullopt;
+    return PrintChoice{printer.printerName(), printer.copyCount()};
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Every modal question, notice and file dialog of the program goes through
 // this interface, so that tests can answer them with a script instead of a
 // person (see tests/support/scripteddialogs.h).
@@ -23,6 +25,15 @@ public:
     // A save-file dialog that asks no overwrite question and adds no extension.
     // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
     virtual QString saveFile(const QString& title, const QString& filter) = 0;
+    // What the print dialog chose: a printer of the system's print service
+    // and how many copies.
+    struct PrintChoice
+    {
+        QString printer;
+        int copies = 1;
+    };
+    // The print dialog for the document called `documentName`; nullopt on Cancel.
+    virtual std::optional<PrintChoice> print(const QString& documentName) = 0;
 
     // The dialogs in use: the real ones unless a test installed its own.
     static Dialogs& current();
@@ -39,6 +50,7 @@ public:
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
+    std::optional<PrintChoice> print(const QString& documentName) override;
 };
 
 // Line breaks of the program's messages (CR LF, and CR alone) as a Qt label shows them.

@@ -9,9 +9,12 @@
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
+#include "base/windowmenus.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
+#include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "generate/word.h"
 #include "preview/form2.h"
 
 #include <QApplication>
@@ -25,6 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -224,6 +229,7 @@ void storeList(Guard& guard, const StoreLines& lines, const QString& key, const 
 Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(this)
 {
     buildWindow();
+    createMenus();
     Form_Load();
     // Field 0 has the focus when the window opens, its text selected.
     m_fields[0]->setFocus(Qt::OtherFocusReason);
@@ -522,6 +528,7 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton3_Click()
 {
+    rememberForUndo();
     Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
@@ -531,6 +538,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
+    rememberForUndo();
     Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
@@ -623,16 +631,20 @@ void Form1::loadPreviewPicture(const QString& path)
     // The picture file may hold any format the snapshot wrote; read it by content.
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    const QImage picture = reader.read();
+    QImage picture = reader.read();
     if (picture.isNull())
         throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
                           .arg(path, reader.errorString()));
+    // Shown at its size in logical pixels, with all the pixels it has.
+    picture.setDevicePixelRatio(PixelDensity::ratioOf(picture));
     preview().setPicture(picture);
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath)
 {
     preview().setWordFile(documentPath);
+    // Print jobs of this flyer carry the business name it was made with.
+    preview().setJobName(m_fields[0]->text());
 }
 
 void Form1::setPreviewNotice(const QString& notice)
@@ -648,4 +660,84 @@ void Form1::showPreview()
 void Form1::hideMainWindow()
 {
     hide();
+}
+
+// Menus, Undo and About.
+
+void Form1::createMenus()
+{
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    m_fileMenu = m_menuBar->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
+    addMenuItem(this, m_fileMenu, "StartAction", QStringLiteral("&Start Creating Template"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                [this] { PushButton6_Click(); });
+    m_fileMenu->addSeparator();
+    addMenuItem(this, m_fileMenu, "SampleAction", QStringLiteral("&Load Sample/Example Data"), {},
+                [this] { PushButton4_Click(); });
+    addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
+                [this] { PushButton3_Click(); });
+    m_fileMenu->addSeparator();
+    addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+
+    QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    // A field with the focus takes Ctrl+Z for its own typing first.
+    m_undoAction = addMenuItem(this, edit, "UndoAction", QStringLiteral("&Undo"),
+                               {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { undoReplace(); });
+    m_undoAction->setEnabled(false);
+
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    addMenuItem(help, help, "AboutAction", QStringLiteral("&About Pellamont"), {},
+                [this] { showAbout(); });
+
+    placeMenuBarAbove(this, m_menuBar);
+}
+
+void Form1::rememberForUndo()
+{
+    FlyerData data;
+    for (QLineEdit* field : m_fields)
+        data.fields << field->text();
+    data.services = services();
+    data.scheduledServices = scheduledServices();
+    m_undo = std::move(data);
+    m_undoAction->setEnabled(true);
+}
+
+void Form1::undoReplace()
+{
+    if (!m_undo)
+        return;
+    const FlyerData data = std::move(*m_undo);
+    m_undo.reset();
+    m_undoAction->setEnabled(false);
+    // Each field that changes is stored by its change handling; the lists
+    // are stored here, as the user expects what Undo brought back to stay.
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        m_fields[i]->setText(data.fields.value(i));
+    m_list1->clear();
+    m_list1->addItems(data.services);
+    m_list2->clear();
+    m_list2->addItems(data.scheduledServices);
+    storeLists();
+}
+
+void Form1::showAbout()
+{
+    QString engine;
+    m_pointer.set(WindowPointer::Hourglass);
+    try {
+        const auto word = Word::CreateApplication();
+        engine = word->name() + QLatin1Char(' ') + word->version();
+        word->quit();
+    } catch (const Failure& failure) {
+        engine = QStringLiteral("not available (%1)").arg(failure.description());
+    }
+    m_pointer.set(WindowPointer::Default);
+    Dialogs::current().message(QStringLiteral("About Pellamont"),
+                               aboutText(QCoreApplication::applicationVersion(), engine));
 }

@@ -5,15 +5,20 @@
 #include "base/windowpointer.h"
 #include "generate/templatefilling.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
+class QMenuBar;
 class QPushButton;
 class Form2;
 
@@ -51,6 +56,13 @@ public:
     // The preview window, created on first use; nullptr before.
     Form2* previewWindow() const { return m_preview.get(); }
 
+    // Edit > Undo: brings back the fields and lists as they were before the
+    // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
+    // One level; nothing happens when there is nothing to undo.
+    void undoReplace();
+    // Help > About: version, document engine and licence.
+    void showAbout();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -58,6 +70,11 @@ protected:
 
 private:
     void buildWindow();
+    // The menu bar above the client area. Items that other parts of the
+    // program add to the main window's menus belong here.
+    void createMenus();
+    // Keeps the fields and lists for Undo before a button replaces them all.
+    void rememberForUndo();
     void Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
@@ -94,4 +111,15 @@ private:
     // True while "Start Creating Template" runs; a click meanwhile is ignored.
     bool mGenerating = false;
     std::unique_ptr<Form2> m_preview;
+    QMenuBar* m_menuBar = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_undoAction = nullptr;
+    // What Undo brings back: the fourteen field texts and both lists.
+    struct FlyerData
+    {
+        QStringList fields;
+        QStringList services;
+        QStringList scheduledServices;
+    };
+    std::optional<FlyerData> m_undo;
 };

@@ -116,6 +116,7 @@ class Document
 {
 public:
     enum { wdDoNotSaveChanges = 0 };
+    enum { wdExportFormatPDF = 17 };
 
     virtual ~Document() = default;
     // The body, the text of every text box, the headers and footers.
@@ -132,6 +133,10 @@ public:
     virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
+    // ExportAsFixedFormat(OutputFileName, ExportFormat): writes the pages as
+    // they print (text as text, fonts embedded) at exactly `path`; only
+    // wdExportFormatPDF is known. The document itself is not changed.
+    virtual void exportAsFixedFormat(const QString& path, int exportFormat) = 0;
     virtual void close() = 0;
     virtual void close(int saveChanges) = 0;
 };
@@ -151,6 +156,10 @@ public:
     virtual Documents& documents() = 0;
     virtual std::shared_ptr<Document> activeDocument() = 0;
     virtual void setDisplayAlerts(bool displayAlerts) = 0;
+    // Application.Name and Application.Version: the engine's product name and
+    // its version, as the engine itself reports them.
+    virtual QString name() = 0;
+    virtual QString version() = 0;
     // Closes everything this application opened; the object is spent afterwards.
     virtual void quit() = 0;
 };
