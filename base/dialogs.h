@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // Every modal question, notice and file dialog of the program goes through
@@ -53,7 +55,15 @@ public:
     std::optional<PrintChoice> print(const QString& documentName) override;
 };
 
-// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label shows them.
+// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label
+// shows them, and places where a long path may wrap (after each "/", and
+// within any run of more than 40 characters without a blank) marked with
+// zero-width spaces.
 QString displayText(const QString& text);
+// The message box SystemDialogs shows: plain text whatever the text holds
+// (a "<b>" in a path is shown as typed), long paths wrapped to the box.
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons);
 // "Word Files (*.doc)|*.doc" in the form Qt's file dialog takes ("Word Files (*.doc)").
 QString qtFileFilter(const QString& filter);

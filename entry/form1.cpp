@@ -10,6 +10,7 @@
 #include "base/shutdown.h"
 #include "base/twips.h"
 #include "base/windowmenus.h"
+#include "entry/runinput.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
 #include "generate/pixeldensity.h"
@@ -97,6 +98,16 @@ void paintBackground(QWidget* widget, const QColor& color)
     widget->setAutoFillBackground(true);
 }
 
+// True when the focus comes from another control of the window. Coming back
+// to the window, or from a context menu, the field keeps the caret and the
+// selection the user left: selecting all there would let the next key wipe
+// the field.
+bool focusFromAnotherControl(Qt::FocusReason reason)
+{
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason;
+}
+
 // A flyer field. Selecting the whole text on focus is undone by QLineEdit
 // itself when a click brought the focus (the click places the caret), so the
 // click that focuses a field is kept from the line edit.
@@ -114,8 +125,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override
     {
         QLineEdit::focusInEvent(event);
-        m_gotFocus();
-        m_keepClick = event->reason() == Qt::MouseFocusReason;
+        const bool selectAll = focusFromAnotherControl(event->reason());
+        if (selectAll)
+            m_gotFocus();
+        m_keepClick = selectAll && event->reason() == Qt::MouseFocusReason;
     }
 
     void focusOutEvent(QFocusEvent* event) override
@@ -181,6 +194,27 @@ void ApplySkin(QWidget* window)
         throw Failure(
             QStringLiteral("The skin %1 cannot be read: %2").arg(path, file.errorString()));
     window->setStyleSheet(QString::fromUtf8(file.readAll()));
+}
+
+// Writes one value as the user changes it. A store that cannot be written is
+// told once, not at every keystroke; the value is written with the next
+// write that succeeds.
+void writeNow(const QString& key, const QString& value)
+{
+    try {
+        WriteSetting(key, value);
+    } catch (const Failure& failure) {
+        SettingsStore::reportWriteFailureOnce(failure.description());
+    }
+}
+
+// A list as the store keeps it: each item followed by ";".
+QString storedListText(const QListWidget* list)
+{
+    QString text;
+    for (int i = 0; i < list->count(); ++i)
+        text += list->item(i)->text() + QLatin1Char(';');
+    return text;
 }
 
 // The statement numbers the error report shows for one list's restoring and
@@ -436,11 +470,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Text1_Change(int index)
 {
-    try {
-        WriteSetting(FlyerFields::fieldKey(index), m_fields[index]->text());
-    } catch (const Failure& failure) {
-        SettingsStore::reportWriteFailureOnce(failure.description());
-    }
+    writeNow(FlyerFields::fieldKey(index), m_fields[index]->text());
+}
+
+void Form1::storeListNow(const QListWidget* list)
+{
+    // The lists' object names are their keys.
+    writeNow(list->objectName(), storedListText(list));
 }
 
 void Form1::Text1_GotFocus(int index)
@@ -487,7 +523,11 @@ void Form1::addService(Procedure procedure, QListWidget* list, const QString& ti
         guard.value(100, QString(), [&] { return Dialogs::current().input(title, prompt); });
     if (guard.test(102, [&] { return isBlankAnswer(answer); }))
         return;
-    guard(104, [&] { list->addItems(itemsFromAnswer(answer)); });
+    const QStringList items = itemsFromAnswer(answer);
+    if (items.isEmpty())
+        return;
+    if (guard(104, [&] { list->addItems(items); }))
+        storeListNow(list);
 }
 
 void Form1::deleteService(Procedure procedure, QListWidget* list)
@@ -501,6 +541,7 @@ void Form1::deleteService(Procedure procedure, QListWidget* list)
         // No item is selected after a deletion, so "Delete" again does nothing.
         list->clearSelection();
     });
+    storeListNow(list);
 }
 
 void Form1::PushButton1_Click()
@@ -532,8 +573,14 @@ void Form1::PushButton3_Click()
     Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
+    const bool hadServices = m_list1->count() > 0;
+    const bool hadScheduled = m_list2->count() > 0;
     guard(106, [&] { m_list1->clear(); });
     guard(108, [&] { m_list2->clear(); });
+    if (hadServices)
+        storeListNow(m_list1);
+    if (hadScheduled)
+        storeListNow(m_list2);
 }
 
 void Form1::PushButton4_Click()
@@ -568,11 +615,50 @@ void Form1::PushButton4_Click()
         guard(line, [&] { m_list2->addItem(item); });
         line += 2;
     }
+    storeListNow(m_list1);
+    storeListNow(m_list2);
 }
 
 void Form1::PushButton6_Click()
 {
-    TemplateFilling::PushButton6_Click(*this);
+    if (m_runInput) {
+        // Called again from inside the run: the run ignores it itself.
+        TemplateFilling::PushButton6_Click(*this);
+        return;
+    }
+    bool endProgram = false;
+    {
+        RunInput input([this] { return QList<QWidget*>{this, m_preview.get()}; });
+        m_runInput = &input;
+        TemplateFilling::PushButton6_Click(*this);
+        input.drain();
+        m_runInput = nullptr;
+        endProgram = input.closeRequested();
+    }
+    if (endProgram) {
+        // Closed during the run: end as closing the main window does. The
+        // preview was never shown, so its document is deleted here.
+        if (m_preview) {
+            m_preview->hide();
+            Main::DeleteFileQuietly(m_preview->wordFile());
+        }
+        Form_QueryUnload();
+        Form_Unload();
+    }
+}
+
+void Form1::closeShowingWindow()
+{
+    if (Shutdown::requested())
+        return;
+    if (m_runInput) {
+        m_runInput->requestClose();
+        return;
+    }
+    if (m_preview && m_preview->isVisible())
+        m_preview->close();
+    else
+        close();
 }
 
 QString Form1::fieldToken(int index)
@@ -654,11 +740,20 @@ void Form1::setPreviewNotice(const QString& notice)
 
 void Form1::showPreview()
 {
+    // A close given during the run ends the program when the run is over,
+    // and the preview is not to be shown for a moment first.
+    if (m_runInput) {
+        m_runInput->drain();
+        if (m_runInput->closeRequested())
+            return;
+    }
     preview().show();
 }
 
 void Form1::hideMainWindow()
 {
+    if (m_runInput && m_runInput->closeRequested())
+        return;
     hide();
 }
 

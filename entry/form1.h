@@ -21,6 +21,7 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class Form2;
+class RunInput;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
@@ -44,6 +45,9 @@ public:
     WindowPointer& mousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
     void storeLists();
+    // Ends the program through the closing steps of the window that is
+    // showing (a signal, the session ending). During a run, once it is over.
+    void closeShowingWindow();
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -84,6 +88,8 @@ private:
     void addService(Procedure procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
     void deleteService(Procedure procedure, QListWidget* list);
+    // Every change of a list reaches the store at once, as a field's does.
+    void storeListNow(const QListWidget* list);
 
     // What "Start Creating Template" needs of this window and the preview.
     QString fieldToken(int index) override;
@@ -122,4 +128,6 @@ private:
         QStringList scheduledServices;
     };
     std::optional<FlyerData> m_undo;
+    // Holds the user's input while "Start Creating Template" runs.
+    RunInput* m_runInput = nullptr;
 };

@@ -26,6 +26,15 @@ public:
     using LostFailure::LostFailure;
 };
 
+// A failure of this machine rather than of the engine (a folder the engine
+// needs cannot be made, its disk is full): its description says what to fix,
+// and advice about installing the engine would mislead.
+class SystemProblem : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
 class Replacement
 {
 public:
@@ -175,11 +184,17 @@ public:
     // Lets the engine get ready ahead of the first start (for example start a
     // process); never throws, and a failure shows at the first start instead.
     virtual void prepare() {}
+    // The warning shown when no application can be started: "Error 842001."
+    // and numbered advice that fits this engine. The default advises on Word.
+    virtual QString unavailableText() const;
 };
 
 // The engine in use; set once by main() and by tests.
 Engine& engine();
 void setEngine(std::shared_ptr<Engine> engine);
+
+// The engine in use's unavailableText(); Word's when none is set.
+QString UnavailableText();
 
 // CreateObject("Word.Application") on the engine in use.
 std::shared_ptr<Application> CreateApplication();

@@ -277,6 +277,8 @@ void TestForm1::startUp_noEngine_warnsOnceEndsAndStoresNothing()
         QCOMPARE(shown.title, QStringLiteral("Pellamont"));
         QCOMPARE(shown.text, IsInstalled::wordMissingText());
         QVERIFY(shown.text.startsWith(QStringLiteral("Error 842001. A normal instance")));
+        // An engine without advice of its own gets the advice on Word.
+        QVERIFY(shown.text.contains(QStringLiteral("1. Please make sure Word is installed")));
         QVERIFY(!form.isVisible());
     }
     // The window went without being closed: nothing was stored.
@@ -632,11 +634,15 @@ void TestForm1::add_answers()
     form.PushButton1_Click();
     const QStringList expected = QStringList{QStringLiteral("First")} + added + added;
     QCOMPARE(itemsOf(form.List1()), expected);
-    // The selection stays where it was; the other list and the store are untouched.
+    // The selection stays where it was; the other list is untouched. What
+    // was added is on disk at once; an answer that adds nothing writes nothing.
     QCOMPARE(selectedRowOf(form.List1()), 0);
     QCOMPARE(form.List2()->count(), 0);
     QVERIFY(m_dialogs->errors().isEmpty());
-    QVERIFY(!m_environment->settingsText().contains("List1"));
+    QCOMPARE(m_environment->settingsText().contains("List1"), !added.isEmpty());
+    if (!added.isEmpty())
+        QCOMPARE(ReadSetting(QStringLiteral("List1")), expected.join(QLatin1Char(';')) + u';');
+    QVERIFY(!m_environment->settingsText().contains("List2"));
 }
 
 void TestForm1::add_dialogTexts_andSecondList()
@@ -669,6 +675,7 @@ void TestForm1::delete_selectedItemOnly()
     QTest::mouseClick(deleteButton, Qt::LeftButton);
     QCOMPARE(itemsOf(form.List2()),
              (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
+    QCOMPARE(ReadSetting(QStringLiteral("List2")), QStringLiteral("A;C;B;"));
     QCOMPARE(selectedRowOf(form.List2()), -1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
     QCOMPARE(form.List2()->count(), 3);
@@ -701,9 +708,8 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
                           QStringLiteral("Bi-Weekly Weeding and Cutting"),
                           QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")}));
     QVERIFY(m_dialogs->shown().isEmpty());
-    // The lists reach the store only when the window closes.
-    QVERIFY(!m_environment->settingsText().contains("List1"));
-    form.close();
+    // The lists are on disk at once, as the fields are.
+    QVERIFY(m_environment->settingsText().contains("Mowing;Edging;"));
     QVERIFY(ReadSetting(QStringLiteral("List1")).startsWith(QStringLiteral("Mowing;Edging;")));
     QCOMPARE(ReadSetting(QStringLiteral("List2")),
              QStringLiteral("Weekly Lawn Cutting;Bi-Weekly Weeding and Cutting;"
@@ -727,6 +733,8 @@ void TestForm1::reset_emptiesEverythingAndStoredFields()
     }
     QCOMPARE(form.List1()->count(), 0);
     QCOMPARE(form.List2()->count(), 0);
+    QVERIFY(m_environment->settingsText().contains("List1=\n"));
+    QVERIFY(m_environment->settingsText().contains("List2=\n"));
     QVERIFY(m_dialogs->shown().isEmpty());
 }
 

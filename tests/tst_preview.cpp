@@ -595,6 +595,10 @@ void TestPreview::save_toNewPath_copiesByteForByte_data()
     QTest::newRow("plain") << QStringLiteral("flyer.doc");
     QTest::newRow("spaces and Unicode") << QStringLiteral("Flyer für Müller & Söhne – 2.doc");
     QTest::newRow("no extension is added") << QStringLiteral("flyer");
+    // The longest names the file system takes: 255 bytes, in ASCII and in UTF-8.
+    QTest::newRow("255 bytes") << QString(251, QLatin1Char('f')) + QStringLiteral(".doc");
+    QTest::newRow("255 bytes of UTF-8")
+        << QString(125, QChar(0x00FC)) + QStringLiteral("f.doc"); // 250 + 5 bytes
 }
 
 void TestPreview::save_toNewPath_copiesByteForByte()

@@ -1,5 +1,6 @@
 #include "generate/libreoffice/officeengine.h"
 
+#include "base/diskspace.h"
 #include "base/failure.h"
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeprocess.h"
@@ -9,6 +10,7 @@
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -127,7 +129,7 @@ public:
     {
         releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
-        call([&] {
+        storing(QFileInfo(target).absolutePath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             storable->storeToURL(fileUrl(target),
                                  properties({{"FilterName", uno::Any(OUString("MS Word 97"))},
@@ -206,15 +208,17 @@ public:
     void copyAsPicture()
     {
         QTemporaryDir folder;
-        if (!folder.isValid())
+        if (!folder.isValid()) {
+            DiskSpace::throwIfFull(QDir::tempPath(), DiskSpace::temporaryFolderAdvice());
             throw Failure(QStringLiteral("No temporary folder for the page picture."));
+        }
         const QString png = folder.filePath(QStringLiteral("page.png"));
         // As many pixels as the sharpest screen shows in the page's place.
         const qreal density = PixelDensity::screenRatio();
         const QSize wanted(int(std::lround(kPagePictureWidth * density)),
                            int(std::lround(kPagePictureHeight * density)));
         releaseLayout();
-        call([&] {
+        storing(QDir::tempPath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             const auto filterData =
                 properties({{"PixelWidth", uno::Any(sal_Int32(wanted.width()))},
@@ -233,6 +237,20 @@ public:
         if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
             throw Failure(QStringLiteral("There is no clipboard to copy the picture to."));
         QGuiApplication::clipboard()->setImage(picture);
+    }
+
+    // A store into `folder`: the office's store error on a full disk is a
+    // code, so the disk is asked when it fails.
+    template <typename Step> void storing(const QString& folder, Step&& step)
+    {
+        try {
+            call(std::forward<Step>(step));
+        } catch (const Word::EngineLost&) {
+            throw;
+        } catch (const Failure&) {
+            DiskSpace::throwIfFull(folder, DiskSpace::temporaryFolderAdvice());
+            throw;
+        }
     }
 
     template <typename Step> auto call(Step&& step) -> decltype(step())
@@ -637,6 +655,7 @@ public:
     }
 
     void prepare() override { m_connection->prepare(); }
+    QString unavailableText() const override { return OfficeProcess::unavailableText(); }
 
 private:
     std::shared_ptr<Connection> m_connection;
