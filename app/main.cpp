@@ -28,9 +28,9 @@ int main(int argc, char* argv[])
 
     // What killed programs left behind goes; then this program takes its own
     // temporary folder (a failure there is reported by the run that needs it).
-    Main::RemoveLeftovers();
+    Main::removeLeftovers();
     try {
-        Main::TempFolder();
+        Main::tempFolder();
     } catch (const Failure&) {
     }
 
@@ -48,7 +48,7 @@ int main(int argc, char* argv[])
         // The desktop session ending: the lists are on disk already, and the
         // windows' closing steps run before the program goes.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
-                         [&form](QSessionManager&) { form.StoreLists(); });
+                         [&form](QSessionManager&) { form.storeLists(); });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
                          [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {
@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
                 QTimer::singleShot(0, &app, [] {
                     std::fputs("shown\n", stdout);
                     std::fflush(stdout);
-                    Shutdown::EndProgram(0);
+                    Shutdown::endProgram(0);
                 });
             }
             exitCode = QApplication::exec();
@@ -67,6 +67,6 @@ int main(int argc, char* argv[])
         }
     }
     Word::setEngine(nullptr);
-    Main::ReleaseTempFolder();
+    Main::releaseTempFolder();
     return exitCode;
 }

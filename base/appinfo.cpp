@@ -10,12 +10,12 @@ QString& title()
 }
 } // namespace
 
-QString ApplicationTitle()
+QString applicationTitle()
 {
     return title();
 }
 
-void SetApplicationTitle(const QString& newTitle)
+void setApplicationTitle(const QString& newTitle)
 {
     title() = newTitle;
 }
@@ -32,7 +32,7 @@ QString shortenedTitle(const QString& displayName)
     return result;
 }
 
-QString ProgramFolder()
+QString programFolder()
 {
     const QString overridden = qEnvironmentVariable("PELLAMONT_PROGRAM_FOLDER");
     if (!overridden.isEmpty())
@@ -40,13 +40,13 @@ QString ProgramFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-QIcon ProgramIcon()
+QIcon programIcon()
 {
-    LoadProgramResources();
+    loadProgramResources();
     return QIcon(QStringLiteral(":/icon/pellamont.png"));
 }
 
-void LoadProgramResources()
+void loadProgramResources()
 {
     static const bool loaded = [] {
         Q_INIT_RESOURCE(resources);

@@ -7,8 +7,8 @@
 inline constexpr const char* kDisplayName = "Pellamont";
 
 // Title of every message box that has none of its own; set once at start-up.
-QString ApplicationTitle();
-void SetApplicationTitle(const QString& title);
+QString applicationTitle();
+void setApplicationTitle(const QString& title);
 
 // The title made from a display name: its last word is cut off, and words keep
 // being cut while it is longer than 40 characters. A single word has nothing
@@ -17,15 +17,15 @@ QString shortenedTitle(const QString& displayName);
 
 // The folder of the running program, where the optional skin and hand cursor live.
 // PELLAMONT_PROGRAM_FOLDER overrides it, for tests.
-QString ProgramFolder();
+QString programFolder();
 
 // The program's icon, shared by both windows.
-QIcon ProgramIcon();
+QIcon programIcon();
 
 // Registers the resources compiled into the program (the icon, the flyer
 // template). They live in a static library, whose resources Qt only sees once
 // registered; safe to call any number of times.
-void LoadProgramResources();
+void loadProgramResources();
 
 // The About box's text: the program and its `version` (none when empty),
 // what it does, the document `engine` it works with, and the licence the

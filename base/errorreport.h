@@ -31,21 +31,56 @@ inline constexpr const char* kSupportAddress = "support@pellamont.example";
 // A failing condition counts as true (`test`), so the handler continues inside
 // the block the condition guards. Inside a loop, a failed statement is reported
 // once per pass and the loop goes on with its next pass.
+// Every procedure the error report names, as window and procedure name
+// spelled exactly as the report shows them (letter case included). A guarded
+// procedure names itself by one of these; the spellings live in one table.
+enum class Procedure {
+    Form1_Form_Load,
+    Form1_Form_QueryUnload,
+    Form1_PushButton1_Click,
+    Form1_PushButton2_Click,
+    Form1_PushButton3_Click,
+    Form1_PushButton4_Click,
+    Form1_PushButton5_Click,
+    Form1_PushButton6_Click,
+    Form1_PushButton7_Click,
+    Form1_SaveDocAsJPG,
+    Form2_Form_Load,
+    Form2_Form_Activate,
+    Form2_Form_QueryUnload,
+    Form2_PushButton1_Click,
+    Form2_PushButton2_Click,
+    Form2_PushButton6_Click,
+    Form2_PushButton8_Click,
+    Form2_RedrawImage,
+    Form2_picture1_MouseDown,
+    Form2_picture1_MouseMove,
+    Form2_Picture1_MouseUp,
+};
+
+// The window ("Form1") and the procedure name ("Form_Load") of `procedure`.
+QString reportedWindow(Procedure procedure);
+QString reportedName(Procedure procedure);
+
 class Guard
 {
 public:
-    Guard(QString window, QString procedure)
-        : m_window(std::move(window)), m_procedure(std::move(procedure))
-    {}
+    explicit Guard(Procedure procedure) : m_procedure(procedure) {}
+
+    // Makes statement `line` of `procedure` fail, each time it runs, as if it
+    // had thrown; line 0 ends that. Use only for testing: it shows that a
+    // reported statement number is the one the procedure uses.
+    static void failStatementForTesting(Procedure procedure, int line);
 
     // Runs one statement; false when it failed (and was reported).
     template <typename Statement> bool operator()(int line, Statement&& statement)
     {
         try {
+            failIfChosen(line);
             std::forward<Statement>(statement)();
             return true;
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return false;
         }
     }
@@ -54,9 +89,10 @@ public:
     template <typename Condition> bool test(int line, Condition&& condition)
     {
         try {
+            failIfChosen(line);
             return static_cast<bool>(std::forward<Condition>(condition)());
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return true;
         }
     }
@@ -66,9 +102,10 @@ public:
     T value(int line, T fallback, Expression&& expression)
     {
         try {
+            failIfChosen(line);
             return std::forward<Expression>(expression)();
         } catch (...) {
-            report(line, describeCurrentException());
+            reportCurrent(line);
             return fallback;
         }
     }
@@ -78,8 +115,17 @@ public:
     // How many failures this run of the handler has reported so far.
     int failures() const { return m_failures; }
 
+    // True once a statement failed with a LostFailure: every later statement
+    // of this run would fail too.
+    bool lost() const { return m_lost; }
+
 private:
-    QString m_window;
-    QString m_procedure;
+    // Reports the exception in flight; only valid inside a catch block.
+    void reportCurrent(int line);
+
+    void failIfChosen(int line) const;
+
+    Procedure m_procedure;
     int m_failures = 0;
+    bool m_lost = false;
 };

@@ -21,6 +21,15 @@ private:
     QByteArray m_what;
 };
 
+// A failure after which every later statement of the same run fails the same
+// way (what carried them out has gone). A Guard remembers it, so a run stops
+// at the first one instead of reporting each of the rest.
+class LostFailure : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
 // The description of the exception in flight, whatever its type. Only valid
 // inside a catch block.
 QString describeCurrentException();

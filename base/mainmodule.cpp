@@ -76,7 +76,7 @@ void ResetFormColors(QWidget* window)
     }
 }
 
-QString SystemTempFolder()
+QString systemTempFolder()
 {
     // Variable names are matched without regard to letter case, as users of
     // "temp", "TEMP" and "Temp" expect.
@@ -130,7 +130,7 @@ void ensurePrivateFolder(const QString& folder)
 QString userFolder()
 {
     const QString folder =
-        SystemTempFolder() + QStringLiteral("/pellamont-") + QString::number(::getuid());
+        systemTempFolder() + QStringLiteral("/pellamont-") + QString::number(::getuid());
     ensurePrivateFolder(folder);
     return folder;
 }
@@ -193,7 +193,7 @@ int lockRunFile(const QString& lockPath, bool create)
 void claimRunFolder(const QString& user)
 {
     RunFolder& run = runFolder();
-    ReleaseTempFolder();
+    releaseTempFolder();
     const QString lockPath = user + QLatin1Char('/') + runName() + QStringLiteral(".lock");
     const int fd = lockRunFile(lockPath, true);
     if (fd < 0)
@@ -220,7 +220,7 @@ bool isLeftoverFileName(const QString& name)
 
 } // namespace
 
-QString TempFolder()
+QString tempFolder()
 {
     const QString user = userFolder();
     RunFolder& run = runFolder();
@@ -231,7 +231,7 @@ QString TempFolder()
     return run.path;
 }
 
-void ReleaseTempFolder()
+void releaseTempFolder()
 {
     RunFolder& run = runFolder();
     if (run.lockFd < 0)
@@ -244,7 +244,7 @@ void ReleaseTempFolder()
     run = RunFolder{};
 }
 
-void RemoveLeftovers()
+void removeLeftovers()
 {
     QString user;
     try {

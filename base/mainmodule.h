@@ -31,18 +31,18 @@ void ResetFormColors(QWidget* window);
 // names in a folder that other users can write to could be planted or
 // replaced by links, so a folder that is a link or belongs to someone else is
 // refused with a Failure.
-QString TempFolder();
+QString tempFolder();
 
 // Removes this program's folder with whatever is still in it; at the end of
 // the program.
-void ReleaseTempFolder();
+void releaseTempFolder();
 
 // Removes what programs that are no longer running left in the user's folder
 // (a killed or crashed program leaves its filled document there), and nothing
 // of a program running now. At start-up.
-void RemoveLeftovers();
+void removeLeftovers();
 
-// The system temporary folder that TempFolder() lives in.
-QString SystemTempFolder();
+// The system temporary folder that tempFolder() lives in.
+QString systemTempFolder();
 
 } // namespace Main

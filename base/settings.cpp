@@ -45,7 +45,7 @@ QString qualified(const QString& key)
 
 void tellUser(const QString& text)
 {
-    Dialogs::current().error(ApplicationTitle(), text);
+    Dialogs::current().error(applicationTitle(), text);
 }
 
 // QSettings reads almost anything without complaint and then writes back

@@ -19,7 +19,7 @@ State& state()
 
 namespace Shutdown {
 
-void EndProgram(int exitCode)
+void endProgram(int exitCode)
 {
     State& s = state();
     s.requested = true;

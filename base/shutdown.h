@@ -7,9 +7,9 @@
 // start-up); tests install their own to see that the program would end.
 namespace Shutdown {
 
-void EndProgram(int exitCode = 0);
+void endProgram(int exitCode = 0);
 
-// True once EndProgram has been called.
+// True once endProgram has been called.
 bool requested();
 int exitCode();
 

@@ -113,7 +113,7 @@ int main(int argc, char* argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    LoadProgramResources();
+    loadProgramResources();
     QTextStream out(stdout);
     QTemporaryDir folder;
     QFile resource(QStringLiteral(":/CUSTOM/101"));

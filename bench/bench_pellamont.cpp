@@ -274,7 +274,7 @@ private:
     }
     void setFields(const QString& text)
     {
-        for (int i = 0; i < Form1::kFieldCount; ++i)
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i)
             m_form->Text1(i)->setText(text);
     }
     void setServices(int count)

@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
@@ -41,11 +42,7 @@
 
 namespace {
 
-const char* const kTags[Form1::kFieldCount] = {
-    "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
-    "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
-
-const char* const kCaptions[Form1::kFieldCount] = {
+const char* const kCaptions[FlyerFields::kFieldCount] = {
     "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
     "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
 
@@ -83,39 +80,6 @@ constexpr int kLabelDrop = 45;
 // The fields' tab order: it follows the designer's order, not the rows.
 constexpr int kFlyerDataTabOrder[] = {0, 7, 6, 2, 1, 8, 9, 3, 4, 5};
 constexpr int kFlyerDetailsTabOrder[] = {10, 11, 12, 13};
-
-const QStringList& sampleServices()
-{
-    static const QStringList items = {QStringLiteral("Mowing"),
-                                      QStringLiteral("Edging"),
-                                      QStringLiteral("Weeding Planted Areas"),
-                                      QStringLiteral("Fertilizer Application"),
-                                      QStringLiteral("Pruning"),
-                                      QStringLiteral("Planting"),
-                                      QStringLiteral("Hedge Trimming"),
-                                      QStringLiteral("Tree Trimming and Removal"),
-                                      QStringLiteral("Leaf Clean-up"),
-                                      QStringLiteral("Plants and Flowers"),
-                                      QStringLiteral("Mulching"),
-                                      QStringLiteral("Sprinkler Maintenance"),
-                                      QStringLiteral("Weed Prevention"),
-                                      QStringLiteral("Core Aeration"),
-                                      QStringLiteral("Refuse Removal"),
-                                      QStringLiteral("Irrigation Systems"),
-                                      QStringLiteral("Insect Control"),
-                                      QStringLiteral("Sod Replacements/Removals"),
-                                      QStringLiteral("Hauling/Removal"),
-                                      QStringLiteral("Water Ponds")};
-    return items;
-}
-
-const QStringList& sampleScheduledServices()
-{
-    static const QStringList items = {
-        QStringLiteral("Weekly Lawn Cutting"), QStringLiteral("Bi-Weekly Weeding and Cutting"),
-        QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")};
-    return items;
-}
 
 // Arial as the window was designed; where Arial itself is missing (Linux),
 // its metric twin Liberation Sans keeps the captions within their widths.
@@ -214,7 +178,7 @@ int selectedRow(const QListWidget* list)
 // option buttons and pictures, then the skin itself as a style sheet.
 void ApplySkin(QWidget* window)
 {
-    const QString path = ProgramFolder() + QStringLiteral("/x/o.cjs");
+    const QString path = programFolder() + QStringLiteral("/x/o.cjs");
     const QFileInfo info(path);
     if (!info.isFile() || info.isHidden())
         return;
@@ -252,11 +216,6 @@ QString storedListText(const QListWidget* list)
     for (int i = 0; i < list->count(); ++i)
         text += list->item(i)->text() + QLatin1Char(';');
     return text;
-}
-
-QString fieldKey(int index)
-{
-    return QStringLiteral("Text1_") + QString::number(index);
 }
 
 // The statement numbers the error report shows for one list's restoring and
@@ -437,11 +396,6 @@ QLineEdit* Form1::Text1(int index) const
     return m_fields.at(static_cast<std::size_t>(index));
 }
 
-QString Form1::Tag(int index)
-{
-    return QString::fromLatin1(kTags[index]);
-}
-
 QListWidget* Form1::List1() const
 {
     return m_list1;
@@ -452,20 +406,20 @@ QListWidget* Form1::List2() const
     return m_list2;
 }
 
-WindowPointer& Form1::MousePointer()
+WindowPointer& Form1::mousePointer()
 {
     return m_pointer;
 }
 
 void Form1::Form_Load()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form1_Form_Load};
     guard(100, [&] { ApplySkin(this); });
     guard(104, [&] { setWindowTitle(QString::fromLatin1(kDisplayName)); });
-    guard(104, [&] { setWindowIcon(ProgramIcon()); });
-    guard(104, [&] { SetApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
+    guard(104, [&] { setWindowIcon(programIcon()); });
+    guard(104, [&] { setApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
 
-    const QString handCursor = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    const QString handCursor = programFolder() + QStringLiteral("/HAND-M.CUR");
     if (guard.test(122, [&] { return Main::FileExists(handCursor); })) {
         guard(124, [&] {
             const auto cursor = loadCursorFile(handCursor);
@@ -475,25 +429,25 @@ void Form1::Form_Load()
         });
     }
 
-    for (int i = 0; i < kFieldCount; ++i)
-        guard(130, [&] { m_fields[i]->setText(ReadSetting(fieldKey(i))); });
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        guard(130, [&] { m_fields[i]->setText(ReadSetting(FlyerFields::fieldKey(i))); });
 
-    restoreList(guard, kRestoreList1, QStringLiteral("List1"), m_list1);
-    restoreList(guard, kRestoreList2, QStringLiteral("List2"), m_list2);
+    restoreList(guard, kRestoreList1, FlyerFields::servicesKey(), m_list1);
+    restoreList(guard, kRestoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 
     guard(162, [&] { IsInstalled::CheckWordInstalled(); });
 }
 
-void Form1::StoreLists()
+void Form1::storeLists()
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")};
-    storeList(guard, kStoreList1, QStringLiteral("List1"), m_list1);
-    storeList(guard, kStoreList2, QStringLiteral("List2"), m_list2);
+    Guard guard{Procedure::Form1_Form_QueryUnload};
+    storeList(guard, kStoreList1, FlyerFields::servicesKey(), m_list1);
+    storeList(guard, kStoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 }
 
 void Form1::Form_QueryUnload()
 {
-    StoreLists();
+    storeLists();
 }
 
 void Form1::Form_Unload()
@@ -505,7 +459,7 @@ void Form1::Form_Unload()
         if (window != this && window->isVisible())
             window->hide();
     }
-    Shutdown::EndProgram(0);
+    Shutdown::endProgram(0);
 }
 
 void Form1::showEvent(QShowEvent* event)
@@ -528,7 +482,7 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Text1_Change(int index)
 {
-    writeNow(fieldKey(index), m_fields[index]->text());
+    writeNow(FlyerFields::fieldKey(index), m_fields[index]->text());
 }
 
 void Form1::storeListNow(const QListWidget* list)
@@ -573,10 +527,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::addService(const QString& procedure, QListWidget* list, const QString& title,
+void Form1::addService(Procedure procedure, QListWidget* list, const QString& title,
                        const QString& prompt)
 {
-    Guard guard{QStringLiteral("Form1"), procedure};
+    Guard guard{procedure};
     const QString answer =
         guard.value(100, QString(), [&] { return Dialogs::current().input(title, prompt); });
     if (guard.test(102, [&] { return isBlankAnswer(answer); }))
@@ -588,9 +542,9 @@ void Form1::addService(const QString& procedure, QListWidget* list, const QStrin
         storeListNow(list);
 }
 
-void Form1::deleteService(const QString& procedure, QListWidget* list)
+void Form1::deleteService(Procedure procedure, QListWidget* list)
 {
-    Guard guard{QStringLiteral("Form1"), procedure};
+    Guard guard{procedure};
     const int selected = guard.value(100, -1, [&] { return selectedRow(list); });
     if (selected == -1)
         return;
@@ -604,32 +558,32 @@ void Form1::deleteService(const QString& procedure, QListWidget* list)
 
 void Form1::PushButton1_Click()
 {
-    addService(QStringLiteral("PushButton1_Click"), m_list1, QStringLiteral("Input Service"),
+    addService(Procedure::Form1_PushButton1_Click, m_list1, QStringLiteral("Input Service"),
                QStringLiteral("Enter Service: "));
 }
 
 void Form1::PushButton2_Click()
 {
-    deleteService(QStringLiteral("PushButton2_Click"), m_list1);
+    deleteService(Procedure::Form1_PushButton2_Click, m_list1);
 }
 
 void Form1::PushButton5_Click()
 {
-    addService(QStringLiteral("PushButton5_Click"), m_list2,
+    addService(Procedure::Form1_PushButton5_Click, m_list2,
                QStringLiteral("Input Scheduled Service"),
                QStringLiteral("Enter Scheduled Service: "));
 }
 
 void Form1::PushButton7_Click()
 {
-    deleteService(QStringLiteral("PushButton7_Click"), m_list2);
+    deleteService(Procedure::Form1_PushButton7_Click, m_list2);
 }
 
 void Form1::PushButton3_Click()
 {
     rememberForUndo();
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
-    for (int i = 0; i < kFieldCount; ++i)
+    Guard guard{Procedure::Form1_PushButton3_Click};
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
     const bool hadServices = m_list1->count() > 0;
     const bool hadScheduled = m_list2->count() > 0;
@@ -644,7 +598,7 @@ void Form1::PushButton3_Click()
 void Form1::PushButton4_Click()
 {
     rememberForUndo();
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
+    Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
     };
@@ -665,11 +619,11 @@ void Form1::PushButton4_Click()
     guard(128, [&] { m_list1->clear(); });
     guard(130, [&] { m_list2->clear(); });
     int line = 132;
-    for (const QString& item : sampleServices()) {
+    for (const QString& item : FlyerFields::sampleServices()) {
         guard(line, [&] { m_list1->addItem(item); });
         line += 2;
     }
-    for (const QString& item : sampleScheduledServices()) {
+    for (const QString& item : FlyerFields::sampleScheduledServices()) {
         guard(line, [&] { m_list2->addItem(item); });
         line += 2;
     }
@@ -721,7 +675,7 @@ void Form1::closeShowingWindow()
 
 QString Form1::fieldToken(int index)
 {
-    return Tag(index);
+    return FlyerFields::token(index);
 }
 
 QString Form1::fieldText(int index)
@@ -757,7 +711,7 @@ void Form1::setMousePointer(WindowPointer::Setting setting)
 
 void Form1::SaveDocAsJPG(const QString& documentPath)
 {
-    ::SaveDocAsJPG(documentPath);
+    Snapshot::SaveDocAsJPG(documentPath);
 }
 
 Form2& Form1::preview()
@@ -765,7 +719,7 @@ Form2& Form1::preview()
     if (!m_preview) {
         m_preview = std::make_unique<Form2>();
         m_preview->setMainWindow(this);
-        m_preview->setStoreLists([this] { StoreLists(); });
+        m_preview->setStoreLists([this] { storeLists(); });
     }
     return *m_preview;
 }
@@ -781,7 +735,7 @@ void Form1::loadPreviewPicture(const QString& path)
                           .arg(path, reader.errorString()));
     // Shown at its size in logical pixels, with all the pixels it has.
     picture.setDevicePixelRatio(PixelDensity::ratioOf(picture));
-    preview().SetPicture(picture);
+    preview().setPicture(picture);
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath)
@@ -870,13 +824,13 @@ void Form1::undoReplace()
     m_undoAction->setEnabled(false);
     // Each field that changes is stored by its change handling; the lists
     // are stored here, as the user expects what Undo brought back to stay.
-    for (int i = 0; i < kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         m_fields[i]->setText(data.fields.value(i));
     m_list1->clear();
     m_list1->addItems(data.services);
     m_list2->clear();
     m_list2->addItems(data.scheduledServices);
-    StoreLists();
+    storeLists();
 }
 
 void Form1::showAbout()

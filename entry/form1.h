@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/errorreport.h"
+#include "base/flyerfields.h"
 #include "base/windowpointer.h"
 #include "generate/templatefilling.h"
 
@@ -31,22 +33,18 @@ class Form1 final : public QWidget, private GenerationHost
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
-    static constexpr int kFieldCount = 14;
-
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
     // Field `index` (0..13) of the flyer record.
     QLineEdit* Text1(int index) const;
-    // The placeholder token of field `index`, e.g. "[BusinessName]".
-    static QString Tag(int index);
     // "Services" and "Scheduled Services".
     QListWidget* List1() const;
     QListWidget* List2() const;
     // The window pointer (default, hourglass, custom hand).
-    WindowPointer& MousePointer();
+    WindowPointer& mousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
-    void StoreLists();
+    void storeLists();
     // Ends the program through the closing steps of the window that is
     // showing (a signal, the session ending). During a run, once it is over.
     void closeShowingWindow();
@@ -88,9 +86,9 @@ private:
     void Text1_Change(int index);
     void Text1_GotFocus(int index);
     void Form_MouseMove();
-    void addService(const QString& procedure, QListWidget* list, const QString& title,
+    void addService(Procedure procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
-    void deleteService(const QString& procedure, QListWidget* list);
+    void deleteService(Procedure procedure, QListWidget* list);
     // Every change of a list reaches the store at once, as a field's does.
     void storeListNow(const QListWidget* list);
 
@@ -110,8 +108,8 @@ private:
     void hideMainWindow() override;
     Form2& preview();
 
-    std::array<QLineEdit*, kFieldCount> m_fields{};
-    std::array<QLabel*, kFieldCount> m_labels{};
+    std::array<QLineEdit*, FlyerFields::kFieldCount> m_fields{};
+    std::array<QLabel*, FlyerFields::kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;
     QListWidget* m_list2 = nullptr;
     std::array<QPushButton*, 7> m_buttons{};

@@ -25,13 +25,13 @@ void CheckWordInstalled()
         // Any other reason means the same to the user: no engine, no program.
     }
     if (!systemProblem.isEmpty()) {
-        Dialogs::current().error(ApplicationTitle(), systemProblem);
-        Shutdown::EndProgram(1);
+        Dialogs::current().error(applicationTitle(), systemProblem);
+        Shutdown::endProgram(1);
         return;
     }
     if (!word) {
-        Dialogs::current().message(ApplicationTitle(), wordMissingText());
-        Shutdown::EndProgram(1);
+        Dialogs::current().message(applicationTitle(), wordMissingText());
+        Shutdown::endProgram(1);
         return;
     }
     try {

@@ -10,7 +10,7 @@ QString wordMissingText();
 
 // Proves that the document engine can be started: starts an application and
 // quits it again. When none can be started, shows the advice and ends the
-// program (Shutdown::EndProgram), storing nothing. When this machine keeps the
+// program (Shutdown::endProgram), storing nothing. When this machine keeps the
 // engine from starting (a full disk, a folder that cannot be made), says that
 // instead and ends the same way.
 void CheckWordInstalled();

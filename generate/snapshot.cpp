@@ -51,35 +51,24 @@ void writePicture(const QImage& picture, const QString& path)
 
 } // namespace
 
+namespace Snapshot {
+
 void SaveDocAsJPG(const QString& documentPath)
 {
     const QString path = documentPath;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("SaveDocAsJPG")};
+    Guard guard{Procedure::Form1_SaveDocAsJPG};
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
 
-    // Once the engine has gone every later step would fail too: one report.
-    bool lost = false;
-    auto noticingLoss = [&lost](auto step) {
-        return [&lost, step]() mutable {
-            try {
-                step();
-            } catch (const Word::EngineLost&) {
-                lost = true;
-                throw;
-            }
-        };
-    };
-
     guard(116, [&] { word = Word::CreateApplication(); });
-    guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
+    guard(118, [&] { document = need(word).documents().open(path); });
     // The picture passes through the clipboard; the user's own content comes
     // back once the picture has been read.
     Main::ClipboardKeeper usersClipboard;
     bool copied = false;
-    if (!lost)
-        copied = guard(120, noticingLoss([&] { need(need(document).range()).copyAsPicture(); }));
-    if (lost) {
+    if (!guard.lost())
+        copied = guard(120, [&] { need(need(document).range()).copyAsPicture(); });
+    if (guard.lost()) {
         // The picture of the page was never made, and the session is gone.
         try {
             if (word)
@@ -95,9 +84,11 @@ void SaveDocAsJPG(const QString& documentPath)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadClipboardPicture(0);
         usersClipboard.restore();
-        writePicture(picture, Main::TempFolder() + QStringLiteral("/temp.bmp"));
+        writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
     });
     guard(124,
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });
     guard(126, [&] { need(word).quit(); });
 }
+
+} // namespace Snapshot

@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
 #include "generate/flyertext.h"
@@ -32,23 +33,9 @@ bool nameTaken(const QString& path)
     return entry.exists() || entry.isSymLink();
 }
 
-// Runs an engine statement and notes when it failed because the engine has
-// gone, after which every further statement would fail and be reported too.
-template <typename Step> auto noticingLoss(bool& lost, Step step)
-{
-    return [&lost, step]() mutable -> decltype(step()) {
-        try {
-            return step();
-        } catch (const Word::EngineLost&) {
-            lost = true;
-            throw;
-        }
-    };
-}
-
 QString inTempFolder(const char* name)
 {
-    return Main::TempFolder() + QLatin1Char('/') + QLatin1String(name);
+    return Main::tempFolder() + QLatin1Char('/') + QLatin1String(name);
 }
 } // namespace
 
@@ -56,7 +43,7 @@ QByteArray embeddedTemplate()
 {
     if (const auto& source = templateSource())
         return source();
-    LoadProgramResources();
+    loadProgramResources();
     QFile file(QStringLiteral(":/CUSTOM/101"));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The flyer template is missing from the program."));
@@ -84,7 +71,7 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
 
 void PushButton6_Click(GenerationHost& host)
 {
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")};
+    Guard guard{Procedure::Form1_PushButton6_Click};
 
     if (guard.test(100, [&] { return host.generating(); }))
         return;
@@ -96,7 +83,7 @@ void PushButton6_Click(GenerationHost& host)
     auto fieldText = [&](int i) { return FlyerText::laidOutText(host.fieldText(i)); };
     {
         QList<FitNotice::Cut> cuts;
-        for (int i = 0; i < kFieldCount; ++i) {
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
             const QString text = host.fieldText(i);
             if (text.size() > FlyerText::kLaidOutCharacters)
                 cuts.append({host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
@@ -174,20 +161,16 @@ void PushButton6_Click(GenerationHost& host)
     if (!opened)
         return endRun({});
 
-    // Set when the engine has gone mid-run: the run ends at once with the one
-    // report of why, instead of one for every statement still to come.
-    bool lost = false;
-
     // Which box holds which tokens, read before they are replaced, so that
     // the notice can name the fields of a box that does not fit.
     std::vector<FitNotice::Box> boxes;
-    guard(152, noticingLoss(lost, [&] {
-              for (const auto& shape : document->shapes()) {
-                  const auto frame = shape->textFrame();
-                  boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
-              }
-          }));
-    if (lost)
+    guard(152, [&] {
+        for (const auto& shape : document->shapes()) {
+            const auto frame = shape->textFrame();
+            boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+        }
+    });
+    if (guard.lost())
         return endRun({});
 
     QString services1;
@@ -207,11 +190,10 @@ void PushButton6_Click(GenerationHost& host)
 
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto ranges =
-            guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
-                        noticingLoss(lost, [&] { return document->storyRanges(); }));
-        if (lost)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+        const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
+                                        [&] { return document->storyRanges(); });
+        if (guard.lost())
             return endRun({});
         for (const auto& range : ranges) {
             Word::Find* const find =
@@ -230,76 +212,71 @@ void PushButton6_Click(GenerationHost& host)
             guard(178, [&] { find->setMatchWildcards(false); });
             guard(180, [&] { find->setMatchSoundsLike(false); });
             guard(182, [&] { find->setMatchAllWordForms(false); });
-            guard(184, noticingLoss(lost, [&] { find->execute(Word::Find::wdReplaceAll); }));
-            if (lost)
+            guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
+            if (guard.lost())
                 return endRun({});
         }
     }
 
     // Then every text box again, with the service tokens added.
     const auto shapes = guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
-                                    noticingLoss(lost, [&] { return document->shapes(); }));
-    if (lost)
+                                    [&] { return document->shapes(); });
+    if (guard.lost())
         return endRun({});
     for (const auto& shape : shapes) {
-        const bool hasText =
-            guard.test(192, noticingLoss(lost, [&] { return shape->textFrame()->hasText(); }));
-        if (lost)
+        const bool hasText = guard.test(192, [&] { return shape->textFrame()->hasText(); });
+        if (guard.lost())
             return endRun({});
         if (!hasText)
             continue;
         auto replaceAll = [&](const QString& token, const QString& text) {
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
-        for (int i = 0; i < kFieldCount && !lost; ++i)
-            guard(196, noticingLoss(lost, [&] { replaceAll(host.fieldToken(i), fieldText(i)); }));
-        if (!lost)
-            guard(200, noticingLoss(lost,
-                                    [&] { replaceAll(QStringLiteral("[Services1]"), services1); }));
-        if (!lost)
-            guard(202, noticingLoss(lost,
-                                    [&] { replaceAll(QStringLiteral("[Services2]"), services2); }));
-        if (!lost)
-            guard(204, noticingLoss(lost, [&] {
-                      replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices);
-                  }));
-        if (lost)
+        for (int i = 0; i < FlyerFields::kFieldCount && !guard.lost(); ++i)
+            guard(196, [&] { replaceAll(host.fieldToken(i), fieldText(i)); });
+        if (!guard.lost())
+            guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
+        if (!guard.lost())
+            guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), services2); });
+        if (!guard.lost())
+            guard(204,
+                  [&] { replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices); });
+        if (guard.lost())
             return endRun({});
     }
 
     // Text that overflows its box is made smaller before the document is
     // saved, so that the saved document looks like the preview.
     QString notice;
-    guard(206, noticingLoss(lost, [&] {
-              const auto fits = document->fitTextToShapes(kFitLimits);
-              QHash<QString, QString> filled;
-              for (int i = 0; i < kFieldCount; ++i)
-                  filled.insert(host.fieldToken(i), fieldText(i));
-              filled.insert(QStringLiteral("[Services1]"), services1);
-              filled.insert(QStringLiteral("[Services2]"), services2);
-              filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
-              notice = FitNotice::notice(boxes, fits, filled);
-          }));
-    if (lost)
+    guard(206, [&] {
+        const auto fits = document->fitTextToShapes(kFitLimits);
+        QHash<QString, QString> filled;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+            filled.insert(host.fieldToken(i), fieldText(i));
+        filled.insert(QStringLiteral("[Services1]"), services1);
+        filled.insert(QStringLiteral("[Services2]"), services2);
+        filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
+        notice = FitNotice::notice(boxes, fits, filled);
+    });
+    if (guard.lost())
         return endRun({});
 
     QString documentPath;
     guard(220, [&] {
-        documentPath = FlyerText::freeDocumentPath(Main::TempFolder(),
+        documentPath = FlyerText::freeDocumentPath(Main::tempFolder(),
                                                    FlyerText::documentNameGenerator(), nameTaken);
     });
-    const bool saved = guard(
-        224, noticingLoss(lost, [&] {
-            if (documentPath.isEmpty())
-                throw Failure(QStringLiteral("No name could be found for the filled document."));
-            document->saveAs(documentPath);
-            // Everything after this reads the file, so an engine that reports
-            // success without writing it has failed here.
-            if (!Main::FileExists(documentPath))
-                throw Failure(
-                    QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
-        }));
-    if (lost)
+    const bool saved = guard(224, [&] {
+        if (documentPath.isEmpty())
+            throw Failure(QStringLiteral("No name could be found for the filled document."));
+        document->saveAs(documentPath);
+        // Everything after this reads the file, so an engine that reports
+        // success without writing it has failed here.
+        if (!Main::FileExists(documentPath))
+            throw Failure(
+                QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
+    });
+    if (guard.lost())
         return endRun(documentPath);
     guard(226, [&] { word->setDisplayAlerts(false); });
     guard(228, [&] { document->close(); });

@@ -32,7 +32,8 @@ public:
     virtual void setMousePointer(WindowPointer::Setting setting) = 0;
 
     // Writes the page picture of the document at `documentPath` to "temp.bmp"
-    // in the temporary folder (the main window's SaveDocAsJPG).
+    // in the temporary folder (the main window's SaveDocAsJPG, whose body is
+    // Snapshot::SaveDocAsJPG).
     virtual void SaveDocAsJPG(const QString& documentPath) = 0;
     // Loads the picture file at `path`, whatever its format, into the preview
     // window's Picture1, creating the preview window if needed without showing
@@ -50,9 +51,6 @@ public:
 };
 
 namespace TemplateFilling {
-
-// The number of flyer fields, each with its token in the template.
-inline constexpr int kFieldCount = 14;
 
 // How far text is made smaller to fit its box: in steps of 5 % down to 60 %
 // of its designed size, never under 6 points, so that it stays legible in print.

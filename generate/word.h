@@ -21,10 +21,10 @@ namespace Word {
 // The failure of a call whose application has gone (its process ended or
 // stopped answering): every later call on its objects fails the same way, so
 // a caller stops at the first one instead of reporting each of them.
-class EngineLost : public Failure
+class EngineLost : public LostFailure
 {
 public:
-    using Failure::Failure;
+    using LostFailure::LostFailure;
 };
 
 // A failure of this machine rather than of the engine (a folder the engine

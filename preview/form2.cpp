@@ -43,8 +43,6 @@ constexpr int kViewportBorder = 2 * kTwipsPerPixel;
 constexpr int kViewportInnerWidth = kViewportWidth - 2 * kViewportBorder;
 constexpr int kViewportInnerHeight = kViewportHeight - 2 * kViewportBorder;
 
-const QString kWindow = QStringLiteral("Form2");
-
 int pixels(double twips)
 {
     return ZoomScroll::roundHalfEven(twips / kTwipsPerPixel);
@@ -189,7 +187,7 @@ void Form2::createMenus()
 
 Form2::~Form2() = default;
 
-void Form2::SetPicture(const QImage& picture)
+void Form2::setPicture(const QImage& picture)
 {
     Picture1->setPicture(picture);
 }
@@ -206,14 +204,14 @@ void Form2::setStoreLists(std::function<void()> storeLists)
 
 void Form2::Form_Load()
 {
-    Guard guard{kWindow, QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form2_Form_Load};
     guard(100, [&] { mFirstActivate = true; });
     guard(102, [&] { Main::ResetFormColors(this); });
     guard(104, [&] {
         setWindowTitle(QString::fromLatin1(kDisplayName));
-        setWindowIcon(ProgramIcon());
+        setWindowIcon(programIcon());
     });
-    const QString cursorFile = ProgramFolder() + QStringLiteral("/HAND-M.CUR");
+    const QString cursorFile = programFolder() + QStringLiteral("/HAND-M.CUR");
     if (guard.test(108, [&] { return Main::FileExists(cursorFile); })) {
         guard(110, [&] {
             const auto cursor = loadCursorFile(cursorFile);
@@ -227,7 +225,7 @@ void Form2::Form_Load()
 
 void Form2::Form_Activate()
 {
-    Guard guard{kWindow, QStringLiteral("Form_Activate")};
+    Guard guard{Procedure::Form2_Form_Activate};
     if (guard.test(100, [&] { return mFirstActivate; })) {
         guard(106, [&] {
             Picture1->sizeToPicture();
@@ -260,7 +258,7 @@ void Form2::Form_Activate()
 
 void Form2::PushButton8_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton8_Click")};
+    Guard guard{Procedure::Form2_PushButton8_Click};
     guard(102, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(104, [&] {
         if (!m_mainWindow)
@@ -282,7 +280,7 @@ void Form2::closeEvent(QCloseEvent* event)
 
 void Form2::Form_QueryUnload()
 {
-    Guard guard{kWindow, QStringLiteral("Form_QueryUnload")};
+    Guard guard{Procedure::Form2_Form_QueryUnload};
     guard(100, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(102, [&] { QCoreApplication::processEvents(); });
     guard(104, [&] { QCoreApplication::processEvents(); });
@@ -296,7 +294,7 @@ void Form2::Form_QueryUnload()
 
 void Form2::Form_Unload()
 {
-    Shutdown::EndProgram(0);
+    Shutdown::endProgram(0);
 }
 
 bool Form2::event(QEvent* event)
@@ -377,13 +375,13 @@ void Form2::mouseMoveEvent(QMouseEvent* event)
 
 void Form2::PushButton1_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton1_Click")};
+    Guard guard{Procedure::Form2_PushButton1_Click};
     guard(100, [&] { StepZoom(0); });
 }
 
 void Form2::PushButton2_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton2_Click")};
+    Guard guard{Procedure::Form2_PushButton2_Click};
     guard(100, [&] { StepZoom(1); });
 }
 
@@ -402,7 +400,7 @@ void Form2::SetZoom(float zoom)
 
 void Form2::RedrawImage()
 {
-    Guard guard{kWindow, QStringLiteral("RedrawImage")};
+    Guard guard{Procedure::Form2_RedrawImage};
     guard(100, [&] { mZoomWidth = ZoomScroll::zoomedLength(mZoom, mOrigWidth); });
     guard(102, [&] { mZoomHeight = ZoomScroll::zoomedLength(mZoom, mOrigHeight); });
     if (guard.test(104, [&] { return ZoomScroll::withinLimits(mZoomWidth, mZoomHeight); })) {
@@ -489,14 +487,14 @@ void Form2::VScroll1_Change()
 
 void Form2::picture1_MouseDown(QMouseEvent* event)
 {
-    Guard guard{kWindow, QStringLiteral("picture1_MouseDown")};
+    Guard guard{Procedure::Form2_picture1_MouseDown};
     guard(100, [&] { mDownX = float(event->position().x() * kTwipsPerPixel); });
     guard(102, [&] { mDownY = float(event->position().y() * kTwipsPerPixel); });
 }
 
 void Form2::picture1_MouseMove(QMouseEvent* event)
 {
-    Guard guard{kWindow, QStringLiteral("picture1_MouseMove")};
+    Guard guard{Procedure::Form2_picture1_MouseMove};
     if (!guard.test(100, [&] { return event->buttons() != Qt::NoButton; }))
         return;
     const float x = float(event->position().x() * kTwipsPerPixel);
@@ -516,7 +514,7 @@ void Form2::picture1_MouseMove(QMouseEvent* event)
 
 void Form2::Picture1_MouseUp(QMouseEvent*)
 {
-    Guard guard{kWindow, QStringLiteral("Picture1_MouseUp")};
+    Guard guard{Procedure::Form2_Picture1_MouseUp};
     const qint32 horizontal = guard.value(100, qint32(0), [&] {
         return ZoomScroll::releasePercent(surfaceLeft(), surfaceWidth(), kViewportWidth);
     });
@@ -543,7 +541,7 @@ void Form2::SetVScrollbarByPercent(QScrollBar* VScrollbar, qint16 percent)
 
 void Form2::PushButton6_Click()
 {
-    Guard guard{kWindow, QStringLiteral("PushButton6_Click")};
+    Guard guard{Procedure::Form2_PushButton6_Click};
     const QString title = QStringLiteral("Save File");
     const QString filter = QStringLiteral("Word Files (*.doc)|*.doc");
     QString target;
@@ -553,7 +551,7 @@ void Form2::PushButton6_Click()
         if (guard.test(118, [&] { return Main::FileExists(target); })) {
             guard(120, [&] {
                 answer = Dialogs::current().question(
-                    ApplicationTitle(), QStringLiteral("Are you sure you wish to overwrite ") +
+                    applicationTitle(), QStringLiteral("Are you sure you wish to overwrite ") +
                                             target + QStringLiteral(" ?"));
             });
             // Yes replaces the old file only once the copy is safely written (130).
@@ -567,7 +565,7 @@ void Form2::PushButton6_Click()
     // "Done." only for what is done: a failed copy has had its own report.
     if (copied)
         guard(132,
-              [&] { Dialogs::current().message(ApplicationTitle(), QStringLiteral("Done.")); });
+              [&] { Dialogs::current().message(applicationTitle(), QStringLiteral("Done.")); });
 }
 
 // Menus: PDF and print.
@@ -578,11 +576,11 @@ namespace {
 // way to the user's folder or the printer; removed with everything in it.
 std::unique_ptr<QTemporaryDir> privateFolder()
 {
-    auto folder = std::make_unique<QTemporaryDir>(Main::TempFolder() +
+    auto folder = std::make_unique<QTemporaryDir>(Main::tempFolder() +
                                                   QStringLiteral("/pellamont-pdf-XXXXXX"));
     if (!folder->isValid())
         throw Failure(QStringLiteral("No working folder could be made in %1: %2")
-                          .arg(Main::TempFolder(), folder->errorString()));
+                          .arg(Main::tempFolder(), folder->errorString()));
     return folder;
 }
 
@@ -614,12 +612,12 @@ void Form2::saveAsPdf()
     target = DocumentOutput::pdfTarget(target);
     if (QFileInfo(target).isDir()) {
         Dialogs::current().error(
-            ApplicationTitle(),
+            applicationTitle(),
             QStringLiteral("%1 is a folder. Choose a file name to save the PDF to.").arg(target));
         return;
     }
     if (Main::FileExists(target) &&
-        Dialogs::current().question(ApplicationTitle(),
+        Dialogs::current().question(applicationTitle(),
                                     QStringLiteral("Are you sure you wish to overwrite ") + target +
                                         QStringLiteral(" ?")) != Dialogs::Answer::Yes)
         return;
@@ -632,11 +630,11 @@ void Form2::saveAsPdf()
         m_pointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
         m_pointer.set(WindowPointer::Default);
-        Dialogs::current().error(ApplicationTitle(), QStringLiteral("The PDF was not saved.\n\n") +
+        Dialogs::current().error(applicationTitle(), QStringLiteral("The PDF was not saved.\n\n") +
                                                          failure.description());
         return;
     }
-    Dialogs::current().message(ApplicationTitle(), QStringLiteral("Done."));
+    Dialogs::current().message(applicationTitle(), QStringLiteral("Done."));
 }
 
 void Form2::printDocument()
@@ -644,7 +642,7 @@ void Form2::printDocument()
     QString problem;
     if (PrintQueue::printers(&problem).isEmpty()) {
         Dialogs::current().error(
-            ApplicationTitle(),
+            applicationTitle(),
             problem.isEmpty()
                 ? QStringLiteral("No printer is set up on this computer, so the flyer cannot be "
                                  "printed. Add a printer in the system's printer settings and "
@@ -670,12 +668,12 @@ void Form2::printDocument()
         m_pointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
         m_pointer.set(WindowPointer::Default);
-        Dialogs::current().error(ApplicationTitle(),
+        Dialogs::current().error(applicationTitle(),
                                  QStringLiteral("The flyer was not printed.\n\n") +
                                      failure.description());
         return;
     }
     Dialogs::current().message(
-        ApplicationTitle(),
+        applicationTitle(),
         QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
 }

@@ -38,7 +38,7 @@ public:
     void setWordFile(const QString& path) { mWordFile = path; }
 
     // The page picture, set before each showing.
-    void SetPicture(const QImage& picture);
+    void setPicture(const QImage& picture);
     // Told to the user once, in a message box, after the window next
     // appears: text of the flyer made smaller or not fitting. "" for nothing.
     void setFitNotice(const QString& notice) { m_fitNotice = notice; }

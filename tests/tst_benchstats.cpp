@@ -11,7 +11,7 @@ class TestBenchStats : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void median_oddEvenAndEmpty_data();
     void median_oddEvenAndEmpty();
     void percentile_nearestRank_data();

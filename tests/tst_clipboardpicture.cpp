@@ -45,7 +45,7 @@ class TestClipboardPicture : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void read_busyForSomeRequests_asksUntilFirstSuccessAtMost1000Times_data();
     void read_busyForSomeRequests_asksUntilFirstSuccessAtMost1000Times();
 };

@@ -13,7 +13,7 @@ class TestErrorReport : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void text_failureOnStartUpLine_hasEveryPartInOrder();
     void box_isTitledApplicationError_andShownOncePerFailure();
     void box_showsPlainText_andWrapsLongPaths();
@@ -74,7 +74,7 @@ void TestErrorReport::box_showsPlainText_andWrapsLongPaths()
 void TestErrorReport::guard_failingStatement_resumesWithNextStatement()
 {
     ScriptedDialogs dialogs;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
+    Guard guard{Procedure::Form1_PushButton3_Click};
     QStringList done;
     QVERIFY(guard(100, [&] { done << QStringLiteral("100"); }));
     QVERIFY(!guard(102, [&] {
@@ -93,7 +93,7 @@ void TestErrorReport::guard_failingStatement_resumesWithNextStatement()
 void TestErrorReport::guard_failingCondition_continuesInsideBlock()
 {
     ScriptedDialogs dialogs;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form1_Form_Load};
     bool blockRan = false;
     if (guard.test(136, []() -> bool { throw Failure(QStringLiteral("Type mismatch")); }))
         blockRan = true;
@@ -113,7 +113,7 @@ void TestErrorReport::guard_failingCondition_continuesInsideBlock()
 void TestErrorReport::guard_failingStatementInLoop_reportsEachPassAndFinishes()
 {
     ScriptedDialogs dialogs;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton6_Click")};
+    Guard guard{Procedure::Form1_PushButton6_Click};
     int after = 0;
     for (int pass = 0; pass < 3; ++pass) {
         guard(184, [] { throw Failure(QStringLiteral("Document is closed")); });
@@ -139,7 +139,7 @@ void unguardedOperation()
 void TestErrorReport::guard_failureInCalledOperation_reportsCallersLine()
 {
     ScriptedDialogs dialogs;
-    Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_Load")};
+    Guard guard{Procedure::Form1_Form_Load};
     guard(100, [] { unguardedOperation(); });
     QCOMPARE(dialogs.errors().size(), 1);
     QVERIFY(dialogs.errors().first().startsWith(
@@ -150,7 +150,7 @@ void TestErrorReport::guard_failureInCalledOperation_reportsCallersLine()
 void TestErrorReport::guard_anyExceptionType_isDescribed()
 {
     ScriptedDialogs dialogs;
-    Guard guard{QStringLiteral("Form2"), QStringLiteral("RedrawImage")};
+    Guard guard{Procedure::Form2_RedrawImage};
     guard(112, [] { throw std::runtime_error("bad size"); });
     guard(112, [] { throw 42; });
     QCOMPARE(dialogs.errors().size(), 2);

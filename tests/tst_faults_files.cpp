@@ -34,8 +34,11 @@
 namespace {
 
 const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
 
 const char* kSaveLoopArgument = "--save-loop";
 
@@ -55,7 +58,10 @@ public:
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
     void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
-    void SaveDocAsJPG(const QString& documentPath) override { ::SaveDocAsJPG(documentPath); }
+    void SaveDocAsJPG(const QString& documentPath) override
+    {
+        Snapshot::SaveDocAsJPG(documentPath);
+    }
     void loadPreviewPicture(const QString& path) override
     {
         if (QImage(path).isNull())
@@ -96,7 +102,7 @@ class TestFaultsFiles : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -137,7 +143,7 @@ void TestFaultsFiles::cleanup()
 {
     m_dialogs.reset();
     QDir(m_outside).removeRecursively();
-    QDir(Main::TempFolder()).removeRecursively();
+    QDir(Main::tempFolder()).removeRecursively();
 }
 
 void TestFaultsFiles::runSucceeds()
@@ -147,7 +153,7 @@ void TestFaultsFiles::runSucceeds()
     TemplateFilling::PushButton6_Click(host);
     QCOMPARE(m_dialogs->shown().size(), 0);
     QVERIFY(host.shown);
-    QCOMPARE(entriesOf(Main::TempFolder()), QStringList{QFileInfo(host.document).fileName()});
+    QCOMPARE(entriesOf(Main::tempFolder()), QStringList{QFileInfo(host.document).fileName()});
     Main::DeleteFileQuietly(host.document);
 }
 
@@ -231,7 +237,7 @@ void TestFaultsFiles::plantedFiles_neverWrittenThrough_andNextRunWorks()
     QFETCH(bool, link);
     QFETCH(bool, targetExists);
     QFETCH(bool, runFails);
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     if (name == QLatin1String("document")) {
         // The name the next run will draw.
         FlyerText::documentNameGenerator().seed(4711);
@@ -263,12 +269,13 @@ void TestFaultsFiles::plantedFiles_neverWrittenThrough_andNextRunWorks()
     }
     QVERIFY(!host.flag);
     // Nothing was written through the link, and nothing appeared beside it.
-    QCOMPARE(entriesOf(m_outside), targetExists ? QStringList{"precious"} : QStringList());
+    QCOMPARE(entriesOf(m_outside),
+             targetExists ? QStringList{QStringLiteral("precious")} : QStringList());
     if (targetExists)
         QCOMPARE(readAll(target), precious);
     // A planted document name stays taken; anything else the run owns is gone.
     const QStringList left = entriesOf(temp);
-    QVERIFY2(left.isEmpty() || left == QStringList{name}, qPrintable(left.join(' ')));
+    QVERIFY2(left.isEmpty() || left == QStringList{name}, qPrintable(left.join(QLatin1Char(' '))));
     QFile::remove(planted);
 
     runSucceeds();

@@ -42,7 +42,7 @@ class TestFaultsGeneration : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -102,14 +102,14 @@ void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds()
 {
     QFETCH(Stage, stage);
     QFETCH(int, signal);
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     // Each row starts from an empty temporary folder, whatever an earlier one left.
     QDir(temp).removeRecursively();
     QDir().mkpath(temp);
     ScriptedDialogs dialogs;
     Form1 form;
     form.show();
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         form.Text1(i)->setText(QStringLiteral("Field %1").arg(i));
     QCOMPARE(dialogs.shown().size(), 0);
 
@@ -133,7 +133,7 @@ void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds()
     // The main window is where the user left it and takes the next click.
     QVERIFY(form.isVisible());
     QVERIFY(!form.previewWindow() || !form.previewWindow()->isVisible());
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
     QVERIFY(waitUntilGone(m_victims, 10000));
     QVERIFY(processesMentioning(m_cache).isEmpty());
     const QStringList left = entriesOf(temp);
@@ -145,7 +145,7 @@ void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds()
 
 void TestFaultsGeneration::expectCleanSuccessfulRun(Form1& form, ScriptedDialogs& dialogs)
 {
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     form.PushButton6_Click();
     QCOMPARE(dialogs.shown().size(), 0);
     Form2* preview = form.previewWindow();

@@ -35,8 +35,11 @@
 namespace {
 
 const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
 
 // The main and preview windows as far as a filling run needs them; the page
 // picture is a plain one, since only the document's text is checked here.
@@ -60,7 +63,7 @@ public:
     {
         QImage page(8, 8, QImage::Format_RGB32);
         page.fill(Qt::white);
-        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+        if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
             throw Failure(QStringLiteral("cannot write temp.bmp"));
     }
     void loadPreviewPicture(const QString& path) override
@@ -153,7 +156,7 @@ class TestFaultsInput : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -209,21 +212,28 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts_data()
         return texts;
     };
 
-    QTest::newRow("token look-alikes")
-        << Case{fields({"[businessname] [TAGLINE] [Tag Line] [Zip [Zip2] Zip]", "[tagline]x",
-                        "[[OwnerName]]", "[ZiP]", "]Title[ [Title", "[Services1] [services2]",
-                        "[SCHEDULEDSERVICES]"}),
-                {"[Services1]", "[services2]", "[BusinessName]"},
-                {"[ScheduledServices]", "[zip]"}};
+    QTest::newRow("token look-alikes") << Case{
+        fields({QStringLiteral("[businessname] [TAGLINE] [Tag Line] [Zip [Zip2] Zip]"),
+                QStringLiteral("[tagline]x"), QStringLiteral("[[OwnerName]]"),
+                QStringLiteral("[ZiP]"), QStringLiteral("]Title[ [Title"),
+                QStringLiteral("[Services1] [services2]"), QStringLiteral("[SCHEDULEDSERVICES]")}),
+        {QStringLiteral("[Services1]"), QStringLiteral("[services2]"),
+         QStringLiteral("[BusinessName]")},
+        {QStringLiteral("[ScheduledServices]"), QStringLiteral("[zip]")}};
     QTest::newRow("special sequences") << Case{
-        fields({"^p^l^t^^^&^0013", "$1 $& $0 \\1 \\\\ \\n \\t", ".*+?()[]{}|^$", "%s %n %1 %%",
-                "&amp; <b>x</b> \"'`", "C:\\temp\\new\\table", "\\E\\Q(?i)(?=x)"}),
-        {"^p", "$1", "\\", ".*", "(a|b)+"},
-        {"^l", "$$", "\\\\"}};
-    QTest::newRow("line and paragraph breaks, tabs") << Case{
-        fields({"one\rtwo", "one\ntwo", "one\r\ntwo", "\t\tindented", "\r", "\n\n", "end\r"}),
-        {"a\rb", "c\nd"},
-        {"e\rf"}};
+        fields({QStringLiteral("^p^l^t^^^&^0013"), QStringLiteral("$1 $& $0 \\1 \\\\ \\n \\t"),
+                QStringLiteral(".*+?()[]{}|^$"), QStringLiteral("%s %n %1 %%"),
+                QStringLiteral("&amp; <b>x</b> \"'`"), QStringLiteral("C:\\temp\\new\\table"),
+                QStringLiteral("\\E\\Q(?i)(?=x)")}),
+        {QStringLiteral("^p"), QStringLiteral("$1"), QStringLiteral("\\"), QStringLiteral(".*"),
+         QStringLiteral("(a|b)+")},
+        {QStringLiteral("^l"), QStringLiteral("$$"), QStringLiteral("\\\\")}};
+    QTest::newRow("line and paragraph breaks, tabs")
+        << Case{fields({QStringLiteral("one\rtwo"), QStringLiteral("one\ntwo"),
+                        QStringLiteral("one\r\ntwo"), QStringLiteral("\t\tindented"),
+                        QStringLiteral("\r"), QStringLiteral("\n\n"), QStringLiteral("end\r")}),
+                {QStringLiteral("a\rb"), QStringLiteral("c\nd")},
+                {QStringLiteral("e\rf")}};
 
     QRandomGenerator random(20261208);
     for (int round = 0; round < 6; ++round) {
@@ -292,7 +302,7 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
                     .arg(expected.at(i).size())));
         }
     }
-    QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+    QCOMPARE(entriesOf(Main::tempFolder()), QStringList());
 }
 
 QTEST_MAIN(TestFaultsInput)

@@ -33,7 +33,7 @@ class TestFaultsStartup : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void brokenOffice_atStart_warnsEndsAndKeepsTheStore_data();
     void brokenOffice_atStart_warnsEndsAndKeepsTheStore();
 };

@@ -33,7 +33,7 @@ class TestFlyerText : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void servicesColumns_splitAtTen_data();
     void servicesColumns_splitAtTen();
     void servicesColumns_itemsKeptAsStored();
@@ -170,7 +170,7 @@ void TestFlyerText::freeDocumentPath_takenName_drawsCompletelyNewName()
     {
         // A real file in the way is never chosen.
         TestEnvironment environment;
-        const QString temp = Main::TempFolder();
+        const QString temp = Main::tempFolder();
         std::mt19937 replay(99);
         const QString taken = temp + QLatin1Char('/') + FlyerText::documentName(replay);
         QFile file(taken);

@@ -1,4 +1,5 @@
 #include "base/appinfo.h"
+#include "base/errorreport.h"
 #include "base/failure.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
@@ -138,7 +139,7 @@ class TestForm1 : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -153,6 +154,8 @@ private slots:
     void close_storesBothLists_andEndsProgram();
     void close_listsRoundTrip_acrossRestart();
     void close_unwritableStore_reportsListLines();
+    void lists_failingStatement_reportsItsNumber_data();
+    void lists_failingStatement_reportsItsNumber();
     void fieldChange_everyChangeIsOnDiskAtOnce();
     void fieldChange_badInput_storedAndRestoredExactly();
     void fieldChange_unwritableStore_reportedOnceAndRetried();
@@ -193,6 +196,7 @@ void TestForm1::init()
 
 void TestForm1::cleanup()
 {
+    Guard::failStatementForTesting(Procedure::Form1_Form_Load, 0);
     Shutdown::resetForTesting();
     Word::setEngine(nullptr);
     m_dialogs.reset();
@@ -202,7 +206,7 @@ void TestForm1::cleanup()
 void TestForm1::startUp_emptyStore_comesUpEmptyAndWritesNothing()
 {
     Form1 form;
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         QVERIFY(form.Text1(i)->text().isEmpty());
     QCOMPARE(form.List1()->count(), 0);
     QCOMPARE(form.List2()->count(), 0);
@@ -212,21 +216,23 @@ void TestForm1::startUp_emptyStore_comesUpEmptyAndWritesNothing()
     QCOMPARE(m_engine->quits, 1);
     QVERIFY(m_endings.isEmpty());
     QCOMPARE(form.windowTitle(), QStringLiteral("Pellamont"));
-    QCOMPARE(ApplicationTitle(), QStringLiteral("Pellamont"));
+    QCOMPARE(applicationTitle(), QStringLiteral("Pellamont"));
     QVERIFY(!form.windowIcon().isNull());
-    QVERIFY(!form.MousePointer().hasCustomCursor());
+    QVERIFY(!form.mousePointer().hasCustomCursor());
 }
 
 void TestForm1::startUp_storedList_restoresNonEmptyPieces_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("two items") << "A;B;" << QStringList{"A", "B"};
+    QTest::newRow("two items") << "A;B;" << QStringList{QStringLiteral("A"), QStringLiteral("B")};
     QTest::newRow("one separator") << ";" << QStringList{};
     QTest::newRow("only separators") << ";;;;" << QStringList{};
-    QTest::newRow("two separators between items") << "A;;B" << QStringList{"A", "B"};
-    QTest::newRow("no final separator") << "Mowing" << QStringList{"Mowing"};
-    QTest::newRow("blanks kept") << " Mowing ; ;" << QStringList{" Mowing ", " "};
+    QTest::newRow("two separators between items")
+        << "A;;B" << QStringList{QStringLiteral("A"), QStringLiteral("B")};
+    QTest::newRow("no final separator") << "Mowing" << QStringList{QStringLiteral("Mowing")};
+    QTest::newRow("blanks kept") << " Mowing ; ;"
+                                 << QStringList{QStringLiteral(" Mowing "), QStringLiteral(" ")};
     QTest::newRow("unicode") << QStringLiteral("Gärtnerei;草刈り;גינון;🌳;")
                              << QStringList{QStringLiteral("Gärtnerei"), QStringLiteral("草刈り"),
                                             QStringLiteral("גינון"), QStringLiteral("🌳")};
@@ -247,11 +253,11 @@ void TestForm1::startUp_storedList_restoresNonEmptyPieces()
 
 void TestForm1::startUp_storedFields_comeBackUnchanged()
 {
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         WriteSetting(QStringLiteral("Text1_%1").arg(i), QStringLiteral("value %1 ").arg(i));
     WriteSetting(QStringLiteral("Text1_3"), QString());
     Form1 form;
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         const QString expected = i == 3 ? QString() : QStringLiteral("value %1 ").arg(i);
         QCOMPARE(form.Text1(i)->text(), expected);
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), expected);
@@ -326,8 +332,8 @@ void TestForm1::startUp_handCursorAndSkin_loadedWhenPresent()
     QCOMPARE(form.Text1(0)->palette().color(QPalette::Base),
              QApplication::palette(form.Text1(0)).color(QPalette::Base));
 
-    QVERIFY(form.MousePointer().hasCustomCursor());
-    form.MousePointer().set(WindowPointer::Custom);
+    QVERIFY(form.mousePointer().hasCustomCursor());
+    form.mousePointer().set(WindowPointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
     QCOMPARE(form.cursor().hotSpot(), QPoint(5, 7));
 }
@@ -346,7 +352,7 @@ void TestForm1::startUp_unreadableCursor_reportedOnItsLine()
     QCOMPARE(form.Text1(1)->text(), QStringLiteral("Boise"));
     QVERIFY(form.styleSheet().isEmpty());
     QCOMPARE(m_engine->starts, 1);
-    form.MousePointer().set(WindowPointer::Custom);
+    form.mousePointer().set(WindowPointer::Custom);
     QCOMPARE(form.cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -376,7 +382,7 @@ void TestForm1::close_listsRoundTrip_acrossRestart()
         Form1 form;
         form.List1()->addItems(many);
         form.List2()->addItem(QStringLiteral("Weekly; Monthly"));
-        form.StoreLists();
+        form.storeLists();
     }
     Form1 again;
     QCOMPARE(itemsOf(again.List1()), many);
@@ -385,7 +391,7 @@ void TestForm1::close_listsRoundTrip_acrossRestart()
              (QStringList{QStringLiteral("Weekly"), QStringLiteral(" Monthly")}));
     again.List1()->clear();
     again.List2()->clear();
-    again.StoreLists();
+    again.storeLists();
     QCOMPARE(ReadSetting(QStringLiteral("List1")), QString());
     QCOMPARE(ReadSetting(QStringLiteral("List2")), QString());
 }
@@ -404,6 +410,42 @@ void TestForm1::close_unwritableStore_reportsListLines()
     QVERIFY(errors.at(1).contains(QStringLiteral(".Form1.Form_QueryUnload at line 118\r\r")));
     QVERIFY(errors.at(0).startsWith(QStringLiteral("The settings file ")));
     QCOMPARE(m_endings, QList<int>{0});
+}
+
+void TestForm1::lists_failingStatement_reportsItsNumber_data()
+{
+    // The numbers a user reads in the box for restoring (start-up) and
+    // storing (closing) each list; support finds the step by them.
+    QTest::addColumn<bool>("closing");
+    QTest::addColumn<int>("line");
+    for (int line : {134, 136, 138, 142, 144, 148, 150, 152, 156, 158})
+        QTest::addRow("start-up %d", line) << false << line;
+    for (int line : {100, 104, 108, 110, 114, 118})
+        QTest::addRow("closing %d", line) << true << line;
+}
+
+void TestForm1::lists_failingStatement_reportsItsNumber()
+{
+    QFETCH(bool, closing);
+    QFETCH(int, line);
+    WriteSetting(QStringLiteral("List1"), QStringLiteral("A;"));
+    WriteSetting(QStringLiteral("List2"), QStringLiteral("B;"));
+    const Procedure procedure =
+        closing ? Procedure::Form1_Form_QueryUnload : Procedure::Form1_Form_Load;
+    Guard::failStatementForTesting(procedure, line);
+    {
+        Form1 form;
+        if (closing)
+            form.storeLists();
+    }
+    const QString expected = (closing ? QStringLiteral(".Form1.Form_QueryUnload at line %1\r\r")
+                                      : QStringLiteral(".Form1.Form_Load at line %1\r\r"))
+                                 .arg(line);
+    const QStringList errors = m_dialogs->errors();
+    // A test inside the loop over pieces fails once per piece.
+    QVERIFY(!errors.isEmpty());
+    for (const QString& error : errors)
+        QVERIFY2(error.contains(expected), qPrintable(error));
 }
 
 void TestForm1::fieldChange_everyChangeIsOnDiskAtOnce()
@@ -543,26 +585,26 @@ void TestForm1::pointer_buttonsFramesAndWindow()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     auto* frame2 = form.findChild<QWidget*>(QStringLiteral("Frame2"));
     auto* add = form.findChild<QWidget*>(QStringLiteral("PushButton1"));
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
 
     QTest::mouseMove(add, QPoint(5, 5));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Custom);
     // Over the whole window while it is not the default, fields included.
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::PointingHandCursor);
 
     // Straight onto the list: it has no rule of its own, the hand stays.
     QTest::mouseMove(form.List1()->viewport(), QPoint(20, 20));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Custom);
 
     // The frame's own surface and the bare window bring the default back.
     QTest::mouseMove(frame2, QPoint(3, frame2->height() - 3));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Default);
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::IBeamCursor);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("PushButton6")), QPoint(5, 5));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Custom);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Custom);
     QTest::mouseMove(&form, QPoint(form.width() - 2, form.height() - 2));
-    QTRY_COMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QTRY_COMPARE(form.mousePointer().setting(), WindowPointer::Default);
 }
 
 void TestForm1::pointer_hourglassIsRespected()
@@ -570,14 +612,14 @@ void TestForm1::pointer_hourglassIsRespected()
     Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    form.MousePointer().set(WindowPointer::Hourglass);
+    form.mousePointer().set(WindowPointer::Hourglass);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("PushButton4")), QPoint(5, 5));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Hourglass);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Hourglass);
     QTest::mouseMove(form.findChild<QWidget*>(QStringLiteral("Frame4")), QPoint(3, 3));
     QTest::mouseMove(&form, QPoint(form.width() - 2, form.height() - 2));
     QTest::qWait(20);
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Hourglass);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Hourglass);
     QCOMPARE(form.Text1(0)->cursor().shape(), Qt::WaitCursor);
 }
 
@@ -587,13 +629,16 @@ void TestForm1::add_answers_data()
     QTest::addColumn<QStringList>("added");
     QTest::newRow("cancelled or empty") << QString() << QStringList{};
     QTest::newRow("only spaces") << "    " << QStringList{};
-    QTest::newRow("spaces kept") << "  Mowing  " << QStringList{"  Mowing  "};
-    QTest::newRow("tabs are text") << "\t\t" << QStringList{"\t\t"};
-    QTest::newRow("split at semicolons") << "Mowing;Edging" << QStringList{"Mowing", "Edging"};
+    QTest::newRow("spaces kept") << "  Mowing  " << QStringList{QStringLiteral("  Mowing  ")};
+    QTest::newRow("tabs are text") << "\t\t" << QStringList{QStringLiteral("\t\t")};
+    QTest::newRow("split at semicolons")
+        << "Mowing;Edging" << QStringList{QStringLiteral("Mowing"), QStringLiteral("Edging")};
     QTest::newRow("blank pieces dropped")
-        << ";Mowing; ;;Edging ;" << QStringList{"Mowing", "Edging "};
+        << ";Mowing; ;;Edging ;"
+        << QStringList{QStringLiteral("Mowing"), QStringLiteral("Edging ")};
     QTest::newRow("only blank pieces") << " ; ;" << QStringList{};
-    QTest::newRow("unicode") << QStringLiteral("Rasen mähen 🌱") << QStringList{"Rasen mähen 🌱"};
+    QTest::newRow("unicode") << QStringLiteral("Rasen mähen 🌱")
+                             << QStringList{QStringLiteral("Rasen mähen 🌱")};
 }
 
 void TestForm1::add_answers()
@@ -637,8 +682,9 @@ void TestForm1::add_dialogTexts_andSecondList()
 void TestForm1::delete_selectedItemOnly()
 {
     Form1 form;
-    form.List2()->addItems({"A", "B", "C", "B"});
-    form.List1()->addItems({"X"});
+    form.List2()->addItems(
+        {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("B")});
+    form.List1()->addItems({QStringLiteral("X")});
     auto* deleteButton = form.findChild<QPushButton*>(QStringLiteral("PushButton7"));
 
     QTest::mouseClick(deleteButton, Qt::LeftButton);
@@ -646,7 +692,8 @@ void TestForm1::delete_selectedItemOnly()
 
     form.List2()->setCurrentRow(1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
-    QCOMPARE(itemsOf(form.List2()), (QStringList{"A", "C", "B"}));
+    QCOMPARE(itemsOf(form.List2()),
+             (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
     QCOMPARE(ReadSetting(QStringLiteral("List2")), QStringLiteral("A;C;B;"));
     QCOMPARE(selectedRowOf(form.List2()), -1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
@@ -655,7 +702,8 @@ void TestForm1::delete_selectedItemOnly()
     form.List1()->setCurrentRow(0);
     form.PushButton2_Click();
     QCOMPARE(form.List1()->count(), 0);
-    QCOMPARE(itemsOf(form.List2()), (QStringList{"A", "C", "B"}));
+    QCOMPARE(itemsOf(form.List2()),
+             (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
     QVERIFY(m_dialogs->shown().isEmpty());
 }
 
@@ -666,7 +714,7 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
     form.List1()->addItem(QStringLiteral("Old service"));
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton4")), Qt::LeftButton);
     form.PushButton4_Click();
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         QCOMPARE(form.Text1(i)->text(), kSampleFields.at(i));
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), kSampleFields.at(i));
     }
@@ -675,8 +723,9 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
     QCOMPARE(form.List1()->item(4)->text(), QStringLiteral("Pruning"));
     QCOMPARE(form.List1()->item(19)->text(), QStringLiteral("Water Ponds"));
     QCOMPARE(itemsOf(form.List2()),
-             (QStringList{"Weekly Lawn Cutting", "Bi-Weekly Weeding and Cutting",
-                          "Bi-Monthly Planting", "Pruning"}));
+             (QStringList{QStringLiteral("Weekly Lawn Cutting"),
+                          QStringLiteral("Bi-Weekly Weeding and Cutting"),
+                          QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")}));
     QVERIFY(m_dialogs->shown().isEmpty());
     // The lists are on disk at once, as the fields are.
     QVERIFY(m_environment->settingsText().contains("Mowing;Edging;"));
@@ -695,7 +744,7 @@ void TestForm1::reset_emptiesEverythingAndStoredFields()
 
     form.PushButton4_Click();
     QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton3")), Qt::LeftButton);
-    for (int i = 0; i < Form1::kFieldCount; ++i) {
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         QVERIFY(form.Text1(i)->text().isEmpty());
         QCOMPARE(ReadSetting(QStringLiteral("Text1_%1").arg(i)), QString());
         QVERIFY(m_environment->settingsText().contains(
@@ -784,10 +833,14 @@ void TestForm1::layout_windowFontsAndTabOrder()
     form.show();
     QVERIFY(QTest::qWaitForWindowActive(&form));
     const QStringList expected = {
-        "Text1_0",     "Text1_7",     "Text1_6",     "Text1_2",     "Text1_1",     "Text1_8",
-        "Text1_9",     "Text1_3",     "Text1_4",     "Text1_5",     "PushButton6", "List1",
-        "List2",       "Text1_10",    "Text1_11",    "Text1_12",    "Text1_13",    "PushButton3",
-        "PushButton4", "PushButton1", "PushButton2", "PushButton5", "PushButton7", "Text1_0"};
+        QStringLiteral("Text1_0"),     QStringLiteral("Text1_7"),     QStringLiteral("Text1_6"),
+        QStringLiteral("Text1_2"),     QStringLiteral("Text1_1"),     QStringLiteral("Text1_8"),
+        QStringLiteral("Text1_9"),     QStringLiteral("Text1_3"),     QStringLiteral("Text1_4"),
+        QStringLiteral("Text1_5"),     QStringLiteral("PushButton6"), QStringLiteral("List1"),
+        QStringLiteral("List2"),       QStringLiteral("Text1_10"),    QStringLiteral("Text1_11"),
+        QStringLiteral("Text1_12"),    QStringLiteral("Text1_13"),    QStringLiteral("PushButton3"),
+        QStringLiteral("PushButton4"), QStringLiteral("PushButton1"), QStringLiteral("PushButton2"),
+        QStringLiteral("PushButton5"), QStringLiteral("PushButton7"), QStringLiteral("Text1_0")};
     QStringList visited;
     for (int i = 0; i < expected.size(); ++i) {
         visited << QApplication::focusWidget()->objectName();

@@ -109,7 +109,7 @@ private:
     }
     QStringList documents() const
     {
-        return QDir(Main::TempFolder()).entryList({QStringLiteral("qorvin*.doc")}, QDir::Files);
+        return QDir(Main::tempFolder()).entryList({QStringLiteral("qorvin*.doc")}, QDir::Files);
     }
 
     std::unique_ptr<TestEnvironment> m_environment;

@@ -26,7 +26,7 @@ class TestMainModule : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void fileExists_onlyForFiles_data();
     void fileExists_onlyForFiles();
     void deleteFileQuietly_missingOrFolder_isSilent();
@@ -211,13 +211,13 @@ void TestMainModule::systemTempFolder_variableInAnyCase()
     const ScopedVariable b("TEMP", upper.isEmpty() ? nullptr : &upper);
     const ScopedVariable c("Temp", nullptr);
     const ScopedVariable d("TMPDIR", tmpdir.isEmpty() ? nullptr : &tmpdir);
-    QCOMPARE(Main::SystemTempFolder(), expected);
+    QCOMPARE(Main::systemTempFolder(), expected);
 }
 
 void TestMainModule::tempFolder_privateToThisUser()
 {
     TestEnvironment environment;
-    const QString folder = Main::TempFolder();
+    const QString folder = Main::tempFolder();
     // This program's folder, inside the user's.
     const QString user = QFileInfo(folder).absolutePath();
     QCOMPARE(QFileInfo(user).absolutePath(), environment.systemTemp());
@@ -234,7 +234,7 @@ void TestMainModule::tempFolder_privateToThisUser()
     // group, to others or to both is closed again.
     for (const mode_t opened : {0777, 0750, 0740, 0710, 0705, 0701}) {
         QVERIFY(::chmod(QFile::encodeName(folder).constData(), opened) == 0);
-        QCOMPARE(Main::TempFolder(), folder);
+        QCOMPARE(Main::tempFolder(), folder);
         QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
         QCOMPARE(status.st_mode & 0777, mode_t(0700));
     }
@@ -248,12 +248,12 @@ void TestMainModule::tempFolder_linkOrForeignOwner_refused()
     const QString elsewhere = environment.root() + QStringLiteral("/elsewhere");
     QVERIFY(QDir().mkpath(elsewhere));
     QVERIFY(QFile::link(elsewhere, expected));
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
     QVERIFY(QFile::remove(expected));
 
     // A plain file at the name is no folder either.
     makeFile(expected, "x");
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
     QVERIFY(QFile::remove(expected));
 
     // Another user's folder; only a privileged test run can make one.
@@ -261,13 +261,13 @@ void TestMainModule::tempFolder_linkOrForeignOwner_refused()
     const uid_t otherUser = ::getuid() == 65534 ? 65533 : 65534;
     if (::chown(QFile::encodeName(expected).constData(), otherUser, otherUser) != 0)
         QSKIP("Cannot give a folder to another user here");
-    QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+    QVERIFY_THROWS_EXCEPTION(Failure, Main::tempFolder());
 }
 
 void TestMainModule::leftovers_ofDeadProgramsGo_ofLiveOnesStay()
 {
     TestEnvironment environment;
-    const QString own = Main::TempFolder();
+    const QString own = Main::tempFolder();
     const QString user = QFileInfo(own).absolutePath();
     auto plant = [&](const QString& name) {
         QVERIFY(QDir().mkpath(user + u'/' + name));
@@ -288,7 +288,7 @@ void TestMainModule::leftovers_ofDeadProgramsGo_ofLiveOnesStay()
     QVERIFY(fd >= 0);
     QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
 
-    Main::RemoveLeftovers();
+    Main::removeLeftovers();
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-1")));
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-1.lock")));
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-2")));
@@ -298,13 +298,13 @@ void TestMainModule::leftovers_ofDeadProgramsGo_ofLiveOnesStay()
     QVERIFY(QFileInfo::exists(user + QStringLiteral("/qorvin11111111.doc")));
 
     ::close(fd);
-    Main::RemoveLeftovers();
+    Main::removeLeftovers();
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-3")));
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/qorvin11111111.doc")));
     QVERIFY(QFileInfo::exists(own + QStringLiteral("/qorvin87654321.doc")));
 
     // The program's own folder goes with it at the end.
-    Main::ReleaseTempFolder();
+    Main::releaseTempFolder();
     QCOMPARE(QDir(user).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
 }

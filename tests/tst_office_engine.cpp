@@ -62,7 +62,7 @@ int fillDiskAndWrite(int argc, char* argv[])
     QGuiApplication app(argc, argv);
     const QString folder = QFile::decodeName(argv[2]);
     const QString outside = QFile::decodeName(argv[3]);
-    LoadProgramResources();
+    loadProgramResources();
     qputenv("TMPDIR", QFile::encodeName(folder));
     auto engine = createOfficeEngine();
     auto word = engine->createApplication();
@@ -132,7 +132,7 @@ class TestOfficeEngine : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -193,7 +193,7 @@ void TestOfficeEngine::checkWordInstalled_noOffice_warnsOnceAndEndsTheProgram()
 
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(dialogs.shown().first().kind, ScriptedDialogs::Shown::Message);
-    QCOMPARE(dialogs.shown().first().title, ApplicationTitle());
+    QCOMPARE(dialogs.shown().first().title, applicationTitle());
     QCOMPARE(dialogs.shown().first().text, IsInstalled::wordMissingText());
     const QString advice = dialogs.shown().first().text;
     QVERIFY(Shutdown::requested());

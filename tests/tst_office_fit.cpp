@@ -59,7 +59,7 @@ public:
     {
         QImage page(8, 8, QImage::Format_RGB32);
         page.fill(Qt::white);
-        page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP");
+        page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP");
     }
     void loadPreviewPicture(const QString&) override {}
     void setPreviewWordFile(const QString& path) override { document = path; }
@@ -90,7 +90,7 @@ class TestOfficeFit : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -133,9 +133,8 @@ std::shared_ptr<Word::Document> TestOfficeFit::filled(const Data& data)
     const auto columns = FlyerText::servicesColumns(data.services);
     QStringList tokens = kTokens;
     QStringList texts = data.texts;
-    tokens << "[Services1]"
-           << "[Services2]"
-           << "[ScheduledServices]";
+    tokens << QStringLiteral("[Services1]") << QStringLiteral("[Services2]")
+           << QStringLiteral("[ScheduledServices]");
     texts << columns.first << columns.second << FlyerText::scheduledServicesText(data.scheduled);
     for (int i = 0; i < tokens.size(); ++i) {
         for (const auto& range : document->storyRanges())

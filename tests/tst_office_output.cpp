@@ -163,7 +163,7 @@ void TestOfficeOutput::savePdf_sampleFlyer_oneLetterPageWithTheFieldsAndEmbedded
     QVERIFY(!pdf.fonts.isEmpty());
     QVERIFY2(pdf.allFontsEmbedded, qPrintable(pdf.fonts.join(QLatin1Char(' '))));
     const QString text = words(pdf.text);
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         QVERIFY2(text.contains(form.Text1(i)->text()), qPrintable(form.Text1(i)->text()));
     QVERIFY(text.contains(QStringLiteral("Sod Replacements/Removals")));
     QVERIFY(!text.contains(QLatin1Char('[')));

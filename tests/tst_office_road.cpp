@@ -41,7 +41,7 @@ const QString kBullet = QStringLiteral("\u2022   ");
 // and any the office might add next to a document it has open.
 QStringList runFiles()
 {
-    return QDir(Main::TempFolder())
+    return QDir(Main::tempFolder())
         .entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
 }
 
@@ -101,7 +101,7 @@ class TestOfficeRoad : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -138,13 +138,13 @@ void TestOfficeRoad::cleanupTestCase()
     // private one is empty, and the system's holds only that and Qt's own
     // runtime folder.
     const QStringList privateLeft =
-        QDir(Main::TempFolder())
+        QDir(Main::tempFolder())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     QStringList systemLeft =
         QDir(m_environment->systemTemp())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     systemLeft.removeIf([](const QString& name) {
-        return name == QFileInfo(QFileInfo(Main::TempFolder()).absolutePath()).fileName() ||
+        return name == QFileInfo(QFileInfo(Main::tempFolder()).absolutePath()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
     leaveTestFolder();
@@ -166,7 +166,7 @@ void TestOfficeRoad::cleanup()
     Shutdown::resetForTesting();
     // Whatever a failed check left behind must not meet the next test.
     for (const QString& name : runFiles())
-        QFile::remove(Main::TempFolder() + QLatin1Char('/') + name);
+        QFile::remove(Main::tempFolder() + QLatin1Char('/') + name);
 }
 
 Form2* TestOfficeRoad::generate(Form1& form, const char* what)
@@ -196,7 +196,7 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(preview->isVisible());
     QVERIFY(!form.isVisible());
     QCOMPARE(dialogs.errors(), QStringList());
-    QCOMPARE(form.MousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
 
     // The page at zoom 1.0 fits the largest picture the zoom allows, and is
     // a page, not a sliver or a blank.
@@ -238,11 +238,12 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
         QCOMPARE(count(facts, QStringLiteral("Tobin Marsh")), 8);
         QCOMPARE(count(facts, QStringLiteral("tobin.marsh@example.com")), 8);
         QVERIFY(allText(facts).contains(QStringLiteral("Boise, ID 91002")));
-        QCOMPARE(facts.shapes.at(1).paragraphs.mid(0, 3),
-                 QStringList(
-                     {kBullet + "Mowing", kBullet + "Edging", kBullet + "Weeding Planted Areas"}));
+        QCOMPARE(
+            facts.shapes.at(1).paragraphs.mid(0, 3),
+            QStringList({kBullet + QStringLiteral("Mowing"), kBullet + QStringLiteral("Edging"),
+                         kBullet + QStringLiteral("Weeding Planted Areas")}));
         QCOMPARE(facts.shapes.at(1).paragraphs.size(), 11); // ten lines and the last CR
-        QCOMPARE(facts.shapes.at(2).paragraphs.first(), kBullet + "Mulching");
+        QCOMPARE(facts.shapes.at(2).paragraphs.first(), kBullet + QStringLiteral("Mulching"));
         QCOMPARE(facts.shapes.at(5).text,
                  QStringLiteral("Weekly Lawn Cutting  \u2022  Bi-Weekly Weeding and Cutting  "
                                 "\u2022  Bi-Monthly Planting  and Pruning"));
@@ -297,7 +298,7 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
     form.List1()->clear();
     form.List2()->clear();
-    for (int i = 0; i < Form1::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         QVERIFY(form.Text1(i)->text().isEmpty());
 
     // A double click: the second click is waiting while the first one runs
@@ -337,7 +338,9 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
     QCOMPARE(facts.shapes.at(5).text, QString());
     for (std::size_t tab = 6; tab < 14; ++tab)
-        QCOMPARE(facts.shapes.at(tab).paragraphs, QStringList({"", "", "", ""}));
+        QCOMPARE(facts.shapes.at(tab).paragraphs,
+                 QStringList({QStringLiteral(""), QStringLiteral(""), QStringLiteral(""),
+                              QStringLiteral("")}));
 
     QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
     QCOMPARE(runFiles(), QStringList());

@@ -43,7 +43,7 @@ class TestOfficeSearch : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -174,7 +174,7 @@ void TestOfficeSearch::replaceAll_thenReadLayout_positionsAndPagesAsInTheTemplat
              QStringList({QStringLiteral("Tobin"), QStringLiteral("Marsh")}));
 
     // And the saved file carries them.
-    const QString path = Main::TempFolder() + QStringLiteral("/qorvin33333333.doc");
+    const QString path = Main::tempFolder() + QStringLiteral("/qorvin33333333.doc");
     document->saveAs(path);
     document->close();
     auto reopened = m_word->documents().open(path);

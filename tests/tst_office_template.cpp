@@ -24,9 +24,13 @@
 namespace {
 
 const QStringList kFieldTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
-const QStringList kServiceTokens = {"[Services1]", "[Services2]", "[ScheduledServices]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
+const QStringList kServiceTokens = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
+                                    QStringLiteral("[ScheduledServices]")};
 
 // The first replacement pass of a filling run, with the find options it sets.
 void replaceInStories(Word::Document& document, const QString& token, const QString& text)
@@ -87,7 +91,7 @@ class TestOfficeTemplate : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
 
@@ -268,13 +272,17 @@ void TestOfficeTemplate::replaceAll_carriageReturn_startsNewParagraphs()
     auto document = openTemplate(*m_word);
     const QString bullet = QStringLiteral("\u2022   ");
     replaceInShapes(*document, QStringLiteral("[Services1]"),
-                    bullet + "Lawns\r" + bullet + "Hedges\r");
+                    bullet + QStringLiteral("Lawns\r") + bullet + QStringLiteral("Hedges\r"));
     replaceInStories(*document, QStringLiteral("[Name2]"), QStringLiteral("Pat\rLee"));
     const auto facts = inspectOfficeDocument(*document);
-    QCOMPARE(facts.shapes[1].paragraphs, QStringList({bullet + "Lawns", bullet + "Hedges", ""}));
+    QCOMPARE(facts.shapes[1].paragraphs,
+             QStringList({bullet + QStringLiteral("Lawns"), bullet + QStringLiteral("Hedges"),
+                          QStringLiteral("")}));
     for (int tab = 6; tab < 14; ++tab) {
-        QCOMPARE(facts.shapes[tab].paragraphs,
-                 QStringList({"Pat", "Lee", "[Address2]", "[Phone2]", "[Email2]"}));
+        QCOMPARE(
+            facts.shapes[tab].paragraphs,
+            QStringList({QStringLiteral("Pat"), QStringLiteral("Lee"), QStringLiteral("[Address2]"),
+                         QStringLiteral("[Phone2]"), QStringLiteral("[Email2]")}));
     }
     document->close();
 }
@@ -321,7 +329,7 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
         return empty ? QString()
                      : token.mid(1, token.size() - 2).toLower() + QStringLiteral(" \u00e9");
     };
-    const QString path = Main::TempFolder() + (empty ? QStringLiteral("/qorvin11111111.doc")
+    const QString path = Main::tempFolder() + (empty ? QStringLiteral("/qorvin11111111.doc")
                                                      : QStringLiteral("/qorvin22222222.doc"));
     {
         auto word = Word::CreateApplication();
@@ -347,12 +355,14 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
     for (const QString& story : facts.storyTexts)
         QVERIFY2(!story.contains(QLatin1Char('[')), qPrintable(story));
     for (int tab = 6; tab < 14; ++tab) {
-        QCOMPARE(facts.shapes[tab].paragraphs, QStringList({value("[Name2]"), value("[Address2]"),
-                                                            value("[Phone2]"), value("[Email2]")}));
+        QCOMPARE(
+            facts.shapes[tab].paragraphs,
+            QStringList({value(QStringLiteral("[Name2]")), value(QStringLiteral("[Address2]")),
+                         value(QStringLiteral("[Phone2]")), value(QStringLiteral("[Email2]"))}));
     }
-    QCOMPARE(facts.shapes[0].paragraphs,
-             QStringList({value("[BusinessName]"), value("[TagLine]")}));
-    QCOMPARE(facts.shapes[5].text, value("[ScheduledServices]"));
+    QCOMPARE(facts.shapes[0].paragraphs, QStringList({value(QStringLiteral("[BusinessName]")),
+                                                      value(QStringLiteral("[TagLine]"))}));
+    QCOMPARE(facts.shapes[5].text, value(QStringLiteral("[ScheduledServices]")));
     word->quit();
     QFile::remove(path);
 }
@@ -371,7 +381,8 @@ void TestOfficeTemplate::quit_closesEveryDocumentOfTheSession()
 
     auto next = Word::CreateApplication();
     QVERIFY_THROWS_EXCEPTION(Failure, next->activeDocument());
-    QVERIFY_THROWS_EXCEPTION(Failure, next->documents().open(m_template + "-missing"));
+    QVERIFY_THROWS_EXCEPTION(Failure,
+                             next->documents().open(m_template + QStringLiteral("-missing")));
     next->quit();
 }
 
@@ -383,7 +394,7 @@ QString TestOfficeTemplate::savedSample()
     auto document = word->documents().open(m_template, true);
     for (const QString& token : kFieldTokens)
         replaceInStories(*document, token, QStringLiteral("Sample"));
-    m_sample = Main::TempFolder() + QStringLiteral("/qorvin33333333.doc");
+    m_sample = Main::tempFolder() + QStringLiteral("/qorvin33333333.doc");
     document->saveAs(m_sample);
     word->quit();
     return m_sample;
@@ -424,8 +435,8 @@ void TestOfficeTemplate::copyAsPicture_wholePage_fitsPreviewAtZoomOne()
 void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
 {
     ScriptedDialogs dialogs;
-    const QString bitmap = Main::TempFolder() + QStringLiteral("/temp.bmp");
-    SaveDocAsJPG(savedSample());
+    const QString bitmap = Main::tempFolder() + QStringLiteral("/temp.bmp");
+    Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(dialogs.errors(), QStringList());
     QFile file(bitmap);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -440,11 +451,11 @@ void TestOfficeTemplate::saveDocAsJpg_clipboardNeverAnswers_reports122AndWritesN
 {
     ScriptedDialogs dialogs;
     EmptyClipboard clipboard;
-    SaveDocAsJPG(savedSample());
+    Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(clipboard.requests, 1000);
     QCOMPARE(dialogs.errors().size(), 1);
     QVERIFY(dialogs.errors().first().contains(QStringLiteral("Form1.SaveDocAsJPG at line 122")));
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
 }
 
 void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits()
@@ -455,7 +466,7 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QImage earlier(40, 30, QImage::Format_RGB32);
     earlier.fill(Qt::blue);
     QGuiApplication::clipboard()->setImage(earlier);
-    SaveDocAsJPG(Main::TempFolder() + QStringLiteral("/qorvin99999999.doc"));
+    Snapshot::SaveDocAsJPG(Main::tempFolder() + QStringLiteral("/qorvin99999999.doc"));
     const QStringList errors = dialogs.errors();
     QCOMPARE(errors.size(), 4);
     QVERIFY(errors[0].contains(QStringLiteral("at line 118")));
@@ -463,7 +474,7 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QVERIFY(errors[1].contains(QStringLiteral("at line 120")));
     QVERIFY(errors[2].contains(QStringLiteral("at line 122")));
     QVERIFY(errors[3].contains(QStringLiteral("at line 124")));
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
 }
 
 QTEST_MAIN(TestOfficeTemplate)

@@ -89,7 +89,7 @@ class TestPreview : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -125,9 +125,18 @@ private slots:
 private:
     // Shows `picture` as the generation step would, with a fresh document.
     void present(const QImage& picture);
-    PictureBox* surface() const { return m_form->findChild<PictureBox*>("Picture1"); }
-    QScrollBar* bar(const char* name) const { return m_form->findChild<QScrollBar*>(name); }
-    QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
+    PictureBox* surface() const
+    {
+        return m_form->findChild<PictureBox*>(QStringLiteral("Picture1"));
+    }
+    QScrollBar* bar(const char* name) const
+    {
+        return m_form->findChild<QScrollBar*>(QLatin1StringView(name));
+    }
+    QPushButton* button(const char* name) const
+    {
+        return m_form->findChild<QPushButton*>(QLatin1StringView(name));
+    }
     QWidget* client() const { return m_form->findChild<QWidget*>(QStringLiteral("ClientArea")); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
     void trigger(const char* action)
@@ -175,7 +184,7 @@ void TestPreview::cleanup()
 void TestPreview::present(const QImage& picture)
 {
     writeFile(m_document, documentBytes());
-    m_form->SetPicture(picture);
+    m_form->setPicture(picture);
     m_form->setWordFile(m_document);
     m_form->show();
     m_main->hide();
@@ -209,19 +218,20 @@ void TestPreview::layout_everyElementAtItsPlace()
         {"PushButton8", QRect(8, 590, 312, 27)}, {"PushButton6", QRect(328, 590, 320, 27)},
     };
     for (const auto& element : places) {
-        auto* widget = m_form->findChild<QWidget*>(element.name);
+        auto* widget = m_form->findChild<QWidget*>(QLatin1StringView(element.name));
         QVERIFY2(widget, element.name);
         QCOMPARE(widget->geometry(), element.place);
         QVERIFY(client()->isAncestorOf(widget));
     }
-    QCOMPARE(m_form->findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("Zoom:"));
+    QCOMPARE(m_form->findChild<QGroupBox*>(QStringLiteral("Frame1"))->title(),
+             QStringLiteral("Zoom:"));
     QCOMPARE(button("PushButton1")->text(), QStringLiteral("Zoom In"));
     QCOMPARE(button("PushButton2")->text(), QStringLiteral("Zoom Out"));
     QCOMPARE(button("PushButton8")->text(), QStringLiteral("< Back"));
     QCOMPARE(button("PushButton6")->text(), QStringLiteral("Save Results To Word File"));
     QCOMPARE(button("PushButton6")->font().pointSizeF(), 11.25);
     QVERIFY(button("PushButton6")->font().bold());
-    QVERIFY(!m_form->findChild<QWidget*>("Zoom_Ori")->isVisible());
+    QVERIFY(!m_form->findChild<QWidget*>(QStringLiteral("Zoom_Ori"))->isVisible());
     // The surface is clipped inside the viewport's border.
     const QRect inside = surface()->parentWidget()->geometry();
     QCOMPARE(inside, QRect(2, 2, 618, 491));
@@ -556,7 +566,7 @@ void TestPreview::pointer_followsButtonsFrameAndBackground()
 {
     present(makePage(612, 792, Qt::blue));
     QVERIFY(!m_form->pointer().hasCustomCursor()); // no HAND-M.CUR beside the program
-    auto* frame = m_form->findChild<QWidget*>("Frame1");
+    auto* frame = m_form->findChild<QWidget*>(QStringLiteral("Frame1"));
     for (const char* name : {"PushButton1", "PushButton2", "PushButton6", "PushButton8"}) {
         sendMouse(frame, QEvent::MouseMove, QPoint(2, 50), Qt::NoButton);
         QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
@@ -608,7 +618,7 @@ void TestPreview::save_toNewPath_copiesByteForByte()
     QCOMPARE(m_dialogs->shown()[0].title, QStringLiteral("Save File"));
     QCOMPARE(m_dialogs->lastFilter(), QStringLiteral("Word Files (*.doc)|*.doc"));
     QCOMPARE(m_dialogs->shown()[1].kind, ScriptedDialogs::Shown::Message);
-    QCOMPARE(m_dialogs->shown()[1].title, ApplicationTitle());
+    QCOMPARE(m_dialogs->shown()[1].title, applicationTitle());
     QCOMPARE(m_dialogs->shown()[1].text, QStringLiteral("Done."));
     // The document stays, to be saved again.
     QVERIFY(QFile::exists(m_document));
@@ -628,7 +638,7 @@ void TestPreview::save_overExistingFile_asksAndObeys()
         QCOMPARE(readFile(target), QByteArray("the old one"));
         QCOMPARE(m_dialogs->shown().size(), 3);
         QCOMPARE(m_dialogs->shown()[1].kind, ScriptedDialogs::Shown::Question);
-        QCOMPARE(m_dialogs->shown()[1].title, ApplicationTitle());
+        QCOMPARE(m_dialogs->shown()[1].title, applicationTitle());
         QCOMPARE(m_dialogs->shown()[1].text, question);
         QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
     }
@@ -833,7 +843,7 @@ void TestPreview::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     QCOMPARE(readPdf(target).pages, 1);
     // Nothing of the export stays in the temporary folder.
     QCOMPARE(
-        QDir(Main::TempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
+        QDir(Main::tempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
         QStringList());
 }
 
@@ -893,7 +903,7 @@ void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile()
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("flyer.pdf")});
     QCOMPARE(
-        QDir(Main::TempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
+        QDir(Main::tempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
         QStringList());
     if (failure != QLatin1String("vanished"))
         QCOMPARE(readFile(m_document), document);

@@ -15,7 +15,7 @@ class TestSaveFaults : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void unusableTarget_reasonGiven_nothingChanged_data();
     void unusableTarget_reasonGiven_nothingChanged();
 };

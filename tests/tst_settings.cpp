@@ -11,7 +11,7 @@ class TestSettings : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void read_missingKey_isEmptyAndCreatesNothing();
     void write_value_isOnDiskAndReadBackExactly_data();
     void write_value_isOnDiskAndReadBackExactly();
@@ -136,7 +136,7 @@ void TestSettings::open_soundFile_isLeftAlone()
     WriteSetting(QStringLiteral("Text1_1"), QStringLiteral("Boise"));
     QVERIFY(dialogs.shown().isEmpty());
     QVERIFY(SettingsStore::damagedCopyPath().isEmpty());
-    QCOMPARE(filesBeside(environment.settingsFile()), QStringList{"Corvanti.conf"});
+    QCOMPARE(filesBeside(environment.settingsFile()), QStringList{QStringLiteral("Corvanti.conf")});
 }
 
 void TestSettings::open_damagedFile_keptAsideBeforeOverwrite_data()

@@ -27,8 +27,11 @@
 namespace {
 
 const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
+    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
+    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
+    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
+    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
 
 // How many generations: PELLAMONT_SOAK_RUNS overrides the usual count.
 int runCount()
@@ -67,7 +70,10 @@ public:
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
     void setMousePointer(WindowPointer::Setting) override {}
-    void SaveDocAsJPG(const QString& documentPath) override { ::SaveDocAsJPG(documentPath); }
+    void SaveDocAsJPG(const QString& documentPath) override
+    {
+        Snapshot::SaveDocAsJPG(documentPath);
+    }
     void loadPreviewPicture(const QString& path) override
     {
         picture = QImage(path);
@@ -90,13 +96,13 @@ class TestSoakGeneration : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void manyGenerationsWithBack_nothingGrows();
 };
 
 void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
 {
-    LoadProgramResources();
+    loadProgramResources();
     TestEnvironment environment;
     const OfficeCacheFolder cacheFolder(environment);
     const QString cache = cacheFolder.path();
@@ -138,9 +144,9 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
                                 .arg(host.run)
                                 .arg(dialogs.errors().join(QLatin1Char('\n')))));
         QVERIFY(!host.picture.isNull());
-        QCOMPARE(entriesOf(Main::TempFolder()), QStringList{QFileInfo(host.document).fileName()});
+        QCOMPARE(entriesOf(Main::tempFolder()), QStringList{QFileInfo(host.document).fileName()});
         host.back();
-        QCOMPARE(entriesOf(Main::TempFolder()), QStringList());
+        QCOMPARE(entriesOf(Main::tempFolder()), QStringList());
         if (host.run == warmUp) {
             descriptors = openFileDescriptors();
             memory = residentKilobytes();

@@ -24,7 +24,7 @@ class TestStoreFaults : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void unwritableStore_typingGoesOn_oneMessage_nothingLost_data();
     void unwritableStore_typingGoesOn_oneMessage_nothingLost();
 };
@@ -43,7 +43,7 @@ void TestStoreFaults::unwritableStore_typingGoesOn_oneMessage_nothingLost()
     if (kind == QLatin1String("read-only") && ::geteuid() == 0)
         QSKIP("File permissions do not bind the superuser");
     TestEnvironment environment;
-    LoadProgramResources();
+    loadProgramResources();
     auto engine = std::make_shared<FakeWord::Engine>();
     Word::setEngine(engine);
     ScriptedDialogs dialogs;

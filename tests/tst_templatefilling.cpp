@@ -1,6 +1,7 @@
 #include "generate/templatefilling.h"
 
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "fakeword.h"
 #include "generate/flyertext.h"
@@ -115,7 +116,7 @@ public:
         word->activeDocument()->range()->copyAsPicture();
         QImage page(85, 110, QImage::Format_RGB32);
         page.fill(Qt::white);
-        if (!page.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
+        if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
             throw Failure(QStringLiteral("cannot write temp.bmp"));
         word->activeDocument()->close(Word::Document::wdDoNotSaveChanges);
         word->quit();
@@ -151,7 +152,7 @@ public:
 
 QStringList filesInTemp()
 {
-    return QDir(Main::TempFolder()).entryList(QDir::Files, QDir::Name);
+    return QDir(Main::tempFolder()).entryList(QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -163,7 +164,7 @@ class TestTemplateFilling : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -238,7 +239,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
 {
     m_host->list1 = {QStringLiteral("Mowing")};
     QCOMPARE(click(), QList<int>{});
-    const QString temp = Main::TempFolder();
+    const QString temp = Main::tempFolder();
     const QString documentPath = m_host->wordFile;
     QVERIFY2(kDocumentName.match(QFileInfo(documentPath).fileName()).hasMatch(),
              qPrintable(documentPath));
@@ -249,7 +250,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
                          QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp),
                          // Which box holds which field, for the notice of text that does not fit.
                          QStringLiteral("Document.Shapes")};
-    for (int i = 0; i < TemplateFilling::kFieldCount; ++i)
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         expected << QStringLiteral("Document.StoryRanges");
     expected << QStringLiteral("Document.Shapes")
              << QStringLiteral("Document.FitTextToShapes(5, 60, 6)")
@@ -366,7 +367,7 @@ void TestTemplateFilling::run_sampleData_everyTokenReplaced()
 
 void TestTemplateFilling::run_emptyData_noTokenRemains()
 {
-    m_host->texts = QStringList(TemplateFilling::kFieldCount, QString());
+    m_host->texts = QStringList(FlyerFields::kFieldCount, QString());
     QCOMPARE(click(), QList<int>{});
     const FakeWord::Content saved = savedDocument();
     QVERIFY(!saved.shapes.isEmpty());
@@ -445,7 +446,7 @@ void TestTemplateFilling::run_existingTemplateFile_usedAndDeleted()
 {
     FakeWord::Content own;
     own.shapes << FakeWord::Shape{FakeWord::Shape::TextBox, QStringLiteral("Own [BusinessName]")};
-    const QString templatePath = Main::TempFolder() + QStringLiteral("/template.dot");
+    const QString templatePath = Main::tempFolder() + QStringLiteral("/template.dot");
     {
         QFile file(templatePath);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -467,7 +468,7 @@ void TestTemplateFilling::run_takenDocumentName_drawnAgain()
 {
     FlyerText::documentNameGenerator().seed(4242);
     std::mt19937 replay(4242);
-    const QString taken = Main::TempFolder() + QLatin1Char('/') + FlyerText::documentName(replay);
+    const QString taken = Main::tempFolder() + QLatin1Char('/') + FlyerText::documentName(replay);
     {
         QFile file(taken);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -535,7 +536,7 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
             []() -> QByteArray { throw Failure(QStringLiteral("no template")); });
     }) << QList<int>{106} << false << 0;
     QTest::newRow("template cannot be written") << Setup([](FakeWord::Engine&, FakeHost&) {
-        QDir().mkpath(Main::TempFolder() + QStringLiteral("/template.dot/in-the-way"));
+        QDir().mkpath(Main::tempFolder() + QStringLiteral("/template.dot/in-the-way"));
     }) << QList<int>{108} << false << 0;
     QTest::newRow("office cannot be started")
         << fail("CreateObject") << QList<int>{110} << false << 0;
@@ -555,13 +556,13 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
         << Setup([](FakeWord::Engine&, FakeHost& host) {
                QImage old(10, 10, QImage::Format_RGB32);
                old.fill(Qt::red);
-               old.save(Main::TempFolder() + QStringLiteral("/temp.bmp"), "BMP");
+               old.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP");
                host.snapshot = [](const QString&) {};
            })
         << QList<int>{240} << false << 0;
     QTest::newRow("picture unreadable") << Setup([](FakeWord::Engine&, FakeHost& host) {
         host.snapshot = [](const QString&) {
-            QFile file(Main::TempFolder() + QStringLiteral("/temp.bmp"));
+            QFile file(Main::tempFolder() + QStringLiteral("/temp.bmp"));
             if (file.open(QIODevice::WriteOnly))
                 file.write("not a picture");
         };
@@ -608,7 +609,7 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
     // Every session that started was told to quit (one that refused is left).
     QCOMPARE((*m_word)->runningApplications(), leftRunning);
     QCOMPARE((*m_word)->heldObjects(), 0);
-    QVERIFY(!QFile::exists(Main::TempFolder() + QStringLiteral("/temp.bmp")));
+    QVERIFY(!QFile::exists(Main::tempFolder() + QStringLiteral("/temp.bmp")));
     QStringList files = filesInTemp();
     if (preview) {
         // The preview owns the filled document, and it holds no token any more.
@@ -635,17 +636,20 @@ void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data
     QTest::newRow("everything fits: nothing to tell")
         << int(FirstTab) << qsizetype(49) << 100 << QStringList{};
     QTest::newRow("shrunk to fit") << int(FirstTab) << qsizetype(40) << 90
-                                   << QStringList{"printed at 90 %", "e-mail on the tear-off tabs"};
+                                   << QStringList{QStringLiteral("printed at 90 %"),
+                                                  QStringLiteral("e-mail on the tear-off tabs")};
     // At 60 % a tab shows 10 / 0.36 = 27 of its 49 characters: a cut of 22,
     // more than the longest field (the e-mail, 17) has.
     QTest::newRow("does not fit at the floor, several fields")
         << int(FirstTab) << qsizetype(10) << 60
-        << QStringList{"The name on the tear-off tabs, the address on the tear-off tabs",
-                       "do not fit together; shorten them to about 24 characters in all."};
+        << QStringList{
+               QStringLiteral("The name on the tear-off tabs, the address on the tear-off tabs"),
+               QStringLiteral("do not fit together; shorten them to about 24 characters in all.")};
     // The title shows 27 of its 34 characters: the tag line (25) gives 7.
     QTest::newRow("does not fit at the floor, one long field")
         << int(TitleBox) << qsizetype(10) << 60
-        << QStringList{"The tag line does not fit; shorten it to about 18 characters."};
+        << QStringList{
+               QStringLiteral("The tag line does not fit; shorten it to about 18 characters.")};
 }
 
 void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice()

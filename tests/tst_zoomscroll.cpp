@@ -11,7 +11,7 @@ class TestZoomScroll : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void zoomedSize_againstLimits_data();
     void zoomedSize_againstLimits();
     void steppedZoom_staysOnExactQuarters();

@@ -341,40 +341,45 @@ void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
 {
     const QString dot = QStringLiteral("   \u2022   ");
     flyer.textBox(1.04, 7.52, 1.25, 2.73,
-                  {Paragraph{{sans("[BusinessName]", 34, true, kBrown)},
+                  {Paragraph{{sans(QStringLiteral("[BusinessName]"), 34, true, kBrown)},
                              style::ParagraphAdjust_CENTER,
                              in(0.06)},
-                   Paragraph{{serif("[TagLine]", 17, true, kDarkBrown)}}});
+                   Paragraph{{serif(QStringLiteral("[TagLine]"), 17, true, kDarkBrown)}}});
     // Each services line is a bullet, three spaces and the item: a wrapped
     // item goes on under its first letter.
     const sal_Int32 bulletWidth = serifWidth(QStringLiteral("\u2022   "), 14);
-    auto services = [&](const char* token) {
-        return Paragraph{
-            {serif(QString::fromLatin1(token), 14)}, style::ParagraphAdjust_LEFT, 0, bulletWidth};
+    auto services = [&](const QString& token) {
+        return Paragraph{{serif(token, 14)}, style::ParagraphAdjust_LEFT, 0, bulletWidth};
     };
     // The two columns' boxes overlap; the left one's text stops a tenth of
     // an inch before the right one's begins, so that they never print over
     // each other.
     const double rightColumnText = 4.29 + 0.04;
-    flyer.textBox(1.67, 4.82, 3.17, 6.05, {services("[Services1]")}, false,
+    flyer.textBox(1.67, 4.82, 3.17, 6.05, {services(QStringLiteral("[Services1]"))}, false,
                   4.82 - (rightColumnText - 0.1));
-    flyer.textBox(4.29, 6.90, 3.18, 6.07, {services("[Services2]")});
+    flyer.textBox(4.29, 6.90, 3.18, 6.07, {services(QStringLiteral("[Services2]"))});
     flyer.textBox(
         1.03, 7.54, 6.31, 7.25,
-        {Paragraph{{sans("[OwnerName]", 14, true, kDarkBrown)}},
-         Paragraph{{broken(serif("[Title]", 12, true)),
-                    serif("[Address]" + dot + "[City], [State] [Zip]", 12), broken(serif("", 12)),
-                    sans("Phone:  [PhoneNo]" + dot + "Fax:  [FaxNo]", 11, true)}}});
+        {Paragraph{{sans(QStringLiteral("[OwnerName]"), 14, true, kDarkBrown)}},
+         Paragraph{
+             {broken(serif(QStringLiteral("[Title]"), 12, true)),
+              serif(QStringLiteral("[Address]") + dot + QStringLiteral("[City], [State] [Zip]"),
+                    12),
+              broken(serif(QStringLiteral(""), 12)),
+              sans(QStringLiteral("Phone:  [PhoneNo]") + dot + QStringLiteral("Fax:  [FaxNo]"), 11,
+                   true)}}});
     flyer.pictureBox(emblemPng, 3.38, 5.16, 7.38, 8.12);
-    flyer.textBox(1.03, 7.53, 8.32, 8.57,
-                  {Paragraph{{serif("[ScheduledServices]", 12, true, kDarkBrown)}}});
+    flyer.textBox(
+        1.03, 7.53, 8.32, 8.57,
+        {Paragraph{{serif(QStringLiteral("[ScheduledServices]"), 12, true, kDarkBrown)}}});
     const double left = 0.88, right = 7.39, top = 8.84, bottom = 10.38;
     const double step = (right - left) / 8;
     for (int tab = 0; tab < 8; ++tab) {
         flyer.textBox(left + tab * step, left + (tab + 1) * step, top, bottom,
-                      {Paragraph{{sans("[Name2]", 8, true, kDarkBrown)}},
-                       Paragraph{{sans("[Address2]", 7.5)}}, Paragraph{{sans("[Phone2]", 8, true)}},
-                       Paragraph{{sans("[Email2]", 7.5)}}},
+                      {Paragraph{{sans(QStringLiteral("[Name2]"), 8, true, kDarkBrown)}},
+                       Paragraph{{sans(QStringLiteral("[Address2]"), 7.5)}},
+                       Paragraph{{sans(QStringLiteral("[Phone2]"), 8, true)}},
+                       Paragraph{{sans(QStringLiteral("[Email2]"), 7.5)}}},
                       true);
     }
     flyer.cutLines(left, right, top, bottom, 8);
@@ -385,26 +390,31 @@ void fillSample(Word::Document& document)
 {
     const QString bullet = QStringLiteral("\u2022   ");
     const std::vector<std::pair<QString, QString>> fields = {
-        {"[BusinessName]", "Harbor Lane Handyman"},
-        {"[TagLine]", "Small repairs done right, the first time"},
-        {"[OwnerName]", "Dana Whitfield"},
-        {"[Title]", "Owner"},
-        {"[Address]", "42 Harbor Lane"},
-        {"[City]", "Port Ellis"},
-        {"[State]", "ME"},
-        {"[Zip]", "04101"},
-        {"[PhoneNo]", "(207) 555-0142"},
-        {"[FaxNo]", "(207) 555-0143"},
-        {"[Name2]", "Dana Whitfield"},
-        {"[Address2]", "42 Harbor Lane"},
-        {"[Phone2]", "(207) 555-0142"},
-        {"[Email2]", "dana@harborlane.example"},
-        {"[Services1]", bullet + "Leaky faucets\r" + bullet + "Door and lock repair\r" + bullet +
-                            "Drywall patching\r" + bullet + "Shelf and TV mounting\r" + bullet +
-                            "Gutter cleaning\r"},
-        {"[Services2]", bullet + "Deck staining\r" + bullet + "Tile and grout\r" + bullet +
-                            "Light fixtures\r" + bullet + "Weather stripping\r"},
-        {"[ScheduledServices]", "Weekly  \u2022  Monthly  and Seasonal visits"},
+        {QStringLiteral("[BusinessName]"), QStringLiteral("Harbor Lane Handyman")},
+        {QStringLiteral("[TagLine]"), QStringLiteral("Small repairs done right, the first time")},
+        {QStringLiteral("[OwnerName]"), QStringLiteral("Dana Whitfield")},
+        {QStringLiteral("[Title]"), QStringLiteral("Owner")},
+        {QStringLiteral("[Address]"), QStringLiteral("42 Harbor Lane")},
+        {QStringLiteral("[City]"), QStringLiteral("Port Ellis")},
+        {QStringLiteral("[State]"), QStringLiteral("ME")},
+        {QStringLiteral("[Zip]"), QStringLiteral("04101")},
+        {QStringLiteral("[PhoneNo]"), QStringLiteral("(207) 555-0142")},
+        {QStringLiteral("[FaxNo]"), QStringLiteral("(207) 555-0143")},
+        {QStringLiteral("[Name2]"), QStringLiteral("Dana Whitfield")},
+        {QStringLiteral("[Address2]"), QStringLiteral("42 Harbor Lane")},
+        {QStringLiteral("[Phone2]"), QStringLiteral("(207) 555-0142")},
+        {QStringLiteral("[Email2]"), QStringLiteral("dana@harborlane.example")},
+        {QStringLiteral("[Services1]"), bullet + QStringLiteral("Leaky faucets\r") + bullet +
+                                            QStringLiteral("Door and lock repair\r") + bullet +
+                                            QStringLiteral("Drywall patching\r") + bullet +
+                                            QStringLiteral("Shelf and TV mounting\r") + bullet +
+                                            QStringLiteral("Gutter cleaning\r")},
+        {QStringLiteral("[Services2]"), bullet + QStringLiteral("Deck staining\r") + bullet +
+                                            QStringLiteral("Tile and grout\r") + bullet +
+                                            QStringLiteral("Light fixtures\r") + bullet +
+                                            QStringLiteral("Weather stripping\r")},
+        {QStringLiteral("[ScheduledServices]"),
+         QStringLiteral("Weekly  \u2022  Monthly  and Seasonal visits")},
     };
     for (const auto& range : document.storyRanges()) {
         for (const auto& [token, text] : fields)
@@ -463,7 +473,8 @@ int main(int argc, char* argv[])
             out << "shape kind " << int(shape.kind) << " at " << shape.left << "," << shape.top
                 << " size " << shape.width << "x" << shape.height << " ttb " << shape.topToBottom
                 << " lines " << shape.lineCount << " color " << Qt::hex << shape.lineColor
-                << Qt::dec << " text " << QString(shape.text).replace('\r', " / ") << "\n";
+                << Qt::dec << " text "
+                << QString(shape.text).replace(QLatin1Char('\r'), QStringLiteral(" / ")) << "\n";
         if (!samplePng.isEmpty()) {
             fillSample(*document);
             document->range()->copyAsPicture();

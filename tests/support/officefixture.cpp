@@ -29,7 +29,7 @@ OfficeFixture::~OfficeFixture()
 void OfficeFixture::startOffice(OfficeEngineLimits limits)
 {
     // The resources live in a static library: nothing else would pull them in.
-    LoadProgramResources();
+    loadProgramResources();
     m_environment = std::make_unique<TestEnvironment>();
     m_cacheFolder = std::make_unique<OfficeCacheFolder>(*m_environment);
     m_cache = m_cacheFolder->path();

@@ -30,7 +30,7 @@ QList<qint64> processesMentioning(const QString& text)
 
 QString writeEmbeddedTemplate()
 {
-    const QString path = Main::TempFolder() + QStringLiteral("/template.dot");
+    const QString path = Main::tempFolder() + QStringLiteral("/template.dot");
     Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
     return path;
 }

@@ -1,0 +1,66 @@
+#include "base/flyerfields.h"
+
+#include <array>
+
+namespace FlyerFields {
+
+namespace {
+constexpr std::array<const char*, kFieldCount> kTokens = {
+    "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
+    "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
+} // namespace
+
+QString token(int index)
+{
+    return QLatin1StringView(kTokens.at(static_cast<std::size_t>(index)));
+}
+
+QString fieldKey(int index)
+{
+    return QStringLiteral("Text1_") + QString::number(index);
+}
+
+QString servicesKey()
+{
+    return QStringLiteral("List1");
+}
+
+QString scheduledServicesKey()
+{
+    return QStringLiteral("List2");
+}
+
+const QStringList& sampleServices()
+{
+    static const QStringList items = {QStringLiteral("Mowing"),
+                                      QStringLiteral("Edging"),
+                                      QStringLiteral("Weeding Planted Areas"),
+                                      QStringLiteral("Fertilizer Application"),
+                                      QStringLiteral("Pruning"),
+                                      QStringLiteral("Planting"),
+                                      QStringLiteral("Hedge Trimming"),
+                                      QStringLiteral("Tree Trimming and Removal"),
+                                      QStringLiteral("Leaf Clean-up"),
+                                      QStringLiteral("Plants and Flowers"),
+                                      QStringLiteral("Mulching"),
+                                      QStringLiteral("Sprinkler Maintenance"),
+                                      QStringLiteral("Weed Prevention"),
+                                      QStringLiteral("Core Aeration"),
+                                      QStringLiteral("Refuse Removal"),
+                                      QStringLiteral("Irrigation Systems"),
+                                      QStringLiteral("Insect Control"),
+                                      QStringLiteral("Sod Replacements/Removals"),
+                                      QStringLiteral("Hauling/Removal"),
+                                      QStringLiteral("Water Ponds")};
+    return items;
+}
+
+const QStringList& sampleScheduledServices()
+{
+    static const QStringList items = {
+        QStringLiteral("Weekly Lawn Cutting"), QStringLiteral("Bi-Weekly Weeding and Cutting"),
+        QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")};
+    return items;
+}
+
+} // namespace FlyerFields

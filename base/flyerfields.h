@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What a flyer is made of, in one place: the fourteen fields with their
+// tokens in the template, the settings keys the window keeps them under, and
+// the sample service lists. The window, template filling and the store all
+// read it from here, so a token or key cannot differ between them.
+namespace FlyerFields {
+
+// The number of flyer fields (Text1(0) to Text1(13)).
+inline constexpr int kFieldCount = 14;
+
+// The placeholder token of field `index` in the template, e.g. "[BusinessName]".
+QString token(int index);
+
+// The settings key of field `index`: "Text1_" and the index.
+QString fieldKey(int index);
+
+// The settings keys of the services list (List1) and the scheduled services
+// list (List2).
+QString servicesKey();
+QString scheduledServicesKey();
+
+// The sample items the "Sample" button puts into each list.
+const QStringList& sampleServices();
+const QStringList& sampleScheduledServices();
+
+} // namespace FlyerFields
