@@ -97,3 +97,15 @@ QString SystemDialogs::saveFile(const QString& title, const QString& filter)
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();
 }
+
+QString SystemDialogs::openFile(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(dialogParent(), title, QString(), qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}

@@ -9,6 +9,8 @@
 #include "app/settings.h"
 #include "app/shutdown.h"
 #include "app/twips.h"
+#include "entry/flyerpicture.h"
+#include "entry/flyerpicturemenu.h"
 #include "entry/servicelists.h"
 #include "generate/snapshot.h"
 #include "preview/form2.h"
@@ -24,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -264,9 +267,25 @@ void Form1::buildWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(pixelsFromTwips(8040), pixelsFromTwips(9165));
     setFont(arialBold(9));
     setMouseTracking(true);
+
+    // The designed client area lies below the menu bar: the window is taller
+    // by the bar's height and every control keeps its designed place.
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    QMenu* fileMenu = m_menuBar->addMenu(QStringLiteral("&File"));
+    fileMenu->setObjectName(QStringLiteral("FileMenu"));
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(fileMenu);
+    const int menuHeight = m_menuBar->sizeHint().height();
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
+    m_client->setGeometry(0, menuHeight, pixelsFromTwips(8040), pixelsFromTwips(9165));
+    m_client->setMouseTracking(true);
+    m_client->installEventFilter(this);
+    m_menuBar->setGeometry(0, 0, m_client->width(), menuHeight);
+    setFixedSize(m_client->width(), menuHeight + m_client->height());
 
     const QFont buttonFont = arialBold(11.25);
     auto makeButton = [&](int number, QWidget* parent, const char* caption, QRect twips) {
@@ -285,7 +304,7 @@ void Form1::buildWindow()
         return button;
     };
     auto makeFrame = [&](int number, const char* caption, QRect twips) {
-        auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
+        auto* frame = new QGroupBox(QString::fromLatin1(caption), m_client);
         frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
         frame->setGeometry(twips);
         paintBackground(frame, Qt::white);
@@ -331,9 +350,9 @@ void Form1::buildWindow()
         return list;
     };
 
-    makeButton(6, this, "Start Creating Template", twipsRect(120, 120, 7800, 405));
-    makeButton(3, this, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
-    makeButton(4, this, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
+    makeButton(6, m_client, "Start Creating Template", twipsRect(120, 120, 7800, 405));
+    makeButton(3, m_client, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
+    makeButton(4, m_client, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
 
     QGroupBox* flyerData = makeFrame(1, "Flyer Data", twipsRect(120, 1140, 7800, 3615));
     placeFields(flyerData, kFlyerDataPlaces);
@@ -488,6 +507,10 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove) {
+        if (watched == m_client) {
+            m_pointer.moveOverBackground();
+            return false;
+        }
         for (QPushButton* button : m_buttons) {
             if (watched == button) {
                 m_pointer.moveOverButton();
@@ -558,6 +581,9 @@ void Form1::PushButton3_Click()
         guard(102, [&] { m_fields[i]->setText(QString()); });
     guard(106, [&] { m_list1->clear(); });
     guard(108, [&] { m_list2->clear(); });
+    // The flyer's own picture goes too; the sample data keeps it.
+    guard(110, [&] { FlyerPicture::useStandard(); });
+    m_pictureMenu->refresh();
 }
 
 void Form1::PushButton4_Click()
@@ -627,6 +653,11 @@ QStringList Form1::services()
 QStringList Form1::scheduledServices()
 {
     return itemsOf(m_list2);
+}
+
+QString Form1::flyerPicture()
+{
+    return FlyerPicture::currentPath();
 }
 
 void Form1::setMousePointer(WindowPointer::Setting setting)

@@ -12,7 +12,9 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenuBar;
 class QPushButton;
+class FlyerPictureMenu;
 class Form2;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
@@ -52,6 +54,9 @@ public:
 
     // The preview window, created on first use; nullptr before.
     Form2* previewWindow() const { return m_preview.get(); }
+    // The menu bar above the designed client area, and the picture commands in it.
+    QMenuBar* menuBar() const { return m_menuBar; }
+    FlyerPictureMenu* pictureMenu() const { return m_pictureMenu; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +80,7 @@ private:
     QString fieldText(int index) override;
     QStringList services() override;
     QStringList scheduledServices() override;
+    QString flyerPicture() override;
     bool generating() const override { return mGenerating; }
     void setGenerating(bool generating) override { mGenerating = generating; }
     void setMousePointer(WindowPointer::Setting setting) override;
@@ -85,6 +91,10 @@ private:
     void hideMainWindow() override;
     Form2& preview();
 
+    // Holds every control at its designed place, below the menu bar.
+    QWidget* m_client = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    FlyerPictureMenu* m_pictureMenu = nullptr;
     std::array<QLineEdit*, kFieldCount> m_fields{};
     std::array<QLabel*, kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;

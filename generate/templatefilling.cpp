@@ -7,8 +7,10 @@
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <memory>
 #include <vector>
@@ -47,6 +49,43 @@ template <typename Step> auto noticingLoss(bool& lost, Step step)
 QString inTempFolder(const char* name)
 {
     return Main::TempFolder() + QLatin1Char('/') + QLatin1String(name);
+}
+
+// Puts the picture file at `path` into the template's picture box in place of
+// the template's own picture: as large as fits, proportions kept, centred.
+// The box keeps the template's picture when anything fails.
+void placeFlyerPicture(Word::Document& document,
+                       const std::vector<std::shared_ptr<Word::Shape>>& shapes, const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!Main::FileExists(path))
+        throw Failure(QStringLiteral("The flyer's picture %1 is missing, so this flyer shows "
+                                     "the standard picture. Choose your picture again under "
+                                     "File, Flyer Picture.")
+                          .arg(shown));
+    const QSize pixels = QImageReader(path).size();
+    if (pixels.isEmpty())
+        throw Failure(QStringLiteral("The flyer's picture %1 cannot be read, so this flyer shows "
+                                     "the standard picture. Choose your picture again under "
+                                     "File, Flyer Picture.")
+                          .arg(shown));
+    for (const auto& shape : shapes) {
+        if (shape->type() != Word::Shape::msoPicture)
+            continue;
+        try {
+            document.addPicture(path, FlyerText::fittedPlace(pixels, shape->place()));
+        } catch (const Word::EngineLost&) {
+            throw;
+        } catch (const Failure& failure) {
+            throw Failure(QStringLiteral("The flyer's picture %1 could not be put into the "
+                                         "flyer (%2), so this flyer shows the standard picture.")
+                              .arg(shown, failure.description()));
+        }
+        shape->remove();
+        return;
+    }
+    throw Failure(
+        QStringLiteral("The flyer template has no picture box for the picture %1.").arg(shown));
 }
 } // namespace
 
@@ -209,6 +248,14 @@ void PushButton6_Click(GenerationHost& host)
         if (lost)
             return endRun({});
     }
+
+    // The business's own picture, when one was chosen; without one the
+    // template's picture stays untouched.
+    const QString picture = guard.value(206, QString(), [&] { return host.flyerPicture(); });
+    if (!picture.isEmpty())
+        guard(206, noticingLoss(lost, [&] { placeFlyerPicture(*document, shapes, picture); }));
+    if (lost)
+        return endRun({});
 
     QString documentPath;
     guard(220, [&] {

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -719,7 +720,9 @@ void TestForm1::layout_controlsAtTheirPlaces()
 void TestForm1::layout_windowFontsAndTabOrder()
 {
     Form1 form;
-    QCOMPARE(form.size(), QSize(536, 611));
+    // The designed client area, below the menu bar.
+    QCOMPARE(form.findChild<QWidget*>(QStringLiteral("ClientArea"))->size(), QSize(536, 611));
+    QCOMPARE(form.size(), QSize(536, 611 + form.menuBar()->height()));
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));

@@ -1,6 +1,7 @@
 #include "generate/libreoffice/officeengine.h"
 
 #include "app/failure.h"
+#include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/unotext.h"
 
@@ -471,6 +472,7 @@ public:
     std::vector<std::shared_ptr<Word::Range>> storyRanges() override;
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
+    std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
 
     void saveAs(const QString& path) override
     {
@@ -718,16 +720,34 @@ private:
 class OfficeShape final : public Word::Shape
 {
 public:
-    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<text::XText> text)
-        : m_document(std::move(document)), m_text(std::move(text))
-    {}
+    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<uno::XInterface> object)
+        : m_document(std::move(document)), m_object(std::move(object))
+    {
+        // Only a real text frame has text; pictures are frames of another kind.
+        Reference<text::XTextFrame> frame(m_object, UNO_QUERY);
+        if (frame.is())
+            m_text = frame->getText();
+    }
     std::shared_ptr<Word::TextFrame> textFrame() override
     {
         return std::make_shared<OfficeTextFrame>(m_document, m_text);
     }
+    int type() override
+    {
+        return m_document->call([&] { return officeShapeType(m_object); });
+    }
+    QRectF place() override
+    {
+        return m_document->call([&] { return officeShapePlace(m_object); });
+    }
+    void remove() override
+    {
+        m_document->call([&] { removeOfficeShape(m_object); });
+    }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
+    Reference<uno::XInterface> m_object;
     Reference<text::XText> m_text;
 };
 
@@ -746,11 +766,24 @@ std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
-    const auto found = call([&] { return floatingShapeTexts(m_model); });
-    std::vector<std::shared_ptr<Word::Shape>> result;
-    for (const auto& text : found)
-        result.push_back(std::make_shared<OfficeShape>(shared_from_this(), text));
-    return result;
+    return call([&] {
+        std::vector<std::shared_ptr<Word::Shape>> result;
+        for (const auto& object : floatingShapeObjects(m_model))
+            result.push_back(std::make_shared<OfficeShape>(shared_from_this(), object));
+        return result;
+    });
+}
+
+std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
+                                                        const QRectF& place)
+{
+    if (!QFileInfo(fileName).isFile())
+        throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    return call([&]() -> std::shared_ptr<Word::Shape> {
+        return std::make_shared<OfficeShape>(
+            shared_from_this(),
+            addOfficePicture(m_session.connection->context(), m_model, fileUrl(fileName), place));
+    });
 }
 
 std::shared_ptr<Word::Range> OfficeDocument::range()
@@ -995,6 +1028,7 @@ OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
         facts.topToBottom = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
     } else if (info->supportsService("com.sun.star.text.TextGraphicObject")) {
         facts.kind = OfficeShapeFacts::Kind::Picture;
+        facts.picture = officePictureFacts(object);
     } else if (info->supportsService("com.sun.star.drawing.GroupShape")) {
         facts.kind = OfficeShapeFacts::Kind::Group;
         Reference<drawing::XShapes> members(object, UNO_QUERY_THROW);

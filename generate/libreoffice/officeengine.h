@@ -2,6 +2,7 @@
 
 #include "generate/word.h"
 
+#include <QSize>
 #include <QStringList>
 
 #include <memory>
@@ -37,6 +38,14 @@ std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits = {})
 inline constexpr int kPagePictureWidth = 633;
 inline constexpr int kPagePictureHeight = 819;
 
+// What a picture object holds.
+struct OfficePictureFacts
+{
+    QSize pixels;
+    bool alpha = false;  // it has an alpha channel
+    bool linked = false; // it shows a file instead of holding the picture
+};
+
 // What a document holds, read through the office, for checks of the template
 // and of filled documents. Lengths in twips, positions from the page's
 // top-left corner.
@@ -51,6 +60,7 @@ struct OfficeShapeFacts
     int lineColor = -1;       // RGB of a group's lines; -1 when mixed or none
     int lineCount = 0;        // lines in a group
     int lineWidthHundredthsMm = 0;
+    OfficePictureFacts picture; // for a picture
 };
 
 struct OfficeDocumentFacts

@@ -14,7 +14,7 @@ class ScriptedDialogs final : public Dialogs
 public:
     struct Shown
     {
-        enum Kind { Error, Message, Question, Input, SaveFile } kind;
+        enum Kind { Error, Message, Question, Input, SaveFile, OpenFile } kind;
         QString title;
         QString text;
     };
@@ -26,6 +26,7 @@ public:
     void answerQuestions(QList<Answer> answers) { m_answers += answers; }
     void answerInputs(QStringList inputs) { m_inputs += inputs; }
     void answerSaveFiles(QStringList paths) { m_saveFiles += paths; }
+    void answerOpenFiles(QStringList paths) { m_openFiles += paths; }
 
     // Every dialog shown so far, in order.
     const QList<Shown>& shown() const { return m_shown; }
@@ -39,6 +40,7 @@ public:
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
+    QString openFile(const QString& title, const QString& filter) override;
 
     // The filter given to the last save dialog.
     QString lastFilter() const { return m_lastFilter; }
@@ -48,5 +50,6 @@ private:
     QList<Answer> m_answers;
     QStringList m_inputs;
     QStringList m_saveFiles;
+    QStringList m_openFiles;
     QString m_lastFilter;
 };
