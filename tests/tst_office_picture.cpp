@@ -27,16 +27,6 @@ namespace {
 // The picture box of the template, in twips from the page's corner.
 const QRect kBox(4867, 10627, 2563, 1066);
 
-OfficeDocumentFacts readBack(const QString& path)
-{
-    auto word = Word::CreateApplication();
-    auto document = word->documents().open(path, true);
-    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
-    document->close();
-    word->quit();
-    return facts;
-}
-
 QList<OfficeShapeFacts> pictures(const OfficeDocumentFacts& facts)
 {
     QList<OfficeShapeFacts> found;

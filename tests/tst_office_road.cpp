@@ -46,17 +46,6 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Reads a document back through the office in a session of its own.
-OfficeDocumentFacts readBack(const QString& path)
-{
-    auto word = Word::CreateApplication();
-    auto document = word->documents().open(path, true);
-    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
-    document->close();
-    word->quit();
-    return facts;
-}
-
 int count(const OfficeDocumentFacts& facts, const QString& text)
 {
     int found = 0;

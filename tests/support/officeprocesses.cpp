@@ -42,3 +42,13 @@ QString writeEmbeddedTemplate()
     Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
     return path;
 }
+
+OfficeDocumentFacts readBack(const QString& path)
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
+    document->close();
+    word->quit();
+    return facts;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generate/libreoffice/officeengine.h"
+
 #include <QList>
 #include <QString>
 
@@ -17,3 +19,7 @@ QString useOfficeCacheIn(const TestEnvironment& environment);
 // Writes the template the program carries to "template.dot" in the program's
 // temporary folder and returns its path.
 QString writeEmbeddedTemplate();
+
+// What the document at `path` holds, read through the engine in use in a
+// session of its own.
+OfficeDocumentFacts readBack(const QString& path);
