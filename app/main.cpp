@@ -11,6 +11,9 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(PELLAMONT_VERSION));
+    // Ties the windows to the installed desktop entry and its icon on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PELLAMONT_APP_ID));
     // Exactly one of the two windows is visible at a time; each window's close
     // ends the program itself.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -9,6 +9,7 @@ packages=(
   libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
 )
 
 missing=()
