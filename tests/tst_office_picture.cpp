@@ -1,5 +1,5 @@
 // The business's own picture on the real office: chosen, generated, saved and
-// read back; the standard picture after the reset; a kept copy that went.
+// read back; the standard picture after the reset.
 
 #include "app/appinfo.h"
 #include "app/mainmodule.h"
@@ -104,7 +104,6 @@ private Q_SLOTS:
     void cleanupTestCase();
 
     void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
-    void keptCopyGone_oneMessageAndStandardPicture();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -190,29 +189,6 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     QVERIFY2(near(placeOf(after.first()), placeOf(m_standard)),
              text(placeOf(after.first())).constData());
     QCOMPARE(dialogs.errors(), QStringList());
-}
-
-void TestOfficePicture::keptCopyGone_oneMessageAndStandardPicture()
-{
-    const QString logo = m_environment->root() + QStringLiteral("/logo.png");
-    QImage image(200, 200, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QVERIFY(image.save(logo));
-    FlyerPicture::choose(logo);
-    QVERIFY(QFile::remove(FlyerPicture::currentPath()));
-
-    ScriptedDialogs dialogs;
-    Form1 form;
-    form.show();
-    const QString saved = generateAndSave(form, dialogs, m_environment->root() + "/gone.doc");
-    QVERIFY(!saved.isEmpty());
-    QCOMPARE(dialogs.errors().size(), 1);
-    QVERIFY2(dialogs.errors().first().contains(QStringLiteral("flyer-picture.png")),
-             qPrintable(dialogs.errors().first()));
-    const QList<OfficeShapeFacts> found = pictures(readBack(saved));
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(found.first().picture.pixels, m_standard.picture.pixels);
-    FlyerPicture::useStandard();
 }
 
 QTEST_MAIN(TestOfficePicture)
