@@ -158,11 +158,13 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     FlyerPicture::choose(logo);
     QVERIFY(QFile::remove(logo)); // the kept copy serves from now on
 
-    const QString saved = generateAndSave(form, dialogs, m_environment->root() + "/own.doc");
+    const QString saved =
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/own.doc"));
     QVERIFY(!saved.isEmpty());
     QCOMPARE(dialogs.errors(), QStringList());
     // The preview shows the red band in the box.
-    const QImage page = form.previewWindow()->findChild<PictureBox*>("Zoom_Ori")->picture();
+    const QImage page =
+        form.previewWindow()->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"))->picture();
     QVERIFY2(redInBox(page) > 200, qPrintable(QString::number(redInBox(page))));
     // Smaller than the photo it could have been: the picture is kept at 300 dpi.
     QVERIFY2(QFileInfo(saved).size() < 400 * 1024,
@@ -182,7 +184,7 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     // The reset brings back the template's own picture.
     QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
     const QString standard =
-        generateAndSave(form, dialogs, m_environment->root() + "/standard.doc");
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/standard.doc"));
     const QList<OfficeShapeFacts> after = pictures(readBack(standard));
     QCOMPARE(after.size(), 1);
     QCOMPARE(after.first().picture.pixels, m_standard.picture.pixels);
