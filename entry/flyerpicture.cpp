@@ -3,7 +3,6 @@
 #include "app/failure.h"
 #include "app/settings.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
