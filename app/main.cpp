@@ -1,4 +1,4 @@
-#include "app/shutdown.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"

@@ -2,8 +2,8 @@
 // start of a session, opening the template, both replacement passes, saving,
 // and the page picture. Target: well under a second once the office is warm.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 

@@ -7,9 +7,9 @@
 //                   [--only generation,literal,growth,startup,typing,zoom,memory,picture]
 //                   [--runs N]
 
-#include "app/dialogs.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/dialogs.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "bench/benchstats.h"
 #include "entry/flyerpicture.h"
 #include "entry/form1.h"

@@ -1,7 +1,7 @@
 #include "entry/flyerpicture.h"
 
-#include "app/failure.h"
-#include "app/settings.h"
+#include "base/failure.h"
+#include "base/settings.h"
 
 #include <QDir>
 #include <QFile>

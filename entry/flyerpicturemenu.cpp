@@ -1,8 +1,8 @@
 #include "entry/flyerpicturemenu.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/failure.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/failure.h"
 #include "entry/flyerpicture.h"
 
 #include <QAction>

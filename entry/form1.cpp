@@ -1,17 +1,17 @@
 #include "entry/form1.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/errorreport.h"
-#include "app/failure.h"
-#include "app/isinstalled.h"
-#include "app/mainmodule.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
-#include "app/twips.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/errorreport.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
+#include "base/twips.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
 #include "entry/servicelists.h"
+#include "generate/isinstalled.h"
 #include "generate/snapshot.h"
 #include "preview/form2.h"
 
@@ -222,30 +222,45 @@ QString fieldKey(int index)
     return QStringLiteral("Text1_") + QString::number(index);
 }
 
-// Restores one list from its key: read, test, split, and append each
-// non-empty piece, on the lines `firstLine` (134 or 148) and on.
-void restoreList(Guard& guard, int firstLine, const QString& key, QListWidget* list)
+// The statement numbers the error report shows for one list's restoring and
+// storing, written out so that a reported number can be found by search.
+struct RestoreLines
 {
-    const QString stored = guard.value(firstLine, QString(), [&] { return ReadSetting(key); });
-    if (guard.test(firstLine + 2, [&] { return !stored.isEmpty(); })) {
-        const QStringList pieces = guard.value(firstLine + 4, QStringList(),
-                                               [&] { return stored.split(QLatin1Char(';')); });
+    int read, test, split, testPiece, add;
+};
+constexpr RestoreLines kRestoreList1{134, 136, 138, 142, 144};
+constexpr RestoreLines kRestoreList2{148, 150, 152, 156, 158};
+
+struct StoreLines
+{
+    int clear, append, write;
+};
+constexpr StoreLines kStoreList1{100, 104, 108};
+constexpr StoreLines kStoreList2{110, 114, 118};
+
+// Restores one list from its key: read, test, split, and append each
+// non-empty piece.
+void restoreList(Guard& guard, const RestoreLines& lines, const QString& key, QListWidget* list)
+{
+    const QString stored = guard.value(lines.read, QString(), [&] { return ReadSetting(key); });
+    if (guard.test(lines.test, [&] { return !stored.isEmpty(); })) {
+        const QStringList pieces =
+            guard.value(lines.split, QStringList(), [&] { return stored.split(QLatin1Char(';')); });
         for (const QString& piece : pieces) {
-            if (guard.test(firstLine + 8, [&] { return !piece.isEmpty(); }))
-                guard(firstLine + 10, [&] { list->addItem(piece); });
+            if (guard.test(lines.testPiece, [&] { return !piece.isEmpty(); }))
+                guard(lines.add, [&] { list->addItem(piece); });
         }
     }
 }
 
-// Stores one list as its items each followed by ";", on the lines
-// `firstLine` (100 or 110) and on.
-void storeList(Guard& guard, int firstLine, const QString& key, const QListWidget* list)
+// Stores one list as its items each followed by ";".
+void storeList(Guard& guard, const StoreLines& lines, const QString& key, const QListWidget* list)
 {
     QString text;
-    guard(firstLine, [&] { text.clear(); });
+    guard(lines.clear, [&] { text.clear(); });
     for (int i = 0; i < list->count(); ++i)
-        guard(firstLine + 4, [&] { text += list->item(i)->text() + QLatin1Char(';'); });
-    guard(firstLine + 8, [&] { WriteSetting(key, text); });
+        guard(lines.append, [&] { text += list->item(i)->text() + QLatin1Char(';'); });
+    guard(lines.write, [&] { WriteSetting(key, text); });
 }
 
 } // namespace
@@ -441,8 +456,8 @@ void Form1::Form_Load()
     for (int i = 0; i < kFieldCount; ++i)
         guard(130, [&] { m_fields[i]->setText(ReadSetting(fieldKey(i))); });
 
-    restoreList(guard, 134, QStringLiteral("List1"), m_list1);
-    restoreList(guard, 148, QStringLiteral("List2"), m_list2);
+    restoreList(guard, kRestoreList1, QStringLiteral("List1"), m_list1);
+    restoreList(guard, kRestoreList2, QStringLiteral("List2"), m_list2);
 
     guard(162, [&] { IsInstalled::CheckWordInstalled(); });
 }
@@ -450,8 +465,8 @@ void Form1::Form_Load()
 void Form1::StoreLists()
 {
     Guard guard{QStringLiteral("Form1"), QStringLiteral("Form_QueryUnload")};
-    storeList(guard, 100, QStringLiteral("List1"), m_list1);
-    storeList(guard, 110, QStringLiteral("List2"), m_list2);
+    storeList(guard, kStoreList1, QStringLiteral("List1"), m_list1);
+    storeList(guard, kStoreList2, QStringLiteral("List2"), m_list2);
 }
 
 void Form1::Form_QueryUnload()
@@ -694,7 +709,7 @@ void Form1::loadPreviewPicture(const QString& path)
 
 void Form1::setPreviewWordFile(const QString& documentPath)
 {
-    preview().mWordFile = documentPath;
+    preview().setWordFile(documentPath);
 }
 
 void Form1::showPreview()

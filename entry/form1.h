@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/windowpointer.h"
+#include "base/windowpointer.h"
 #include "generate/templatefilling.h"
 
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "generate/snapshot.h"
 
-#include "app/clipboardpicture.h"
-#include "app/errorreport.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/clipboardpicture.h"
+#include "base/errorreport.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "generate/word.h"
 
 #include <QImage>

@@ -1,9 +1,9 @@
 #include "generate/templatefilling.h"
 
-#include "app/appinfo.h"
-#include "app/errorreport.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/errorreport.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 

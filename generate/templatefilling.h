@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/windowpointer.h"
+#include "base/windowpointer.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "generate/word.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 namespace Word {
 

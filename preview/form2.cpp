@@ -1,11 +1,11 @@
 #include "preview/form2.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/errorreport.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
-#include "app/twips.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/errorreport.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
+#include "base/twips.h"
 #include "preview/picturebox.h"
 #include "preview/savecopy.h"
 #include "preview/zoomscroll.h"
@@ -96,13 +96,13 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     Picture2 = viewport;
 
     // The surface is clipped to the area inside the border.
-    mViewportInside = new QWidget(viewport);
-    mViewportInside->setGeometry(
+    m_viewportInside = new QWidget(viewport);
+    m_viewportInside->setGeometry(
         twipsRect(kViewportBorder, kViewportBorder, kViewportInnerWidth, kViewportInnerHeight));
-    mViewportInside->setAutoFillBackground(true);
-    mViewportInside->setPalette(white);
+    m_viewportInside->setAutoFillBackground(true);
+    m_viewportInside->setPalette(white);
 
-    Picture1 = new PictureBox(mViewportInside);
+    Picture1 = new PictureBox(m_viewportInside);
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(twipsRect(0, 0, 2340, 3435));
     Picture1->installEventFilter(this);
@@ -156,12 +156,12 @@ void Form2::SetPicture(const QImage& picture)
 
 void Form2::setMainWindow(QWidget* mainWindow)
 {
-    mMainWindow = mainWindow;
+    m_mainWindow = mainWindow;
 }
 
 void Form2::setStoreLists(std::function<void()> storeLists)
 {
-    mStoreLists = std::move(storeLists);
+    m_storeLists = std::move(storeLists);
 }
 
 void Form2::Form_Load()
@@ -180,7 +180,7 @@ void Form2::Form_Load()
             if (!cursor)
                 throw Failure(
                     QStringLiteral("%1 is not a cursor file that can be read").arg(cursorFile));
-            mPointer.setCustomCursor(*cursor);
+            m_pointer.setCustomCursor(*cursor);
         });
     }
 }
@@ -206,7 +206,7 @@ void Form2::Form_Activate()
         guard(122, [&] { Zoom_Ori->setPicture(Picture1->picture()); });
         guard(124, [&] {
             mZoom = 1.0f;
-            mShownZoom = 1.0f;
+            m_shownZoom = 1.0f;
         });
         guard(126, [&] { mOrigWidth = ZoomScroll::baseLength(twips(Zoom_Ori->width())); });
         guard(128, [&] { mOrigHeight = ZoomScroll::baseLength(twips(Zoom_Ori->height())); });
@@ -223,9 +223,9 @@ void Form2::PushButton8_Click()
     Guard guard{kWindow, QStringLiteral("PushButton8_Click")};
     guard(102, [&] { Main::DeleteFileQuietly(mWordFile); });
     guard(104, [&] {
-        if (!mMainWindow)
+        if (!m_mainWindow)
             throw Failure(QStringLiteral("The main window is not there to go back to"));
-        mMainWindow->show();
+        m_mainWindow->show();
     });
     guard(106, [&] {
         hide();
@@ -249,8 +249,8 @@ void Form2::Form_QueryUnload()
     // The main window is closed without being asked, so its lists would
     // otherwise be lost with every change made since it last closed.
     guard(106, [&] {
-        if (mStoreLists)
-            mStoreLists();
+        if (m_storeLists)
+            m_storeLists();
     });
 }
 
@@ -299,13 +299,13 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
         }
     } else if (type == QEvent::MouseMove) {
         if (qobject_cast<QPushButton*>(watched)) {
-            mPointer.moveOverButton();
+            m_pointer.moveOverButton();
         } else if (watched == Frame1) {
             // Moves over a button reach the frame too once the button has
             // ignored them; they belong to the button.
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (!Frame1->childAt(mouse->position().toPoint()))
-                mPointer.moveOverBackground();
+                m_pointer.moveOverBackground();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -316,7 +316,7 @@ void Form2::mouseMoveEvent(QMouseEvent* event)
     // Only the bare window background counts; the viewport, the picture and
     // the scroll bars keep the pointer as it is.
     if (!childAt(event->position().toPoint()))
-        mPointer.moveOverBackground();
+        m_pointer.moveOverBackground();
     QWidget::mouseMoveEvent(event);
 }
 
@@ -360,9 +360,9 @@ void Form2::RedrawImage()
             const QRect source(0, 0, pixels(mOrigWidth), pixels(mOrigHeight));
             Picture1->drawStretched(Zoom_Ori->picture(), source,
                                     QSize(pixels(mZoomWidth), pixels(mZoomHeight)));
-            mShownZoom = mZoom;
+            m_shownZoom = mZoom;
         });
-        guard(114, [&] { mPointer.set(WindowPointer::Default); });
+        guard(114, [&] { m_pointer.set(WindowPointer::Default); });
         guard(116, [&] { HScroll1->setValue(0); });
         guard(118, [&] { VScroll1->setValue(0); });
         guard(120, [&] { HScroll1->setEnabled(kViewportInnerWidth < mZoomWidth); });
@@ -370,7 +370,7 @@ void Form2::RedrawImage()
     } else {
         // Refused: the view stays as it is, and so does the zoom it was drawn at,
         // so that the next step goes on from what the user sees.
-        guard(124, [&] { mZoom = mShownZoom; });
+        guard(124, [&] { mZoom = m_shownZoom; });
         guard(126, [&] { mOrigWidth = ZoomScroll::baseLength(twips(Zoom_Ori->width())); });
         guard(128, [&] { mOrigHeight = ZoomScroll::baseLength(twips(Zoom_Ori->height())); });
         guard(130, [&] { mZoomWidth = ZoomScroll::zoomedLength(mZoom, mOrigWidth); });

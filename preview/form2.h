@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/windowpointer.h"
+#include "base/windowpointer.h"
 
 #include <QImage>
 #include <QPointer>
@@ -30,7 +30,8 @@ public:
 
     // The filled temporary document this preview shows. Belongs to this window
     // from the hand-over: Back and closing delete it.
-    QString mWordFile;
+    QString wordFile() const { return mWordFile; }
+    void setWordFile(const QString& path) { mWordFile = path; }
 
     // The page picture, set before each showing.
     void SetPicture(const QImage& picture);
@@ -50,8 +51,8 @@ public:
     QSize zoomedSize() const { return QSize(mZoomWidth, mZoomHeight); }
     qint16 horizontalStep() const { return mHStep; }
     qint16 verticalStep() const { return mVStep; }
-    WindowPointer::Setting pointerSetting() const { return mPointer.setting(); }
-    WindowPointer& pointer() { return mPointer; }
+    WindowPointer::Setting pointerSetting() const { return m_pointer.setting(); }
+    WindowPointer& pointer() { return m_pointer; }
 
 protected:
     bool event(QEvent* event) override;
@@ -87,7 +88,7 @@ private:
 
     PictureBox* Picture1 = nullptr;
     QWidget* Picture2 = nullptr;
-    QWidget* mViewportInside = nullptr;
+    QWidget* m_viewportInside = nullptr;
     PictureBox* Zoom_Ori = nullptr;
     QScrollBar* VScroll1 = nullptr;
     QScrollBar* HScroll1 = nullptr;
@@ -97,14 +98,15 @@ private:
     QPushButton* PushButton8 = nullptr;
     QPushButton* PushButton6 = nullptr;
 
-    WindowPointer mPointer{this};
-    QPointer<QWidget> mMainWindow;
-    std::function<void()> mStoreLists;
+    WindowPointer m_pointer{this};
+    QPointer<QWidget> m_mainWindow;
+    std::function<void()> m_storeLists;
 
+    QString mWordFile;
     bool mFirstActivate = false;
     float mZoom = 0;
     // The zoom of the view on the surface; a refused step goes back to it.
-    float mShownZoom = 0;
+    float m_shownZoom = 0;
     qint32 mOrigWidth = 0;
     qint32 mOrigHeight = 0;
     qint32 mZoomWidth = 0;

@@ -1,6 +1,6 @@
 #include "preview/picturebox.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QPaintEvent>
 #include <QPainter>

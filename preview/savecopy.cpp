@@ -1,6 +1,6 @@
 #include "preview/savecopy.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QFile>
 #include <QFileInfo>

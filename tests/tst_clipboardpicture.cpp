@@ -1,4 +1,4 @@
-#include "app/clipboardpicture.h"
+#include "base/clipboardpicture.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "app/errorreport.h"
+#include "base/errorreport.h"
 #include "scripteddialogs.h"
 
 #include <QTest>

@@ -3,14 +3,15 @@
 // "template.dot" or the document's name planted as links that point out of the
 // private folder; and the program killed while saving over a document.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/templatefilling.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/savecopy.h"
 #include "scripteddialogs.h"
@@ -91,7 +92,7 @@ int saveLoop(const QString& first, const QString& second, const QString& target)
 
 } // namespace
 
-class TestFaultsFiles : public QObject
+class TestFaultsFiles : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -110,29 +111,19 @@ private slots:
 private:
     void runSucceeds();
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    QString m_cache;
     QString m_outside;
-    std::shared_ptr<Word::Engine> m_engine;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
 };
 
 void TestFaultsFiles::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
 }
 
 void TestFaultsFiles::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestFaultsFiles::init()

@@ -3,11 +3,12 @@
 // happens the run reports and ends, the main window stays usable, the next run
 // succeeds, and no office process or temporary file is left behind.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "entry/form1.h"
 #include "faultinjection.h"
 #include "generate/libreoffice/officeengine.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"
 #include "scripteddialogs.h"
@@ -37,7 +38,7 @@ constexpr int kCallLimitMilliseconds = 10000;
 
 } // namespace
 
-class TestFaultsGeneration : public QObject
+class TestFaultsGeneration : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -51,10 +52,7 @@ private slots:
 private:
     void expectCleanSuccessfulRun(Form1& form, ScriptedDialogs& dialogs);
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    QString m_cache;
-    std::shared_ptr<Word::Engine> m_office;
-    std::shared_ptr<FaultInjectingEngine> m_engine;
+    std::shared_ptr<FaultInjectingEngine> m_injecting;
     Stage m_armedStage = Stage::BeforeTemplateOpen;
     int m_signal = 0;
     int m_fired = 0;
@@ -63,13 +61,10 @@ private:
 
 void TestFaultsGeneration::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
     OfficeEngineLimits limits;
     limits.callMilliseconds = kCallLimitMilliseconds;
-    m_office = createOfficeEngine(limits);
-    m_engine = std::make_shared<FaultInjectingEngine>(m_office, [this](Stage stage) {
+    startOffice(limits);
+    m_injecting = std::make_shared<FaultInjectingEngine>(m_engine, [this](Stage stage) {
         if (m_signal == 0 || stage != m_armedStage)
             return;
         m_victims = processesMentioning(m_cache);
@@ -79,17 +74,15 @@ void TestFaultsGeneration::initTestCase()
         m_signal = 0;
         ++m_fired;
     });
-    Word::setEngine(m_engine);
+    Word::setEngine(m_injecting);
 }
 
 void TestFaultsGeneration::cleanupTestCase()
 {
     Word::setEngine(nullptr);
-    m_engine.reset();
-    m_office.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    m_injecting.reset();
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds_data()
@@ -159,8 +152,8 @@ void TestFaultsGeneration::expectCleanSuccessfulRun(Form1& form, ScriptedDialogs
     QVERIFY(preview);
     QVERIFY(preview->isVisible());
     QVERIFY(!form.isVisible());
-    QVERIFY(Main::FileExists(preview->mWordFile));
-    QCOMPARE(entriesOf(temp), QStringList{QFileInfo(preview->mWordFile).fileName()});
+    QVERIFY(Main::FileExists(preview->wordFile()));
+    QCOMPARE(entriesOf(temp), QStringList{QFileInfo(preview->wordFile()).fileName()});
     QCOMPARE(processesMentioning(m_cache).size(), 1);
 
     auto* back = preview->findChild<QPushButton*>(QStringLiteral("PushButton8"));

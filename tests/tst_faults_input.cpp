@@ -10,13 +10,15 @@
 // U+FFFE and U+FFFF) are left out; a line feed is a line break and a carriage
 // return a new paragraph.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/flyertext.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -144,7 +146,7 @@ struct Case
 
 Q_DECLARE_METATYPE(Case)
 
-class TestFaultsInput : public QObject
+class TestFaultsInput : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -157,9 +159,6 @@ private slots:
     void hostileTexts_filledDocument_holdsExactlyTheTexts();
 
 private:
-    std::unique_ptr<TestEnvironment> m_environment;
-    QString m_cache;
-    std::shared_ptr<Word::Engine> m_engine;
     QStringList m_templateShapes;
 };
 
@@ -180,11 +179,7 @@ void TestFaultsInput::storableText_dropsOnlyWhatWordCannotHold()
 
 void TestFaultsInput::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
 
     const QString path = m_environment->root() + QStringLiteral("/template.dot");
     Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
@@ -198,11 +193,8 @@ void TestFaultsInput::initTestCase()
 
 void TestFaultsInput::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts_data()

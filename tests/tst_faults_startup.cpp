@@ -4,13 +4,14 @@
 // the program, the settings as they were, within the start time limit, and
 // no process left behind.
 
-#include "app/appinfo.h"
-#include "app/isinstalled.h"
-#include "app/settings.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/settings.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
 #include "faultinjection.h"
+#include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -54,7 +55,8 @@ void TestFaultsStartup::brokenOffice_atStart_warnsEndsAndKeepsTheStore()
 {
     QFETCH(QByteArray, script);
     TestEnvironment environment;
-    const QString cache = useOfficeCacheIn(environment);
+    const OfficeCacheFolder cacheFolder(environment);
+    const QString cache = cacheFolder.path();
     const QString program = environment.root() + QStringLiteral("/office");
     if (!script.isEmpty()) {
         QFile file(program);
@@ -102,7 +104,6 @@ void TestFaultsStartup::brokenOffice_atStart_warnsEndsAndKeepsTheStore()
     Shutdown::setHandlerForTesting({});
     Shutdown::resetForTesting();
     qunsetenv("PELLAMONT_OFFICE");
-    qunsetenv("XDG_CACHE_HOME");
 }
 
 QTEST_MAIN(TestFaultsStartup)

@@ -2,8 +2,8 @@
 // size and transparency, the settings key, the menu commands, the reset and
 // the sample data, and the files that cannot be used.
 
-#include "app/failure.h"
-#include "app/settings.h"
+#include "base/failure.h"
+#include "base/settings.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
 #include "entry/form1.h"

@@ -1,6 +1,6 @@
 #include "generate/flyertext.h"
 
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 #include "testenvironment.h"
 
 #include <QDir>

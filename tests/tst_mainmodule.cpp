@@ -1,5 +1,5 @@
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

@@ -1,13 +1,14 @@
 // The office engine's process: start-up check, a killed or hung office, two
 // engines side by side, and no office left behind however the program ends.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/isinstalled.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
+#include "generate/isinstalled.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -60,7 +61,7 @@ bool allGone(const QList<qint64>& pids)
 
 } // namespace
 
-class TestOfficeEngine : public QObject
+class TestOfficeEngine : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -75,30 +76,20 @@ private slots:
     void programKilled_officeEndsWithIt();
 
 private:
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     QString m_template;
 };
 
 void TestOfficeEngine::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     m_engine->prepare();
     m_template = writeEmbeddedTemplate();
 }
 
 void TestOfficeEngine::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestOfficeEngine::checkWordInstalled_officePresent_passesQuietly()

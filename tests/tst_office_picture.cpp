@@ -1,20 +1,18 @@
 // The business's own picture on the real office: chosen, generated, saved and
 // read back; the standard picture after the reset.
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/shutdown.h"
 #include "entry/flyerpicture.h"
 #include "entry/form1.h"
-#include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
-#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QPushButton>
@@ -26,6 +24,16 @@ namespace {
 
 // The picture box of the template, in twips from the page's corner.
 const QRect kBox(4867, 10627, 2563, 1066);
+
+OfficeDocumentFacts readBack(const QString& path)
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
+    document->close();
+    word->quit();
+    return facts;
+}
 
 QList<OfficeShapeFacts> pictures(const OfficeDocumentFacts& facts)
 {
@@ -95,7 +103,7 @@ int redInBox(const QImage& page)
 
 } // namespace
 
-class TestOfficePicture : public QObject
+class TestOfficePicture : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -106,19 +114,12 @@ private Q_SLOTS:
     void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
 
 private:
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     OfficeShapeFacts m_standard;
 };
 
 void TestOfficePicture::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     Shutdown::resetForTesting();
     Shutdown::setHandlerForTesting([](int) {});
     const QString templatePath = writeEmbeddedTemplate();
@@ -131,11 +132,8 @@ void TestOfficePicture::initTestCase()
 void TestOfficePicture::cleanupTestCase()
 {
     Shutdown::resetForTesting();
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QCOMPARE(processesMentioning(m_cache), QList<qint64>());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QCOMPARE(endOffice(), QList<qint64>());
+    leaveTestFolder();
 }
 
 void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfterReset()

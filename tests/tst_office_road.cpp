@@ -4,12 +4,14 @@
 // back through the office, the page picture) and what must not stay behind
 // (temporary files, office processes, error boxes).
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
+#include "base/shutdown.h"
 #include "entry/form1.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
@@ -44,6 +46,17 @@ QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Reads a document back through the office in a session of its own.
+OfficeDocumentFacts readBack(const QString& path)
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
+    document->close();
+    word->quit();
+    return facts;
 }
 
 int count(const OfficeDocumentFacts& facts, const QString& text)
@@ -81,7 +94,7 @@ QPushButton* button(QWidget* window, const char* name)
 
 } // namespace
 
-class TestOfficeRoad : public QObject
+class TestOfficeRoad : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -99,19 +112,12 @@ private:
     // long the user waited.
     Form2* generate(Form1& form, const char* what);
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
-    QString m_cache;
     QList<int> m_endings;
 };
 
 void TestOfficeRoad::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     QElapsedTimer clock;
     clock.start();
     m_engine->prepare();
@@ -121,12 +127,10 @@ void TestOfficeRoad::initTestCase()
 
 void TestOfficeRoad::cleanupTestCase()
 {
-    Word::setEngine(nullptr);
     // The office is still there while the engine is (so the check can see
     // one), and goes with it.
     const bool seenRunning = !processesMentioning(m_cache).isEmpty();
-    m_engine.reset();
-    const QList<qint64> left = processesMentioning(m_cache);
+    const QList<qint64> left = endOffice();
     // Nor does anything of the office stay in the temporary folders: the
     // private one is empty, and the system's holds only that and Qt's own
     // runtime folder.
@@ -140,8 +144,7 @@ void TestOfficeRoad::cleanupTestCase()
         return name == QFileInfo(Main::TempFolder()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    leaveTestFolder();
     QVERIFY(seenRunning);
     QCOMPARE(left, QList<qint64>());
     QCOMPARE(privateLeft, QStringList());
@@ -212,7 +215,7 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(inkPixels(firstView) > 2000);
 
     // While the preview is shown only its document is in the temporary folder.
-    const QString document = preview->mWordFile;
+    const QString document = preview->wordFile();
     QVERIFY(QFileInfo(document).fileName().contains(
         QRegularExpression(QStringLiteral("^qorvin[1-9]{8}\\.doc$"))));
     QCOMPARE(runFiles(), QStringList{QFileInfo(document).fileName()});
@@ -257,16 +260,16 @@ void TestOfficeRoad::sample_generateSaveBackAgainClose_wholeRoad()
     QVERIFY(generate(form, "second run") == preview);
     QCOMPARE(dialogs.errors(), QStringList());
     QCOMPARE(preview->zoom(), 1.0f);
-    QVERIFY(preview->mWordFile != document);
+    QVERIFY(preview->wordFile() != document);
     QVERIFY(original->picture() != firstPage);
     QVERIFY(surface->drawing() != firstView);
     {
-        const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+        const OfficeDocumentFacts facts = readBack(preview->wordFile());
         QCOMPARE(count(facts, QStringLiteral("Halvard Gardens")), 1);
         QCOMPARE(count(facts, QStringLiteral("Corvanti")), 0);
         QCOMPARE(count(facts, QStringLiteral("Wren Ashdown")), 8);
     }
-    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->wordFile()).fileName()});
 
     // Zooming out and in again redraws the new page from its base copy.
     QTest::mouseClick(button(preview, "PushButton2"), Qt::LeftButton);
@@ -308,8 +311,8 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QVERIFY(preview);
     QCoreApplication::processEvents();
     QCOMPARE(dialogs.errors(), QStringList());
-    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->mWordFile).fileName()});
-    const OfficeDocumentFacts facts = readBack(preview->mWordFile);
+    QCOMPARE(runFiles(), QStringList{QFileInfo(preview->wordFile()).fileName()});
+    const OfficeDocumentFacts facts = readBack(preview->wordFile());
     QCOMPARE(facts.shapes.size(), std::size_t(15));
     QVERIFY2(!allText(facts).contains(QLatin1Char('[')), qPrintable(allText(facts)));
     QCOMPARE(facts.shapes.at(5).text, QString());

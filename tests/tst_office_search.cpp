@@ -3,10 +3,12 @@
 // (texts holding their own token, options changed between stories, layout read
 // after the edits).
 
-#include "app/appinfo.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/mainmodule.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "testenvironment.h"
 
@@ -37,7 +39,7 @@ constexpr int kLastTab = 13;
 
 } // namespace
 
-class TestOfficeSearch : public QObject
+class TestOfficeSearch : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -56,20 +58,13 @@ private:
         return m_word->documents().open(m_template, true);
     }
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
     std::shared_ptr<Word::Application> m_word;
-    QString m_cache;
     QString m_template;
 };
 
 void TestOfficeSearch::initTestCase()
 {
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     m_word = Word::CreateApplication();
 
     m_template = writeEmbeddedTemplate();
@@ -80,11 +75,8 @@ void TestOfficeSearch::cleanupTestCase()
     if (m_word)
         m_word->quit();
     m_word.reset();
-    Word::setEngine(nullptr);
-    m_engine.reset();
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 void TestOfficeSearch::replaceAll_textHoldingItsOwnToken_everyTabOncePerPass()

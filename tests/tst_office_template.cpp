@@ -1,13 +1,15 @@
 // The embedded flyer template and the document operations on the real office:
 // structure, literal replacement, saving, the page picture and the snapshot.
 
-#include "app/appinfo.h"
-#include "app/clipboardpicture.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/clipboardpicture.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -81,7 +83,7 @@ public:
 
 } // namespace
 
-class TestOfficeTemplate : public QObject
+class TestOfficeTemplate : public QObject, protected OfficeFixture
 {
     Q_OBJECT
 
@@ -110,22 +112,14 @@ private:
     std::shared_ptr<Word::Document> openTemplate(Word::Application& word);
     QString savedSample();
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<Word::Engine> m_engine;
     std::shared_ptr<Word::Application> m_word;
-    QString m_cache;
     QString m_template;
     QString m_sample;
 };
 
 void TestOfficeTemplate::initTestCase()
 {
-    // The resources live in a static library: nothing else would pull them in.
-    LoadProgramResources();
-    m_environment = std::make_unique<TestEnvironment>();
-    m_cache = useOfficeCacheIn(*m_environment);
-    m_engine = createOfficeEngine();
-    Word::setEngine(m_engine);
+    startOffice();
     m_word = Word::CreateApplication();
 
     m_template = writeEmbeddedTemplate();
@@ -136,12 +130,9 @@ void TestOfficeTemplate::cleanupTestCase()
     if (m_word)
         m_word->quit();
     m_word.reset();
-    Word::setEngine(nullptr);
-    m_engine.reset();
     // The engine takes its office process with it.
-    QVERIFY(processesMentioning(m_cache).isEmpty());
-    m_environment.reset();
-    qunsetenv("XDG_CACHE_HOME");
+    QVERIFY(endOffice().isEmpty());
+    leaveTestFolder();
 }
 
 std::shared_ptr<Word::Document> TestOfficeTemplate::openTemplate(Word::Application& word)

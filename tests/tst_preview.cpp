@@ -1,5 +1,5 @@
-#include "app/appinfo.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/shutdown.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
 #include "scripteddialogs.h"
@@ -153,7 +153,7 @@ void TestPreview::present(const QImage& picture)
 {
     writeFile(m_document, documentBytes());
     m_form->SetPicture(picture);
-    m_form->mWordFile = m_document;
+    m_form->setWordFile(m_document);
     m_form->show();
     m_main->hide();
 }
@@ -270,7 +270,7 @@ void TestPreview::zoomIn_overLimits_keepsShownZoom()
     }
     {
         // At 3.0 a refused step leaves 3.0, so the next step goes on from the view shown.
-        m_form->mWordFile.clear();
+        m_form->setWordFile(QString());
         click("PushButton8");
         present(makePage(200, 270, Qt::green)); // base 2998 × 4048
         for (int press = 0; press < 8; ++press)
@@ -313,7 +313,7 @@ void TestPreview::missingPicture_reportsOnce_andZoomStaysQuiet()
 {
     for (const QImage& picture : {QImage(), QImage(0, 0, QImage::Format_RGB32)}) {
         m_dialogs->clear();
-        m_form->mWordFile.clear();
+        m_form->setWordFile(QString());
         click("PushButton8");
         present(picture);
         QCOMPARE(m_dialogs->errors().size(), 1);
@@ -345,7 +345,7 @@ void TestPreview::scrollBars_moveSurfaceByStep()
     QVERIFY(!bar("HScroll1")->hasTracking());
 
     // A one-twip step for a small excess: 622 + 6 pixels is 90 twips too wide.
-    m_form->mWordFile.clear();
+    m_form->setWordFile(QString());
     click("PushButton8");
     present(makePage(628, 300, Qt::blue));
     QCOMPARE(m_form->horizontalStep(), qint16(1));
@@ -380,7 +380,7 @@ void TestPreview::drag_toBothEdgesAndBeyond_synchronisesOnRelease()
     QVERIFY(m_dialogs->shown().isEmpty());
 
     // A page narrower than the viewport goes against the right edge, and back.
-    m_form->mWordFile.clear();
+    m_form->setWordFile(QString());
     click("PushButton8");
     present(makePage(200, 200, Qt::red));
     drag(surface(), QPoint(100, 100), QPoint(-50, 0));

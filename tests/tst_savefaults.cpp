@@ -2,7 +2,7 @@
 // folder is a file or missing, the target is a link to a folder. Each time a
 // clear reason, the old target as it was, and no half-written copy left.
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "faultinjection.h"
 #include "preview/savecopy.h"
 #include "testenvironment.h"

@@ -1,5 +1,5 @@
-#include "app/appinfo.h"
-#include "app/settings.h"
+#include "base/appinfo.h"
+#include "base/settings.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

@@ -2,13 +2,14 @@
 // program's open files, its temporary files, its office processes and its
 // memory do not grow.
 
-#include "app/appinfo.h"
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/appinfo.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "faultinjection.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/templatefilling.h"
+#include "officefixture.h"
 #include "officeprocesses.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -97,7 +98,8 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
 {
     LoadProgramResources();
     TestEnvironment environment;
-    const QString cache = useOfficeCacheIn(environment);
+    const OfficeCacheFolder cacheFolder(environment);
+    const QString cache = cacheFolder.path();
     Word::setEngine(createOfficeEngine());
     // The engine must go before the program's static clean-up, whatever fails.
     const std::unique_ptr<void, void (*)(void*)> releaseEngine(
@@ -169,7 +171,6 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
     Word::setEngine(nullptr);
     QVERIFY(waitUntilGone(offices, 10000));
     QVERIFY(processesMentioning(cache).isEmpty());
-    qunsetenv("XDG_CACHE_HOME");
 }
 
 QTEST_MAIN(TestSoakGeneration)

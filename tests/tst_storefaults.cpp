@@ -3,8 +3,8 @@
 // what is wrong, nothing typed is lost, and it is all stored once the store
 // can be written again.
 
-#include "app/appinfo.h"
-#include "app/settings.h"
+#include "base/appinfo.h"
+#include "base/settings.h"
 #include "entry/form1.h"
 #include "fakeword.h"
 #include "scripteddialogs.h"

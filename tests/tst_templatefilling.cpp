@@ -1,7 +1,7 @@
 #include "generate/templatefilling.h"
 
-#include "app/failure.h"
-#include "app/mainmodule.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "fakeword.h"
 #include "generate/flyertext.h"
 #include "scripteddialogs.h"

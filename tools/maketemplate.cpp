@@ -3,8 +3,9 @@
 //
 //   maketemplate <output.dot> [<sample.png>]
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "flyerart.h"
+#include "generate/libreoffice/documentfacts.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/unotext.h"
 

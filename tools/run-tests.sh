@@ -8,11 +8,18 @@ jobs="$(nproc)"
 
 bash tools/setup-debian.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# CI (which sets CI) builds with warnings as errors.
+werror=OFF
+if [ -n "${CI:-}" ]; then
+  werror=ON
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLAMONT_WERROR="$werror"
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
-cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLAMONT_SANITIZE=ON
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPELLAMONT_SANITIZE=ON \
+  -DPELLAMONT_WERROR="$werror"
 cmake --build build-sanitize -j"$jobs"
 # Leak reports are off: Qt's platform plugins keep caches for the life of the process.
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \

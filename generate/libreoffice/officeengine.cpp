@@ -1,28 +1,23 @@
 #include "generate/libreoffice/officeengine.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
+#include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
-#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
@@ -32,24 +27,15 @@
 #include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
-#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
-#include <com/sun/star/text/WritingMode2.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextFrame.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <cppuhelper/exc_hlp.hxx>
 
-#include <cmath>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -59,357 +45,9 @@ using namespace com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
+using namespace Office;
 
 namespace {
-
-// The UNO runtime of this program, which only talks to the office process.
-// Created once and never torn down: its libraries outlive static destruction
-// badly.
-Reference<uno::XComponentContext> localContext()
-{
-    static auto* context = [] {
-        // Without this the runtime cannot find its own type libraries.
-        if (!qEnvironmentVariableIsSet("URE_BOOTSTRAP"))
-            qputenv("URE_BOOTSTRAP",
-                    "vnd.sun.star.pathname:" PELLAMONT_OFFICE_PROGRAM_DIR "/fundamentalrc");
-        return new Reference<uno::XComponentContext>(
-            cppu::defaultBootstrap_InitialComponentContext());
-    }();
-    return *context;
-}
-
-// Ends the office when one call takes longer than the limit, so that the
-// blocked call returns (with an error) instead of hanging the program.
-class Watchdog
-{
-public:
-    explicit Watchdog(OfficeProcess& process) : m_process(process)
-    {
-        m_thread = std::thread([this] { run(); });
-    }
-    ~Watchdog()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    Q_DISABLE_COPY_MOVE(Watchdog)
-
-    void arm(int milliseconds)
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-            m_armed = true;
-            m_fired = false;
-        }
-        m_changed.notify_all();
-    }
-    // True when the limit ran out since arm() and the office was ended.
-    bool disarm()
-    {
-        std::lock_guard lock(m_mutex);
-        m_armed = false;
-        return m_fired;
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        while (!m_stopping) {
-            if (!m_armed) {
-                m_changed.wait(lock);
-                continue;
-            }
-            if (m_changed.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed &&
-                std::chrono::steady_clock::now() >= m_deadline) {
-                m_fired = true;
-                m_armed = false;
-                m_process.killFromAnyThread();
-            }
-        }
-    }
-
-    OfficeProcess& m_process;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::chrono::steady_clock::time_point m_deadline;
-    bool m_armed = false;
-    bool m_fired = false;
-    bool m_stopping = false;
-};
-
-QString describeUnoException(const uno::Exception& e)
-{
-    const QString message = toQString(e.Message).trimmed();
-    if (!message.isEmpty())
-        return message;
-    const uno::Any caught = cppu::getCaughtException();
-    return QStringLiteral("The office reported a failure (%1) without a description.")
-        .arg(toQString(caught.getValueTypeName()));
-}
-
-uno::Sequence<beans::PropertyValue>
-properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
-{
-    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(values.size()));
-    auto* out = result.getArray();
-    for (const auto& [name, value] : values) {
-        out->Name = OUString::createFromAscii(name);
-        out->Value = value;
-        ++out;
-    }
-    return result;
-}
-
-// True when the office read a document with one of its plain text filters,
-// which accept whatever a file holds.
-bool readAsPlainText(const Reference<lang::XComponent>& component)
-{
-    Reference<frame::XModel> model(component, UNO_QUERY);
-    if (!model.is())
-        return false;
-    const auto arguments = model->getArgs();
-    for (const auto& argument : arguments) {
-        OUString filter;
-        if (argument.Name == "FilterName" && (argument.Value >>= filter))
-            return filter.startsWith("Text");
-    }
-    return false;
-}
-
-OUString fileUrl(const QString& path)
-{
-    return toOUString(
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
-}
-
-// The office process, the bridge to it and the one desktop that loads every
-// document. Every UNO call of the adapter runs through call(), which applies
-// the time limit and turns UNO exceptions into Failures.
-class Connection : public std::enable_shared_from_this<Connection>
-{
-public:
-    explicit Connection(OfficeEngineLimits limits) : m_limits(limits), m_watchdog(m_process) {}
-    ~Connection() { shutdown(); }
-    Q_DISABLE_COPY_MOVE(Connection)
-
-    void prepare()
-    {
-        try {
-            m_process.start();
-        } catch (...) {
-            // The first start reports it.
-        }
-    }
-
-    // Connected to a live office; returns the generation of this connection,
-    // which objects remember to notice that "their" office has gone.
-    int connect()
-    {
-        if (m_desktop.is() && m_process.running())
-            return m_generation;
-        drop();
-        m_process.start();
-        m_applicationsServed = 0;
-        m_openApplications = 0;
-        QElapsedTimer clock;
-        clock.start();
-        Reference<uno::XInterface> remote;
-        while (!remote.is()) {
-            const OUString url =
-                toOUString(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext")
-                               .arg(m_process.pipeName()));
-            try {
-                m_watchdog.arm(m_limits.connectMilliseconds);
-                auto resolver = bridge::UnoUrlResolver::create(localContext());
-                remote = resolver->resolve(url);
-                m_watchdog.disarm();
-                break;
-            } catch (const connection::NoConnectException&) {
-                m_watchdog.disarm();
-            } catch (const uno::Exception& e) {
-                const bool fired = m_watchdog.disarm();
-                throw Failure(fired ? timeoutText() : describeUnoException(e));
-            }
-            if (!m_process.running()) {
-                if (m_process.exitedForRestart()) {
-                    m_process.start();
-                    continue;
-                }
-                throw Failure(QStringLiteral("The office process ended while starting. %1")
-                                  .arg(m_process.lastProblem()));
-            }
-            if (clock.elapsed() > m_limits.connectMilliseconds) {
-                m_process.stop();
-                throw Failure(QStringLiteral("The office did not answer within %1 seconds of "
-                                             "its start and was ended.")
-                                  .arg(m_limits.connectMilliseconds / 1000));
-            }
-            QThread::msleep(50);
-        }
-        call([&] {
-            m_context.set(remote, UNO_QUERY_THROW);
-            m_desktop = frame::Desktop::create(m_context);
-        });
-        return ++m_generation;
-    }
-
-    // Runs one step of UNO calls under the time limit.
-    template <typename Step> auto call(Step&& step) -> decltype(step())
-    {
-        if (m_depth > 0)
-            return step();
-        struct Depth
-        {
-            int& depth;
-            explicit Depth(int& d) : depth(d) { ++depth; }
-            ~Depth() { --depth; }
-        } depth(m_depth);
-        m_watchdog.arm(m_limits.callMilliseconds);
-        try {
-            if constexpr (std::is_void_v<decltype(step())>) {
-                step();
-                m_watchdog.disarm();
-            } else {
-                auto result = step();
-                m_watchdog.disarm();
-                return result;
-            }
-        } catch (const lang::DisposedException& e) {
-            // The bridge is gone: whatever is left of the office is no use.
-            failed();
-            m_process.stop();
-            drop();
-            throw Word::EngineLost(m_timedOut ? timeoutText()
-                                              : QStringLiteral("The office process has ended (%1).")
-                                                    .arg(describeUnoException(e)));
-        } catch (const uno::Exception& e) {
-            failed();
-            if (m_timedOut)
-                throw Word::EngineLost(timeoutText());
-            if (!m_process.running())
-                throw Word::EngineLost(describeUnoException(e));
-            throw Failure(describeUnoException(e));
-        } catch (...) {
-            failed();
-            if (m_timedOut)
-                throw Word::EngineLost(timeoutText());
-            throw;
-        }
-    }
-
-    // Throws when the office this object belongs to is no longer there.
-    void checkGeneration(int generation)
-    {
-        if (generation != m_generation || !m_desktop.is() || !m_process.running()) {
-            if (!m_process.running())
-                drop();
-            throw Word::EngineLost(
-                QStringLiteral("The office process has ended; start the document engine again."));
-        }
-    }
-
-    // Counts the applications of the running office. When the last one of
-    // enough has quit, the office is started afresh once the program is idle,
-    // which gives back the memory its caches took; the new office is warm
-    // again by the time the user asks for the next flyer.
-    void applicationOpened()
-    {
-        ++m_applicationsServed;
-        ++m_openApplications;
-    }
-    void applicationClosed(int generation)
-    {
-        if (generation != m_generation || m_openApplications == 0)
-            return;
-        if (--m_openApplications == 0 && m_limits.recycleAfterApplications > 0 &&
-            m_applicationsServed >= m_limits.recycleAfterApplications && !m_recycleScheduled &&
-            QCoreApplication::instance()) {
-            m_recycleScheduled = true;
-            QTimer::singleShot(0, QCoreApplication::instance(), [weak = weak_from_this()] {
-                if (auto connection = weak.lock())
-                    connection->recycle();
-            });
-        }
-    }
-
-    Reference<frame::XDesktop2> desktop() const { return m_desktop; }
-    Reference<uno::XComponentContext> context() const { return m_context; }
-
-    void shutdown()
-    {
-        drop();
-        m_process.stop();
-    }
-
-private:
-    void recycle()
-    {
-        m_recycleScheduled = false;
-        // An application started meanwhile keeps the office; its quit tries again.
-        if (m_openApplications > 0)
-            return;
-        shutdown();
-        prepare();
-    }
-
-    void failed()
-    {
-        m_timedOut = m_watchdog.disarm();
-        if (m_timedOut || !m_process.running())
-            drop();
-    }
-
-    // Forgets the bridge's objects; a later connect() starts afresh.
-    void drop()
-    {
-        try {
-            m_desktop.clear();
-            m_context.clear();
-        } catch (...) {
-            // Releasing proxies of a dead office may complain; nothing is lost.
-        }
-        ++m_generation;
-    }
-
-    QString timeoutText() const
-    {
-        return QStringLiteral("The office did not answer within %1 seconds and was ended.")
-            .arg(m_limits.callMilliseconds / 1000);
-    }
-
-    OfficeEngineLimits m_limits;
-    OfficeProcess m_process;
-    Watchdog m_watchdog;
-    Reference<uno::XComponentContext> m_context;
-    Reference<frame::XDesktop2> m_desktop;
-    int m_applicationsServed = 0;
-    int m_openApplications = 0;
-    bool m_recycleScheduled = false;
-    int m_generation = 0;
-    int m_depth = 0;
-    bool m_timedOut = false;
-};
-
-// What every object of one application shares: the connection and the
-// generation of the office it was made on.
-struct Session
-{
-    std::shared_ptr<Connection> connection;
-    int generation = 0;
-
-    template <typename Step> auto call(Step&& step) -> decltype(step())
-    {
-        connection->checkGeneration(generation);
-        return connection->call(std::forward<Step>(step));
-    }
-};
 
 class OfficeDocument;
 
@@ -989,128 +627,19 @@ std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits)
     return std::make_shared<OfficeEngine>(limits);
 }
 
-namespace {
+namespace Office {
 
-int twips(sal_Int32 hundredthsMm)
-{
-    return static_cast<int>(std::lround(hundredthsMm * 1440.0 / 2540.0));
-}
-
-template <typename T> T property(const Reference<beans::XPropertySet>& set, const char* name)
-{
-    return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
-}
-
-OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
-{
-    OfficeShapeFacts facts;
-    Reference<lang::XServiceInfo> info(object, UNO_QUERY_THROW);
-    Reference<drawing::XShape> shape(object, UNO_QUERY_THROW);
-    Reference<beans::XPropertySet> placement(object, UNO_QUERY_THROW);
-    const auto size = shape->getSize();
-    facts.width = twips(size.Width);
-    facts.height = twips(size.Height);
-    try {
-        const auto position = shape->getPosition();
-        facts.left = twips(position.X);
-        facts.top = twips(position.Y);
-    } catch (const uno::RuntimeException&) {
-        // Frames give their place only as an offset from what they are placed against.
-        facts.left = twips(property<sal_Int32>(placement, "HoriOrientPosition"));
-        facts.top = twips(property<sal_Int32>(placement, "VertOrientPosition"));
-    }
-    if (info->supportsService("com.sun.star.text.TextFrame")) {
-        facts.kind = OfficeShapeFacts::Kind::TextFrame;
-        Reference<text::XTextFrame> frame(object, UNO_QUERY_THROW);
-        facts.text = paragraphText(frame->getText());
-        facts.paragraphs = paragraphList(frame->getText());
-        Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
-        facts.topToBottom = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
-    } else if (info->supportsService("com.sun.star.text.TextGraphicObject")) {
-        facts.kind = OfficeShapeFacts::Kind::Picture;
-        facts.picture = officePictureFacts(object);
-    } else if (info->supportsService("com.sun.star.drawing.GroupShape")) {
-        facts.kind = OfficeShapeFacts::Kind::Group;
-        Reference<drawing::XShapes> members(object, UNO_QUERY_THROW);
-        facts.lineCount = 0;
-        std::optional<sal_Int32> color;
-        bool mixed = false;
-        for (sal_Int32 i = 0; i < members->getCount(); ++i) {
-            Reference<lang::XServiceInfo> member(members->getByIndex(i), UNO_QUERY_THROW);
-            if (!member->supportsService("com.sun.star.drawing.LineShape") &&
-                !member->supportsService("com.sun.star.drawing.PolyLineShape"))
-                continue;
-            ++facts.lineCount;
-            Reference<beans::XPropertySet> line(member, UNO_QUERY_THROW);
-            const auto lineColor = property<sal_Int32>(line, "LineColor");
-            mixed = mixed || (color && *color != lineColor);
-            color = lineColor;
-            facts.lineWidthHundredthsMm = property<sal_Int32>(line, "LineWidth");
-        }
-        facts.lineColor = (color && !mixed) ? int(*color) : -1;
-    }
-    return facts;
-}
-
-} // namespace
-
-OfficeDocumentFacts inspectOfficeDocument(Word::Document& document)
+void withDocumentModel(Word::Document& document,
+                       const std::function<void(const Reference<lang::XComponent>&)>& step)
 {
     auto* office = dynamic_cast<OfficeDocument*>(&document);
     if (!office)
         throw Failure(QStringLiteral("The document does not belong to the office engine."));
     office->releaseLayout();
-    return office->call([&] {
-        OfficeDocumentFacts facts;
-        const Reference<lang::XComponent> model = office->model();
-        Reference<text::XTextDocument> textDocument(model, UNO_QUERY_THROW);
-        const Reference<text::XText> body = textDocument->getText();
-        facts.bodyText = paragraphText(body);
-
-        Reference<beans::XPropertySet> start(body->createTextCursor(), UNO_QUERY_THROW);
-        const OUString pageStyleName = property<OUString>(start, "PageStyleName");
-        Reference<style::XStyleFamiliesSupplier> stylesSupplier(model, UNO_QUERY_THROW);
-        Reference<container::XNameAccess> pageStyles(
-            stylesSupplier->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
-        Reference<beans::XPropertySet> page(pageStyles->getByName(pageStyleName), UNO_QUERY_THROW);
-        facts.pageWidth = twips(property<sal_Int32>(page, "Width"));
-        facts.pageHeight = twips(property<sal_Int32>(page, "Height"));
-        facts.leftMargin = twips(property<sal_Int32>(page, "LeftMargin"));
-        facts.rightMargin = twips(property<sal_Int32>(page, "RightMargin"));
-        const sal_Int32 top = property<sal_Int32>(page, "TopMargin");
-        const sal_Int32 bottom = property<sal_Int32>(page, "BottomMargin");
-        const bool header = property<bool>(page, "HeaderIsOn");
-        const bool footer = property<bool>(page, "FooterIsOn");
-        facts.headerDistance = header ? twips(top) : 0;
-        facts.topMargin = twips(top + (header ? property<sal_Int32>(page, "HeaderHeight") : 0));
-        facts.bottomMargin =
-            twips(bottom + (footer ? property<sal_Int32>(page, "FooterHeight") : 0));
-
-        Reference<frame::XModel> frameModel(model, UNO_QUERY_THROW);
-        Reference<beans::XPropertySet> view(frameModel->getCurrentController(), UNO_QUERY);
-        if (view.is())
-            facts.pageCount = property<sal_Int32>(view, "PageCount");
-
-        for (const auto& story : storyTexts(model)) {
-            const QString text = paragraphText(story);
-            facts.storyTexts << text;
-            Reference<lang::XServiceInfo> info(story, UNO_QUERY);
-            if (info.is() && info->getImplementationName() == "SwXHeadFootText")
-                facts.headerTexts << text;
-        }
-
-        Reference<drawing::XDrawPage> drawPage = drawPageOf(model);
-        for (sal_Int32 i = 0; i < drawPage->getCount(); ++i) {
-            Reference<uno::XInterface> object(drawPage->getByIndex(i), UNO_QUERY_THROW);
-            if (isAnchoredInHeaderOrFooter(object)) {
-                ++facts.headerPictures;
-                continue;
-            }
-            facts.shapes.push_back(shapeFacts(object));
-        }
-        return facts;
-    });
+    office->call([&] { step(office->model()); });
 }
+
+} // namespace Office
 
 Reference<uno::XComponentContext> officeContext(Word::Application& application)
 {

@@ -2,11 +2,7 @@
 
 #include "generate/word.h"
 
-#include <QSize>
-#include <QStringList>
-
 #include <memory>
-#include <vector>
 
 // How long the engine waits for the office. Tests shorten them to see a hung
 // office handled without waiting a minute.
@@ -37,46 +33,3 @@ std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits = {})
 // with the page's own proportions.
 inline constexpr int kPagePictureWidth = 633;
 inline constexpr int kPagePictureHeight = 819;
-
-// What a picture object holds.
-struct OfficePictureFacts
-{
-    QSize pixels;
-    bool alpha = false;  // it has an alpha channel
-    bool linked = false; // it shows a file instead of holding the picture
-};
-
-// What a document holds, read through the office, for checks of the template
-// and of filled documents. Lengths in twips, positions from the page's
-// top-left corner.
-struct OfficeShapeFacts
-{
-    enum class Kind { TextFrame, Picture, Group, Other };
-    Kind kind = Kind::Other;
-    QString text; // paragraphs joined by "\r" (Word's paragraph mark); a line break is "\n"
-    QStringList paragraphs;
-    int left = 0, top = 0, width = 0, height = 0;
-    bool topToBottom = false; // the text runs from top to bottom
-    int lineColor = -1;       // RGB of a group's lines; -1 when mixed or none
-    int lineCount = 0;        // lines in a group
-    int lineWidthHundredthsMm = 0;
-    OfficePictureFacts picture; // for a picture
-};
-
-struct OfficeDocumentFacts
-{
-    int pageWidth = 0, pageHeight = 0;
-    int leftMargin = 0, rightMargin = 0;
-    // As Word counts them: from the page edge to the body text.
-    int topMargin = 0, bottomMargin = 0;
-    int headerDistance = 0;
-    int pageCount = 0;
-    QString bodyText;
-    QStringList headerTexts;
-    int headerPictures = 0;
-    QStringList storyTexts;
-    std::vector<OfficeShapeFacts> shapes; // the floating shapes, as Shapes lists them
-};
-
-// Throws Failure when the document is not one of this engine's.
-OfficeDocumentFacts inspectOfficeDocument(Word::Document& document);

@@ -1,6 +1,6 @@
 #include "generate/libreoffice/officepicture.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
@@ -132,23 +132,4 @@ Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentConte
 void removeOfficeShape(const Reference<uno::XInterface>& object)
 {
     Reference<lang::XComponent>(object, UNO_QUERY_THROW)->dispose();
-}
-
-OfficePictureFacts officePictureFacts(const Reference<uno::XInterface>& object)
-{
-    OfficePictureFacts facts;
-    Reference<beans::XPropertySet> set(object, UNO_QUERY);
-    if (!set.is() || !set->getPropertySetInfo()->hasPropertyByName("Graphic"))
-        return facts;
-    Reference<graphic::XGraphic> graphic;
-    set->getPropertyValue("Graphic") >>= graphic;
-    Reference<beans::XPropertySet> described(graphic, UNO_QUERY);
-    if (!described.is())
-        return facts;
-    awt::Size pixels;
-    described->getPropertyValue("SizePixel") >>= pixels;
-    facts.pixels = QSize(pixels.Width, pixels.Height);
-    described->getPropertyValue("Alpha") >>= facts.alpha;
-    described->getPropertyValue("Linked") >>= facts.linked;
-    return facts;
 }

@@ -4,7 +4,7 @@
 // where it stands, and pictures added to and removed from a text document.
 // Only the office adapter includes this (it brings in UNO headers).
 
-#include "generate/libreoffice/officeengine.h"
+#include "generate/word.h"
 
 #include <QRectF>
 
@@ -37,6 +37,3 @@ addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context
 
 // Takes a floating object out of its document.
 void removeOfficeShape(const css::uno::Reference<css::uno::XInterface>& object);
-
-// What a picture object holds; empty facts for other objects.
-OfficePictureFacts officePictureFacts(const css::uno::Reference<css::uno::XInterface>& object);

@@ -1,6 +1,6 @@
 #include "generate/libreoffice/officeprocess.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QCoreApplication>
 #include <QDir>

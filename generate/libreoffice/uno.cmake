@@ -1,5 +1,5 @@
-# UNO SDK set-up for the office adapter (generate/libreoffice/*.cpp) and the
-# template generator under tools/. Only these sources see the UNO headers.
+# UNO SDK set-up for the office engine (generate/libreoffice/) and the
+# template generator under tools/. Only these targets see the UNO headers.
 set(PELLAMONT_OFFICE_PROGRAM_DIR "/usr/lib/libreoffice/program" CACHE PATH
     "LibreOffice's program folder (type libraries, UNO runtime libraries)")
 set(PELLAMONT_OFFICE_SDK_DIR "/usr/lib/libreoffice/sdk" CACHE PATH "LibreOffice SDK folder")
@@ -35,14 +35,3 @@ target_link_libraries(pellamont_uno INTERFACE uno_cppu uno_cppuhelpergcc3 uno_sa
 target_link_options(pellamont_uno INTERFACE
   "LINKER:-rpath,${PELLAMONT_OFFICE_PROGRAM_DIR}")
 add_dependencies(pellamont_uno pellamont_uno_headers)
-
-# The adapter is compiled apart, as an object library folded into the core,
-# so the UNO flags stay off every other source.
-file(GLOB PELLAMONT_UNO_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_LIST_DIR}/*.cpp ${CMAKE_CURRENT_LIST_DIR}/*.h)
-add_library(pellamont_office OBJECT ${PELLAMONT_UNO_SOURCES})
-target_include_directories(pellamont_office PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(pellamont_office PRIVATE Qt6::Widgets pellamont_uno)
-add_dependencies(pellamont_office pellamont_uno_headers)
-target_sources(pellamont_core PRIVATE $<TARGET_OBJECTS:pellamont_office>)
-target_link_libraries(pellamont_core PUBLIC pellamont_uno)

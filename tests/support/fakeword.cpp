@@ -1,6 +1,6 @@
 #include "fakeword.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,8 +1,7 @@
 #include "officeprocesses.h"
 
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 #include "generate/templatefilling.h"
-#include "testenvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,26 +28,9 @@ QList<qint64> processesMentioning(const QString& text)
     return result;
 }
 
-QString useOfficeCacheIn(const TestEnvironment& environment)
-{
-    const QString cache = environment.root() + QStringLiteral("/cache");
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(cache));
-    return cache;
-}
-
 QString writeEmbeddedTemplate()
 {
     const QString path = Main::TempFolder() + QStringLiteral("/template.dot");
     Main::WriteFileIfAbsent(TemplateFilling::embeddedTemplate(), path);
     return path;
-}
-
-OfficeDocumentFacts readBack(const QString& path)
-{
-    auto word = Word::CreateApplication();
-    auto document = word->documents().open(path, true);
-    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
-    document->close();
-    word->quit();
-    return facts;
 }

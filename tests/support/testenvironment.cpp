@@ -1,6 +1,6 @@
 #include "testenvironment.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDir>
 #include <QFile>

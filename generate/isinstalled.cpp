@@ -1,8 +1,8 @@
-#include "app/isinstalled.h"
+#include "generate/isinstalled.h"
 
-#include "app/appinfo.h"
-#include "app/dialogs.h"
-#include "app/shutdown.h"
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/shutdown.h"
 #include "generate/word.h"
 
 namespace IsInstalled {
@@ -11,8 +11,8 @@ QString wordMissingText()
 {
     const QString paragraph = QStringLiteral("\r\n\r\n");
     return QStringLiteral("Error 842001. A normal instance of Word could not be created.") +
+           paragraph + QStringLiteral("1. Please make sure Word is installed on this computer.") +
            paragraph +
-           QStringLiteral("1. Please make sure Word is installed on this computer.") + paragraph +
            QStringLiteral("2. Please open Word normally and make sure a blank document opens "
                           "immediately without any interrupting window (such as an Word file "
                           "recovery window).") +

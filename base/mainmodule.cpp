@@ -1,6 +1,6 @@
-#include "app/mainmodule.h"
+#include "base/mainmodule.h"
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -94,7 +94,9 @@ QString TempFolder()
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         throw Failure(QStringLiteral("Cannot create the temporary folder %1: %2")
                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
-    struct stat status {};
+    struct stat status
+    {
+    };
     if (::lstat(native.constData(), &status) != 0)
         throw Failure(QStringLiteral("Cannot use the temporary folder %1: %2")
                           .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));

@@ -1,11 +1,10 @@
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <new>
 
 Failure::Failure(QString description)
     : m_description(std::move(description)), m_what(m_description.toUtf8())
-{
-}
+{}
 
 QString describeCurrentException()
 {

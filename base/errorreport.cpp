@@ -1,6 +1,6 @@
-#include "app/errorreport.h"
+#include "base/errorreport.h"
 
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
 namespace {
 // Part of every location the report prints; support uses it to tell builds apart.

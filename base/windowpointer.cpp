@@ -1,4 +1,4 @@
-#include "app/windowpointer.h"
+#include "base/windowpointer.h"
 
 #include <QFile>
 #include <QImage>

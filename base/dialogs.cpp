@@ -1,6 +1,6 @@
-#include "app/dialogs.h"
+#include "base/dialogs.h"
 
-#include "app/appinfo.h"
+#include "base/appinfo.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -61,8 +61,7 @@ void SystemDialogs::error(const QString& title, const QString& text)
 
 void SystemDialogs::message(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Ok,
-                    dialogParent());
+    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Ok, dialogParent());
     runBox(box);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/failure.h"
+#include "base/failure.h"
 
 #include <QString>
 
@@ -36,12 +36,10 @@ class Guard
 public:
     Guard(QString window, QString procedure)
         : m_window(std::move(window)), m_procedure(std::move(procedure))
-    {
-    }
+    {}
 
     // Runs one statement; false when it failed (and was reported).
-    template <typename Statement>
-    bool operator()(int line, Statement&& statement)
+    template <typename Statement> bool operator()(int line, Statement&& statement)
     {
         try {
             std::forward<Statement>(statement)();
@@ -53,8 +51,7 @@ public:
     }
 
     // An if-test: a failing condition is reported and taken as true.
-    template <typename Condition>
-    bool test(int line, Condition&& condition)
+    template <typename Condition> bool test(int line, Condition&& condition)
     {
         try {
             return static_cast<bool>(std::forward<Condition>(condition)());

@@ -1,4 +1,4 @@
-#include "app/appinfo.h"
+#include "base/appinfo.h"
 
 #include <QCoreApplication>
 
