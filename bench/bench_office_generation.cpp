@@ -1,11 +1,20 @@
 // How long one flyer generation keeps the user waiting on the office: the
 // start of a session, opening the template, both replacement passes, saving,
 // and the page picture. Target: well under a second once the office is warm.
+//
+//   bench_office_generation [length]   the steps of one generation
+//   bench_office_generation fit [runs] what fitting text to its boxes adds to
+//       the office's part of a warm generation (open, fill, fit, save), with
+//       the sample text and with every box overflowing; targets +60 ms and
+//       +400 ms on the median.
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
+#include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/templatefilling.h"
 #include "generate/word.h"
+#include "sampleflyer.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -14,11 +23,89 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace {
 
 const QStringList kTokens = {
     "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
     "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+
+// The office's part of one generation, in milliseconds: open, fill every
+// token, fit (or not), save, close.
+double fillAndSave(Word::Engine& engine, const QString& dot, const QString& doc,
+                   const QStringList& texts, bool fit)
+{
+    QElapsedTimer clock;
+    clock.start();
+    auto word = engine.createApplication();
+    auto document = word->documents().open(dot, true);
+    for (int i = 0; i < kTokens.size(); ++i) {
+        for (const auto& range : document->storyRanges())
+            range->find().execute(kTokens.at(i), texts.at(i), 2);
+    }
+    const QStringList services = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
+                                  QStringLiteral("[ScheduledServices]")};
+    for (int i = 0; i < services.size(); ++i) {
+        for (const auto& shape : document->shapes()) {
+            auto frame = shape->textFrame();
+            if (frame->hasText())
+                frame->textRange()->find().execute(services.at(i), texts.at(kTokens.size() + i), 2);
+        }
+    }
+    if (fit)
+        document->fitTextToShapes(TemplateFilling::kFitLimits);
+    document->saveAs(doc);
+    document->close();
+    word->quit();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
+}
+
+int fitCost(const QString& dot, const QString& folder, int runs, QTextStream& out)
+{
+    auto engine = createOfficeEngine();
+    engine->createApplication()->quit();
+    // The program's sample data, then every box given more than it can show.
+    QStringList sample = SampleFlyer::fieldTexts();
+    const auto columns = FlyerText::servicesColumns(SampleFlyer::services());
+    sample << columns.first << columns.second
+           << FlyerText::scheduledServicesText(SampleFlyer::scheduledServices());
+    QStringList overflowing;
+    QString longText;
+    while (longText.size() < 400)
+        longText += QStringLiteral("green lawns trimmed hedges ");
+    for (int i = 0; i < kTokens.size(); ++i)
+        overflowing << longText;
+    QStringList many;
+    for (int i = 0; i < 40; ++i)
+        many << QStringLiteral("Service number %1").arg(i + 1);
+    const auto manyColumns = FlyerText::servicesColumns(many);
+    overflowing << manyColumns.first + manyColumns.first << manyColumns.second << longText;
+
+    const QString doc = folder + QStringLiteral("/fit.doc");
+    for (const auto& [name, texts] :
+         {std::pair{"sample data", sample}, std::pair{"every box overflowing", overflowing}}) {
+        fillAndSave(*engine, dot, doc, texts, true); // warms this text's first load
+        QList<double> with, without;
+        for (int run = 0; run < runs; ++run) {
+            // Alternating, so that both see the same state of the machine.
+            without << fillAndSave(*engine, dot, doc, texts, false);
+            with << fillAndSave(*engine, dot, doc, texts, true);
+        }
+        out << "fit, " << name << ": " << median(without) << " ms median without fitting, "
+            << median(with) << " ms with, +" << (median(with) - median(without)) << " ms over "
+            << runs << " runs each (target +" << (texts == sample ? 60 : 400) << ")\n";
+        out.flush();
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -34,6 +121,9 @@ int main(int argc, char* argv[])
         return 1;
     const QString dot = folder.filePath(QStringLiteral("template.dot"));
     Main::WriteFileIfAbsent(resource.readAll(), dot);
+
+    if (argc > 1 && QByteArray(argv[1]) == "fit")
+        return fitCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
 
     // An optional argument gives the length of every replacement text.
     QString sample = QStringLiteral("Sample text");

@@ -712,6 +712,11 @@ void Form1::setPreviewWordFile(const QString& documentPath)
     preview().setWordFile(documentPath);
 }
 
+void Form1::setPreviewNotice(const QString& notice)
+{
+    preview().setFitNotice(notice);
+}
+
 void Form1::showPreview()
 {
     preview().show();

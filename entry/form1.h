@@ -88,6 +88,7 @@ private:
     void loadPreviewPicture(const QString& path) override;
     void setPreviewWordFile(const QString& documentPath) override;
     void showPreview() override;
+    void setPreviewNotice(const QString& notice) override;
     void hideMainWindow() override;
     Form2& preview();
 

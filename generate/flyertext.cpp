@@ -93,4 +93,22 @@ QRectF fittedPlace(const QSize& pixels, const QRectF& box)
                   box.top() + (box.height() - size.height()) / 2, size.width(), size.height());
 }
 
+QString laidOutText(const QString& text)
+{
+    if (text.size() <= kLaidOutCharacters)
+        return text;
+    qsizetype end = kLaidOutCharacters;
+    if (text.at(end - 1).isHighSurrogate())
+        --end;
+    return text.left(end);
+}
+
+QString laidOutColumn(const QString& column)
+{
+    if (column.size() <= kLaidOutCharacters)
+        return column;
+    const qsizetype lastLineEnd = column.lastIndexOf(QLatin1Char('\r'), kLaidOutCharacters - 1);
+    return lastLineEnd >= 0 ? column.left(lastLineEnd + 1) : laidOutText(column);
+}
+
 } // namespace FlyerText

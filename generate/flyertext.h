@@ -33,6 +33,18 @@ ServiceColumns servicesColumns(const QStringList& services);
 // "A", "B" gives "A  and B". A single item stands alone; no items give "".
 QString scheduledServicesText(const QStringList& scheduled);
 
+// Text far beyond what any box of the flyer can show, even made smaller, is
+// not put on it: laying it out would keep the user waiting for nothing. Each
+// field text and each list text goes in with at most this many characters;
+// the services column with the whole items that fit in it.
+inline constexpr qsizetype kLaidOutCharacters = 1000;
+
+// `text` cut to kLaidOutCharacters (never inside a surrogate pair).
+QString laidOutText(const QString& text);
+// The services column text cut after the last whole line within
+// kLaidOutCharacters (a single longer line is cut like a field).
+QString laidOutColumn(const QString& column);
+
 // Where the digits of document names come from: one generator for the whole
 // program run, seeded once from the system's entropy source. Reseeding per name
 // (let alone per digit, from the clock) would repeat names within a second.

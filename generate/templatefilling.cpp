@@ -1,9 +1,11 @@
 #include "generate/templatefilling.h"
 
 #include "base/appinfo.h"
+#include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "generate/fitnotice.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
@@ -53,9 +55,11 @@ QString inTempFolder(const char* name)
 
 // Puts the picture file at `path` into the template's picture box in place of
 // the template's own picture: as large as fits, proportions kept, centred.
-// The box keeps the template's picture when anything fails.
-void placeFlyerPicture(Word::Document& document,
-                       const std::vector<std::shared_ptr<Word::Shape>>& shapes, const QString& path)
+// The box keeps the template's picture when anything fails. Returns the
+// position in `shapes` of the template's picture, which is gone.
+std::size_t placeFlyerPicture(Word::Document& document,
+                              const std::vector<std::shared_ptr<Word::Shape>>& shapes,
+                              const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
     if (!Main::FileExists(path))
@@ -69,7 +73,8 @@ void placeFlyerPicture(Word::Document& document,
                                      "the standard picture. Choose your picture again under "
                                      "File, Flyer Picture.")
                           .arg(shown));
-    for (const auto& shape : shapes) {
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const auto& shape = shapes[i];
         if (shape->type() != Word::Shape::msoPicture)
             continue;
         try {
@@ -82,7 +87,7 @@ void placeFlyerPicture(Word::Document& document,
                               .arg(shown, failure.description()));
         }
         shape->remove();
-        return;
+        return i;
     }
     throw Failure(
         QStringLiteral("The flyer template has no picture box for the picture %1.").arg(shown));
@@ -118,6 +123,39 @@ void PushButton6_Click(GenerationHost& host)
         return;
     guard(102, [&] { host.setGenerating(true); });
     guard(104, [&] { host.setMousePointer(WindowPointer::Hourglass); });
+
+    // Text far beyond what the flyer can show is not laid out (that could
+    // take minutes); the user hears before the run what is left out.
+    auto fieldText = [&](int i) { return FlyerText::laidOutText(host.fieldText(i)); };
+    {
+        QList<FitNotice::Cut> cuts;
+        for (int i = 0; i < kFieldCount; ++i) {
+            const QString text = host.fieldText(i);
+            if (text.size() > FlyerText::kLaidOutCharacters)
+                cuts.append({host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
+        }
+        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
+        for (const auto& [token, column] :
+             {std::pair{QStringLiteral("[Services1]"), columns.first},
+              std::pair{QStringLiteral("[Services2]"), columns.second}}) {
+            const QString kept = FlyerText::laidOutColumn(column);
+            if (kept == column)
+                continue;
+            // A first item longer than the limit is cut within, like a field.
+            if (kept.endsWith(QLatin1Char('\r')))
+                cuts.append(
+                    {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
+            else
+                cuts.append({token, kept.size(), column.size()});
+        }
+        const QString scheduled = FlyerText::scheduledServicesText(host.scheduledServices());
+        if (scheduled.size() > FlyerText::kLaidOutCharacters)
+            cuts.append({QStringLiteral("[ScheduledServices]"),
+                         FlyerText::laidOutText(scheduled).size(), scheduled.size()});
+        const QString notice = FitNotice::cutNotice(cuts);
+        if (!notice.isEmpty())
+            Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
+    }
 
     QString templatePath;
     std::shared_ptr<Word::Application> word;
@@ -173,6 +211,18 @@ void PushButton6_Click(GenerationHost& host)
     // report of why, instead of one for every statement still to come.
     bool lost = false;
 
+    // Which box holds which tokens, read before they are replaced, so that
+    // the notice can name the fields of a box that does not fit.
+    std::vector<FitNotice::Box> boxes;
+    guard(152, noticingLoss(lost, [&] {
+              for (const auto& shape : document->shapes()) {
+                  const auto frame = shape->textFrame();
+                  boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+              }
+          }));
+    if (lost)
+        return endRun({});
+
     QString services1;
     QString services2;
     QString scheduledServices;
@@ -180,11 +230,13 @@ void PushButton6_Click(GenerationHost& host)
     guard(118, [&] { services2.clear(); });
     guard(120, [&] {
         const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
-        services1 = columns.first;
-        services2 = columns.second;
+        services1 = FlyerText::laidOutColumn(columns.first);
+        services2 = FlyerText::laidOutColumn(columns.second);
     });
-    guard(140,
-          [&] { scheduledServices = FlyerText::scheduledServicesText(host.scheduledServices()); });
+    guard(140, [&] {
+        scheduledServices =
+            FlyerText::laidOutText(FlyerText::scheduledServicesText(host.scheduledServices()));
+    });
 
     // Every story, field by field in index order: a field text that contains
     // the token of a later field is filled in turn by that field.
@@ -202,7 +254,7 @@ void PushButton6_Click(GenerationHost& host)
             guard(158, [&] { find->clearFormatting(); });
             guard(160, [&] { find->replacement().clearFormatting(); });
             guard(162, [&] { find->setText(host.fieldToken(i)); });
-            guard(164, [&] { find->replacement().setText(host.fieldText(i)); });
+            guard(164, [&] { find->replacement().setText(fieldText(i)); });
             guard(168, [&] { find->setForward(true); });
             guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
             guard(172, [&] { find->setFormat(false); });
@@ -233,8 +285,7 @@ void PushButton6_Click(GenerationHost& host)
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
         for (int i = 0; i < kFieldCount && !lost; ++i)
-            guard(196,
-                  noticingLoss(lost, [&] { replaceAll(host.fieldToken(i), host.fieldText(i)); }));
+            guard(196, noticingLoss(lost, [&] { replaceAll(host.fieldToken(i), fieldText(i)); }));
         if (!lost)
             guard(200, noticingLoss(lost,
                                     [&] { replaceAll(QStringLiteral("[Services1]"), services1); }));
@@ -253,7 +304,33 @@ void PushButton6_Click(GenerationHost& host)
     // template's picture stays untouched.
     const QString picture = guard.value(206, QString(), [&] { return host.flyerPicture(); });
     if (!picture.isEmpty())
-        guard(206, noticingLoss(lost, [&] { placeFlyerPicture(*document, shapes, picture); }));
+        guard(206, noticingLoss(lost, [&] {
+                  const std::size_t replaced = placeFlyerPicture(*document, shapes, picture);
+                  // The template's picture has left the list of shapes and the
+                  // chosen one come last, in front of everything: the boxes
+                  // follow, so that they stay beside their fits below.
+                  if (replaced < boxes.size()) {
+                      boxes.erase(boxes.begin() + std::ptrdiff_t(replaced));
+                      boxes.push_back({});
+                  }
+              }));
+    if (lost)
+        return endRun({});
+
+    // Text that overflows its box is made smaller before the document is
+    // saved, so that the saved document looks like the preview; after the
+    // picture, so that fitting sees the document as it is saved.
+    QString notice;
+    guard(207, noticingLoss(lost, [&] {
+              const auto fits = document->fitTextToShapes(kFitLimits);
+              QHash<QString, QString> filled;
+              for (int i = 0; i < kFieldCount; ++i)
+                  filled.insert(host.fieldToken(i), fieldText(i));
+              filled.insert(QStringLiteral("[Services1]"), services1);
+              filled.insert(QStringLiteral("[Services2]"), services2);
+              filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
+              notice = FitNotice::notice(boxes, fits, filled);
+          }));
     if (lost)
         return endRun({});
 
@@ -303,7 +380,10 @@ void PushButton6_Click(GenerationHost& host)
         return endRun(documentPath);
     }
     guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
-    guard(244, [&] { host.setPreviewWordFile(documentPath); });
+    guard(244, [&] {
+        host.setPreviewWordFile(documentPath);
+        host.setPreviewNotice(notice);
+    });
     const bool shown = guard(246, [&] { host.showPreview(); });
     // Hiding the main window without a preview in its place would leave the
     // user with no window at all.

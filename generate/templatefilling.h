@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/windowpointer.h"
+#include "generate/word.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,6 +45,10 @@ public:
     virtual void setPreviewWordFile(const QString& documentPath) = 0;
     // Shows the preview window, not modal, without owner.
     virtual void showPreview() = 0;
+    // What the preview tells the user once it has appeared, about text made
+    // smaller or text that does not fit ("" for nothing). A host without a
+    // preview window has nobody to tell.
+    virtual void setPreviewNotice(const QString& notice) { static_cast<void>(notice); }
     virtual void hideMainWindow() = 0;
 };
 
@@ -51,6 +56,10 @@ namespace TemplateFilling {
 
 // The number of flyer fields, each with its token in the template.
 inline constexpr int kFieldCount = 14;
+
+// How far text is made smaller to fit its box: in steps of 5 % down to 60 %
+// of its designed size, never under 6 points, so that it stays legible in print.
+inline constexpr Word::TextFitLimits kFitLimits{5, 60, 6.0};
 
 // "Start Creating Template": fills the embedded template with the host's data,
 // saves it under a fresh name in the temporary folder, has its page captured

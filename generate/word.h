@@ -68,6 +68,8 @@ class Range
 public:
     virtual ~Range() = default;
     virtual Find& find() = 0;
+    // Range.Text: the text the range holds.
+    virtual QString text() = 0;
     // Puts a picture of the range's content (shapes included) on the clipboard.
     virtual void copyAsPicture() = 0;
 };
@@ -105,6 +107,30 @@ public:
     }
 };
 
+// Our own operation, not Word's (Word only shrinks text as a box is drawn):
+// how far the text of a text box may be made smaller to fit the box, and what
+// was done to one box.
+struct TextFitLimits
+{
+    // Each step makes the text smaller by this share of its designed size.
+    int stepPercent = 5;
+    // Never smaller than this share of the designed size...
+    int floorPercent = 60;
+    // ...nor under this size; text designed smaller keeps its size.
+    double minimumPoints = 6;
+};
+
+struct TextFit
+{
+    // The size of the box's text now, as a share of its designed size.
+    int percent = 100;
+    // False when the text overflows its box even at the floor.
+    bool fits = true;
+    // When it does not fit: about how many characters from the start of the
+    // box's text (paragraph marks counted) the box shows.
+    qsizetype shownCharacters = 0;
+};
+
 class Document
 {
 public:
@@ -121,11 +147,19 @@ public:
     // Left, Top, Width, Height) with the place measured from the page's
     // top-left corner, in front of the text: the picture file's content is
     // embedded in the document (no link to the file) and shown stretched to
-    // the place given, its transparency kept.
+    // the place given, its transparency kept. Being in front of everything,
+    // it comes last in shapes().
     virtual std::shared_ptr<Shape> addPicture(const QString& /*fileName*/, const QRectF& /*place*/)
     {
         throw Failure(QStringLiteral("This document engine cannot add pictures."));
     }
+
+    // Makes the text of every text box whose text overflows the box smaller,
+    // in steps, until it fits or reaches the floor of `limits`; text that
+    // fits keeps its designed size. The sizes are the document's own
+    // formatting, so saveAs() keeps them. One entry per entry of shapes(), in
+    // that order; a shape without text fits at 100 %.
+    virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
     virtual void close() = 0;

@@ -18,9 +18,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -277,6 +279,15 @@ void Form2::showEvent(QShowEvent* event)
     // the setup done and changes nothing.
     if (mFirstActivate)
         Form_Activate();
+    // One box, shown once the page is there, rather than a line in the
+    // window, which would move the window's controls.
+    if (!m_fitNotice.isEmpty()) {
+        QTimer::singleShot(0, this, [this] {
+            const QString notice = std::exchange(m_fitNotice, QString());
+            if (!notice.isEmpty() && isVisible())
+                Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
+        });
+    }
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event)

@@ -35,6 +35,9 @@ public:
 
     // The page picture, set before each showing.
     void SetPicture(const QImage& picture);
+    // Told to the user once, in a message box, after the window next
+    // appears: text of the flyer made smaller or not fitting. "" for nothing.
+    void setFitNotice(const QString& notice) { m_fitNotice = notice; }
     // The window "< Back" shows again.
     void setMainWindow(QWidget* mainWindow);
     // Stores the main window's lists; run before closing ends the program.
@@ -101,6 +104,7 @@ private:
     WindowPointer m_pointer{this};
     QPointer<QWidget> m_mainWindow;
     std::function<void()> m_storeLists;
+    QString m_fitNotice;
 
     QString mWordFile;
     bool mFirstActivate = false;

@@ -41,6 +41,7 @@ private slots:
     void scheduledServices_joinedWithAndBeforeLast();
     void documentName_eightDigitsOneToNine_noRepeatsAcrossDraws();
     void freeDocumentPath_takenName_drawsCompletelyNewName();
+    void laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines();
 };
 
 void TestFlyerText::servicesColumns_splitAtTen_data()
@@ -181,6 +182,27 @@ void TestFlyerText::freeDocumentPath_takenName_drawsCompletelyNewName()
         QVERIFY(!QFile::exists(path));
         QCOMPARE(QFileInfo(path).absolutePath(), temp);
     }
+}
+
+void TestFlyerText::laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines()
+{
+    const qsizetype limit = FlyerText::kLaidOutCharacters;
+    const QString exact(limit, QLatin1Char('a'));
+    QCOMPARE(FlyerText::laidOutText(exact), exact);
+    QCOMPARE(FlyerText::laidOutText(exact + QLatin1Char('b')), exact);
+    // An emoji across the limit goes whole, never half.
+    const QString emoji = QString(limit - 1, QLatin1Char('a')) + QStringLiteral("\U0001F333");
+    QCOMPARE(FlyerText::laidOutText(emoji), QString(limit - 1, QLatin1Char('a')));
+
+    // Columns: whole lines within the limit; one longer first line is cut within.
+    const QString line = QString(99, QLatin1Char('s')) + QChar(13);
+    QCOMPARE(FlyerText::laidOutColumn(line.repeated(10)), line.repeated(10));
+    QCOMPARE(FlyerText::laidOutColumn(line.repeated(11)), line.repeated(10));
+    QCOMPARE(
+        FlyerText::laidOutColumn(line.repeated(9) + QString(150, QLatin1Char('t')) + QChar(13)),
+        line.repeated(9));
+    QCOMPARE(FlyerText::laidOutColumn(QString(2000, QLatin1Char('u')) + QChar(13)),
+             QString(limit, QLatin1Char('u')));
 }
 
 QTEST_GUILESS_MAIN(TestFlyerText)

@@ -100,6 +100,7 @@ private slots:
     void release_withNoExcess_isQuiet();
     void zoom_afterScroll_returnsToTopLeft_andEnablesBarsBySize();
     void activationAgain_keepsZoomAndScroll();
+    void fitNotice_toldOnceAfterShowing_controlsStayInPlace();
     void back_deletesDocument_andNextPictureStartsAfresh();
     void close_deletesDocument_storesLists_andEndsProgram();
     void pointer_followsButtonsFrameAndBackground();
@@ -453,6 +454,24 @@ void TestPreview::activationAgain_keepsZoomAndScroll()
     QCOMPARE(m_form->zoom(), 0.75f);
     QCOMPARE(surface()->pos(), position);
     QCOMPARE(bar("VScroll1")->value(), 30);
+}
+
+void TestPreview::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
+{
+    const QString notice = QStringLiteral("The e-mail on the tear-off tabs does not fit.");
+    m_form->setFitNotice(notice);
+    present(makePage(612, 792, Qt::blue));
+    QCOMPARE(m_dialogs->messages(), QStringList{});
+    QTRY_COMPARE(m_dialogs->messages(), QStringList{notice});
+    QCOMPARE(m_form->size(), QSize(656, 626));
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("Picture2"))->geometry(),
+             QRect(8, 8, 622, 495));
+
+    // Back and shown again without a new notice: nothing more.
+    click("PushButton8");
+    present(makePage(612, 792, Qt::blue));
+    QTest::qWait(20);
+    QCOMPARE(m_dialogs->messages().size(), 1);
 }
 
 void TestPreview::back_deletesDocument_andNextPictureStartsAfresh()

@@ -149,6 +149,8 @@ public:
         events << QStringLiteral("hideMainWindow");
         mainHidden = true;
     }
+    void setPreviewNotice(const QString& text) override { notice = text; }
+    QString notice = QStringLiteral("not set");
 };
 
 QStringList filesInTemp()
@@ -182,6 +184,10 @@ private slots:
     void run_failure_reportedWithStatementAndRunEndsCleanly();
     void run_flyerPicture_fittedIntoBoxOrStandardKept_data();
     void run_flyerPicture_fittedIntoBoxOrStandardKept();
+    void run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data();
+    void run_textTooLongForItsBox_shrunkOrNamedInTheNotice();
+    void run_textFarBeyondTheFlyer_toldBeforeAndLeftOut();
+    void run_pictureAndTextTooLong_noticeNamesTheBoxThatOverflows();
 
 private:
     // Runs the click and returns the statement numbers of the error boxes.
@@ -246,12 +252,14 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
     QCOMPARE(QFileInfo(documentPath).absolutePath(), temp);
 
     // The session of the run, then the capture's own session.
-    QStringList expected{
-        QStringLiteral("CreateObject(Word.Application)"),
-        QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp)};
+    QStringList expected{QStringLiteral("CreateObject(Word.Application)"),
+                         QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp),
+                         // Which box holds which field, for the notice of text that does not fit.
+                         QStringLiteral("Document.Shapes")};
     for (int i = 0; i < TemplateFilling::kFieldCount; ++i)
         expected << QStringLiteral("Document.StoryRanges");
     expected << QStringLiteral("Document.Shapes")
+             << QStringLiteral("Document.FitTextToShapes(5, 60, 6)")
              << QStringLiteral("Document.SaveAs(%1)").arg(documentPath)
              << QStringLiteral("Application.DisplayAlerts=false")
              << QStringLiteral("Document.Close") << QStringLiteral("Application.Quit")
@@ -260,12 +268,16 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
              << QStringLiteral("Range.CopyAsPicture")
              << QStringLiteral("Document.Close(SaveChanges=0)")
              << QStringLiteral("Application.Quit");
-    const QStringList main{
-        QStringLiteral("CreateObject"),         QStringLiteral("Documents.Open"),
-        QStringLiteral("Document.StoryRanges"), QStringLiteral("Document.Shapes"),
-        QStringLiteral("Document.SaveAs"),      QStringLiteral("Application.DisplayAlerts"),
-        QStringLiteral("Document.Close"),       QStringLiteral("Application.Quit"),
-        QStringLiteral("Range.CopyAsPicture")};
+    const QStringList main{QStringLiteral("CreateObject"),
+                           QStringLiteral("Documents.Open"),
+                           QStringLiteral("Document.StoryRanges"),
+                           QStringLiteral("Document.Shapes"),
+                           QStringLiteral("Document.FitTextToShapes"),
+                           QStringLiteral("Document.SaveAs"),
+                           QStringLiteral("Application.DisplayAlerts"),
+                           QStringLiteral("Document.Close"),
+                           QStringLiteral("Application.Quit"),
+                           QStringLiteral("Range.CopyAsPicture")};
     QCOMPARE((*m_word)->calls(main), expected);
 
     // The full find setup on each story, in this order, for the first field.
@@ -301,7 +313,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
 
     // Shapes: 13 text boxes with text get 17 eleven-argument replacements each,
     // the picture none; the last three name the service tokens.
-    QCOMPARE((*m_word)->count(QStringLiteral("TextFrame.HasText")), 14);
+    QCOMPARE((*m_word)->count(QStringLiteral("TextFrame.HasText")), 2 * 14);
     const QStringList executes = (*m_word)->calls({QStringLiteral("Find.Execute")});
     const QStringList shapeCalls = executes.mid(14 * stories);
     QCOMPARE(shapeCalls.size(), 13 * 17);
@@ -570,7 +582,11 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
     QTest::newRow("one shape replacement fails")
         << fail("Find.Execute", 1, 14 * 15) << QList<int>{196} << true << 0;
     QTest::newRow("text test fails, box filled anyway")
-        << fail("TextFrame.HasText", 1) << QList<int>{192} << true << 0;
+        << fail("TextFrame.HasText", 1, 14) << QList<int>{192} << true << 0;
+    QTest::newRow("boxes cannot be read, flyer made all the same")
+        << fail("Range.Text", 1) << QList<int>{152} << true << 0;
+    QTest::newRow("text cannot be fitted, flyer saved as filled")
+        << fail("Document.FitTextToShapes") << QList<int>{207} << true << 0;
     QTest::newRow("close fails, quit still runs")
         << fail("Document.Close", 1) << QList<int>{228} << true << 0;
     QTest::newRow("quit fails") << fail("Application.Quit", 1) << QList<int>{230} << true << 1;
@@ -681,6 +697,106 @@ void TestTemplateFilling::run_flyerPicture_fittedIntoBoxOrStandardKept()
     // Without a picture of its own the flyer is made exactly as before.
     if (!pixels.isValid())
         QCOMPARE((*m_word)->count(QStringLiteral("Shape.Type")), 0);
+}
+
+void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<qsizetype>("capacity");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QStringList>("notice");
+
+    // The sample fills a tab with 49 characters (three paragraph marks included);
+    // text at p % takes (p / 100)^2 of its room in the fake.
+    QTest::newRow("everything fits: nothing to tell")
+        << int(FirstTab) << qsizetype(49) << 100 << QStringList{};
+    QTest::newRow("shrunk to fit") << int(FirstTab) << qsizetype(40) << 90
+                                   << QStringList{"printed at 90 %", "e-mail on the tear-off tabs"};
+    // At 60 % a tab shows 10 / 0.36 = 27 of its 49 characters: a cut of 22,
+    // more than the longest field (the e-mail, 17) has.
+    QTest::newRow("does not fit at the floor, several fields")
+        << int(FirstTab) << qsizetype(10) << 60
+        << QStringList{"The name on the tear-off tabs, the address on the tear-off tabs",
+                       "do not fit together; shorten them to about 24 characters in all."};
+    // The title shows 27 of its 34 characters: the tag line (25) gives 7.
+    QTest::newRow("does not fit at the floor, one long field")
+        << int(TitleBox) << qsizetype(10) << 60
+        << QStringList{"The tag line does not fit; shorten it to about 18 characters."};
+}
+
+void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice()
+{
+    QFETCH(int, box);
+    QFETCH(qsizetype, capacity);
+    QFETCH(int, percent);
+    QFETCH(QStringList, notice);
+    FakeWord::Content content = flyerTemplate();
+    const int last = box == FirstTab ? FirstTab + kTabs : box + 1;
+    for (int i = box; i < last; ++i)
+        content.shapes[i].capacity = capacity;
+    m_templateBytes = content.toBytes();
+
+    QCOMPARE(click(), QList<int>{});
+    // The saved document carries the sizes, on every tab alike.
+    const FakeWord::Content saved = savedDocument();
+    for (int i = box; i < last; ++i)
+        QCOMPARE(saved.shapes.at(i).percent, percent);
+    QCOMPARE(saved.shapes.at(OwnerBox).percent, 100);
+    if (notice.isEmpty())
+        QCOMPARE(m_host->notice, QString());
+    for (const QString& part : notice)
+        QVERIFY2(m_host->notice.contains(part), qPrintable(m_host->notice));
+    // One line for the eight tabs.
+    QCOMPARE(m_host->notice.count(QStringLiteral("tear-off")) <= 4, true);
+}
+
+void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
+{
+    const QString huge = QString(100000, QLatin1Char('x'));
+    m_host->texts[12] = huge; // the e-mail
+    for (int i = 0; i < 10000; ++i)
+        m_host->list1 << QStringLiteral("Service %1").arg(i);
+    QCOMPARE(click(), QList<int>{});
+
+    // Told before the office was asked for anything.
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    const QString told = m_dialogs->messages().first();
+    QVERIFY2(told.contains(QStringLiteral("The e-mail on the tear-off tabs: the first 1,000 of "
+                                          "its 100,000 characters")),
+             qPrintable(told));
+    // Lines of 15 characters ("Service 10" to "Service 99"): 66 within 1,000.
+    QVERIFY2(told.contains(QStringLiteral("The services in the right column: the first 66 of its "
+                                          "9,990 services")),
+             qPrintable(told));
+    const FakeWord::Content saved = savedDocument();
+    QVERIFY(saved.shapes.at(FirstTab).text.endsWith(kCR + QString(1000, QLatin1Char('x'))));
+    QVERIFY(!saved.shapes.at(FirstTab).text.contains(QString(1001, QLatin1Char('x'))));
+    QCOMPARE(saved.shapes.at(Services2Box).text.count(kCR), 66);
+    // What the user typed is left as it was.
+    QCOMPARE(m_host->texts[12], huge);
+    QCOMPARE(m_host->list1.size(), 10000);
+}
+
+void TestTemplateFilling::run_pictureAndTextTooLong_noticeNamesTheBoxThatOverflows()
+{
+    // The chosen picture takes the template's out of the list of shapes: the
+    // fields of each box still have to meet that box's fit.
+    m_host->picture = m_environment->root() + QStringLiteral("/flyer-picture.png");
+    QImage picture(QSize(600, 200), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QVERIFY(picture.save(m_host->picture));
+    m_host->list2 = {QStringLiteral("Weekly lawn care"), QStringLiteral("Monthly hedge trim")};
+    FakeWord::Content content = flyerTemplate();
+    content.shapes[ScheduledBox].capacity = 1;
+    m_templateBytes = content.toBytes();
+
+    QCOMPARE(click(), QList<int>{});
+    QVERIFY2(m_host->notice.contains(QStringLiteral("The scheduled services do not fit")),
+             qPrintable(m_host->notice));
+    QVERIFY2(!m_host->notice.contains(QStringLiteral("tear-off")), qPrintable(m_host->notice));
+    const FakeWord::Content saved = savedDocument();
+    QCOMPARE(saved.shapes.at(ScheduledBox - 1).percent, 60);
+    QCOMPARE(saved.shapes.last().pictureFile, m_host->picture);
 }
 
 QTEST_GUILESS_MAIN(TestTemplateFilling)

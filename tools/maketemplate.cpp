@@ -11,6 +11,8 @@
 
 #include <QClipboard>
 #include <QFileInfo>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -114,6 +116,9 @@ struct Paragraph
     std::vector<Run> runs;
     style::ParagraphAdjust adjust = style::ParagraphAdjust_CENTER;
     sal_Int32 spaceBelow = 0;
+    // Lines after the first start this far in (1/100 mm): under the first
+    // letter of a bulleted item rather than under its bullet.
+    sal_Int32 hangingIndent = 0;
 };
 
 void writeParagraphs(const Reference<text::XText>& text, const std::vector<Paragraph>& paragraphs)
@@ -126,7 +131,9 @@ void writeParagraphs(const Reference<text::XText>& text, const std::vector<Parag
         const Paragraph& paragraph = paragraphs[p];
         set(cursor, {{"ParaAdjust", Any(sal_Int16(paragraph.adjust))},
                      {"ParaBottomMargin", Any(paragraph.spaceBelow)},
-                     {"ParaTopMargin", Any(sal_Int32(0))}});
+                     {"ParaTopMargin", Any(sal_Int32(0))},
+                     {"ParaLeftMargin", Any(paragraph.hangingIndent)},
+                     {"ParaFirstLineIndent", Any(sal_Int32(-paragraph.hangingIndent))}});
         for (const Run& run : paragraph.runs) {
             const OUString words = toOUString(run.text);
             text->insertString(cursor.get(), words, false);
@@ -188,9 +195,10 @@ public:
                                   Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
     }
 
+    // `rightInset`: the inner margin on the right, in inches.
     Reference<text::XText> textBox(double left, double right, double top, double bottom,
                                    const std::vector<Paragraph>& paragraphs,
-                                   bool topToBottom = false)
+                                   bool topToBottom = false, double rightInset = 0.04)
     {
         Reference<text::XTextFrame> frame(m_factory->createInstance("com.sun.star.text.TextFrame"),
                                           UNO_QUERY_THROW);
@@ -205,7 +213,7 @@ public:
                     {"TopBorder", Any(table::BorderLine2())},
                     {"BottomBorder", Any(table::BorderLine2())},
                     {"LeftBorderDistance", Any(in(0.04))},
-                    {"RightBorderDistance", Any(in(0.04))},
+                    {"RightBorderDistance", Any(in(rightInset))},
                     {"TopBorderDistance", Any(in(0.03))},
                     {"BottomBorderDistance", Any(in(0.03))}});
         if (topToBottom)
@@ -311,6 +319,18 @@ Run serif(QString text, float size, bool italic = false, sal_Int32 color = kInk)
     return run;
 }
 
+// The width of `text` in a serif run of `points`, in 1/100 mm (Liberation
+// Serif has the metrics of the font the template names). Measured at a
+// hundred times the size in pixels, so that the screen's resolution and
+// rounding play no part.
+sal_Int32 serifWidth(const QString& text, double points)
+{
+    QFont font(QStringList{QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif")});
+    font.setPixelSize(static_cast<int>(points * 100));
+    const double widthPoints = QFontMetricsF(font).horizontalAdvance(text) / 100.0;
+    return static_cast<sal_Int32>(std::lround(widthPoints * 2540.0 / 72.0));
+}
+
 Run broken(Run run)
 {
     run.lineBreakAfter = true;
@@ -325,10 +345,20 @@ void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
                              style::ParagraphAdjust_CENTER,
                              in(0.06)},
                    Paragraph{{serif("[TagLine]", 17, true, kDarkBrown)}}});
-    const Paragraph services{{serif("[Services1]", 14)}, style::ParagraphAdjust_LEFT};
-    flyer.textBox(1.67, 4.82, 3.17, 6.05, {services});
-    flyer.textBox(4.29, 6.90, 3.18, 6.07,
-                  {Paragraph{{serif("[Services2]", 14)}, style::ParagraphAdjust_LEFT}});
+    // Each services line is a bullet, three spaces and the item: a wrapped
+    // item goes on under its first letter.
+    const sal_Int32 bulletWidth = serifWidth(QStringLiteral("\u2022   "), 14);
+    auto services = [&](const char* token) {
+        return Paragraph{
+            {serif(QString::fromLatin1(token), 14)}, style::ParagraphAdjust_LEFT, 0, bulletWidth};
+    };
+    // The two columns' boxes overlap; the left one's text stops a tenth of
+    // an inch before the right one's begins, so that they never print over
+    // each other.
+    const double rightColumnText = 4.29 + 0.04;
+    flyer.textBox(1.67, 4.82, 3.17, 6.05, {services("[Services1]")}, false,
+                  4.82 - (rightColumnText - 0.1));
+    flyer.textBox(4.29, 6.90, 3.18, 6.07, {services("[Services2]")});
     flyer.textBox(
         1.03, 7.54, 6.31, 7.25,
         {Paragraph{{sans("[OwnerName]", 14, true, kDarkBrown)}},

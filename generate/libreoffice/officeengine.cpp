@@ -4,6 +4,7 @@
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/officeprocess.h"
+#include "generate/libreoffice/textfit.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
@@ -50,6 +51,14 @@ using namespace Office;
 namespace {
 
 class OfficeDocument;
+
+// The text of a floating object: only a real text frame has text; pictures
+// are frames of another kind.
+Reference<text::XText> frameText(const Reference<uno::XInterface>& object)
+{
+    Reference<text::XTextFrame> frame(object, UNO_QUERY);
+    return frame.is() ? frame->getText() : Reference<text::XText>();
+}
 
 class OfficeReplacement final : public Word::Replacement
 {
@@ -112,6 +121,12 @@ public:
     std::shared_ptr<Word::Range> range() override;
     std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
 
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    {
+        releaseLayout();
+        return call([&] { return fitFrameTexts(m_model, limits, shapeTexts()); });
+    }
+
     void saveAs(const QString& path) override
     {
         releaseLayout();
@@ -138,6 +153,7 @@ public:
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
+        m_shapeList.reset();
         m_search = SearchCache{};
         try {
             m_session.call([&] {
@@ -204,6 +220,33 @@ public:
 
     Reference<lang::XComponent> model() const { return m_model; }
 
+    // The floating shapes, each with its text (empty for a shape without
+    // text), read once until a picture is added or a shape removed: a filling
+    // run asks for them several times.
+    using ShapeList = std::vector<std::pair<Reference<uno::XInterface>, Reference<text::XText>>>;
+    const ShapeList& shapeList()
+    {
+        if (!m_shapeList)
+            m_shapeList = call([&] {
+                ShapeList list;
+                for (const auto& object : floatingShapeObjects(m_model))
+                    list.emplace_back(object, frameText(object));
+                return list;
+            });
+        call([] {}); // still fails on a closed document or a dead office
+        return *m_shapeList;
+    }
+
+    std::vector<Reference<text::XText>> shapeTexts()
+    {
+        std::vector<Reference<text::XText>> texts;
+        for (const auto& entry : shapeList())
+            texts.push_back(entry.second);
+        return texts;
+    }
+
+    void forgetShapes() { m_shapeList.reset(); }
+
     // The text of one of this document's texts, remembered until it changes
     // through forgetText(): every change goes through this adapter.
     QString textOf(const Reference<text::XText>& text)
@@ -269,6 +312,7 @@ private:
     Session m_session;
     Reference<lang::XComponent> m_model;
     std::optional<std::vector<Reference<text::XText>>> m_stories;
+    std::optional<ShapeList> m_shapeList;
     // Keyed by the proxy, which the bridge keeps one of per object and
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
@@ -293,10 +337,11 @@ public:
     {}
 
     Word::Find& find() override { return m_find; }
+    QString text() override { return m_document->textOf(m_text); }
     void copyAsPicture() override { m_document->copyAsPicture(); }
 
     OfficeDocument& document() { return *m_document; }
-    const Reference<text::XText>& text() const { return m_text; }
+    const Reference<text::XText>& unoText() const { return m_text; }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
@@ -317,15 +362,16 @@ void OfficeFind::execute(int replace)
     OfficeDocument& document = range.document();
     // A filling run asks every range for every token; most ranges lack most
     // tokens, and the office would search the whole document to find that out.
-    if (!mayContain(document.textOf(range.text()), options))
+    if (!mayContain(document.textOf(range.unoText()), options))
         return;
     const ReplaceMode mode = replace == Word::Find::wdReplaceAll ? ReplaceMode::All
                              : replace == 1                      ? ReplaceMode::First
                                                                  : ReplaceMode::None;
-    document.forgetText(range.text());
+    document.forgetText(range.unoText());
     document.holdLayout();
     document.call([&] {
-        replaceHits(range.text(), document.occurrencesIn(range.text(), options), replacement, mode);
+        replaceHits(range.unoText(), document.occurrencesIn(range.unoText(), options), replacement,
+                    mode);
     });
 }
 
@@ -358,14 +404,10 @@ private:
 class OfficeShape final : public Word::Shape
 {
 public:
-    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<uno::XInterface> object)
-        : m_document(std::move(document)), m_object(std::move(object))
-    {
-        // Only a real text frame has text; pictures are frames of another kind.
-        Reference<text::XTextFrame> frame(m_object, UNO_QUERY);
-        if (frame.is())
-            m_text = frame->getText();
-    }
+    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<uno::XInterface> object,
+                Reference<text::XText> text)
+        : m_document(std::move(document)), m_object(std::move(object)), m_text(std::move(text))
+    {}
     std::shared_ptr<Word::TextFrame> textFrame() override
     {
         return std::make_shared<OfficeTextFrame>(m_document, m_text);
@@ -381,6 +423,7 @@ public:
     void remove() override
     {
         m_document->call([&] { removeOfficeShape(m_object); });
+        m_document->forgetShapes();
     }
 
 private:
@@ -404,12 +447,11 @@ std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
-    return call([&] {
-        std::vector<std::shared_ptr<Word::Shape>> result;
-        for (const auto& object : floatingShapeObjects(m_model))
-            result.push_back(std::make_shared<OfficeShape>(shared_from_this(), object));
-        return result;
-    });
+    const auto& found = shapeList();
+    std::vector<std::shared_ptr<Word::Shape>> result;
+    for (const auto& [object, text] : found)
+        result.push_back(std::make_shared<OfficeShape>(shared_from_this(), object, text));
+    return result;
 }
 
 std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
@@ -418,9 +460,10 @@ std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
     if (!QFileInfo(fileName).isFile())
         throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
     return call([&]() -> std::shared_ptr<Word::Shape> {
-        return std::make_shared<OfficeShape>(
-            shared_from_this(),
-            addOfficePicture(m_session.connection->context(), m_model, fileUrl(fileName), place));
+        const auto picture =
+            addOfficePicture(m_session.connection->context(), m_model, fileUrl(fileName), place);
+        forgetShapes();
+        return std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture));
     });
 }
 

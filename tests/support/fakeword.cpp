@@ -202,13 +202,20 @@ class RangeImpl final : public Word::Range
 public:
     RangeImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, Cell cell,
               std::function<QString()> pictureOf)
-        : m_state(state), m_life(life), m_find(state, life, cell), m_pictureOf(std::move(pictureOf))
+        : m_state(state), m_life(life), m_cell(cell), m_find(state, life, cell),
+          m_pictureOf(std::move(pictureOf))
     {}
     Word::Find& find() override
     {
         m_state->call(QStringLiteral("Range.Find"));
         requireAlive(m_life);
         return m_find;
+    }
+    QString text() override
+    {
+        m_state->call(QStringLiteral("Range.Text"));
+        requireAlive(m_life);
+        return *m_cell;
     }
     void copyAsPicture() override
     {
@@ -220,6 +227,7 @@ public:
 private:
     std::shared_ptr<State> m_state;
     std::shared_ptr<Life> m_life;
+    Cell m_cell;
     FindImpl m_find;
     std::function<QString()> m_pictureOf;
 };
@@ -230,7 +238,39 @@ struct ShapeCell
     Cell text;
     QRectF place;
     QString pictureFile;
+    qsizetype capacity = -1;
+    std::shared_ptr<int> percent = std::make_shared<int>(100);
 };
+
+Shape shapeOf(const ShapeCell& cell)
+{
+    Shape shape(cell.kind, *cell.text, cell.place, cell.pictureFile);
+    shape.capacity = cell.capacity;
+    shape.percent = *cell.percent;
+    return shape;
+}
+
+// The fake's layout: text at p % fits when its length times (p / 100)^2 is
+// within the box's capacity.
+Word::TextFit fitCell(const ShapeCell& shape, const Word::TextFitLimits& limits)
+{
+    Word::TextFit fit;
+    const qsizetype length = shape.text->size();
+    auto fitsAt = [&](int percent) {
+        return shape.capacity < 0 || double(length) * percent * percent <= shape.capacity * 1e4;
+    };
+    if (shape.kind != Shape::TextBox || fitsAt(100))
+        return fit;
+    fit.percent = 100;
+    do
+        fit.percent = std::max(limits.floorPercent, fit.percent - std::max(1, limits.stepPercent));
+    while (fit.percent > limits.floorPercent && !fitsAt(fit.percent));
+    fit.fits = fitsAt(fit.percent);
+    if (!fit.fits)
+        fit.shownCharacters = qsizetype(shape.capacity * 1e4 / (fit.percent * fit.percent));
+    *shape.percent = fit.percent;
+    return fit;
+}
 
 class DocumentImpl;
 
@@ -321,7 +361,8 @@ public:
             m_headers.push_back(std::make_shared<QString>(text));
         for (const Shape& shape : content.shapes)
             m_shapes.push_back({shape.kind, std::make_shared<QString>(shape.text), shape.place,
-                                shape.pictureFile});
+                                shape.pictureFile, shape.capacity,
+                                std::make_shared<int>(shape.percent)});
         m_state->documentLives.push_back(m_life);
     }
 
@@ -335,7 +376,7 @@ public:
         for (const Cell& cell : m_headers)
             content.headers << *cell;
         for (const ShapeCell& shape : m_shapes)
-            content.shapes << Shape{shape.kind, *shape.text, shape.place, shape.pictureFile};
+            content.shapes << shapeOf(shape);
         return content;
     }
 
@@ -372,7 +413,8 @@ public:
                  .arg(place.height()));
         if (!QFile::exists(fileName))
             throw Failure(QStringLiteral("Fake engine: no picture at %1.").arg(fileName));
-        m_shapes.push_back({Shape::Picture, std::make_shared<QString>(), place, fileName});
+        m_shapes.push_back({Shape::Picture, std::make_shared<QString>(), place, fileName, -1,
+                            std::make_shared<int>(100)});
         return std::make_shared<ShapeImpl>(m_state, m_life, m_shapes.back(), pictureOf(),
                                            remover());
     }
@@ -381,6 +423,17 @@ public:
         call(QStringLiteral("Document.Range"));
         // The main text with its shapes: the body cell stands for all of it.
         return range(m_body.empty() ? std::make_shared<QString>() : m_body.front());
+    }
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    {
+        call(QStringLiteral("Document.FitTextToShapes(%1, %2, %3)")
+                 .arg(limits.stepPercent)
+                 .arg(limits.floorPercent)
+                 .arg(limits.minimumPoints));
+        std::vector<Word::TextFit> fits;
+        for (const ShapeCell& shape : m_shapes)
+            fits.push_back(fitCell(shape, limits));
+        return fits;
     }
     void saveAs(const QString& path) override
     {
@@ -552,6 +605,10 @@ QByteArray Content::toBytes() const
             object.insert(QStringLiteral("place"),
                           QJsonArray{shape.place.left(), shape.place.top(), shape.place.width(),
                                      shape.place.height()});
+        if (shape.capacity >= 0)
+            object.insert(QStringLiteral("capacity"), double(shape.capacity));
+        if (shape.percent != 100)
+            object.insert(QStringLiteral("percent"), shape.percent);
         shapeArray.append(object);
     }
     QJsonObject root;
@@ -585,9 +642,12 @@ std::optional<Content> Content::fromBytes(const QByteArray& bytes)
         if (object.value(QStringLiteral("picture")).toBool())
             content.shapes << Shape{Shape::Picture, QString(), rect,
                                     object.value(QStringLiteral("file")).toString()};
-        else
-            content.shapes << Shape{Shape::TextBox, object.value(QStringLiteral("text")).toString(),
-                                    rect, QString()};
+        else {
+            Shape box(Shape::TextBox, object.value(QStringLiteral("text")).toString(), rect);
+            box.capacity = qsizetype(object.value(QStringLiteral("capacity")).toDouble(-1));
+            box.percent = object.value(QStringLiteral("percent")).toInt(100);
+            content.shapes << box;
+        }
     }
     return content;
 }

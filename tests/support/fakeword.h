@@ -35,6 +35,10 @@ struct Shape
     Shape(Kind kind_, QString text_, QRectF place_ = {}, QString pictureFile_ = {})
         : kind(kind_), text(std::move(text_)), place(place_), pictureFile(std::move(pictureFile_))
     {}
+    // A text box that shows `capacity_` characters at its designed size.
+    Shape(Kind kind_, QString text_, qsizetype capacity_, int percent_ = 100)
+        : kind(kind_), text(std::move(text_)), capacity(capacity_), percent(percent_)
+    {}
 
     Kind kind = TextBox;
     QString text;
@@ -43,6 +47,11 @@ struct Shape
     // For a picture: the file whose content it holds; empty for a picture
     // that came with the document.
     QString pictureFile;
+    // How many characters the box shows at its designed text size; -1 for
+    // no limit. Text shrunk to p % takes (p / 100)^2 of the room.
+    qsizetype capacity = -1;
+    // The text's size after FitTextToShapes, in percent of the designed size.
+    int percent = 100;
 };
 
 struct Content

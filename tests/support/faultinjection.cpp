@@ -21,6 +21,7 @@ public:
         : m_inner(std::move(inner)), m_hook(std::move(hook))
     {}
     Word::Find& find() override { return m_inner->find(); }
+    QString text() override { return m_inner->text(); }
     void copyAsPicture() override
     {
         (*m_hook)(Stage::DuringSnapshot);
@@ -47,8 +48,15 @@ public:
     }
     std::vector<std::shared_ptr<Word::Shape>> shapes() override
     {
-        (*m_hook)(Stage::BetweenPasses);
+        // Shapes are also asked for before the first pass, to learn which
+        // box holds which field.
+        if (m_storyRequests > 0)
+            (*m_hook)(Stage::BetweenPasses);
         return m_inner->shapes();
+    }
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    {
+        return m_inner->fitTextToShapes(limits);
     }
     std::shared_ptr<Word::Range> range() override
     {

@@ -1,0 +1,229 @@
+#include "generate/fitnotice.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace FitNotice {
+
+namespace {
+
+struct Known
+{
+    QLatin1StringView token;
+    QLatin1StringView name;
+    bool plural;
+};
+
+const Known kKnown[] = {
+    {"[BusinessName]"_L1, "the business name"_L1, false},
+    {"[TagLine]"_L1, "the tag line"_L1, false},
+    {"[OwnerName]"_L1, "the owner's name"_L1, false},
+    {"[Title]"_L1, "the title"_L1, false},
+    {"[Address]"_L1, "the address"_L1, false},
+    {"[City]"_L1, "the city"_L1, false},
+    {"[State]"_L1, "the state"_L1, false},
+    {"[Zip]"_L1, "the zip code"_L1, false},
+    {"[PhoneNo]"_L1, "the phone number"_L1, false},
+    {"[FaxNo]"_L1, "the fax number"_L1, false},
+    {"[Name2]"_L1, "the name on the tear-off tabs"_L1, false},
+    {"[Address2]"_L1, "the address on the tear-off tabs"_L1, false},
+    {"[Phone2]"_L1, "the phone number on the tear-off tabs"_L1, false},
+    {"[Email2]"_L1, "the e-mail on the tear-off tabs"_L1, false},
+    {"[Services1]"_L1, "the services in the left column"_L1, true},
+    {"[Services2]"_L1, "the services in the right column"_L1, true},
+    {"[ScheduledServices]"_L1, "the scheduled services"_L1, true},
+};
+
+const Known* known(const QString& token)
+{
+    for (const Known& entry : kKnown) {
+        if (token == entry.token)
+            return &entry;
+    }
+    return nullptr;
+}
+
+bool isList(const QString& token)
+{
+    return token == "[Services1]"_L1 || token == "[Services2]"_L1;
+}
+
+QString capitalised(QString text)
+{
+    if (!text.isEmpty())
+        text[0] = text.at(0).toUpper();
+    return text;
+}
+
+// "a", "a and b", "a, b and c".
+QString joined(const QStringList& names)
+{
+    if (names.size() < 2)
+        return names.value(0);
+    return names.mid(0, names.size() - 1).join(", "_L1) + " and "_L1 + names.last();
+}
+
+// A count as people read it: 28, 1,200.
+QString number(qsizetype value)
+{
+    return QLocale(QLocale::English).toString(qlonglong(value));
+}
+
+// The box's text after filling, as far as its length goes.
+qsizetype filledLength(const QString& templateText, const QStringList& tokens,
+                       const QHash<QString, QString>& filled)
+{
+    qsizetype length = templateText.size();
+    for (const QString& token : tokens)
+        length += filled.value(token).size() - token.size();
+    return length;
+}
+
+// Why one box that does not fit does not, and what would make it fit.
+QString overflowLine(const Box& box, const Word::TextFit& fit,
+                     const QHash<QString, QString>& filled)
+{
+    const QStringList tokens = tokensIn(box.templateText);
+    QStringList present;
+    for (const QString& token : tokens) {
+        if (!filled.value(token).isEmpty() && !present.contains(token))
+            present << token;
+    }
+    if (present.isEmpty())
+        present = tokens;
+    if (present.isEmpty())
+        return u"A text box of the flyer does not fit its text."_s;
+    const qsizetype total = filledLength(box.templateText, tokens, filled);
+    const qsizetype shown = std::clamp<qsizetype>(fit.shownCharacters, 0, total);
+    const qsizetype excess = std::max<qsizetype>(1, total - shown);
+
+    if (present.size() == 1 && isList(present.first())) {
+        // Whole items: those that end within what the box shows.
+        const QStringList items = filled.value(present.first()).split(u'\r', Qt::SkipEmptyParts);
+        qsizetype used = box.templateText.indexOf(present.first());
+        qsizetype showing = 0;
+        for (const QString& item : items) {
+            used += item.size() + 1;
+            if (used > shown)
+                break;
+            ++showing;
+        }
+        return u"%1 do not fit: about %2 of the %3 show. Remove some, or shorten them."_s.arg(
+            capitalised(fieldName(present.first())), number(showing), number(items.size()));
+    }
+
+    // The longest field gives way first.
+    const QString longest =
+        *std::max_element(present.begin(), present.end(), [&](const QString& a, const QString& b) {
+            return filled.value(a).size() < filled.value(b).size();
+        });
+    const qsizetype length = filled.value(longest).size();
+    const qsizetype keep = length - excess;
+    const Known* entry = known(longest);
+    const bool plural = entry && entry->plural;
+    if (present.size() == 1 || keep >= std::max<qsizetype>(1, length / 4)) {
+        return u"%1 %2; shorten %3 to about %4 characters."_s.arg(
+            capitalised(fieldName(longest)), plural ? "do not fit"_L1 : "does not fit"_L1,
+            plural ? "them"_L1 : "it"_L1, number(std::max<qsizetype>(1, keep)));
+    }
+    QStringList names;
+    qsizetype together = 0;
+    for (const QString& token : present) {
+        names << fieldName(token);
+        together += filled.value(token).size();
+    }
+    return u"%1 do not fit together; shorten them to about %2 characters in all."_s.arg(
+        capitalised(joined(names)), number(std::max<qsizetype>(1, together - excess)));
+}
+
+QString shrunkLine(const Box& box, const Word::TextFit& fit, const QHash<QString, QString>& filled)
+{
+    QStringList names;
+    bool plural = false;
+    for (const QString& token : tokensIn(box.templateText)) {
+        if (!filled.value(token).isEmpty() && !names.contains(fieldName(token))) {
+            names << fieldName(token);
+            plural = plural || known(token)->plural;
+        }
+    }
+    if (names.isEmpty())
+        names << u"the text of a box"_s;
+    return u"%1 %2 printed at %3 % of the designed size."_s
+        .arg(capitalised(joined(names)), plural || names.size() > 1 ? "were"_L1 : "was"_L1)
+        .arg(fit.percent);
+}
+
+} // namespace
+
+QStringList tokensIn(const QString& text)
+{
+    static const QRegularExpression token(u"\\[[A-Za-z0-9]+\\]"_s);
+    QStringList tokens;
+    for (auto it = token.globalMatch(text); it.hasNext();) {
+        const QString found = it.next().captured();
+        if (known(found))
+            tokens << found;
+    }
+    return tokens;
+}
+
+QString fieldName(const QString& token)
+{
+    const Known* entry = known(token);
+    return entry ? QString(entry->name) : token;
+}
+
+QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& fits,
+               const QHash<QString, QString>& filled)
+{
+    QStringList overflowing;
+    QStringList shrunk;
+    for (std::size_t i = 0; i < fits.size() && i < boxes.size(); ++i) {
+        const Word::TextFit& fit = fits[i];
+        // The tear-off tabs are eight boxes with the same text: one line for all.
+        if (!fit.fits) {
+            const QString line = overflowLine(boxes[i], fit, filled);
+            if (!overflowing.contains(line))
+                overflowing << line;
+        } else if (fit.percent < 100) {
+            const QString line = shrunkLine(boxes[i], fit, filled);
+            if (!shrunk.contains(line))
+                shrunk << line;
+        }
+    }
+    if (overflowing.isEmpty() && shrunk.isEmpty())
+        return {};
+    QStringList paragraphs;
+    if (!overflowing.isEmpty()) {
+        paragraphs << u"Some text does not fit on the flyer, even printed smaller. The flyer "
+                      u"shows what fits; the saved document and your entries keep all of it."_s;
+        paragraphs << overflowing;
+    }
+    if (!shrunk.isEmpty()) {
+        if (overflowing.isEmpty())
+            paragraphs << u"Some text was printed smaller so that it fits on the flyer."_s;
+        paragraphs << shrunk;
+    }
+    return paragraphs.join(u"\n\n"_s);
+}
+
+QString cutNotice(const QList<Cut>& cuts)
+{
+    if (cuts.isEmpty())
+        return {};
+    QStringList lines{u"Some of your text is far longer than the flyer can show, even printed "
+                      u"small, so only its beginning goes on the flyer:"_s};
+    for (const Cut& cut : cuts) {
+        lines << u"%1: the first %2 of its %3 %4."_s.arg(
+            capitalised(fieldName(cut.token)), number(cut.kept), number(cut.total),
+            cut.services ? "services"_L1 : "characters"_L1);
+    }
+    lines << u"Your entries keep everything you typed."_s;
+    return lines.join(u"\n\n"_s);
+}
+
+} // namespace FitNotice
