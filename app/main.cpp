@@ -1,9 +1,13 @@
+#include "app/terminationsignals.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
 #include "base/shutdown.h"
 #include "entry/form1.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 
 #include <QApplication>
+#include <QSessionManager>
 #include <QTimer>
 
 #include <cstdio>
@@ -17,6 +21,18 @@ int main(int argc, char* argv[])
     // Exactly one of the two windows is visible at a time; each window's close
     // ends the program itself.
     QApplication::setQuitOnLastWindowClosed(false);
+    // From here on a logout, a shutdown or Ctrl+C ends the program through
+    // the closing steps of its windows; one that comes during start-up waits
+    // for the event loop.
+    TerminationSignals terminationSignals;
+
+    // What killed programs left behind goes; then this program takes its own
+    // temporary folder (a failure there is reported by the run that needs it).
+    Main::RemoveLeftovers();
+    try {
+        Main::TempFolder();
+    } catch (const Failure&) {
+    }
 
     // The office takes seconds to start: set it going before the window is
     // built, so that building and restoring the window overlap its start.
@@ -27,6 +43,14 @@ int main(int argc, char* argv[])
     int exitCode = 0;
     {
         Form1 form; // its load step runs here, before it is ever shown
+        QObject::connect(&terminationSignals, &TerminationSignals::received, &form,
+                         [&form](int) { form.closeShowingWindow(); });
+        // The desktop session ending: the lists are on disk already, and the
+        // windows' closing steps run before the program goes.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
+                         [&form](QSessionManager&) { form.StoreLists(); });
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
+                         [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {
             form.show();
             // The start-up benchmark times the real program up to its window.
@@ -34,7 +58,7 @@ int main(int argc, char* argv[])
                 QTimer::singleShot(0, &app, [] {
                     std::fputs("shown\n", stdout);
                     std::fflush(stdout);
-                    QApplication::exit(0);
+                    Shutdown::EndProgram(0);
                 });
             }
             exitCode = QApplication::exec();
@@ -43,5 +67,6 @@ int main(int argc, char* argv[])
         }
     }
     Word::setEngine(nullptr);
+    Main::ReleaseTempFolder();
     return exitCode;
 }

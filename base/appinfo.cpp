@@ -54,3 +54,24 @@ void LoadProgramResources()
     }();
     Q_UNUSED(loaded);
 }
+
+namespace {
+// The SPDX name of the licence, as a reader says it: "LicenseRef-proprietary"
+// is "proprietary".
+QString licence()
+{
+    QString name = QString::fromLatin1(PELLAMONT_LICENSE);
+    name.remove(QStringLiteral("LicenseRef-"));
+    return name;
+}
+} // namespace
+
+QString aboutText(const QString& version, const QString& engine)
+{
+    const QString name = QString::fromLatin1(kDisplayName);
+    const QString title = version.isEmpty() ? name : name + QStringLiteral(" ") + version;
+    return title +
+           QStringLiteral("\n\nMakes a one-page flyer with tear-off tabs from your business "
+                          "details.\n\nDocument engine: ") +
+           engine + QStringLiteral("\nLicence: ") + licence();
+}

@@ -26,3 +26,8 @@ QIcon ProgramIcon();
 // template). They live in a static library, whose resources Qt only sees once
 // registered; safe to call any number of times.
 void LoadProgramResources();
+
+// The About box's text: the program and its `version` (none when empty),
+// what it does, the document `engine` it works with, and the licence the
+// program is given under (the package's, set in packaging/CMakeLists.txt).
+QString aboutText(const QString& version, const QString& engine);

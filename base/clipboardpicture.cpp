@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMimeData>
 
 namespace Main {
 
@@ -36,6 +37,46 @@ PictureClipboard& PictureClipboard::current()
 void PictureClipboard::install(PictureClipboard* clipboard)
 {
     installed() = clipboard;
+}
+
+ClipboardKeeper::ClipboardKeeper()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    m_saved = std::make_unique<QMimeData>();
+    const QMimeData* held = QGuiApplication::clipboard()->mimeData();
+    if (!held)
+        return;
+    // A picture is taken once and offered again in every picture format; asking
+    // for each format would have its owner encode it in each (slow for a large
+    // one). Names without "/" are the window system's own targets, not data.
+    const bool picture = held->hasImage();
+    const QStringList formats = held->formats();
+    for (const QString& format : formats) {
+        const bool pictureFormat = format.startsWith(QLatin1String("image/")) ||
+                                   format == QLatin1String("application/x-qt-image");
+        if (format.contains(QLatin1Char('/')) && !(picture && pictureFormat))
+            m_saved->setData(format, held->data(format));
+    }
+    if (picture)
+        m_saved->setImageData(held->imageData());
+}
+
+ClipboardKeeper::~ClipboardKeeper()
+{
+    restore();
+}
+
+void ClipboardKeeper::restore()
+{
+    if (!m_saved)
+        return;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (m_saved->formats().isEmpty())
+        clipboard->clear();
+    else
+        clipboard->setMimeData(m_saved.release());
+    m_saved.reset();
 }
 
 QImage ReadClipboardPicture(int format)

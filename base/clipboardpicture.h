@@ -2,6 +2,10 @@
 
 #include <QImage>
 
+#include <memory>
+
+class QMimeData;
+
 namespace Main {
 
 // Where ReadClipboardPicture asks for the picture: the system clipboard unless
@@ -26,5 +30,22 @@ inline constexpr int kClipboardRequests = 1000;
 // The clipboard's picture, asking up to kClipboardRequests times in a row; a
 // null image when no request succeeded. Never reports a failure.
 QImage ReadClipboardPicture(int format);
+
+// What the user's clipboard holds, in every format it offers, taken when the
+// object is made and given back by restore() (or when the object goes): the
+// page picture passes through the clipboard, and the user's copied text or
+// picture must not be lost to it. Does nothing without a GUI application.
+class ClipboardKeeper
+{
+public:
+    ClipboardKeeper();
+    ~ClipboardKeeper();
+    Q_DISABLE_COPY_MOVE(ClipboardKeeper)
+
+    void restore();
+
+private:
+    std::unique_ptr<QMimeData> m_saved;
+};
 
 } // namespace Main

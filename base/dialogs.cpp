@@ -6,6 +6,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QStringList>
 
 namespace {
@@ -40,7 +42,37 @@ QString displayText(const QString& text)
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
+    // A label wraps only where a line may break; a path has no such place,
+    // and the box would grow past the screen and cut it.
+    constexpr qsizetype kLongestRun = 40;
+    constexpr QChar kBreak(0x200B);
+    QString wrapped;
+    wrapped.reserve(shown.size() + shown.size() / 8);
+    qsizetype run = 0;
+    for (const QChar c : std::as_const(shown)) {
+        if (run >= kLongestRun && !c.isLowSurrogate()) {
+            wrapped += kBreak;
+            run = 0;
+        }
+        wrapped += c;
+        run = c.isSpace() ? 0 : run + 1;
+        if (c == QLatin1Char('/')) {
+            wrapped += kBreak;
+            run = 0;
+        }
+    }
+    return wrapped;
+}
+
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons)
+{
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), buttons, dialogParent());
+    // Texts hold paths and descriptions from elsewhere, never markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(displayText(text));
+    return box;
 }
 
 QString qtFileFilter(const QString& filter)
@@ -54,24 +86,21 @@ QString qtFileFilter(const QString& filter)
 
 void SystemDialogs::error(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, title, displayText(text), QMessageBox::Ok,
-                    dialogParent());
-    runBox(box);
+    runBox(*makeMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok));
 }
 
 void SystemDialogs::message(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, displayText(text), QMessageBox::Ok, dialogParent());
-    runBox(box);
+    runBox(*makeMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok));
 }
 
 Dialogs::Answer SystemDialogs::question(const QString& title, const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, displayText(text),
-                    QMessageBox::Yes | QMessageBox::No, dialogParent());
-    box.setDefaultButton(QMessageBox::Yes);
-    runBox(box);
-    return box.result() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    const auto box =
+        makeMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
+    runBox(*box);
+    return box->result() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 QString SystemDialogs::input(const QString& title, const QString& prompt)
@@ -107,4 +136,21 @@ QString SystemDialogs::openFile(const QString& title, const QString& filter)
         return QString();
     const QStringList files = dialog.selectedFiles();
     return files.isEmpty() ? QString() : files.first();
+}
+
+std::optional<Dialogs::PrintChoice> SystemDialogs::print(const QString& documentName)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    QPrintDialog dialog(&printer, dialogParent());
+    // The page is printed whole, as it is; what is left to choose is the
+    // printer and the number of copies.
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || printer.printerName().isEmpty())
+        return std::nullopt;
+    return PrintChoice{printer.printerName(), printer.copyCount()};
 }

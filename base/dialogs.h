@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QString>
+
+#include <memory>
+#include <optional>
 
 // Every modal question, notice and file dialog of the program goes through
 // this interface, so that tests can answer them with a script instead of a
@@ -26,6 +30,15 @@ public:
     // An open-file dialog for one existing file, `filter` in the same form.
     // The empty text on Cancel (also the answer of dialogs that offer none).
     virtual QString openFile(const QString& /*title*/, const QString& /*filter*/) { return {}; }
+    // What the print dialog chose: a printer of the system's print service
+    // and how many copies.
+    struct PrintChoice
+    {
+        QString printer;
+        int copies = 1;
+    };
+    // The print dialog for the document called `documentName`; nullopt on Cancel.
+    virtual std::optional<PrintChoice> print(const QString& documentName) = 0;
 
     // The dialogs in use: the real ones unless a test installed its own.
     static Dialogs& current();
@@ -43,9 +56,18 @@ public:
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
     QString openFile(const QString& title, const QString& filter) override;
+    std::optional<PrintChoice> print(const QString& documentName) override;
 };
 
-// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label shows them.
+// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label
+// shows them, and places where a long path may wrap (after each "/", and
+// within any run of more than 40 characters without a blank) marked with
+// zero-width spaces.
 QString displayText(const QString& text);
+// The message box SystemDialogs shows: plain text whatever the text holds
+// (a "<b>" in a path is shown as typed), long paths wrapped to the box.
+std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons);
 // "Word Files (*.doc)|*.doc" in the form Qt's file dialog takes ("Word Files (*.doc)").
 QString qtFileFilter(const QString& filter);

@@ -24,12 +24,23 @@ void WriteFileIfAbsent(const QByteArray& bytes, const QString& path);
 void ResetFormColors(QWidget* window);
 
 // The program's own folder for short-lived files ("template.dot", "temp.bmp",
-// the filled documents). It lies inside the system's temporary folder (the
-// variable "temp" in any letter case, else TMPDIR, else /tmp), belongs to this
-// user alone and is created on first use. Fixed file names in a folder that
-// other users can write to could be planted or replaced by links, so a folder
-// that is a link or belongs to someone else is refused with a Failure.
+// the filled documents). Each running program has one of its own, inside a
+// folder of this user alone in the system's temporary folder (the variable
+// "temp" in any letter case, else TMPDIR, else /tmp), so that two programs
+// side by side never share a file; it is created on first use. Fixed file
+// names in a folder that other users can write to could be planted or
+// replaced by links, so a folder that is a link or belongs to someone else is
+// refused with a Failure.
 QString TempFolder();
+
+// Removes this program's folder with whatever is still in it; at the end of
+// the program.
+void ReleaseTempFolder();
+
+// Removes what programs that are no longer running left in the user's folder
+// (a killed or crashed program leaves its filled document there), and nothing
+// of a program running now. At start-up.
+void RemoveLeftovers();
 
 // The system temporary folder that TempFolder() lives in.
 QString SystemTempFolder();

@@ -27,6 +27,9 @@ struct State
     bool writeFailureReported = false;
     // Values whose write failed, kept until a later write gets them on disk.
     QMap<QString, QString> unsaved;
+    // Values typed into the file by hand that the file format would cut short,
+    // as typed; the next write stores them in the format's own quoting.
+    QMap<QString, QString> handTyped;
 };
 
 State& state()
@@ -73,6 +76,44 @@ bool looksDamaged(const QByteArray& bytes)
     return false;
 }
 
+// In this file format an unquoted ";" starts a comment and an unquoted ","
+// makes a list, so "List1=Mowing;Edging;" would read as "Mowing" and "a,b"
+// as nothing; the program itself always quotes such values. A person editing
+// the file by hand means the text after "=", which is what such a value
+// reads as.
+QMap<QString, QString> handTypedValues(const QString& text)
+{
+    QMap<QString, QString> found;
+    const QString section = QLatin1Char('[') + QLatin1String(kSection) + QLatin1Char(']');
+    bool inSection = false;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (const QString& rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == section;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inSection || equals <= 0 || line.startsWith(QLatin1Char(';')))
+            continue;
+        const QString value = line.mid(equals + 1).trimmed();
+        bool quoted = false;
+        bool cut = false;
+        for (qsizetype i = 0; i < value.size() && !cut; ++i) {
+            const QChar c = value.at(i);
+            if (c == QLatin1Char('\\'))
+                ++i;
+            else if (c == QLatin1Char('"'))
+                quoted = !quoted;
+            else if (!quoted && (c == QLatin1Char(';') || c == QLatin1Char(',')))
+                cut = true;
+        }
+        if (cut)
+            found.insert(line.left(equals).trimmed(), value);
+    }
+    return found;
+}
+
 // Runs once per run and file, before the first read or write.
 void open()
 {
@@ -94,6 +135,7 @@ void open()
     }
     const QByteArray bytes = file.readAll();
     file.close();
+    s.handTyped = handTypedValues(QString::fromUtf8(bytes));
     QSettings probe(path, QSettings::IniFormat);
     probe.allKeys();
     if (!looksDamaged(bytes) && probe.status() != QSettings::FormatError)
@@ -156,6 +198,9 @@ QString ReadSetting(const QString& key)
     const auto unsaved = s.unsaved.constFind(key);
     if (unsaved != s.unsaved.cend())
         return unsaved.value();
+    const auto handTyped = s.handTyped.constFind(key);
+    if (handTyped != s.handTyped.cend())
+        return handTyped.value();
     QSettings settings(SettingsStore::filePath(), QSettings::IniFormat);
     return settings.value(qualified(key)).toString();
 }
@@ -173,10 +218,16 @@ void WriteSetting(const QString& key, const QString& value)
     // A fresh object per write: QSettings keeps a failed status for its
     // lifetime, and a store that failed once may work again later.
     QSettings settings(path, QSettings::IniFormat);
+    // Rewriting the file would otherwise store hand-typed values as cut short.
+    for (auto it = s.handTyped.cbegin(); it != s.handTyped.cend(); ++it) {
+        if (!s.unsaved.contains(it.key()))
+            settings.setValue(qualified(it.key()), it.value());
+    }
     for (auto it = s.unsaved.cbegin(); it != s.unsaved.cend(); ++it)
         settings.setValue(qualified(it.key()), it.value());
     settings.sync();
     if (settings.status() == QSettings::AccessError)
         throw Failure(QStringLiteral("The settings file %1 cannot be written.").arg(path));
     s.unsaved.clear();
+    s.handTyped.clear();
 }

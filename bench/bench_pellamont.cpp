@@ -78,6 +78,7 @@ public:
         return {};
     }
     QString saveFile(const QString&, const QString&) override { return {}; }
+    std::optional<PrintChoice> print(const QString&) override { return std::nullopt; }
 };
 
 // The literal reading of the office's use: every application is an office
@@ -98,6 +99,8 @@ public:
         return m_application->activeDocument();
     }
     void setDisplayAlerts(bool on) override { m_application->setDisplayAlerts(on); }
+    QString name() override { return m_application->name(); }
+    QString version() override { return m_application->version(); }
     void quit() override
     {
         m_application->quit();

@@ -8,11 +8,15 @@
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
+#include "base/windowmenus.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
+#include "entry/runinput.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
+#include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "generate/word.h"
 #include "preview/form2.h"
 
 #include <QApplication>
@@ -26,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -131,6 +136,16 @@ void paintBackground(QWidget* widget, const QColor& color)
     widget->setAutoFillBackground(true);
 }
 
+// True when the focus comes from another control of the window. Coming back
+// to the window, or from a context menu, the field keeps the caret and the
+// selection the user left: selecting all there would let the next key wipe
+// the field.
+bool focusFromAnotherControl(Qt::FocusReason reason)
+{
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason;
+}
+
 // A flyer field. Selecting the whole text on focus is undone by QLineEdit
 // itself when a click brought the focus (the click places the caret), so the
 // click that focuses a field is kept from the line edit.
@@ -148,8 +163,10 @@ protected:
     void focusInEvent(QFocusEvent* event) override
     {
         QLineEdit::focusInEvent(event);
-        m_gotFocus();
-        m_keepClick = event->reason() == Qt::MouseFocusReason;
+        const bool selectAll = focusFromAnotherControl(event->reason());
+        if (selectAll)
+            m_gotFocus();
+        m_keepClick = selectAll && event->reason() == Qt::MouseFocusReason;
     }
 
     void focusOutEvent(QFocusEvent* event) override
@@ -217,6 +234,27 @@ void ApplySkin(QWidget* window)
     window->setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
+// Writes one value as the user changes it. A store that cannot be written is
+// told once, not at every keystroke; the value is written with the next
+// write that succeeds.
+void writeNow(const QString& key, const QString& value)
+{
+    try {
+        WriteSetting(key, value);
+    } catch (const Failure& failure) {
+        SettingsStore::reportWriteFailureOnce(failure.description());
+    }
+}
+
+// A list as the store keeps it: each item followed by ";".
+QString storedListText(const QListWidget* list)
+{
+    QString text;
+    for (int i = 0; i < list->count(); ++i)
+        text += list->item(i)->text() + QLatin1Char(';');
+    return text;
+}
+
 QString fieldKey(int index)
 {
     return QStringLiteral("Text1_") + QString::number(index);
@@ -268,6 +306,7 @@ void storeList(Guard& guard, const StoreLines& lines, const QString& key, const 
 Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(this)
 {
     buildWindow();
+    createMenus();
     Form_Load();
     // Field 0 has the focus when the window opens, its text selected.
     m_fields[0]->setFocus(Qt::OtherFocusReason);
@@ -282,25 +321,9 @@ void Form1::buildWindow()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    setFixedSize(pixelsFromTwips(8040), pixelsFromTwips(9165));
     setFont(arialBold(9));
     setMouseTracking(true);
-
-    // The designed client area lies below the menu bar: the window is taller
-    // by the bar's height and every control keeps its designed place.
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
-    QMenu* fileMenu = m_menuBar->addMenu(QStringLiteral("&File"));
-    fileMenu->setObjectName(QStringLiteral("FileMenu"));
-    m_pictureMenu = new FlyerPictureMenu(this);
-    m_pictureMenu->addTo(fileMenu);
-    const int menuHeight = m_menuBar->sizeHint().height();
-    m_client = new QWidget(this);
-    m_client->setObjectName(QStringLiteral("ClientArea"));
-    m_client->setGeometry(0, menuHeight, pixelsFromTwips(8040), pixelsFromTwips(9165));
-    m_client->setMouseTracking(true);
-    m_client->installEventFilter(this);
-    m_menuBar->setGeometry(0, 0, m_client->width(), menuHeight);
-    setFixedSize(m_client->width(), menuHeight + m_client->height());
 
     const QFont buttonFont = arialBold(11.25);
     auto makeButton = [&](int number, QWidget* parent, const char* caption, QRect twips) {
@@ -319,7 +342,7 @@ void Form1::buildWindow()
         return button;
     };
     auto makeFrame = [&](int number, const char* caption, QRect twips) {
-        auto* frame = new QGroupBox(QString::fromLatin1(caption), m_client);
+        auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
         frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
         frame->setGeometry(twips);
         paintBackground(frame, Qt::white);
@@ -365,9 +388,9 @@ void Form1::buildWindow()
         return list;
     };
 
-    makeButton(6, m_client, "Start Creating Template", twipsRect(120, 120, 7800, 405));
-    makeButton(3, m_client, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
-    makeButton(4, m_client, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
+    makeButton(6, this, "Start Creating Template", twipsRect(120, 120, 7800, 405));
+    makeButton(3, this, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
+    makeButton(4, this, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
 
     QGroupBox* flyerData = makeFrame(1, "Flyer Data", twipsRect(120, 1140, 7800, 3615));
     placeFields(flyerData, kFlyerDataPlaces);
@@ -495,11 +518,13 @@ void Form1::closeEvent(QCloseEvent* event)
 
 void Form1::Text1_Change(int index)
 {
-    try {
-        WriteSetting(fieldKey(index), m_fields[index]->text());
-    } catch (const Failure& failure) {
-        SettingsStore::reportWriteFailureOnce(failure.description());
-    }
+    writeNow(fieldKey(index), m_fields[index]->text());
+}
+
+void Form1::storeListNow(const QListWidget* list)
+{
+    // The lists' object names are their keys.
+    writeNow(list->objectName(), storedListText(list));
 }
 
 void Form1::Text1_GotFocus(int index)
@@ -522,10 +547,6 @@ void Form1::mouseMoveEvent(QMouseEvent* event)
 bool Form1::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseMove) {
-        if (watched == m_client) {
-            m_pointer.moveOverBackground();
-            return false;
-        }
         for (QPushButton* button : m_buttons) {
             if (watched == button) {
                 m_pointer.moveOverButton();
@@ -550,7 +571,11 @@ void Form1::addService(const QString& procedure, QListWidget* list, const QStrin
         guard.value(100, QString(), [&] { return Dialogs::current().input(title, prompt); });
     if (guard.test(102, [&] { return isBlankAnswer(answer); }))
         return;
-    guard(104, [&] { list->addItems(itemsFromAnswer(answer)); });
+    const QStringList items = itemsFromAnswer(answer);
+    if (items.isEmpty())
+        return;
+    if (guard(104, [&] { list->addItems(items); }))
+        storeListNow(list);
 }
 
 void Form1::deleteService(const QString& procedure, QListWidget* list)
@@ -564,6 +589,7 @@ void Form1::deleteService(const QString& procedure, QListWidget* list)
         // No item is selected after a deletion, so "Delete" again does nothing.
         list->clearSelection();
     });
+    storeListNow(list);
 }
 
 void Form1::PushButton1_Click()
@@ -591,11 +617,18 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton3_Click()
 {
+    rememberForUndo();
     Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton3_Click")};
     for (int i = 0; i < kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
+    const bool hadServices = m_list1->count() > 0;
+    const bool hadScheduled = m_list2->count() > 0;
     guard(106, [&] { m_list1->clear(); });
     guard(108, [&] { m_list2->clear(); });
+    if (hadServices)
+        storeListNow(m_list1);
+    if (hadScheduled)
+        storeListNow(m_list2);
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
@@ -603,6 +636,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
+    rememberForUndo();
     Guard guard{QStringLiteral("Form1"), QStringLiteral("PushButton4_Click")};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
@@ -632,11 +666,50 @@ void Form1::PushButton4_Click()
         guard(line, [&] { m_list2->addItem(item); });
         line += 2;
     }
+    storeListNow(m_list1);
+    storeListNow(m_list2);
 }
 
 void Form1::PushButton6_Click()
 {
-    TemplateFilling::PushButton6_Click(*this);
+    if (m_runInput) {
+        // Called again from inside the run: the run ignores it itself.
+        TemplateFilling::PushButton6_Click(*this);
+        return;
+    }
+    bool endProgram = false;
+    {
+        RunInput input([this] { return QList<QWidget*>{this, m_preview.get()}; });
+        m_runInput = &input;
+        TemplateFilling::PushButton6_Click(*this);
+        input.drain();
+        m_runInput = nullptr;
+        endProgram = input.closeRequested();
+    }
+    if (endProgram) {
+        // Closed during the run: end as closing the main window does. The
+        // preview was never shown, so its document is deleted here.
+        if (m_preview) {
+            m_preview->hide();
+            Main::DeleteFileQuietly(m_preview->wordFile());
+        }
+        Form_QueryUnload();
+        Form_Unload();
+    }
+}
+
+void Form1::closeShowingWindow()
+{
+    if (Shutdown::requested())
+        return;
+    if (m_runInput) {
+        m_runInput->requestClose();
+        return;
+    }
+    if (m_preview && m_preview->isVisible())
+        m_preview->close();
+    else
+        close();
 }
 
 QString Form1::fieldToken(int index)
@@ -700,16 +773,20 @@ void Form1::loadPreviewPicture(const QString& path)
     // The picture file may hold any format the snapshot wrote; read it by content.
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
-    const QImage picture = reader.read();
+    QImage picture = reader.read();
     if (picture.isNull())
         throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
                           .arg(path, reader.errorString()));
+    // Shown at its size in logical pixels, with all the pixels it has.
+    picture.setDevicePixelRatio(PixelDensity::ratioOf(picture));
     preview().SetPicture(picture);
 }
 
 void Form1::setPreviewWordFile(const QString& documentPath)
 {
     preview().setWordFile(documentPath);
+    // Print jobs of this flyer carry the business name it was made with.
+    preview().setJobName(m_fields[0]->text());
 }
 
 void Form1::setPreviewNotice(const QString& notice)
@@ -719,10 +796,102 @@ void Form1::setPreviewNotice(const QString& notice)
 
 void Form1::showPreview()
 {
+    // A close given during the run ends the program when the run is over,
+    // and the preview is not to be shown for a moment first.
+    if (m_runInput) {
+        m_runInput->drain();
+        if (m_runInput->closeRequested())
+            return;
+    }
     preview().show();
 }
 
 void Form1::hideMainWindow()
 {
+    if (m_runInput && m_runInput->closeRequested())
+        return;
     hide();
+}
+
+// Menus, Undo and About.
+
+void Form1::createMenus()
+{
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    m_fileMenu = m_menuBar->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
+    addMenuItem(this, m_fileMenu, "StartAction", QStringLiteral("&Start Creating Template"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
+                [this] { PushButton6_Click(); });
+    m_fileMenu->addSeparator();
+    addMenuItem(this, m_fileMenu, "SampleAction", QStringLiteral("&Load Sample/Example Data"), {},
+                [this] { PushButton4_Click(); });
+    addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
+                [this] { PushButton3_Click(); });
+    m_fileMenu->addSeparator();
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(m_fileMenu);
+    m_fileMenu->addSeparator();
+    addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+
+    QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
+    edit->setObjectName(QStringLiteral("EditMenu"));
+    // A field with the focus takes Ctrl+Z for its own typing first.
+    m_undoAction = addMenuItem(this, edit, "UndoAction", QStringLiteral("&Undo"),
+                               {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { undoReplace(); });
+    m_undoAction->setEnabled(false);
+
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("HelpMenu"));
+    addMenuItem(help, help, "AboutAction", QStringLiteral("&About Pellamont"), {},
+                [this] { showAbout(); });
+
+    placeMenuBarAbove(this, m_menuBar);
+}
+
+void Form1::rememberForUndo()
+{
+    FlyerData data;
+    for (QLineEdit* field : m_fields)
+        data.fields << field->text();
+    data.services = services();
+    data.scheduledServices = scheduledServices();
+    m_undo = std::move(data);
+    m_undoAction->setEnabled(true);
+}
+
+void Form1::undoReplace()
+{
+    if (!m_undo)
+        return;
+    const FlyerData data = std::move(*m_undo);
+    m_undo.reset();
+    m_undoAction->setEnabled(false);
+    // Each field that changes is stored by its change handling; the lists
+    // are stored here, as the user expects what Undo brought back to stay.
+    for (int i = 0; i < kFieldCount; ++i)
+        m_fields[i]->setText(data.fields.value(i));
+    m_list1->clear();
+    m_list1->addItems(data.services);
+    m_list2->clear();
+    m_list2->addItems(data.scheduledServices);
+    StoreLists();
+}
+
+void Form1::showAbout()
+{
+    QString engine;
+    m_pointer.set(WindowPointer::Hourglass);
+    try {
+        const auto word = Word::CreateApplication();
+        engine = word->name() + QLatin1Char(' ') + word->version();
+        word->quit();
+    } catch (const Failure& failure) {
+        engine = QStringLiteral("not available (%1)").arg(failure.description());
+    }
+    m_pointer.set(WindowPointer::Default);
+    Dialogs::current().message(QStringLiteral("About Pellamont"),
+                               aboutText(QCoreApplication::applicationVersion(), engine));
 }

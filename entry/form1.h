@@ -3,19 +3,24 @@
 #include "base/windowpointer.h"
 #include "generate/templatefilling.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QGroupBox;
+class QAction;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QMenuBar;
 class QPushButton;
 class FlyerPictureMenu;
 class Form2;
+class RunInput;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
@@ -43,6 +48,9 @@ public:
     WindowPointer& MousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
     void StoreLists();
+    // Ends the program through the closing steps of the window that is
+    // showing (a signal, the session ending). During a run, once it is over.
+    void closeShowingWindow();
 
     void PushButton1_Click();
     void PushButton2_Click();
@@ -54,9 +62,15 @@ public:
 
     // The preview window, created on first use; nullptr before.
     Form2* previewWindow() const { return m_preview.get(); }
-    // The menu bar above the designed client area, and the picture commands in it.
-    QMenuBar* menuBar() const { return m_menuBar; }
+    // The picture commands in the File menu.
     FlyerPictureMenu* pictureMenu() const { return m_pictureMenu; }
+
+    // Edit > Undo: brings back the fields and lists as they were before the
+    // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
+    // One level; nothing happens when there is nothing to undo.
+    void undoReplace();
+    // Help > About: version, document engine and licence.
+    void showAbout();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -65,6 +79,11 @@ protected:
 
 private:
     void buildWindow();
+    // The menu bar above the client area. Items that other parts of the
+    // program add to the main window's menus belong here.
+    void createMenus();
+    // Keeps the fields and lists for Undo before a button replaces them all.
+    void rememberForUndo();
     void Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
@@ -74,6 +93,8 @@ private:
     void addService(const QString& procedure, QListWidget* list, const QString& title,
                     const QString& prompt);
     void deleteService(const QString& procedure, QListWidget* list);
+    // Every change of a list reaches the store at once, as a field's does.
+    void storeListNow(const QListWidget* list);
 
     // What "Start Creating Template" needs of this window and the preview.
     QString fieldToken(int index) override;
@@ -92,10 +113,6 @@ private:
     void hideMainWindow() override;
     Form2& preview();
 
-    // Holds every control at its designed place, below the menu bar.
-    QWidget* m_client = nullptr;
-    QMenuBar* m_menuBar = nullptr;
-    FlyerPictureMenu* m_pictureMenu = nullptr;
     std::array<QLineEdit*, kFieldCount> m_fields{};
     std::array<QLabel*, kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;
@@ -106,4 +123,18 @@ private:
     // True while "Start Creating Template" runs; a click meanwhile is ignored.
     bool mGenerating = false;
     std::unique_ptr<Form2> m_preview;
+    QMenuBar* m_menuBar = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    FlyerPictureMenu* m_pictureMenu = nullptr;
+    QAction* m_undoAction = nullptr;
+    // What Undo brings back: the fourteen field texts and both lists.
+    struct FlyerData
+    {
+        QStringList fields;
+        QStringList services;
+        QStringList scheduledServices;
+    };
+    std::optional<FlyerData> m_undo;
+    // Holds the user's input while "Start Creating Template" runs.
+    RunInput* m_runInput = nullptr;
 };

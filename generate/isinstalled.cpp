@@ -9,28 +9,25 @@ namespace IsInstalled {
 
 QString wordMissingText()
 {
-    const QString paragraph = QStringLiteral("\r\n\r\n");
-    return QStringLiteral("Error 842001. A normal instance of Word could not be created.") +
-           paragraph + QStringLiteral("1. Please make sure Word is installed on this computer.") +
-           paragraph +
-           QStringLiteral("2. Please open Word normally and make sure a blank document opens "
-                          "immediately without any interrupting window (such as an Word file "
-                          "recovery window).") +
-           paragraph +
-           QStringLiteral("3. Please make sure that when you double-click on a DOC or DOCX file "
-                          "that Word opens normally without any interrupting messages.") +
-           paragraph +
-           QStringLiteral("4. All versions of Word are supported by this software except for the "
-                          "rare Word Starter and Student editions.");
+    return Word::UnavailableText();
 }
 
 void CheckWordInstalled()
 {
     std::shared_ptr<Word::Application> word;
+    QString systemProblem;
     try {
         word = Word::CreateApplication();
+    } catch (const Word::SystemProblem& problem) {
+        // The engine is there, but this machine keeps it from starting.
+        systemProblem = problem.description();
     } catch (...) {
-        // Any reason at all means the same to the user: no engine, no program.
+        // Any other reason means the same to the user: no engine, no program.
+    }
+    if (!systemProblem.isEmpty()) {
+        Dialogs::current().error(ApplicationTitle(), systemProblem);
+        Shutdown::EndProgram(1);
+        return;
     }
     if (!word) {
         Dialogs::current().message(ApplicationTitle(), wordMissingText());

@@ -4,12 +4,15 @@
 
 namespace IsInstalled {
 
-// The advice shown when no document engine can be started.
+// The advice shown when no document engine can be started, worded for the
+// engine in use.
 QString wordMissingText();
 
 // Proves that the document engine can be started: starts an application and
 // quits it again. When none can be started, shows the advice and ends the
-// program (Shutdown::EndProgram), storing nothing.
+// program (Shutdown::EndProgram), storing nothing. When this machine keeps the
+// engine from starting (a full disk, a folder that cannot be made), says that
+// instead and ends the same way.
 void CheckWordInstalled();
 
 } // namespace IsInstalled

@@ -1,11 +1,13 @@
 #include "generate/snapshot.h"
 
 #include "base/clipboardpicture.h"
+#include "base/diskspace.h"
 #include "base/errorreport.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "generate/word.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 
@@ -28,9 +30,11 @@ void writePicture(const QImage& picture, const QString& path)
     if (picture.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !picture.save(&file, "BMP") || !file.commit()) {
+        DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
                           .arg(path, file.errorString()));
+    }
 }
 
 } // namespace
@@ -57,6 +61,9 @@ void SaveDocAsJPG(const QString& documentPath)
 
     guard(116, [&] { word = Word::CreateApplication(); });
     guard(118, noticingLoss([&] { document = need(word).documents().open(path); }));
+    // The picture passes through the clipboard; the user's own content comes
+    // back once the picture has been read.
+    Main::ClipboardKeeper usersClipboard;
     bool copied = false;
     if (!lost)
         copied = guard(120, noticingLoss([&] { need(need(document).range()).copyAsPicture(); }));
@@ -75,6 +82,7 @@ void SaveDocAsJPG(const QString& documentPath)
         if (!copied)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadClipboardPicture(0);
+        usersClipboard.restore();
         writePicture(picture, Main::TempFolder() + QStringLiteral("/temp.bmp"));
     });
     guard(124,

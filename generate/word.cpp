@@ -24,6 +24,34 @@ void setEngine(std::shared_ptr<Engine> newEngine)
     current() = std::move(newEngine);
 }
 
+QString Engine::unavailableText() const
+{
+    const QString paragraph = QStringLiteral("\r\n\r\n");
+    return QStringLiteral("Error 842001. A normal instance of Word could not be created.") +
+           paragraph + QStringLiteral("1. Please make sure Word is installed on this computer.") +
+           paragraph +
+           QStringLiteral("2. Please open Word normally and make sure a blank document opens "
+                          "immediately without any interrupting window (such as an Word file "
+                          "recovery window).") +
+           paragraph +
+           QStringLiteral("3. Please make sure that when you double-click on a DOC or DOCX file "
+                          "that Word opens normally without any interrupting messages.") +
+           paragraph +
+           QStringLiteral("4. All versions of Word are supported by this software except for the "
+                          "rare Word Starter and Student editions.");
+}
+
+QString UnavailableText()
+{
+    if (current())
+        return current()->unavailableText();
+    struct WordEngine final : Engine
+    {
+        std::shared_ptr<Application> createApplication() override { return nullptr; }
+    };
+    return WordEngine().unavailableText();
+}
+
 std::shared_ptr<Application> CreateApplication()
 {
     return engine().createApplication();

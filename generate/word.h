@@ -27,6 +27,15 @@ public:
     using Failure::Failure;
 };
 
+// A failure of this machine rather than of the engine (a folder the engine
+// needs cannot be made, its disk is full): its description says what to fix,
+// and advice about installing the engine would mislead.
+class SystemProblem : public Failure
+{
+public:
+    using Failure::Failure;
+};
+
 class Replacement
 {
 public:
@@ -135,6 +144,7 @@ class Document
 {
 public:
     enum { wdDoNotSaveChanges = 0 };
+    enum { wdExportFormatPDF = 17 };
 
     virtual ~Document() = default;
     // The body, the text of every text box, the headers and footers.
@@ -162,6 +172,10 @@ public:
     virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
+    // ExportAsFixedFormat(OutputFileName, ExportFormat): writes the pages as
+    // they print (text as text, fonts embedded) at exactly `path`; only
+    // wdExportFormatPDF is known. The document itself is not changed.
+    virtual void exportAsFixedFormat(const QString& path, int exportFormat) = 0;
     virtual void close() = 0;
     virtual void close(int saveChanges) = 0;
 };
@@ -181,6 +195,10 @@ public:
     virtual Documents& documents() = 0;
     virtual std::shared_ptr<Document> activeDocument() = 0;
     virtual void setDisplayAlerts(bool displayAlerts) = 0;
+    // Application.Name and Application.Version: the engine's product name and
+    // its version, as the engine itself reports them.
+    virtual QString name() = 0;
+    virtual QString version() = 0;
     // Closes everything this application opened; the object is spent afterwards.
     virtual void quit() = 0;
 };
@@ -196,11 +214,17 @@ public:
     // Lets the engine get ready ahead of the first start (for example start a
     // process); never throws, and a failure shows at the first start instead.
     virtual void prepare() {}
+    // The warning shown when no application can be started: "Error 842001."
+    // and numbered advice that fits this engine. The default advises on Word.
+    virtual QString unavailableText() const;
 };
 
 // The engine in use; set once by main() and by tests.
 Engine& engine();
 void setEngine(std::shared_ptr<Engine> engine);
+
+// The engine in use's unavailableText(); Word's when none is set.
+QString UnavailableText();
 
 // CreateObject("Word.Application") on the engine in use.
 std::shared_ptr<Application> CreateApplication();

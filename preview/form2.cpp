@@ -6,19 +6,27 @@
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
+#include "base/windowmenus.h"
+#include "preview/documentoutput.h"
 #include "preview/picturebox.h"
+#include "preview/printqueue.h"
 #include "preview/savecopy.h"
 #include "preview/zoomscroll.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <limits>
 #include <optional>
@@ -145,8 +153,38 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
         place.moveCenter(screen->availableGeometry().center());
         move(place.topLeft());
     }
+    Picture2->installEventFilter(this);
+    createMenus();
 
     Form_Load();
+}
+
+void Form2::createMenus()
+{
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
+    QMenu* file = m_menuBar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("FileMenu"));
+    addMenuItem(this, file, "SaveWordAction", QStringLiteral("Save Results To &Word File..."),
+                {QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { PushButton6_Click(); });
+    addMenuItem(this, file, "SavePdfAction", QStringLiteral("Save as &PDF..."),
+                {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this] { saveAsPdf(); });
+    file->addSeparator();
+    addMenuItem(this, file, "PrintAction", QStringLiteral("P&rint..."),
+                {QKeySequence(Qt::CTRL | Qt::Key_P)}, [this] { printDocument(); });
+    file->addSeparator();
+    addMenuItem(this, file, "BackAction", QStringLiteral("< &Back"),
+                {QKeySequence(Qt::ALT | Qt::Key_Left)}, [this] { PushButton8_Click(); });
+    addMenuItem(this, file, "CloseAction", QStringLiteral("&Close"),
+                {QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] { close(); });
+    QMenu* view = m_menuBar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("ViewMenu"));
+    addMenuItem(this, view, "ZoomInAction", QStringLiteral("Zoom &In"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+                [this] { PushButton1_Click(); });
+    addMenuItem(this, view, "ZoomOutAction", QStringLiteral("Zoom &Out"),
+                {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { PushButton2_Click(); });
+    m_client = placeMenuBarAbove(this, m_menuBar);
 }
 
 Form2::~Form2() = default;
@@ -293,6 +331,9 @@ void Form2::showEvent(QShowEvent* event)
 bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
+    // Over the page, or over the viewport around a small page.
+    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel && zoomByWheel(event))
+        return true;
     if (watched == Picture1 && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                                 type == QEvent::MouseButtonRelease)) {
         auto* mouse = static_cast<QMouseEvent*>(event);
@@ -326,7 +367,8 @@ void Form2::mouseMoveEvent(QMouseEvent* event)
 {
     // Only the bare window background counts; the viewport, the picture and
     // the scroll bars keep the pointer as it is.
-    if (!childAt(event->position().toPoint()))
+    const QWidget* under = childAt(event->position().toPoint());
+    if (!under || under == m_client)
         m_pointer.moveOverBackground();
     QWidget::mouseMoveEvent(event);
 }
@@ -526,4 +568,114 @@ void Form2::PushButton6_Click()
     if (copied)
         guard(132,
               [&] { Dialogs::current().message(ApplicationTitle(), QStringLiteral("Done.")); });
+}
+
+// Menus: PDF and print.
+
+namespace {
+
+// A folder of the program's own in the temporary folder, for the PDF on its
+// way to the user's folder or the printer; removed with everything in it.
+std::unique_ptr<QTemporaryDir> privateFolder()
+{
+    auto folder = std::make_unique<QTemporaryDir>(Main::TempFolder() +
+                                                  QStringLiteral("/pellamont-pdf-XXXXXX"));
+    if (!folder->isValid())
+        throw Failure(QStringLiteral("No working folder could be made in %1: %2")
+                          .arg(Main::TempFolder(), folder->errorString()));
+    return folder;
+}
+
+} // namespace
+
+bool Form2::zoomByWheel(QEvent* event)
+{
+    auto* wheel = static_cast<QWheelEvent*>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier))
+        return false;
+    // One step per notch of a wheel (120); a touchpad's small movements add
+    // up to one.
+    m_wheelTravel += wheel->angleDelta().y();
+    for (; m_wheelTravel >= QWheelEvent::DefaultDeltasPerStep;
+         m_wheelTravel -= QWheelEvent::DefaultDeltasPerStep)
+        PushButton1_Click();
+    for (; m_wheelTravel <= -QWheelEvent::DefaultDeltasPerStep;
+         m_wheelTravel += QWheelEvent::DefaultDeltasPerStep)
+        PushButton2_Click();
+    return true;
+}
+
+void Form2::saveAsPdf()
+{
+    QString target = Dialogs::current().saveFile(QStringLiteral("Save as PDF"),
+                                                 QStringLiteral("PDF Files (*.pdf)|*.pdf"));
+    if (target.isEmpty())
+        return;
+    target = DocumentOutput::pdfTarget(target);
+    if (QFileInfo(target).isDir()) {
+        Dialogs::current().error(
+            ApplicationTitle(),
+            QStringLiteral("%1 is a folder. Choose a file name to save the PDF to.").arg(target));
+        return;
+    }
+    if (Main::FileExists(target) &&
+        Dialogs::current().question(ApplicationTitle(),
+                                    QStringLiteral("Are you sure you wish to overwrite ") + target +
+                                        QStringLiteral(" ?")) != Dialogs::Answer::Yes)
+        return;
+    try {
+        m_pointer.set(WindowPointer::Hourglass);
+        const auto folder = privateFolder();
+        const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
+        DocumentOutput::exportPdf(mWordFile, pdf);
+        copyFileSafely(pdf, target);
+        m_pointer.set(WindowPointer::Default);
+    } catch (const Failure& failure) {
+        m_pointer.set(WindowPointer::Default);
+        Dialogs::current().error(ApplicationTitle(), QStringLiteral("The PDF was not saved.\n\n") +
+                                                         failure.description());
+        return;
+    }
+    Dialogs::current().message(ApplicationTitle(), QStringLiteral("Done."));
+}
+
+void Form2::printDocument()
+{
+    QString problem;
+    if (PrintQueue::printers(&problem).isEmpty()) {
+        Dialogs::current().error(
+            ApplicationTitle(),
+            problem.isEmpty()
+                ? QStringLiteral("No printer is set up on this computer, so the flyer cannot be "
+                                 "printed. Add a printer in the system's printer settings and "
+                                 "print again, or save the flyer as a PDF.")
+                : QStringLiteral("The print service cannot be reached (%1), so the flyer cannot "
+                                 "be printed. Save it as a PDF instead, or try again once the "
+                                 "print service runs.")
+                      .arg(problem));
+        return;
+    }
+    const QString jobName =
+        m_jobName.trimmed().isEmpty() ? QString::fromLatin1(kDisplayName) : m_jobName.trimmed();
+    const std::optional<Dialogs::PrintChoice> choice = Dialogs::current().print(jobName);
+    if (!choice)
+        return;
+    try {
+        m_pointer.set(WindowPointer::Hourglass);
+        const auto folder = privateFolder();
+        const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
+        DocumentOutput::exportPdf(mWordFile, pdf);
+        // The flyer is a Letter page, and is printed as one.
+        PrintQueue::submit(choice->printer, pdf, jobName, choice->copies, QStringLiteral("Letter"));
+        m_pointer.set(WindowPointer::Default);
+    } catch (const Failure& failure) {
+        m_pointer.set(WindowPointer::Default);
+        Dialogs::current().error(ApplicationTitle(),
+                                 QStringLiteral("The flyer was not printed.\n\n") +
+                                     failure.description());
+        return;
+    }
+    Dialogs::current().message(
+        ApplicationTitle(),
+        QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
 }

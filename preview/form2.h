@@ -3,6 +3,8 @@
 #include "base/windowpointer.h"
 
 #include <QImage>
+#include <QKeySequence>
+#include <QList>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -12,6 +14,8 @@
 
 class PictureBox;
 class QGroupBox;
+class QMenu;
+class QMenuBar;
 class QMouseEvent;
 class QPushButton;
 class QScrollBar;
@@ -42,6 +46,8 @@ public:
     void setMainWindow(QWidget* mainWindow);
     // Stores the main window's lists; run before closing ends the program.
     void setStoreLists(std::function<void()> storeLists);
+    // The name print jobs of this document carry: the business name.
+    void setJobName(const QString& jobName) { m_jobName = jobName; }
 
     // Draws the page for the current zoom from the base copy.
     void RedrawImage();
@@ -65,6 +71,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // The menu bar above the client area; menu items run the same handlers
+    // as the buttons. Everything the menus hold is built here.
+    void createMenus();
+    // "Save as PDF...": the office's PDF of the filled document, at a path
+    // the user picks, with the same overwrite question as the Word file.
+    void saveAsPdf();
+    // "Print...": the print dialog, then the office's PDF of the document as
+    // one job to the chosen printer.
+    void printDocument();
+    // Ctrl with the mouse wheel over the page zooms like the buttons.
+    bool zoomByWheel(QEvent* event);
+
     void Form_Load();
     void Form_Activate();
     void Form_QueryUnload();
@@ -105,6 +123,11 @@ private:
     QPointer<QWidget> m_mainWindow;
     std::function<void()> m_storeLists;
     QString m_fitNotice;
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_client = nullptr;
+    QString m_jobName;
+    // Wheel movement with Ctrl not yet turned into zoom steps.
+    int m_wheelTravel = 0;
 
     QString mWordFile;
     bool mFirstActivate = false;

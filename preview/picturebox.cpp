@@ -23,7 +23,7 @@ void PictureBox::setPicture(const QImage& picture)
 
 void PictureBox::sizeToPicture()
 {
-    resize(m_picture.isNull() ? QSize(0, 0) : m_picture.size());
+    resize(m_picture.isNull() ? QSize(0, 0) : m_picture.deviceIndependentSize().toSize());
 }
 
 void PictureBox::clearDrawing()
@@ -34,7 +34,12 @@ void PictureBox::clearDrawing()
 
 void PictureBox::drawStretched(const QImage& source, const QRect& sourceRect, const QSize& size)
 {
-    const QRect part = sourceRect.intersected(source.rect());
+    // Lengths are logical pixels; a dense picture has `density` pixels to each.
+    const qreal density = source.devicePixelRatio();
+    const QRect part =
+        QRect((QRectF(sourceRect).topLeft() * density).toPoint(), sourceRect.size() * density)
+            .intersected(source.rect());
+    const QSize pixels = size * density;
     if (part.isEmpty() || size.isEmpty()) {
         m_drawing = QImage();
         update();
@@ -42,13 +47,16 @@ void PictureBox::drawStretched(const QImage& source, const QRect& sourceRect, co
     }
     // One smooth scaling straight from the base picture: every zoomed view is
     // made afresh from it, so rounding never builds up from view to view.
-    QImage scaled = source.copy(part).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage scaled =
+        source.copy(part).scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (scaled.isNull())
         throw Failure(QStringLiteral("Not enough memory to draw the page at this size"));
-    m_drawing = QImage(size, QImage::Format_RGB32);
+    m_drawing = QImage(pixels, QImage::Format_RGB32);
     if (m_drawing.isNull())
         throw Failure(QStringLiteral("Not enough memory to draw the page at this size"));
     m_drawing.fill(Qt::white);
+    scaled.setDevicePixelRatio(density);
+    m_drawing.setDevicePixelRatio(density);
     QPainter painter(&m_drawing);
     painter.drawImage(0, 0, scaled);
     painter.end();

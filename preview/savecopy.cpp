@@ -1,5 +1,6 @@
 #include "preview/savecopy.h"
 
+#include "base/diskspace.h"
 #include "base/failure.h"
 
 #include <QFile>
@@ -72,11 +73,18 @@ void copyFileSafely(const QString& source, const QString& target)
                           .arg(source, input.errorString()));
 
     const QString folder = destinationInfo.absolutePath();
-    QTemporaryFile output(folder + QStringLiteral("/.") + destinationInfo.fileName() +
-                          QStringLiteral(".XXXXXX"));
+    // A short name of its own: one made from the target's name would be too
+    // long for the file system when the target's name is near its limit.
+    QTemporaryFile output(folder + QStringLiteral("/.pellamont-XXXXXX"));
     if (!output.open())
         throw Failure(
             QStringLiteral("Cannot write to the folder %1: %2").arg(folder, output.errorString()));
+    // A full disk is named as such, with what to do about it.
+    const auto writeFailed = [&](const QString& reason) {
+        DiskSpace::throwIfFull(folder, QStringLiteral("Free some space on it, or save to a folder "
+                                                      "on another disk; nothing was saved."));
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, reason));
+    };
 
     char buffer[64 * 1024];
     for (;;) {
@@ -87,10 +95,10 @@ void copyFileSafely(const QString& source, const QString& target)
         if (read == 0)
             break;
         if (output.write(buffer, read) != read)
-            throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, output.errorString()));
+            writeFailed(output.errorString());
     }
     if (!output.flush())
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, output.errorString()));
+        writeFailed(output.errorString());
 
     // A replaced file keeps its permissions; a new one gets the usual ones.
     struct stat old
@@ -107,7 +115,7 @@ void copyFileSafely(const QString& source, const QString& target)
     ::fchmod(output.handle(), mode);
 
     if (::fsync(output.handle()) != 0)
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, systemError(errno)));
+        writeFailed(systemError(errno));
     const QString written = output.fileName();
     output.close();
     if (::rename(QFile::encodeName(written).constData(),

@@ -1,6 +1,10 @@
+#include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "scripteddialogs.h"
 
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 
 #include <stdexcept>
@@ -12,6 +16,7 @@ class TestErrorReport : public QObject
 private slots:
     void text_failureOnStartUpLine_hasEveryPartInOrder();
     void box_isTitledApplicationError_andShownOncePerFailure();
+    void box_showsPlainText_andWrapsLongPaths();
     void guard_failingStatement_resumesWithNextStatement();
     void guard_failingCondition_continuesInsideBlock();
     void guard_failingStatementInLoop_reportsEachPassAndFinishes();
@@ -39,6 +44,31 @@ void TestErrorReport::box_isTitledApplicationError_andShownOncePerFailure()
     QCOMPARE(dialogs.shown().first().title, QStringLiteral("Application Error"));
     QVERIFY(dialogs.shown().first().text.contains(
         QStringLiteral("in Pellamont2021/08/31.Form2.picture1_MouseMove at line 104\r\r")));
+}
+
+void TestErrorReport::box_showsPlainText_andWrapsLongPaths()
+{
+    // A description holding what looks like markup, and a path with a name
+    // of 255 bytes: shown as written, within the screen's width.
+    const QString path = QStringLiteral("/home/user/<b>flyers</b>/") +
+                         QString(251, QLatin1Char('f')) + QStringLiteral(".doc");
+    const QString text = QStringLiteral("Cannot replace ") + path +
+                         QStringLiteral(": No space left on device\r\nin <i>Form2</i>");
+    for (const auto icon : {QMessageBox::Warning, QMessageBox::NoIcon}) {
+        const auto box =
+            makeMessageBox(icon, QStringLiteral("Application Error"), text, QMessageBox::Ok);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QString shown = label->text();
+        shown.remove(QChar(0x200B));
+        QCOMPARE(shown, QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        box->show();
+        const int screenWidth = box->screen()->availableGeometry().width();
+        QVERIFY2(box->width() <= screenWidth * 3 / 4,
+                 qPrintable(QStringLiteral("%1 of %2").arg(box->width()).arg(screenWidth)));
+    }
 }
 
 void TestErrorReport::guard_failingStatement_resumesWithNextStatement()
@@ -128,5 +158,5 @@ void TestErrorReport::guard_anyExceptionType_isDescribed()
     QVERIFY(dialogs.errors().at(1).startsWith(QStringLiteral("Unknown failure\r\n")));
 }
 
-QTEST_GUILESS_MAIN(TestErrorReport)
+QTEST_MAIN(TestErrorReport)
 #include "tst_errorreport.moc"

@@ -8,6 +8,7 @@
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -49,6 +50,8 @@ public:
     Word::Documents& documents() override { return m_documents; }
     std::shared_ptr<Word::Document> activeDocument() override { return nullptr; }
     void setDisplayAlerts(bool) override {}
+    QString name() override { return QStringLiteral("Stand-in Office"); }
+    QString version() override { return QStringLiteral("7.4.1"); }
     void quit() override { ++m_quits; }
 
 private:
@@ -163,6 +166,9 @@ private slots:
     void layout_controlsAtTheirPlaces_data();
     void layout_controlsAtTheirPlaces();
     void layout_windowFontsAndTabOrder();
+    void menus_shortcutsAndItemsRunTheButtonsHandlers();
+    void undo_bringsBackWhatResetOrSampleReplaced_andStoresIt();
+    void about_namesVersionEngineAndLicence();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -265,6 +271,8 @@ void TestForm1::startUp_noEngine_warnsOnceEndsAndStoresNothing()
         QCOMPARE(shown.title, QStringLiteral("Pellamont"));
         QCOMPARE(shown.text, IsInstalled::wordMissingText());
         QVERIFY(shown.text.startsWith(QStringLiteral("Error 842001. A normal instance")));
+        // An engine without advice of its own gets the advice on Word.
+        QVERIFY(shown.text.contains(QStringLiteral("1. Please make sure Word is installed")));
         QVERIFY(!form.isVisible());
     }
     // The window went without being closed: nothing was stored.
@@ -581,11 +589,15 @@ void TestForm1::add_answers()
     form.PushButton1_Click();
     const QStringList expected = QStringList{QStringLiteral("First")} + added + added;
     QCOMPARE(itemsOf(form.List1()), expected);
-    // The selection stays where it was; the other list and the store are untouched.
+    // The selection stays where it was; the other list is untouched. What
+    // was added is on disk at once; an answer that adds nothing writes nothing.
     QCOMPARE(selectedRowOf(form.List1()), 0);
     QCOMPARE(form.List2()->count(), 0);
     QVERIFY(m_dialogs->errors().isEmpty());
-    QVERIFY(!m_environment->settingsText().contains("List1"));
+    QCOMPARE(m_environment->settingsText().contains("List1"), !added.isEmpty());
+    if (!added.isEmpty())
+        QCOMPARE(ReadSetting(QStringLiteral("List1")), expected.join(QLatin1Char(';')) + u';');
+    QVERIFY(!m_environment->settingsText().contains("List2"));
 }
 
 void TestForm1::add_dialogTexts_andSecondList()
@@ -616,6 +628,7 @@ void TestForm1::delete_selectedItemOnly()
     form.List2()->setCurrentRow(1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
     QCOMPARE(itemsOf(form.List2()), (QStringList{"A", "C", "B"}));
+    QCOMPARE(ReadSetting(QStringLiteral("List2")), QStringLiteral("A;C;B;"));
     QCOMPARE(selectedRowOf(form.List2()), -1);
     QTest::mouseClick(deleteButton, Qt::LeftButton);
     QCOMPARE(form.List2()->count(), 3);
@@ -646,9 +659,8 @@ void TestForm1::sample_fillsEverythingAndStoresFields()
              (QStringList{"Weekly Lawn Cutting", "Bi-Weekly Weeding and Cutting",
                           "Bi-Monthly Planting", "Pruning"}));
     QVERIFY(m_dialogs->shown().isEmpty());
-    // The lists reach the store only when the window closes.
-    QVERIFY(!m_environment->settingsText().contains("List1"));
-    form.close();
+    // The lists are on disk at once, as the fields are.
+    QVERIFY(m_environment->settingsText().contains("Mowing;Edging;"));
     QVERIFY(ReadSetting(QStringLiteral("List1")).startsWith(QStringLiteral("Mowing;Edging;")));
     QCOMPARE(ReadSetting(QStringLiteral("List2")),
              QStringLiteral("Weekly Lawn Cutting;Bi-Weekly Weeding and Cutting;"
@@ -672,6 +684,8 @@ void TestForm1::reset_emptiesEverythingAndStoredFields()
     }
     QCOMPARE(form.List1()->count(), 0);
     QCOMPARE(form.List2()->count(), 0);
+    QVERIFY(m_environment->settingsText().contains("List1=\n"));
+    QVERIFY(m_environment->settingsText().contains("List2=\n"));
     QVERIFY(m_dialogs->shown().isEmpty());
 }
 
@@ -705,6 +719,7 @@ void TestForm1::layout_controlsAtTheirPlaces()
     Form1 form;
     auto* control = form.findChild<QWidget*>(name);
     QVERIFY(control);
+    QVERIFY(form.findChild<QWidget*>(QStringLiteral("ClientArea"))->isAncestorOf(control));
     const QRect designed(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     if (field.isEmpty()) {
         QCOMPARE(control->geometry(), designed);
@@ -720,9 +735,17 @@ void TestForm1::layout_controlsAtTheirPlaces()
 void TestForm1::layout_windowFontsAndTabOrder()
 {
     Form1 form;
-    // The designed client area, below the menu bar.
-    QCOMPARE(form.findChild<QWidget*>(QStringLiteral("ClientArea"))->size(), QSize(536, 611));
-    QCOMPARE(form.size(), QSize(536, 611 + form.menuBar()->height()));
+    // The menu bar stands above the client area, which keeps its designed
+    // size and every control in it: the window is taller by the bar.
+    const auto* menu = form.findChild<QMenuBar*>(QStringLiteral("MenuBar"));
+    const auto* client = form.findChild<QWidget*>(QStringLiteral("ClientArea"));
+    QVERIFY(menu && client);
+    QVERIFY(menu->height() > 10);
+    QCOMPARE(menu->geometry(), QRect(0, 0, 536, menu->height()));
+    QCOMPARE(client->geometry(), QRect(0, menu->height(), 536, 611));
+    QCOMPARE(form.size(), QSize(536, 611 + menu->height()));
+    const auto outside = form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QCOMPARE(outside.size(), 2);
     QCOMPARE(form.minimumSize(), form.maximumSize());
     QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
     QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
@@ -752,6 +775,97 @@ void TestForm1::layout_windowFontsAndTabOrder()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
     QCOMPARE(visited, expected);
+}
+
+void TestForm1::menus_shortcutsAndItemsRunTheButtonsHandlers()
+{
+    Form1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const auto trigger = [&](const char* name) {
+        form.findChild<QAction*>(QLatin1String(name))->trigger();
+    };
+    // Start Creating Template, from a field: the run asks the engine.
+    QCOMPARE(m_engine->starts, 1);
+    QTest::keyClick(form.Text1(3), Qt::Key_Return, Qt::ControlModifier);
+    QCOMPARE(m_engine->starts, 2);
+    m_dialogs->clear();
+
+    trigger("SampleAction");
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+    QCOMPARE(form.List1()->count(), 20);
+    trigger("ResetAction");
+    QCOMPARE(form.Text1(0)->text(), QString());
+    QCOMPARE(form.List2()->count(), 0);
+
+    form.List1()->addItem(QStringLiteral("Mowing"));
+    QTest::keyClick(form.List1(), Qt::Key_Q, Qt::ControlModifier);
+    QCOMPARE(m_endings, QList<int>{0});
+    QCOMPARE(ReadSetting(QStringLiteral("List1")), QStringLiteral("Mowing;"));
+    QCOMPARE(m_dialogs->shown().size(), 0);
+}
+
+void TestForm1::undo_bringsBackWhatResetOrSampleReplaced_andStoresIt()
+{
+    Form1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Text1(0)->setText(QStringLiteral("Halvard Gardens"));
+    form.Text1(12)->setText(QStringLiteral("wren@example.org"));
+    form.List1()->addItems({QStringLiteral("Pond care"), QStringLiteral("Pond care")});
+    form.List2()->addItem(QStringLiteral("Monthly"));
+    auto* undo = form.findChild<QAction*>(QStringLiteral("UndoAction"));
+    QVERIFY(!undo->isEnabled());
+
+    // Sample, then Reset: Undo goes back one step only, to the sample.
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton4")), Qt::LeftButton);
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("PushButton3")), Qt::LeftButton);
+    form.List2()->setFocus();
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_0")), QStringLiteral("Corvanti"));
+    QCOMPARE(form.List1()->count(), 20);
+    QCOMPARE(ReadSetting(QStringLiteral("List2")),
+             QStringLiteral("Weekly Lawn Cutting;Bi-Weekly Weeding and Cutting;"
+                            "Bi-Monthly Planting;Pruning;"));
+    QVERIFY(!undo->isEnabled());
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.List1()->count(), 20);
+
+    // In a field, Ctrl+Z is the field's own undo of its typing.
+    form.PushButton4_Click();
+    form.PushButton3_Click();
+    form.Text1(7)->setFocus();
+    QTest::keyClicks(form.Text1(7), QStringLiteral("abc"));
+    QTest::keyClick(form.Text1(7), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.Text1(7)->text(), QString());
+    QCOMPARE(form.List1()->count(), 0);
+    QVERIFY(undo->isEnabled());
+
+    QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+void TestForm1::about_namesVersionEngineAndLicence()
+{
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.3.4"));
+    Form1 form;
+    form.findChild<QAction*>(QStringLiteral("AboutAction"))->trigger();
+    m_engine->missing = true;
+    form.findChild<QAction*>(QStringLiteral("AboutAction"))->trigger();
+    QCoreApplication::setApplicationVersion(QString());
+
+    QCOMPARE(m_dialogs->messages().size(), 2);
+    QCOMPARE(m_dialogs->shown().first().title, QStringLiteral("About Pellamont"));
+    const QString about = m_dialogs->messages().first();
+    QVERIFY2(about.startsWith(QStringLiteral("Pellamont 2.3.4\n")), qPrintable(about));
+    QVERIFY(about.contains(QStringLiteral("Document engine: Stand-in Office 7.4.1")));
+    QVERIFY(about.contains(QStringLiteral("Licence: ")));
+    // The engine's session is quit; without an engine the box says why.
+    QCOMPARE(m_engine->quits, m_engine->starts - 1);
+    QVERIFY(m_dialogs->messages().last().contains(
+        QStringLiteral("Document engine: not available (soffice: not found)")));
 }
 
 QTEST_MAIN(TestForm1)

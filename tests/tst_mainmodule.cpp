@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +38,7 @@ private slots:
     void systemTempFolder_variableInAnyCase();
     void tempFolder_privateToThisUser();
     void tempFolder_linkOrForeignOwner_refused();
+    void leftovers_ofDeadProgramsGo_ofLiveOnesStay();
 };
 
 namespace {
@@ -215,19 +218,26 @@ void TestMainModule::tempFolder_privateToThisUser()
 {
     TestEnvironment environment;
     const QString folder = Main::TempFolder();
-    QCOMPARE(QFileInfo(folder).absolutePath(), environment.systemTemp());
+    // This program's folder, inside the user's.
+    const QString user = QFileInfo(folder).absolutePath();
+    QCOMPARE(QFileInfo(user).absolutePath(), environment.systemTemp());
     struct stat status
     {
     };
-    QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
-    QVERIFY(S_ISDIR(status.st_mode));
-    QCOMPARE(status.st_mode & 0777, mode_t(0700));
-    QCOMPARE(status.st_uid, ::getuid());
-    // A second call uses the same folder; one opened up meanwhile is closed again.
-    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0777) == 0);
-    QCOMPARE(Main::TempFolder(), folder);
-    QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
-    QCOMPARE(status.st_mode & 0777, mode_t(0700));
+    for (const QString& path : {user, folder}) {
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &status), 0);
+        QVERIFY(S_ISDIR(status.st_mode));
+        QCOMPARE(status.st_mode & 0777, mode_t(0700));
+        QCOMPARE(status.st_uid, ::getuid());
+    }
+    // A second call uses the same folder; one opened up meanwhile to the
+    // group, to others or to both is closed again.
+    for (const mode_t opened : {0777, 0750, 0740, 0710, 0705, 0701}) {
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), opened) == 0);
+        QCOMPARE(Main::TempFolder(), folder);
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0700));
+    }
 }
 
 void TestMainModule::tempFolder_linkOrForeignOwner_refused()
@@ -248,9 +258,55 @@ void TestMainModule::tempFolder_linkOrForeignOwner_refused()
 
     // Another user's folder; only a privileged test run can make one.
     QVERIFY(QDir().mkpath(expected));
-    if (::chown(QFile::encodeName(expected).constData(), 65534, 65534) != 0)
+    const uid_t otherUser = ::getuid() == 65534 ? 65533 : 65534;
+    if (::chown(QFile::encodeName(expected).constData(), otherUser, otherUser) != 0)
         QSKIP("Cannot give a folder to another user here");
     QVERIFY_THROWS_EXCEPTION(Failure, Main::TempFolder());
+}
+
+void TestMainModule::leftovers_ofDeadProgramsGo_ofLiveOnesStay()
+{
+    TestEnvironment environment;
+    const QString own = Main::TempFolder();
+    const QString user = QFileInfo(own).absolutePath();
+    auto plant = [&](const QString& name) {
+        QVERIFY(QDir().mkpath(user + u'/' + name));
+        for (const char* file : {"/qorvin12345678.doc", "/template.dot", "/temp.bmp"})
+            makeFile(user + u'/' + name + QLatin1String(file), "data");
+    };
+    // Killed: its lock file is there, held by no one.
+    plant(QStringLiteral("run-1"));
+    makeFile(user + QStringLiteral("/run-1.lock"), "");
+    // A folder without a lock file: a program makes the lock first.
+    plant(QStringLiteral("run-2"));
+    // Running now: it holds its lock.
+    plant(QStringLiteral("run-3"));
+    makeFile(own + QStringLiteral("/qorvin87654321.doc"), "mine");
+    makeFile(user + QStringLiteral("/qorvin11111111.doc"), "loose");
+    const QByteArray live = QFile::encodeName(user + QStringLiteral("/run-3.lock"));
+    const int fd = ::open(live.constData(), O_RDWR | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+
+    Main::RemoveLeftovers();
+    QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-1")));
+    QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-1.lock")));
+    QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-2")));
+    QVERIFY(QFileInfo::exists(user + QStringLiteral("/run-3/qorvin12345678.doc")));
+    QVERIFY(QFileInfo::exists(own + QStringLiteral("/qorvin87654321.doc")));
+    // Whose a loose file is cannot be told while another program runs.
+    QVERIFY(QFileInfo::exists(user + QStringLiteral("/qorvin11111111.doc")));
+
+    ::close(fd);
+    Main::RemoveLeftovers();
+    QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-3")));
+    QVERIFY(!QFileInfo::exists(user + QStringLiteral("/qorvin11111111.doc")));
+    QVERIFY(QFileInfo::exists(own + QStringLiteral("/qorvin87654321.doc")));
+
+    // The program's own folder goes with it at the end.
+    Main::ReleaseTempFolder();
+    QCOMPARE(QDir(user).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_MAIN(TestMainModule)

@@ -18,11 +18,14 @@
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -141,7 +144,7 @@ void TestOfficeRoad::cleanupTestCase()
         QDir(m_environment->systemTemp())
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     systemLeft.removeIf([](const QString& name) {
-        return name == QFileInfo(Main::TempFolder()).fileName() ||
+        return name == QFileInfo(QFileInfo(Main::TempFolder()).absolutePath()).fileName() ||
                name.startsWith(QLatin1String("runtime-"));
     });
     leaveTestFolder();
@@ -299,6 +302,14 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
 
     // A double click: the second click is waiting while the first one runs
     // (the run lets pending events through) and is ignored.
+    // What the user copied before the run, in several formats, is on the
+    // clipboard again afterwards: the page picture only passes through it.
+    auto* copied = new QMimeData;
+    copied->setText(QStringLiteral("copied before the run"));
+    copied->setHtml(QStringLiteral("<p>copied <b>before</b></p>"));
+    copied->setData(QStringLiteral("application/x-pellamont-test"), QByteArray("\x01\x02", 2));
+    QGuiApplication::clipboard()->setMimeData(copied);
+
     QPushButton* start = button(&form, "PushButton6");
     const QPoint centre = start->rect().center();
     QCoreApplication::postEvent(start, new QMouseEvent(QEvent::MouseButtonPress, centre,
@@ -311,6 +322,15 @@ void TestOfficeRoad::emptyData_generate_noTokenRemains()
     QVERIFY(preview);
     QCoreApplication::processEvents();
     QCOMPARE(dialogs.errors(), QStringList());
+    {
+        const QMimeData* after = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(after);
+        QCOMPARE(after->text(), QStringLiteral("copied before the run"));
+        QCOMPARE(after->html(), QStringLiteral("<p>copied <b>before</b></p>"));
+        QCOMPARE(after->data(QStringLiteral("application/x-pellamont-test")),
+                 QByteArray("\x01\x02", 2));
+        QVERIFY(!after->hasImage());
+    }
     QCOMPARE(runFiles(), QStringList{QFileInfo(preview->wordFile()).fileName()});
     const OfficeDocumentFacts facts = readBack(preview->wordFile());
     QCOMPARE(facts.shapes.size(), std::size_t(15));

@@ -1,5 +1,9 @@
 #include "base/appinfo.h"
+#include "base/mainmodule.h"
 #include "base/shutdown.h"
+#include "fakeword.h"
+#include "generate/pixeldensity.h"
+#include "pdffacts.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
 #include "scripteddialogs.h"
@@ -8,11 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 #include <unistd.h>
@@ -110,6 +116,11 @@ private slots:
     void save_cancelled_writesNothing();
     void save_failingCopy_keepsOldFile_andSaysWhy_data();
     void save_failingCopy_keepsOldFile_andSaysWhy();
+    void menus_shortcutsAndWheelRunTheButtonsHandlers();
+    void savePdf_officesPdf_extensionAdded_replacedOnlyOnYes();
+    void savePdf_failure_saysWhy_andKeepsEveryFile_data();
+    void savePdf_failure_saysWhy_andKeepsEveryFile();
+    void densePicture_keepsItsSizeInTwips_andDrawsEveryPixel();
 
 private:
     // Shows `picture` as the generation step would, with a fresh document.
@@ -117,7 +128,18 @@ private:
     PictureBox* surface() const { return m_form->findChild<PictureBox*>("Picture1"); }
     QScrollBar* bar(const char* name) const { return m_form->findChild<QScrollBar*>(name); }
     QPushButton* button(const char* name) const { return m_form->findChild<QPushButton*>(name); }
+    QWidget* client() const { return m_form->findChild<QWidget*>(QStringLiteral("ClientArea")); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void trigger(const char* action)
+    {
+        m_form->findChild<QAction*>(QLatin1String(action))->trigger();
+    }
+    // A document of the fake engine, which exports it as a real PDF.
+    void presentFakeDocument(const QStringList& texts)
+    {
+        present(makePage(612, 792, Qt::blue));
+        writeFile(m_document, FakeWord::Content{texts, {}, {}}.toBytes());
+    }
 
     std::unique_ptr<TestEnvironment> m_env;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
@@ -162,7 +184,15 @@ void TestPreview::present(const QImage& picture)
 void TestPreview::layout_everyElementAtItsPlace()
 {
     present(makePage(612, 792, Qt::blue));
-    QCOMPARE(m_form->size(), QSize(656, 626));
+    // The menu bar stands above the client area, which keeps its designed
+    // size and every element in it: the window is taller by the bar.
+    const auto* menu = m_form->findChild<QMenuBar*>(QStringLiteral("MenuBar"));
+    QVERIFY(menu && client());
+    QVERIFY(menu->height() > 10);
+    QCOMPARE(menu->geometry(), QRect(0, 0, 656, menu->height()));
+    QCOMPARE(client()->geometry(), QRect(0, menu->height(), 656, 626));
+    QCOMPARE(m_form->size(), QSize(656, 626 + menu->height()));
+    QCOMPARE(m_form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly).size(), 2);
     QCOMPARE(m_form->minimumSize(), m_form->maximumSize());
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Pellamont"));
     QVERIFY(m_form->windowFlags() & Qt::WindowMinimizeButtonHint);
@@ -182,6 +212,7 @@ void TestPreview::layout_everyElementAtItsPlace()
         auto* widget = m_form->findChild<QWidget*>(element.name);
         QVERIFY2(widget, element.name);
         QCOMPARE(widget->geometry(), element.place);
+        QVERIFY(client()->isAncestorOf(widget));
     }
     QCOMPARE(m_form->findChild<QGroupBox*>("Frame1")->title(), QStringLiteral("Zoom:"));
     QCOMPARE(button("PushButton1")->text(), QStringLiteral("Zoom In"));
@@ -463,7 +494,7 @@ void TestPreview::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
     present(makePage(612, 792, Qt::blue));
     QCOMPARE(m_dialogs->messages(), QStringList{});
     QTRY_COMPARE(m_dialogs->messages(), QStringList{notice});
-    QCOMPARE(m_form->size(), QSize(656, 626));
+    QCOMPARE(client()->size(), QSize(656, 626));
     QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("Picture2"))->geometry(),
              QRect(8, 8, 622, 495));
 
@@ -535,14 +566,14 @@ void TestPreview::pointer_followsButtonsFrameAndBackground()
     // Over the page or the viewport nothing changes.
     sendMouse(surface(), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Custom);
-    sendMouse(m_form.get(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
+    sendMouse(client(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
 
     // The hourglass stays over everything, until a redraw.
     m_form->pointer().set(WindowPointer::Hourglass);
     sendMouse(button("PushButton1"), QEvent::MouseMove, QPoint(5, 5), Qt::NoButton);
     sendMouse(frame, QEvent::MouseMove, QPoint(2, 50), Qt::NoButton);
-    sendMouse(m_form.get(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
+    sendMouse(client(), QEvent::MouseMove, QPoint(3, 3), Qt::NoButton);
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Hourglass);
     m_form->RedrawImage();
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
@@ -554,6 +585,10 @@ void TestPreview::save_toNewPath_copiesByteForByte_data()
     QTest::newRow("plain") << QStringLiteral("flyer.doc");
     QTest::newRow("spaces and Unicode") << QStringLiteral("Flyer für Müller & Söhne – 2.doc");
     QTest::newRow("no extension is added") << QStringLiteral("flyer");
+    // The longest names the file system takes: 255 bytes, in ASCII and in UTF-8.
+    QTest::newRow("255 bytes") << QString(251, QLatin1Char('f')) + QStringLiteral(".doc");
+    QTest::newRow("255 bytes of UTF-8")
+        << QString(125, QChar(0x00FC)) + QStringLiteral("f.doc"); // 250 + 5 bytes
 }
 
 void TestPreview::save_toNewPath_copiesByteForByte()
@@ -680,6 +715,217 @@ void TestPreview::save_failingCopy_keepsOldFile_andSaysWhy()
     // No half-written copies are left behind.
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
              failure == QLatin1String("vanished") || failure == QLatin1String("readonly") ? 1 : 0);
+}
+
+void TestPreview::menus_shortcutsAndWheelRunTheButtonsHandlers()
+{
+    present(makePage(300, 400, Qt::blue));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    // Wherever the focus is in the window.
+    button("PushButton1")->setFocus();
+    const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(m_form.get(), key, modifiers);
+    };
+    const auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+        const QPointF at(40, 40);
+        QWheelEvent event(at, surface()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface(), &event);
+    };
+
+    key(Qt::Key_Equal, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    key(Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.5f);
+    key(Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    wheel(-120, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.0f);
+    wheel(120, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    wheel(120, Qt::NoModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    // A touchpad's small movements add up to one step.
+    wheel(60, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.25f);
+    wheel(60, Qt::ControlModifier);
+    QCOMPARE(m_form->zoom(), 1.5f);
+
+    // Save Results To Word File: its dialog, and "Done." after a cancel.
+    m_dialogs->answerSaveFiles({QString()});
+    key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->lastFilter(), QStringLiteral("Word Files (*.doc)|*.doc"));
+    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    m_dialogs->clear();
+    // Save as PDF: its own dialog; a cancel does nothing more.
+    m_dialogs->answerSaveFiles({QString()});
+    key(Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(m_dialogs->lastFilter(), QStringLiteral("PDF Files (*.pdf)|*.pdf"));
+    QCOMPARE(m_dialogs->shown().size(), 1);
+    m_dialogs->clear();
+    // Print asks the print service first; here there is none to ask.
+    qputenv("CUPS_SERVER", QFile::encodeName(m_env->root() + QStringLiteral("/no-cups.sock")));
+    key(Qt::Key_P, Qt::ControlModifier);
+    qunsetenv("CUPS_SERVER");
+    QCOMPARE(m_dialogs->errors().size(), 1);
+    QVERIFY(m_dialogs->errors().first().contains(QStringLiteral("print")));
+    m_dialogs->clear();
+
+    key(Qt::Key_Left, Qt::AltModifier);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(m_main->isVisible());
+    QVERIFY(!QFile::exists(m_document));
+
+    present(makePage(612, 792, Qt::blue));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    int endings = 0;
+    Shutdown::setHandlerForTesting([&endings](int) { ++endings; });
+    key(Qt::Key_W, Qt::ControlModifier);
+    QCOMPARE(endings, 1);
+    QCOMPARE(m_storedLists, 1);
+    QVERIFY(!QFile::exists(m_document));
+}
+
+void TestPreview::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
+{
+    FakeWord::Engine::Installed engine;
+    presentFakeDocument({QStringLiteral("Corvanti"), QStringLiteral("Boise, ID 91002")});
+    const QByteArray document = readFile(m_document);
+
+    // A name typed without an extension gets ".pdf".
+    const QString target = m_env->root() + QStringLiteral("/flyer.pdf");
+    m_dialogs->answerSaveFiles({m_env->root() + QStringLiteral("/flyer")});
+    trigger("SavePdfAction");
+    QCOMPARE(m_dialogs->errors(), QStringList());
+    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    const PdfFacts facts = readPdf(target);
+    QCOMPARE(facts.pages, 1);
+    QVERIFY2(facts.pageSize.contains(QStringLiteral("letter")), qPrintable(facts.pageSize));
+    QVERIFY(facts.text.contains(QStringLiteral("Corvanti")));
+    QVERIFY(facts.text.contains(QStringLiteral("Boise, ID 91002")));
+    // One session of its own, on the document opened read-only, left as it was.
+    QCOMPARE(engine->calls({QStringLiteral("Documents.Open")}),
+             QStringList{QStringLiteral("Documents.Open(%1, ReadOnly=true)").arg(m_document)});
+    QCOMPARE(engine->runningApplications(), 0);
+    QCOMPARE(engine->openDocuments(), 0);
+    QCOMPARE(readFile(m_document), document);
+    const QByteArray first = readFile(target);
+
+    // An existing file: No keeps it and says nothing more; Yes replaces it.
+    // Through a link, the file the link names is replaced and the link stays.
+    const QString link = m_env->root() + QStringLiteral("/link.pdf");
+    QVERIFY(QFile::link(target, link));
+    writeFile(target, "the old one");
+    m_dialogs->clear();
+    m_dialogs->answerSaveFiles({link, link});
+    m_dialogs->answerQuestions({Dialogs::Answer::No, Dialogs::Answer::Yes});
+    trigger("SavePdfAction");
+    QCOMPARE(m_dialogs->shown().last().text,
+             QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(link));
+    QCOMPARE(readFile(target), QByteArray("the old one"));
+    QCOMPARE(m_dialogs->messages(), QStringList());
+    trigger("SavePdfAction");
+    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readFile(target).left(5), first.left(5));
+    QCOMPARE(readPdf(target).pages, 1);
+    // Nothing of the export stays in the temporary folder.
+    QCOMPARE(
+        QDir(Main::TempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
+        QStringList());
+}
+
+void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("folder does not exist")
+        << QStringLiteral("nofolder") << QStringLiteral("Cannot write to the folder");
+    QTest::newRow("folder cannot be written")
+        << QStringLiteral("readonly") << QStringLiteral("Cannot write to the folder /proc");
+    QTest::newRow("name is a folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+    QTest::newRow("office ends while exporting")
+        << QStringLiteral("officeDies") << QStringLiteral("ended while exporting");
+    QTest::newRow("document gone")
+        << QStringLiteral("vanished") << QStringLiteral("no longer exists");
+}
+
+void TestPreview::savePdf_failure_saysWhy_andKeepsEveryFile()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    FakeWord::Engine::Installed engine;
+    presentFakeDocument({QStringLiteral("Corvanti")});
+    const QByteArray document = readFile(m_document);
+    const QString folder = m_env->root() + QStringLiteral("/out");
+    QVERIFY(QDir().mkpath(folder));
+    QString target = folder + QStringLiteral("/flyer.pdf");
+    writeFile(target, "the old one");
+    bool asked = true;
+    if (failure == QLatin1String("nofolder")) {
+        target = folder + QStringLiteral("/missing/flyer.pdf");
+        asked = false;
+    } else if (failure == QLatin1String("readonly")) {
+        target = QStringLiteral("/proc/flyer.pdf");
+        asked = false;
+    } else if (failure == QLatin1String("folder")) {
+        target = folder + QStringLiteral("/old.pdf");
+        QVERIFY(QDir().mkpath(target));
+        asked = false;
+    } else if (failure == QLatin1String("officeDies")) {
+        engine->setExportDiesHalfway(true);
+    } else {
+        QVERIFY(QFile::remove(m_document));
+    }
+    const QByteArray before = readFile(target);
+    m_dialogs->answerSaveFiles({target});
+    if (asked)
+        m_dialogs->answerQuestions({Dialogs::Answer::Yes});
+    trigger("SavePdfAction");
+
+    QCOMPARE(m_dialogs->errors().size(), 1);
+    const QString report = m_dialogs->errors().first();
+    QVERIFY2(report.contains(reason), qPrintable(report));
+    QVERIFY2(m_dialogs->messages().isEmpty(), "nothing was done");
+    QCOMPARE(readFile(target), before);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("flyer.pdf")});
+    QCOMPARE(
+        QDir(Main::TempFolder()).entryList({QStringLiteral("pellamont-pdf-*")}, QDir::AllEntries),
+        QStringList());
+    if (failure != QLatin1String("vanished"))
+        QCOMPARE(readFile(m_document), document);
+    QCOMPARE(engine->runningApplications(), 0);
+}
+
+void TestPreview::densePicture_keepsItsSizeInTwips_andDrawsEveryPixel()
+{
+    // A page made for a screen of pixel ratio 2 keeps its density through
+    // the picture file the preview is loaded from.
+    QImage dense = makePage(600, 800, Qt::blue);
+    PixelDensity::mark(dense, 2.0);
+    const QString file = m_env->root() + QStringLiteral("/temp.bmp");
+    QVERIFY(dense.save(file, "BMP"));
+    QImage loaded(file);
+    QCOMPARE(PixelDensity::ratioOf(loaded), 2.0);
+    QCOMPARE(PixelDensity::ratioOf(makePage(10, 10, Qt::blue)), 1.0);
+    loaded.setDevicePixelRatio(PixelDensity::ratioOf(loaded));
+
+    // The same page in twips as a 300 x 400 picture: the zoom arithmetic is
+    // unchanged, but every pixel of the picture is drawn.
+    present(loaded);
+    QCOMPARE(m_form->baseSize(), QSize(4498, 5998));
+    QCOMPARE(surface()->size(), QSize(300, 400));
+    QCOMPARE(surface()->drawing().size(), QSize(600, 800));
+    QCOMPARE(surface()->drawing().devicePixelRatio(), 2.0);
+    QCOMPARE(surface()->drawing().pixelColor(30, 5), QColor(Qt::blue));
+    QCOMPARE(surface()->drawing().pixelColor(30, 20), QColor(Qt::white));
+    click("PushButton1");
+    QCOMPARE(m_form->zoomedSize(), QSize(5622, 7497));
+    QCOMPARE(surface()->size(), QSize(375, 500));
+    QCOMPARE(surface()->drawing().size(), QSize(750, 1000));
 }
 
 QTEST_MAIN(TestPreview)

@@ -20,6 +20,7 @@ private slots:
     void open_soundFile_isLeftAlone();
     void open_damagedFile_keptAsideBeforeOverwrite_data();
     void open_damagedFile_keptAsideBeforeOverwrite();
+    void open_handTypedValues_readAsTypedAndKeptWhenRewritten();
     void shortenedTitle_cutsLastWordsDownToForty_data();
     void shortenedTitle_cutsLastWordsDownToForty();
 };
@@ -81,6 +82,37 @@ void TestSettings::store_liesInConfigFolderUnderSection()
              environment.root() + QStringLiteral("/config/Corvanti.conf"));
     WriteSetting(QStringLiteral("Text1_0"), QStringLiteral("Acme"));
     QCOMPARE(environment.settingsText(), QByteArray("[Pellamont]\nText1_0=Acme\n"));
+}
+
+void TestSettings::open_handTypedValues_readAsTypedAndKeptWhenRewritten()
+{
+    TestEnvironment environment;
+    ScriptedDialogs dialogs;
+    // Typed by a person, without the quotes the file format wants around ";"
+    // (a comment) and "," (a list).
+    writeRaw(environment.settingsFile(), "[Pellamont]\n"
+                                         "List1=Mowing;Edging;Pruning;\n"
+                                         "Text1_0 = Bob Lawn; Garden & Co\n"
+                                         "Text1_1=Smith, Jones and Sons\n"
+                                         "Text1_2=\"quoted; as written\"\n"
+                                         "Text1_3=plain\n");
+    const QList<QPair<const char*, QString>> expected = {
+        {"List1", QStringLiteral("Mowing;Edging;Pruning;")},
+        {"Text1_0", QStringLiteral("Bob Lawn; Garden & Co")},
+        {"Text1_1", QStringLiteral("Smith, Jones and Sons")},
+        {"Text1_2", QStringLiteral("quoted; as written")},
+        {"Text1_3", QStringLiteral("plain")},
+    };
+    for (const auto& [key, value] : expected)
+        QCOMPARE(ReadSetting(QLatin1String(key)), value);
+    // Writing another value rewrites the file; the typed values survive it,
+    // also for the next run.
+    WriteSetting(QStringLiteral("Text1_4"), QStringLiteral("new"));
+    SettingsStore::useFileForTesting(environment.settingsFile());
+    for (const auto& [key, value] : expected)
+        QCOMPARE(ReadSetting(QLatin1String(key)), value);
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_4")), QStringLiteral("new"));
+    QVERIFY(dialogs.shown().isEmpty());
 }
 
 void TestSettings::open_soundFile_isLeftAlone_data()

@@ -8,6 +8,20 @@ jobs="$(nproc)"
 
 bash tools/setup-debian.sh
 
+# The print test sends a job to a PDF printer of its own, which needs the
+# print service running.
+if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  $sudo cupsd
+  for _ in $(seq 50); do
+    lpstat -r 2>/dev/null | grep -q 'is running' && break
+    sleep 0.1
+  done
+fi
+
 # CI (which sets CI) builds with warnings as errors.
 werror=OFF
 if [ -n "${CI:-}" ]; then

@@ -10,6 +10,7 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick
   librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
+  libcups2-dev cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

@@ -171,11 +171,13 @@ int Connection::connect()
                 m_process.start();
                 continue;
             }
+            m_process.checkProfileDisk();
             throw Failure(QStringLiteral("The office process ended while starting. %1")
                               .arg(m_process.lastProblem()));
         }
         if (clock.elapsed() > m_limits.connectMilliseconds) {
             m_process.stop();
+            m_process.checkProfileDisk();
             throw Failure(QStringLiteral("The office did not answer within %1 seconds of "
                                          "its start and was ended.")
                               .arg(m_limits.connectMilliseconds / 1000));

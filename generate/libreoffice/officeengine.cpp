@@ -1,14 +1,17 @@
 #include "generate/libreoffice/officeengine.h"
 
+#include "base/diskspace.h"
 #include "base/failure.h"
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/textfit.h"
 #include "generate/libreoffice/unotext.h"
+#include "generate/pixeldensity.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,8 +20,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
@@ -29,6 +35,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/text/XTextContent.hpp>
@@ -36,6 +43,7 @@
 #include <com/sun/star/text/XTextFrame.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <cmath>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -131,7 +139,7 @@ public:
     {
         releaseLayout();
         const QString target = QFileInfo(path).absoluteFilePath();
-        call([&] {
+        storing(QFileInfo(target).absolutePath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             storable->storeToURL(fileUrl(target),
                                  properties({{"FilterName", uno::Any(OUString("MS Word 97"))},
@@ -139,6 +147,30 @@ public:
         });
         if (!QFileInfo(target).isFile())
             throw Failure(QStringLiteral("The document could not be saved as \"%1\".").arg(target));
+    }
+
+    void exportAsFixedFormat(const QString& path, int exportFormat) override
+    {
+        if (exportFormat != wdExportFormatPDF)
+            throw Failure(QStringLiteral(
+                              "The document can only be exported as PDF (format %1 was asked for).")
+                              .arg(exportFormat));
+        releaseLayout();
+        const QString target = QFileInfo(path).absoluteFilePath();
+        call([&] {
+            Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
+            // The fonts go into the file, so it prints and shows the same
+            // on a machine that lacks them.
+            const auto filterData = properties({{"EmbedStandardFonts", uno::Any(true)}});
+            storable->storeToURL(
+                fileUrl(target),
+                properties({{"FilterName", uno::Any(OUString("writer_pdf_Export"))},
+                            {"FilterData", uno::Any(filterData)},
+                            {"Overwrite", uno::Any(true)}}));
+        });
+        if (!QFileInfo(target).isFile())
+            throw Failure(
+                QStringLiteral("The document could not be exported as \"%1\".").arg(target));
     }
 
     void close() override
@@ -186,15 +218,21 @@ public:
     void copyAsPicture()
     {
         QTemporaryDir folder;
-        if (!folder.isValid())
+        if (!folder.isValid()) {
+            DiskSpace::throwIfFull(QDir::tempPath(), DiskSpace::temporaryFolderAdvice());
             throw Failure(QStringLiteral("No temporary folder for the page picture."));
+        }
         const QString png = folder.filePath(QStringLiteral("page.png"));
+        // As many pixels as the sharpest screen shows in the page's place.
+        const qreal density = PixelDensity::screenRatio();
+        const QSize wanted(int(std::lround(kPagePictureWidth * density)),
+                           int(std::lround(kPagePictureHeight * density)));
         releaseLayout();
-        call([&] {
+        storing(QDir::tempPath(), [&] {
             Reference<frame::XStorable> storable(m_model, UNO_QUERY_THROW);
             const auto filterData =
-                properties({{"PixelWidth", uno::Any(sal_Int32(kPagePictureWidth))},
-                            {"PixelHeight", uno::Any(sal_Int32(kPagePictureHeight))}});
+                properties({{"PixelWidth", uno::Any(sal_Int32(wanted.width()))},
+                            {"PixelHeight", uno::Any(sal_Int32(wanted.height()))}});
             storable->storeToURL(
                 fileUrl(png), properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
                                           {"FilterData", uno::Any(filterData)}}));
@@ -203,12 +241,26 @@ public:
         if (picture.isNull())
             throw Failure(QStringLiteral("The office made no picture of the page."));
         // The export rounds the size it is asked for up by a pixel now and then.
-        const QSize wanted(kPagePictureWidth, kPagePictureHeight);
         if (picture.size() != wanted)
             picture = picture.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        PixelDensity::mark(picture, density);
         if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
             throw Failure(QStringLiteral("There is no clipboard to copy the picture to."));
         QGuiApplication::clipboard()->setImage(picture);
+    }
+
+    // A store into `folder`: the office's store error on a full disk is a
+    // code, so the disk is asked when it fails.
+    template <typename Step> void storing(const QString& folder, Step&& step)
+    {
+        try {
+            call(std::forward<Step>(step));
+        } catch (const Word::EngineLost&) {
+            throw;
+        } catch (const Failure&) {
+            DiskSpace::throwIfFull(folder, DiskSpace::temporaryFolderAdvice());
+            throw;
+        }
     }
 
     template <typename Step> auto call(Step&& step) -> decltype(step())
@@ -527,6 +579,9 @@ public:
     // Alerts are never shown by the hidden office; the switch has nothing to do.
     void setDisplayAlerts(bool) override { checkRunning(); }
 
+    QString name() override { return productSetting("ooName"); }
+    QString version() override { return productSetting("ooSetupVersionAboutBox"); }
+
     void quit() override
     {
         checkRunning();
@@ -588,6 +643,24 @@ public:
     }
 
 private:
+    // One value of the office's own product description.
+    QString productSetting(const char* key)
+    {
+        checkRunning();
+        return m_session.call([&] {
+            const auto provider =
+                configuration::theDefaultProvider::get(m_session.connection->context());
+            const uno::Any node(
+                beans::NamedValue("nodepath", uno::Any(OUString("/org.openoffice.Setup/Product"))));
+            Reference<container::XNameAccess> product(
+                provider->createInstanceWithArguments(
+                    "com.sun.star.configuration.ConfigurationAccess",
+                    uno::Sequence<uno::Any>(&node, 1)),
+                UNO_QUERY_THROW);
+            return toQString(product->getByName(OUString::createFromAscii(key)).get<OUString>());
+        });
+    }
+
     void checkRunning()
     {
         if (m_quit)
@@ -636,6 +709,7 @@ public:
     }
 
     void prepare() override { m_connection->prepare(); }
+    QString unavailableText() const override { return OfficeProcess::unavailableText(); }
 
 private:
     std::shared_ptr<Connection> m_connection;

@@ -1,22 +1,30 @@
 #include "generate/libreoffice/officeprocess.h"
 
+#include "base/diskspace.h"
 #include "base/failure.h"
+#include "generate/word.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
+#include <filesystem>
 #include <iterator>
+#include <system_error>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +35,10 @@ constexpr int kProfileSlots = 32;
 // The office's own "start me again" exit codes (normal restart, restart
 // after a crash), which its launcher would otherwise handle for us.
 constexpr int kRestartCodes[] = {79, 81};
+
+const QString kProfileAdvice = QStringLiteral(
+    "The office keeps its settings there. Free some space on it (or set XDG_CACHE_HOME to a "
+    "folder on another disk) and start Pellamont again.");
 
 // The launcher scripts hand the real work to a child process that would
 // outlive us; starting the office binary itself lets the death signal reach
@@ -54,6 +66,119 @@ bool isZombie(qint64 pid)
     return close < 0 || line.mid(close + 2, 1) == "Z";
 }
 
+// Runs in the child between fork and exec, so only async-signal-safe calls:
+// forks a guard that waits for the child (the office or its wrapper) to end
+// and then kills everything left in the child's process group.
+void startGroupGuard()
+{
+    const pid_t leader = ::getpid();
+    if (::_Fork() != 0)
+        return; // the child goes on to exec the office; a failed guard is no reason not to
+    // The guard keeps nothing open: a pipe end it held would keep QProcess
+    // waiting for the exec to be reported.
+    ::close_range(0, ~0U, 0);
+    // Ended with the group, not by the request that lets the office end itself.
+    struct sigaction ignore
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &ignore, nullptr);
+    sigset_t wake;
+    ::sigemptyset(&wake);
+    ::sigaddset(&wake, SIGUSR1);
+    ::sigprocmask(SIG_SETMASK, &wake, nullptr);
+    ::prctl(PR_SET_PDEATHSIG, SIGUSR1);
+    if (::getppid() == leader) {
+        siginfo_t info;
+        while (::sigwaitinfo(&wake, &info) < 0) {
+        }
+    }
+    ::kill(-leader, SIGKILL);
+    ::_exit(0);
+}
+
+// Makes `folder` and the folders above it; a folder that cannot be made is
+// this machine's problem, named with the reason.
+void makeFolder(const QString& folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    if (!error)
+        return;
+    if (error == std::errc::no_space_on_device)
+        throw Word::SystemProblem(DiskSpace::fullText(folder, kProfileAdvice));
+    throw Word::SystemProblem(
+        QStringLiteral("The office's profile folder %1 cannot be created: %2. Make the folder "
+                       "above it writable for you, or set XDG_CACHE_HOME to a folder of yours.")
+            .arg(folder, QString::fromLocal8Bit(error.message())));
+}
+
+// The office turns the file URLs it is given into file names with the
+// character set of its locale, while this program writes them as UTF-8
+// whatever the locale (as Qt does). Under a locale without UTF-8 ("C", say) a
+// profile or document whose path is not plain ASCII cannot be found: the
+// office would not start, or would fail every file. It gets a UTF-8 locale.
+bool usesUtf8(const QProcessEnvironment& environment)
+{
+    QString locale = environment.value(QStringLiteral("LC_ALL"));
+    if (locale.isEmpty())
+        locale = environment.value(QStringLiteral("LC_CTYPE"));
+    if (locale.isEmpty())
+        locale = environment.value(QStringLiteral("LANG"));
+    return locale.contains(QLatin1String("UTF-8"), Qt::CaseInsensitive) ||
+           locale.contains(QLatin1String("utf8"), Qt::CaseInsensitive);
+}
+
+// The command line of process `pid`, its arguments split at the zero bytes.
+QList<QByteArray> commandLine(const QByteArray& pid)
+{
+    QFile file(QLatin1String("/proc/") + QLatin1String(pid) + QLatin1String("/cmdline"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll().split('\0');
+}
+
+// Offices of this user still running on `profileArgument` (the
+// UserInstallation argument of one of our profiles). The program holds that
+// profile's lock, so they are left over from an earlier run that ended in a
+// way no clean-up survived; a new office on the same profile would hand its
+// work to them and exit.
+QList<pid_t> officesOnProfile(const QByteArray& profileArgument)
+{
+    QList<pid_t> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const pid_t pid = static_cast<pid_t>(entry.toLongLong(&number));
+        if (!number || pid == ::getpid())
+            continue;
+        struct stat owner
+        {
+        };
+        if (::stat(QFile::encodeName(QLatin1String("/proc/") + entry).constData(), &owner) != 0 ||
+            owner.st_uid != ::getuid())
+            continue;
+        if (commandLine(entry.toLatin1()).contains(profileArgument))
+            found.append(pid);
+    }
+    return found;
+}
+
+void endLeftoverOffices(const QByteArray& profileArgument)
+{
+    QList<pid_t> left = officesOnProfile(profileArgument);
+    for (pid_t pid : left)
+        ::kill(pid, SIGKILL);
+    QElapsedTimer clock;
+    clock.start();
+    // A killed process still holds the office's pipe until it is gone.
+    while (!left.isEmpty() && clock.elapsed() < 5000) {
+        QThread::msleep(20);
+        left.removeIf([](pid_t pid) { return ::kill(pid, 0) != 0 || isZombie(pid); });
+    }
+}
+
 } // namespace
 
 OfficeProcess::OfficeProcess() = default;
@@ -76,6 +201,29 @@ QString OfficeProcess::officeProgram()
     return QFileInfo(usual).isExecutable() ? usual : QString();
 }
 
+QString OfficeProcess::unavailableText()
+{
+    const QString paragraph = QStringLiteral("\r\n\r\n");
+    const QString program = officeProgram();
+    const QString check = program.isEmpty() ? QStringLiteral("soffice") : program;
+    return QStringLiteral("Error 842001. A normal instance of LibreOffice Writer could not be "
+                          "created.") +
+           paragraph +
+           QStringLiteral("1. Please make sure LibreOffice Writer is installed on this computer "
+                          "(on Debian and Ubuntu: the package libreoffice-writer-nogui or "
+                          "libreoffice-writer).") +
+           paragraph +
+           QStringLiteral("2. To use another LibreOffice installation, set the environment "
+                          "variable PELLAMONT_OFFICE to its program (for example "
+                          "/opt/libreoffice/program/soffice) before starting Pellamont.") +
+           paragraph +
+           QStringLiteral("3. Please check that the office starts: the command \"%1 --headless "
+                          "--version\" in a terminal should print its version at once, without "
+                          "any error or window.")
+               .arg(check) +
+           paragraph + QStringLiteral("4. LibreOffice 7.4 and later versions are supported.");
+}
+
 void OfficeProcess::claimProfile()
 {
     if (m_profileLock >= 0)
@@ -85,9 +233,7 @@ void OfficeProcess::claimProfile()
     // one and exits, so each running program holds a lock on the profile it uses.
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                          QStringLiteral("/pellamont");
-    if (!QDir().mkpath(base))
-        throw Failure(
-            QStringLiteral("The office profile folder \"%1\" cannot be created.").arg(base));
+    makeFolder(base);
     for (int slot = 0; slot < kProfileSlots; ++slot) {
         const QString lockPath = base + QStringLiteral("/profile-%1.lock").arg(slot);
         const int fd =
@@ -97,6 +243,9 @@ void OfficeProcess::claimProfile()
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             m_profileLock = fd;
             m_profileFolder = base + QStringLiteral("/profile-%1").arg(slot);
+            // Made here, where the reason it cannot be made is known; the
+            // office would only end without a word.
+            makeFolder(m_profileFolder);
             return;
         }
         ::close(fd);
@@ -107,6 +256,16 @@ void OfficeProcess::claimProfile()
 
 void OfficeProcess::start()
 {
+    // Writing to the pipe of an office that has just died raises SIGPIPE,
+    // which ends the program unless it is ignored, and the program, its test
+    // framework or a library may have installed a handler of their own.
+    // Blocked in this thread before the connection's threads start (they
+    // inherit the mask), such a write fails with EPIPE and becomes a failed
+    // call. The office itself gets the default mask back.
+    sigset_t brokenPipe;
+    ::sigemptyset(&brokenPipe);
+    ::sigaddset(&brokenPipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
     if (running())
         return;
     m_process.reset();
@@ -124,9 +283,12 @@ void OfficeProcess::start()
     m_pipeName = QStringLiteral("pellamont-%1-%2")
                      .arg(QCoreApplication::applicationPid())
                      .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    const QStringList arguments = {
+    const QString profileArgument =
         QStringLiteral("-env:UserInstallation=") +
-            QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded),
+        QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded);
+    endLeftoverOffices(profileArgument.toUtf8());
+    const QStringList arguments = {
+        profileArgument,
         QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(m_pipeName),
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
@@ -147,26 +309,39 @@ void OfficeProcess::start()
     removeTempFolder();
     const QString tempFolder = m_profileFolder + QStringLiteral(".tmp");
     QDir(tempFolder).removeRecursively();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!usesUtf8(environment))
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     if (QDir().mkpath(tempFolder)) {
         QFile::setPermissions(tempFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                               QFileDevice::ExeOwner);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TMPDIR"), tempFolder);
-        process->setProcessEnvironment(environment);
         m_tempFolder = tempFolder;
     }
+    process->setProcessEnvironment(environment);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
     // The office must not outlive the program, whichever way the program ends
-    // (SIGKILL included). The signal follows the thread that started the
-    // child, which is why the process is always started from the main thread.
+    // (SIGKILL included). The death signal follows the thread that started
+    // the child, which is why the process is always started from the main
+    // thread. It reaches only the process we start, and an installation may
+    // start the office through a wrapper script that does not exec it, so the
+    // office runs in a process group of its own with a guard in it that ends
+    // the whole group once the process we started is gone.
     const pid_t parent = ::getpid();
     process->setChildProcessModifier([parent] {
+        ::setsid();
+        // The program may block signals (SIGPIPE, for one) that the office
+        // expects to receive.
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(1);
+        startGroupGuard();
     });
     process->start();
     if (!process->waitForStarted(30000)) {
@@ -212,15 +387,27 @@ void OfficeProcess::stop()
         return;
     if (m_process->state() != QProcess::NotRunning) {
         // The office keeps nothing we need; its profile is written as it goes.
-        m_process->terminate();
+        ::kill(-static_cast<pid_t>(m_pid), SIGTERM);
         if (!m_process->waitForFinished(3000)) {
-            m_process->kill();
+            ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
             m_process->waitForFinished(3000);
         }
     }
+    // Whatever else is left in the group (a wrapper's office, the guard).
+    if (m_pid > 0)
+        ::kill(-static_cast<pid_t>(m_pid), SIGKILL);
     m_process.reset();
     m_pid = 0;
     removeTempFolder();
+}
+
+void OfficeProcess::checkProfileDisk() const
+{
+    if (m_profileFolder.isEmpty())
+        return;
+    const qint64 free = DiskSpace::freeBytes(m_profileFolder);
+    if (free >= 0 && free < DiskSpace::kNearlyFullBytes)
+        throw Word::SystemProblem(DiskSpace::fullText(m_profileFolder, kProfileAdvice));
 }
 
 void OfficeProcess::removeTempFolder()
@@ -234,5 +421,5 @@ void OfficeProcess::killFromAnyThread()
 {
     const qint64 pid = m_pid;
     if (pid > 0)
-        ::kill(static_cast<pid_t>(pid), SIGKILL);
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
 }

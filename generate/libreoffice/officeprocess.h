@@ -18,6 +18,9 @@ public:
     // The office program to start: PELLAMONT_OFFICE when set, else soffice on
     // the PATH, else LibreOffice's usual install folder. Empty when none.
     static QString officeProgram();
+    // The warning shown when no office can be started: "Error 842001." and
+    // advice on installing, choosing and checking the office.
+    static QString unavailableText();
 
     // Starts the process unless it is running; never waits for it to be ready.
     // Throws Failure when it cannot be started.
@@ -35,6 +38,9 @@ public:
     qint64 pid() const { return m_pid; }
     QString pipeName() const { return m_pipeName; }
     QString profileFolder() const { return m_profileFolder; }
+    // Throws Word::SystemProblem when the disk holding the profile is full:
+    // the office then ends or hangs at its start without saying why.
+    void checkProfileDisk() const;
     // Why the last start failed or the process ended, for the failure text.
     QString lastProblem() const { return m_problem; }
 

@@ -6,6 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
 
 #include <vector>
 
@@ -74,6 +77,7 @@ public:
     QList<Rule> rules;
     QStringList pictures;
     bool saveWritesNothing = false;
+    bool exportDiesHalfway = false;
     int running = 0;
     std::vector<std::weak_ptr<void>> handedOut;
     std::vector<std::weak_ptr<Life>> documentLives;
@@ -450,6 +454,34 @@ public:
         m_path = path;
         m_readOnly = false;
     }
+    // A real PDF of one Letter page holding the document's texts, one a line.
+    void exportAsFixedFormat(const QString& path, int exportFormat) override
+    {
+        call(QStringLiteral("Document.ExportAsFixedFormat(%1, %2)").arg(path).arg(exportFormat));
+        if (exportFormat != wdExportFormatPDF)
+            throw Failure(
+                QStringLiteral("Fake engine: unknown export format %1.").arg(exportFormat));
+        if (m_state->exportDiesHalfway) {
+            QFile file(path);
+            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                file.write("%PDF-1.7\n% cut off");
+            throw Word::EngineLost(
+                QStringLiteral("Fake engine: the office ended while exporting."));
+        }
+        QPdfWriter writer(path);
+        writer.setPageSize(QPageSize(QPageSize::Letter));
+        writer.setResolution(72);
+        QPainter painter;
+        if (!painter.begin(&writer))
+            throw Failure(QStringLiteral("Fake engine: cannot export %1.").arg(path));
+        painter.setFont(QFont(QStringLiteral("Liberation Sans"), 12));
+        int y = 72;
+        for (const QString& line : content().allText().split(QLatin1Char('\n'))) {
+            painter.drawText(72, y, line);
+            y += 16;
+        }
+        painter.end();
+    }
     void close() override
     {
         call(QStringLiteral("Document.Close"));
@@ -538,6 +570,16 @@ public:
     void setDisplayAlerts(bool value) override
     {
         call(QStringLiteral("Application.DisplayAlerts=") + boolText(value));
+    }
+    QString name() override
+    {
+        call(QStringLiteral("Application.Name"));
+        return QStringLiteral("Fake Word");
+    }
+    QString version() override
+    {
+        call(QStringLiteral("Application.Version"));
+        return QStringLiteral("16.0");
     }
     void quit() override
     {
@@ -712,6 +754,11 @@ void Engine::failOn(const QString& operation, int times, int after)
 void Engine::setSaveWritesNothing(bool value)
 {
     m_state->saveWritesNothing = value;
+}
+
+void Engine::setExportDiesHalfway(bool value)
+{
+    m_state->exportDiesHalfway = value;
 }
 
 int Engine::runningApplications() const

@@ -96,6 +96,9 @@ public:
     void failOn(const QString& operation, int times = -1, int after = 0);
     // SaveAs returns without writing the file, as a broken engine might.
     void setSaveWritesNothing(bool value);
+    // ExportAsFixedFormat writes the start of a PDF and then fails as an
+    // office killed in the middle of it would.
+    void setExportDiesHalfway(bool value);
 
     // Applications started and not yet quit (released ones included, as a
     // server process that was never told to quit lives on); documents open.

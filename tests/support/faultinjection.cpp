@@ -71,6 +71,10 @@ public:
         (*m_hook)(Stage::BeforeSave);
         m_inner->saveAs(path);
     }
+    void exportAsFixedFormat(const QString& path, int exportFormat) override
+    {
+        m_inner->exportAsFixedFormat(path, exportFormat);
+    }
     void close() override { m_inner->close(); }
     void close(int saveChanges) override { m_inner->close(saveChanges); }
 
@@ -94,6 +98,8 @@ public:
         return std::make_shared<Document>(m_inner->activeDocument(), m_hook);
     }
     void setDisplayAlerts(bool displayAlerts) override { m_inner->setDisplayAlerts(displayAlerts); }
+    QString name() override { return m_inner->name(); }
+    QString version() override { return m_inner->version(); }
     void quit() override { m_inner->quit(); }
 
 private:

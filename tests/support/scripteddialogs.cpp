@@ -86,3 +86,13 @@ QString ScriptedDialogs::openFile(const QString& title, const QString& filter)
     }
     return m_openFiles.takeFirst();
 }
+
+std::optional<Dialogs::PrintChoice> ScriptedDialogs::print(const QString& documentName)
+{
+    m_shown.append({Shown::Print, QString(), documentName});
+    if (m_prints.isEmpty()) {
+        QTest::qFail("A print dialog was shown that the test did not expect", __FILE__, __LINE__);
+        return std::nullopt;
+    }
+    return m_prints.takeFirst();
+}

@@ -14,7 +14,7 @@ class ScriptedDialogs final : public Dialogs
 public:
     struct Shown
     {
-        enum Kind { Error, Message, Question, Input, SaveFile, OpenFile } kind;
+        enum Kind { Error, Message, Question, Input, SaveFile, OpenFile, Print } kind;
         QString title;
         QString text;
     };
@@ -27,6 +27,8 @@ public:
     void answerInputs(QStringList inputs) { m_inputs += inputs; }
     void answerSaveFiles(QStringList paths) { m_saveFiles += paths; }
     void answerOpenFiles(QStringList paths) { m_openFiles += paths; }
+    // nullopt answers Cancel.
+    void answerPrints(QList<std::optional<PrintChoice>> choices) { m_prints += choices; }
 
     // Every dialog shown so far, in order.
     const QList<Shown>& shown() const { return m_shown; }
@@ -41,6 +43,7 @@ public:
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
     QString openFile(const QString& title, const QString& filter) override;
+    std::optional<PrintChoice> print(const QString& documentName) override;
 
     // The filter given to the last save dialog.
     QString lastFilter() const { return m_lastFilter; }
@@ -51,5 +54,6 @@ private:
     QStringList m_inputs;
     QStringList m_saveFiles;
     QStringList m_openFiles;
+    QList<std::optional<PrintChoice>> m_prints;
     QString m_lastFilter;
 };
