@@ -126,6 +126,18 @@ QString SystemDialogs::saveFile(const QString& title, const QString& filter)
     return files.isEmpty() ? QString() : files.first();
 }
 
+QString SystemDialogs::openFile(const QString& title, const QString& filter)
+{
+    QFileDialog dialog(dialogParent(), title, QString(), qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    const QStringList files = dialog.selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
 std::optional<Dialogs::PrintChoice> SystemDialogs::print(const QString& documentName)
 {
     QPrinter printer(QPrinter::HighResolution);

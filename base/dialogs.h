@@ -27,6 +27,9 @@ public:
     // A save-file dialog that asks no overwrite question and adds no extension.
     // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
     virtual QString saveFile(const QString& title, const QString& filter) = 0;
+    // An open-file dialog for one existing file, `filter` in the same form.
+    // The empty text on Cancel (also the answer of dialogs that offer none).
+    virtual QString openFile(const QString& /*title*/, const QString& /*filter*/) { return {}; }
     // What the print dialog chose: a printer of the system's print service
     // and how many copies.
     struct PrintChoice
@@ -52,6 +55,7 @@ public:
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
+    QString openFile(const QString& title, const QString& filter) override;
     std::optional<PrintChoice> print(const QString& documentName) override;
 };
 

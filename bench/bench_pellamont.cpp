@@ -5,12 +5,14 @@
 // many generations. Prints a table and writes JSON.
 //
 //   bench_pellamont [--json FILE] [--runs N]
-//                   [--only floor,generation,first,literal,growth,startup,typing,zoom,memory]
+//                   [--only
+//                   floor,generation,first,literal,growth,startup,typing,zoom,memory,picture]
 
 #include "base/dialogs.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "bench/benchstats.h"
+#include "entry/flyerpicture.h"
 #include "entry/form1.h"
 #include "generate/flyertext.h"
 #include "generate/libreoffice/officeengine.h"
@@ -29,6 +31,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QSysInfo>
@@ -168,6 +171,7 @@ public:
     void typing();
     void zoom();
     void memory();
+    void picture();
 
 private:
     Form1& form()
@@ -647,6 +651,55 @@ void Bench::memory()
     };
 }
 
+// What the business's own picture costs: a large photo is scaled once when
+// chosen; each generation then only places the kept copy. Runs with and
+// without the picture alternate, so both see the same machine load.
+void Bench::picture()
+{
+    form();
+    QTemporaryDir folder;
+    const QString photo = folder.filePath(QStringLiteral("photo.jpg"));
+    {
+        QImage image(6000, 4000, QImage::Format_RGB32);
+        image.fill(Qt::darkGreen);
+        QPainter painter(&image);
+        painter.setBrush(Qt::yellow);
+        painter.drawEllipse(image.rect().adjusted(500, 500, -500, -500));
+        painter.end();
+        if (!image.save(photo, "JPEG", 90))
+            throw std::runtime_error("cannot write the photo");
+    }
+    QElapsedTimer clock;
+    clock.start();
+    FlyerPicture::choose(photo);
+    const double chooseMs = double(clock.nsecsElapsed()) / 1e6;
+    const QString key = QLatin1String(FlyerPicture::kSettingsKey);
+    const QString kept = ReadSetting(key);
+    generateOnce(); // the picture's first placing
+    QList<double> standard;
+    QList<double> withPicture;
+    for (int i = 0; i < std::max(m_runs, 10); ++i) {
+        WriteSetting(key, QString());
+        standard << generateOnce();
+        WriteSetting(key, kept);
+        withPicture << generateOnce();
+    }
+    FlyerPicture::useStandard();
+    const double added = median(withPicture) - median(standard);
+    say(QStringLiteral("picture         adds %1 ms to the warm median (%2 with, %3 without, %4 "
+                       "runs each; target <= 50); choosing a 6000 x 4000 photo %5 ms")
+            .arg(fixed(added), fixed(median(withPicture)), fixed(median(standard)))
+            .arg(standard.size())
+            .arg(fixed(chooseMs)));
+    results[QStringLiteral("picture")] = QJsonObject{
+        {"with_ms", array(withPicture)},
+        {"without_ms", array(standard)},
+        {"added_median_ms", added},
+        {"target_added_median_ms", 50},
+        {"choose_6000x4000_jpeg_ms", chooseMs},
+    };
+}
+
 QString machine()
 {
     QFile cpu(QStringLiteral("/proc/cpuinfo"));
@@ -681,8 +734,8 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QString jsonPath = QStringLiteral("bench-results.json");
-    QStringList only = {"startup", "floor",  "generation", "first", "literal",
-                        "growth",  "typing", "zoom",       "memory"};
+    QStringList only = {"startup", "floor",  "generation", "first",  "literal",
+                        "growth",  "typing", "zoom",       "memory", "picture"};
     int runs = 12;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
@@ -720,6 +773,7 @@ int main(int argc, char* argv[])
             {"typing", [&] { bench.typing(); }},
             {"zoom", [&] { bench.zoom(); }},
             {"memory", [&] { bench.memory(); }},
+            {"picture", [&] { bench.picture(); }},
         };
         try {
             for (const auto& [name, run] : parts) {

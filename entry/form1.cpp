@@ -10,6 +10,8 @@
 #include "base/shutdown.h"
 #include "base/twips.h"
 #include "base/windowmenus.h"
+#include "entry/flyerpicture.h"
+#include "entry/flyerpicturemenu.h"
 #include "entry/runinput.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
@@ -593,6 +595,9 @@ void Form1::PushButton3_Click()
         storeListNow(m_list1);
     if (hadScheduled)
         storeListNow(m_list2);
+    // The flyer's own picture goes too; the sample data keeps it.
+    guard(110, [&] { FlyerPicture::useStandard(); });
+    m_pictureMenu->refresh();
 }
 
 void Form1::PushButton4_Click()
@@ -704,6 +709,11 @@ QStringList Form1::scheduledServices()
     return itemsOf(m_list2);
 }
 
+QString Form1::flyerPicture()
+{
+    return FlyerPicture::currentPath();
+}
+
 void Form1::setMousePointer(WindowPointer::Setting setting)
 {
     m_pointer.set(setting);
@@ -785,6 +795,9 @@ void Form1::createMenus()
                 [this] { PushButton4_Click(); });
     addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
                 [this] { PushButton3_Click(); });
+    m_fileMenu->addSeparator();
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(m_fileMenu);
     m_fileMenu->addSeparator();
     addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });

@@ -20,6 +20,7 @@ class QListWidget;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class FlyerPictureMenu;
 class Form2;
 class RunInput;
 
@@ -59,6 +60,8 @@ public:
 
     // The preview window, created on first use; nullptr before.
     Form2* previewWindow() const { return m_preview.get(); }
+    // The picture commands in the File menu.
+    FlyerPictureMenu* pictureMenu() const { return m_pictureMenu; }
 
     // Edit > Undo: brings back the fields and lists as they were before the
     // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
@@ -97,6 +100,7 @@ private:
     QString fieldText(int index) override;
     QStringList services() override;
     QStringList scheduledServices() override;
+    QString flyerPicture() override;
     bool generating() const override { return mGenerating; }
     void setGenerating(bool generating) override { mGenerating = generating; }
     void setMousePointer(WindowPointer::Setting setting) override;
@@ -120,6 +124,7 @@ private:
     std::unique_ptr<Form2> m_preview;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_fileMenu = nullptr;
+    FlyerPictureMenu* m_pictureMenu = nullptr;
     QAction* m_undoAction = nullptr;
     // What Undo brings back: the fourteen field texts and both lists.
     struct FlyerData

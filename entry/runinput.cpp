@@ -1,9 +1,12 @@
 #include "entry/runinput.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 RunInput::RunInput(std::function<QList<QWidget*>()> windows) : m_windows(std::move(windows))
 {
@@ -28,6 +31,15 @@ void RunInput::drain()
 bool RunInput::aimedAtWindows(QObject* receiver) const
 {
     const QList<QWidget*> windows = m_windows();
+    // A menu command's shortcut goes to the command itself, not to a widget:
+    // it belongs to the windows whose menus or shortcuts hold it.
+    if (const auto* action = qobject_cast<QAction*>(receiver)) {
+        const auto holders = action->associatedObjects();
+        return std::any_of(holders.begin(), holders.end(), [&](QObject* holder) {
+            return holder->isWidgetType() &&
+                   windows.contains(static_cast<QWidget*>(holder)->window());
+        });
+    }
     if (receiver->isWidgetType())
         return windows.contains(static_cast<QWidget*>(receiver)->window());
     if (receiver->isWindowType()) {

@@ -84,6 +84,15 @@ QString freeDocumentPath(const QString& folder, std::mt19937& generator,
     }
 }
 
+QRectF fittedPlace(const QSize& pixels, const QRectF& box)
+{
+    if (pixels.isEmpty() || box.isEmpty())
+        return box;
+    const QSizeF size = QSizeF(pixels).scaled(box.size(), Qt::KeepAspectRatio);
+    return QRectF(box.left() + (box.width() - size.width()) / 2,
+                  box.top() + (box.height() - size.height()) / 2, size.width(), size.height());
+}
+
 QString laidOutText(const QString& text)
 {
     if (text.size() <= kLaidOutCharacters)

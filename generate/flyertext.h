@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QRectF>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -58,5 +60,9 @@ QString documentName(std::mt19937& generator);
 // (or left by another run) is never overwritten.
 QString freeDocumentPath(const QString& folder, std::mt19937& generator,
                          const std::function<bool(const QString&)>& exists);
+
+// Where a picture of `pixels` goes inside the picture box `box`: as large as
+// fits with its proportions kept, centred; never stretched or cropped.
+QRectF fittedPlace(const QSize& pixels, const QRectF& box);
 
 } // namespace FlyerText

@@ -10,8 +10,10 @@
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <memory>
 #include <vector>
@@ -36,6 +38,46 @@ bool nameTaken(const QString& path)
 QString inTempFolder(const char* name)
 {
     return Main::tempFolder() + QLatin1Char('/') + QLatin1String(name);
+}
+
+// Puts the picture file at `path` into the template's picture box in place of
+// the template's own picture: as large as fits, proportions kept, centred.
+// The box keeps the template's picture when anything fails. Returns the
+// position in `shapes` of the template's picture, which is gone.
+std::size_t placeFlyerPicture(Word::Document& document,
+                              const std::vector<std::shared_ptr<Word::Shape>>& shapes,
+                              const QString& path)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    if (!Main::FileExists(path))
+        throw Failure(QStringLiteral("The flyer's picture %1 is missing, so this flyer shows "
+                                     "the standard picture. Choose your picture again under "
+                                     "File, Flyer Picture.")
+                          .arg(shown));
+    const QSize pixels = QImageReader(path).size();
+    if (pixels.isEmpty())
+        throw Failure(QStringLiteral("The flyer's picture %1 cannot be read, so this flyer shows "
+                                     "the standard picture. Choose your picture again under "
+                                     "File, Flyer Picture.")
+                          .arg(shown));
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        const auto& shape = shapes[i];
+        if (shape->type() != Word::Shape::msoPicture)
+            continue;
+        try {
+            document.addPicture(path, FlyerText::fittedPlace(pixels, shape->place()));
+        } catch (const Word::EngineLost&) {
+            throw;
+        } catch (const Failure& failure) {
+            throw Failure(QStringLiteral("The flyer's picture %1 could not be put into the "
+                                         "flyer (%2), so this flyer shows the standard picture.")
+                              .arg(shown, failure.description()));
+        }
+        shape->remove();
+        return i;
+    }
+    throw Failure(
+        QStringLiteral("The flyer template has no picture box for the picture %1.").arg(shown));
 }
 } // namespace
 
@@ -245,10 +287,28 @@ void PushButton6_Click(GenerationHost& host)
             return endRun({});
     }
 
+    // The business's own picture, when one was chosen; without one the
+    // template's picture stays untouched.
+    const QString picture = guard.value(206, QString(), [&] { return host.flyerPicture(); });
+    if (!picture.isEmpty())
+        guard(206, [&] {
+            const std::size_t replaced = placeFlyerPicture(*document, shapes, picture);
+            // The template's picture has left the list of shapes and the
+            // chosen one come last, in front of everything: the boxes
+            // follow, so that they stay beside their fits below.
+            if (replaced < boxes.size()) {
+                boxes.erase(boxes.begin() + std::ptrdiff_t(replaced));
+                boxes.push_back({});
+            }
+        });
+    if (guard.lost())
+        return endRun({});
+
     // Text that overflows its box is made smaller before the document is
-    // saved, so that the saved document looks like the preview.
+    // saved, so that the saved document looks like the preview; after the
+    // picture, so that fitting sees the document as it is saved.
     QString notice;
-    guard(206, [&] {
+    guard(207, [&] {
         const auto fits = document->fitTextToShapes(kFitLimits);
         QHash<QString, QString> filled;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i)

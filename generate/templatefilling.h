@@ -23,6 +23,9 @@ public:
     // list (List2), in order.
     virtual QStringList services() = 0;
     virtual QStringList scheduledServices() = 0;
+    // The picture file for the flyer's picture box, or the empty text for the
+    // template's own picture.
+    virtual QString flyerPicture() { return {}; }
 
     // The main window's mGenerating flag.
     virtual bool generating() const = 0;

@@ -3,6 +3,7 @@
 #include "base/failure.h"
 
 #include <QByteArray>
+#include <QRectF>
 #include <QString>
 
 #include <memory>
@@ -94,8 +95,26 @@ public:
 class Shape
 {
 public:
+    // MsoShapeType: what a shape is.
+    enum { msoAutoShape = 1, msoGroup = 6, msoPicture = 13, msoTextBox = 17 };
+
     virtual ~Shape() = default;
     virtual std::shared_ptr<TextFrame> textFrame() = 0;
+
+    // Type. Engines that cannot tell call every shape an msoAutoShape.
+    virtual int type() { return msoAutoShape; }
+    // Left, Top, Width and Height in points, Left and Top measured from the
+    // page's top-left corner (RelativeHorizontalPosition and
+    // RelativeVerticalPosition set to the page).
+    virtual QRectF place()
+    {
+        throw Failure(QStringLiteral("This document engine cannot tell where a shape is."));
+    }
+    // Delete: the shape leaves the document; the object is spent afterwards.
+    virtual void remove()
+    {
+        throw Failure(QStringLiteral("This document engine cannot delete shapes."));
+    }
 };
 
 // Our own operation, not Word's (Word only shrinks text as a box is drawn):
@@ -135,6 +154,17 @@ public:
     virtual std::vector<std::shared_ptr<Shape>> shapes() = 0;
     // The whole main text, with the shapes anchored in it.
     virtual std::shared_ptr<Range> range() = 0;
+    // Shapes.AddPicture(FileName, LinkToFile:=False, SaveWithDocument:=True,
+    // Left, Top, Width, Height) with the place measured from the page's
+    // top-left corner, in front of the text: the picture file's content is
+    // embedded in the document (no link to the file) and shown stretched to
+    // the place given, its transparency kept. Being in front of everything,
+    // it comes last in shapes().
+    virtual std::shared_ptr<Shape> addPicture(const QString& /*fileName*/, const QRectF& /*place*/)
+    {
+        throw Failure(QStringLiteral("This document engine cannot add pictures."));
+    }
+
     // Makes the text of every text box whose text overflows the box smaller,
     // in steps, until it fits or reaches the floor of `limits`; text that
     // fits keeps its designed size. The sizes are the document's own

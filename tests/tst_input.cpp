@@ -155,6 +155,9 @@ void TestInput::inputDuringRun_isDropped_data()
     QTest::newRow("add") << Input([this](Form1& f, bool now) { click(button(f, 1), now); });
     QTest::newRow("delete") << Input([this](Form1& f, bool now) { click(button(f, 2), now); });
     QTest::newRow("typing") << Input([](Form1& f, bool now) { type(f.Text1(0), now); });
+    QTest::newRow("picture shortcut") << Input([](Form1& f, bool) {
+        QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    });
 }
 
 void TestInput::inputDuringRun_isDropped()

@@ -49,6 +49,8 @@ const QRegularExpression kDocumentName(QStringLiteral("^qorvin[1-9]{8}\\.doc$"))
 // Shape positions in the template below.
 enum { TitleBox, Services1Box, Services2Box, OwnerBox, PictureBox, ScheduledBox, FirstTab };
 constexpr int kTabs = 8;
+// The picture box, in points from the page's corner: 3.38 to 5.16 by 7.38 to 8.12 inches.
+const QRectF kPictureBox(243.36, 531.36, 128.16, 53.28);
 
 // The flyer template's structure: every token inside a text box, the tear-off
 // tab tokens eight times, a picture without text, an empty body and header.
@@ -64,7 +66,7 @@ FakeWord::Content flyerTemplate()
                    << Shape{Shape::TextBox,
                             QStringLiteral("[OwnerName]\r[Title]\v[Address] | [City], [State] "
                                            "[Zip]\vPhone:  [PhoneNo] | Fax:  [FaxNo]")}
-                   << Shape{Shape::Picture, QString()}
+                   << Shape{Shape::Picture, QString(), kPictureBox}
                    << Shape{Shape::TextBox, QStringLiteral("[ScheduledServices]")};
     for (int i = 0; i < kTabs; ++i)
         content.shapes << Shape{Shape::TextBox,
@@ -97,6 +99,8 @@ public:
     QString fieldText(int index) override { return texts.at(index); }
     QStringList services() override { return list1; }
     QStringList scheduledServices() override { return list2; }
+    QString picture;
+    QString flyerPicture() override { return picture; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
     void setMousePointer(WindowPointer::Setting setting) override { pointers << setting; }
@@ -179,9 +183,12 @@ private Q_SLOTS:
     void click_duringRunOrWhileFlagSet_ignored();
     void run_failure_reportedWithStatementAndRunEndsCleanly_data();
     void run_failure_reportedWithStatementAndRunEndsCleanly();
+    void run_flyerPicture_fittedIntoBoxOrStandardKept_data();
+    void run_flyerPicture_fittedIntoBoxOrStandardKept();
     void run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data();
     void run_textTooLongForItsBox_shrunkOrNamedInTheNotice();
     void run_textFarBeyondTheFlyer_toldBeforeAndLeftOut();
+    void run_pictureAndTextTooLong_noticeNamesTheBoxThatOverflows();
 
 private:
     // Runs the click and returns the statement numbers of the error boxes.
@@ -580,7 +587,7 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly_dat
     QTest::newRow("boxes cannot be read, flyer made all the same")
         << fail("Range.Text", 1) << QList<int>{152} << true << 0;
     QTest::newRow("text cannot be fitted, flyer saved as filled")
-        << fail("Document.FitTextToShapes") << QList<int>{206} << true << 0;
+        << fail("Document.FitTextToShapes") << QList<int>{207} << true << 0;
     QTest::newRow("close fails, quit still runs")
         << fail("Document.Close", 1) << QList<int>{228} << true << 0;
     QTest::newRow("quit fails") << fail("Application.Quit", 1) << QList<int>{230} << true << 1;
@@ -622,6 +629,75 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
         QCOMPARE(files, QStringList{});
         QVERIFY(!m_host->events.contains(QStringLiteral("setPreviewWordFile")));
     }
+}
+
+void TestTemplateFilling::run_flyerPicture_fittedIntoBoxOrStandardKept_data()
+{
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<QString>("failOn");
+    QTest::addColumn<QRectF>("place");
+    QTest::addColumn<QList<int>>("lines");
+    const QRectF box = kPictureBox;
+    // Wider than the box: its full width, centred from top to bottom.
+    QTest::newRow("wide") << QSize(600, 200) << QString()
+                          << QRectF(box.left(), box.top() + (box.height() - box.width() / 3) / 2,
+                                    box.width(), box.width() / 3)
+                          << QList<int>{};
+    // Taller: its full height, centred from side to side.
+    QTest::newRow("tall") << QSize(100, 200) << QString()
+                          << QRectF(box.left() + (box.width() - box.height() / 2) / 2, box.top(),
+                                    box.height() / 2, box.height())
+                          << QList<int>{};
+    QTest::newRow("none chosen") << QSize() << QString() << QRectF() << QList<int>{};
+    QTest::newRow("kept copy gone")
+        << QSize(600, 200) << QStringLiteral("gone") << QRectF() << QList<int>{206};
+    QTest::newRow("engine refuses it")
+        << QSize(600, 200) << QStringLiteral("Shapes.AddPicture") << QRectF() << QList<int>{206};
+}
+
+void TestTemplateFilling::run_flyerPicture_fittedIntoBoxOrStandardKept()
+{
+    QFETCH(QSize, pixels);
+    QFETCH(QString, failOn);
+    QFETCH(QRectF, place);
+    QFETCH(QList<int>, lines);
+    if (pixels.isValid()) {
+        m_host->picture = m_environment->root() + QStringLiteral("/flyer-picture.png");
+        QImage picture(pixels, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QVERIFY(picture.save(m_host->picture));
+    }
+    if (failOn == QLatin1String("gone"))
+        QFile::remove(m_host->picture);
+    else if (!failOn.isEmpty())
+        (*m_word)->failOn(failOn);
+
+    QCOMPARE(click(), lines);
+    if (!lines.isEmpty())
+        QVERIFY(m_dialogs->errors().last().contains(m_host->picture));
+    QVERIFY(m_host->previewShown);
+    // One picture in the box: the chosen one where it fits, else the template's.
+    QList<FakeWord::Shape> pictures;
+    for (const FakeWord::Shape& shape : savedDocument().shapes)
+        if (shape.kind == FakeWord::Shape::Picture)
+            pictures << shape;
+    QCOMPARE(pictures.size(), 1);
+    const bool placed = !place.isNull();
+    QCOMPARE(pictures.first().pictureFile, placed ? m_host->picture : QString());
+    const QRectF expected = placed ? place : kPictureBox;
+    const QRectF actual = pictures.first().place;
+    QVERIFY2(std::abs(actual.left() - expected.left()) < 0.01 &&
+                 std::abs(actual.top() - expected.top()) < 0.01 &&
+                 std::abs(actual.width() - expected.width()) < 0.01 &&
+                 std::abs(actual.height() - expected.height()) < 0.01,
+             qPrintable(QStringLiteral("%1 %2 %3 %4")
+                            .arg(actual.left())
+                            .arg(actual.top())
+                            .arg(actual.width())
+                            .arg(actual.height())));
+    // Without a picture of its own the flyer is made exactly as before.
+    if (!pixels.isValid())
+        QCOMPARE((*m_word)->count(QStringLiteral("Shape.Type")), 0);
 }
 
 void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data()
@@ -703,6 +779,28 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
     // What the user typed is left as it was.
     QCOMPARE(m_host->texts[12], huge);
     QCOMPARE(m_host->list1.size(), 10000);
+}
+
+void TestTemplateFilling::run_pictureAndTextTooLong_noticeNamesTheBoxThatOverflows()
+{
+    // The chosen picture takes the template's out of the list of shapes: the
+    // fields of each box still have to meet that box's fit.
+    m_host->picture = m_environment->root() + QStringLiteral("/flyer-picture.png");
+    QImage picture(QSize(600, 200), QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QVERIFY(picture.save(m_host->picture));
+    m_host->list2 = {QStringLiteral("Weekly lawn care"), QStringLiteral("Monthly hedge trim")};
+    FakeWord::Content content = flyerTemplate();
+    content.shapes[ScheduledBox].capacity = 1;
+    m_templateBytes = content.toBytes();
+
+    QCOMPARE(click(), QList<int>{});
+    QVERIFY2(m_host->notice.contains(QStringLiteral("The scheduled services do not fit")),
+             qPrintable(m_host->notice));
+    QVERIFY2(!m_host->notice.contains(QStringLiteral("tear-off")), qPrintable(m_host->notice));
+    const FakeWord::Content saved = savedDocument();
+    QCOMPARE(saved.shapes.at(ScheduledBox - 1).percent, 60);
+    QCOMPARE(saved.shapes.last().pictureFile, m_host->picture);
 }
 
 QTEST_GUILESS_MAIN(TestTemplateFilling)

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth imagemagick

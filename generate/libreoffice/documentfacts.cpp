@@ -3,12 +3,14 @@
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/unotext.h"
 
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
 #include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/text/WritingMode2.hpp>
@@ -34,6 +36,26 @@ int twips(sal_Int32 hundredthsMm)
 template <typename T> T property(const Reference<beans::XPropertySet>& set, const char* name)
 {
     return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
+}
+
+// What a picture object holds: its graphic's pixels, alpha channel and link.
+OfficePictureFacts pictureFacts(const Reference<uno::XInterface>& object)
+{
+    OfficePictureFacts facts;
+    Reference<beans::XPropertySet> set(object, UNO_QUERY);
+    if (!set.is() || !set->getPropertySetInfo()->hasPropertyByName("Graphic"))
+        return facts;
+    Reference<graphic::XGraphic> graphic;
+    set->getPropertyValue("Graphic") >>= graphic;
+    Reference<beans::XPropertySet> described(graphic, UNO_QUERY);
+    if (!described.is())
+        return facts;
+    awt::Size pixels;
+    described->getPropertyValue("SizePixel") >>= pixels;
+    facts.pixels = QSize(pixels.Width, pixels.Height);
+    described->getPropertyValue("Alpha") >>= facts.alpha;
+    described->getPropertyValue("Linked") >>= facts.linked;
+    return facts;
 }
 
 OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
@@ -63,6 +85,7 @@ OfficeShapeFacts shapeFacts(const Reference<uno::XInterface>& object)
         facts.topToBottom = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
     } else if (info->supportsService("com.sun.star.text.TextGraphicObject")) {
         facts.kind = OfficeShapeFacts::Kind::Picture;
+        facts.picture = pictureFacts(object);
     } else if (info->supportsService("com.sun.star.drawing.GroupShape")) {
         facts.kind = OfficeShapeFacts::Kind::Group;
         Reference<drawing::XShapes> members(object, UNO_QUERY_THROW);

@@ -6,10 +6,19 @@
 
 #include "generate/word.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include <vector>
+
+// What a picture object holds.
+struct OfficePictureFacts
+{
+    QSize pixels;
+    bool alpha = false;  // it has an alpha channel
+    bool linked = false; // it shows a file instead of holding the picture
+};
 
 struct OfficeShapeFacts
 {
@@ -22,6 +31,7 @@ struct OfficeShapeFacts
     int lineColor = -1;       // RGB of a group's lines; -1 when mixed or none
     int lineCount = 0;        // lines in a group
     int lineWidthHundredthsMm = 0;
+    OfficePictureFacts picture; // for a picture
 };
 
 struct OfficeDocumentFacts

@@ -3,6 +3,7 @@
 #include "base/diskspace.h"
 #include "base/failure.h"
 #include "generate/libreoffice/officeconnection.h"
+#include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/officeprocess.h"
 #include "generate/libreoffice/textfit.h"
 #include "generate/libreoffice/unotext.h"
@@ -58,6 +59,14 @@ using namespace Office;
 namespace {
 
 class OfficeDocument;
+
+// The text of a floating object: only a real text frame has text; pictures
+// are frames of another kind.
+Reference<text::XText> frameText(const Reference<uno::XInterface>& object)
+{
+    Reference<text::XTextFrame> frame(object, UNO_QUERY);
+    return frame.is() ? frame->getText() : Reference<text::XText>();
+}
 
 class OfficeReplacement final : public Word::Replacement
 {
@@ -118,6 +127,7 @@ public:
     std::vector<std::shared_ptr<Word::Range>> storyRanges() override;
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
+    std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
 
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
     {
@@ -181,7 +191,7 @@ public:
         m_closed = true;
         m_texts.clear();
         m_stories.reset();
-        m_shapeTexts.reset();
+        m_shapeList.reset();
         m_search = SearchCache{};
         try {
             m_session.call([&] {
@@ -261,16 +271,32 @@ public:
 
     Reference<lang::XComponent> model() const { return m_model; }
 
-    // The floating shapes' texts, read once per document: no operation
-    // offered here adds or removes a shape, and a filling run asks for them
-    // several times.
+    // The floating shapes, each with its text (empty for a shape without
+    // text), read once until a picture is added or a shape removed: a filling
+    // run asks for them several times.
+    using ShapeList = std::vector<std::pair<Reference<uno::XInterface>, Reference<text::XText>>>;
+    const ShapeList& shapeList()
+    {
+        if (!m_shapeList)
+            m_shapeList = call([&] {
+                ShapeList list;
+                for (const auto& object : floatingShapeObjects(m_model))
+                    list.emplace_back(object, frameText(object));
+                return list;
+            });
+        call([] {}); // still fails on a closed document or a dead office
+        return *m_shapeList;
+    }
+
     std::vector<Reference<text::XText>> shapeTexts()
     {
-        if (!m_shapeTexts)
-            m_shapeTexts = call([&] { return floatingShapeTexts(m_model); });
-        call([] {}); // still fails on a closed document or a dead office
-        return *m_shapeTexts;
+        std::vector<Reference<text::XText>> texts;
+        for (const auto& entry : shapeList())
+            texts.push_back(entry.second);
+        return texts;
     }
+
+    void forgetShapes() { m_shapeList.reset(); }
 
     // The text of one of this document's texts, remembered until it changes
     // through forgetText(): every change goes through this adapter.
@@ -416,7 +442,7 @@ private:
     Session m_session;
     Reference<lang::XComponent> m_model;
     std::optional<std::vector<Reference<text::XText>>> m_stories;
-    std::optional<std::vector<Reference<text::XText>>> m_shapeTexts;
+    std::optional<ShapeList> m_shapeList;
     // Keyed by the proxy, which the bridge keeps one of per object and
     // interface; the entry holds the proxy so that its address stays its own.
     std::unordered_map<const void*, std::pair<Reference<text::XText>, QString>> m_texts;
@@ -531,16 +557,31 @@ private:
 class OfficeShape final : public Word::Shape
 {
 public:
-    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<text::XText> text)
-        : m_document(std::move(document)), m_text(std::move(text))
+    OfficeShape(std::shared_ptr<OfficeDocument> document, Reference<uno::XInterface> object,
+                Reference<text::XText> text)
+        : m_document(std::move(document)), m_object(std::move(object)), m_text(std::move(text))
     {}
     std::shared_ptr<Word::TextFrame> textFrame() override
     {
         return std::make_shared<OfficeTextFrame>(m_document, m_text);
     }
+    int type() override
+    {
+        return m_document->call([&] { return officeShapeType(m_object); });
+    }
+    QRectF place() override
+    {
+        return m_document->call([&] { return officeShapePlace(m_object); });
+    }
+    void remove() override
+    {
+        m_document->call([&] { removeOfficeShape(m_object); });
+        m_document->forgetShapes();
+    }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
+    Reference<uno::XInterface> m_object;
     Reference<text::XText> m_text;
 };
 
@@ -558,11 +599,24 @@ std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 {
     settle();
-    const auto found = shapeTexts();
+    const auto& found = shapeList();
     std::vector<std::shared_ptr<Word::Shape>> result;
-    for (const auto& text : found)
-        result.push_back(std::make_shared<OfficeShape>(shared_from_this(), text));
+    for (const auto& [object, text] : found)
+        result.push_back(std::make_shared<OfficeShape>(shared_from_this(), object, text));
     return result;
+}
+
+std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
+                                                        const QRectF& place)
+{
+    if (!QFileInfo(fileName).isFile())
+        throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    return call([&]() -> std::shared_ptr<Word::Shape> {
+        const auto picture =
+            addOfficePicture(m_session.connection->context(), m_model, fileUrl(fileName), place);
+        forgetShapes();
+        return std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture));
+    });
 }
 
 std::shared_ptr<Word::Range> OfficeDocument::range()

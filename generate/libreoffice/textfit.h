@@ -11,7 +11,7 @@
 #include <vector>
 
 // Word::Document::fitTextToShapes() on an office document, whose floating
-// shapes' texts are `shapeTexts` (as floatingShapeTexts() lists them): every
+// shapes' texts are `shapeTexts` (one per floating shape, empty for one without text): every
 // text frame whose laid-out text needs more room than the frame has gets
 // smaller text, step by step, until it fits or reaches the floor of `limits`.
 // All frames are measured together after one layout per step.

@@ -234,21 +234,6 @@ Reference<drawing::XDrawPage> drawPageOf(const Reference<uno::XInterface>& docum
 #pragma GCC diagnostic pop
 }
 
-std::vector<Reference<text::XText>> floatingShapeTexts(const Reference<lang::XComponent>& document)
-{
-    std::vector<Reference<text::XText>> result;
-    Reference<drawing::XDrawPage> page = drawPageOf(document);
-    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
-        Reference<uno::XInterface> shape(page->getByIndex(i), UNO_QUERY);
-        if (isAnchoredInHeaderOrFooter(shape))
-            continue;
-        // Pictures show up like text frames here; only a real text frame has text.
-        Reference<text::XTextFrame> frame(shape, UNO_QUERY);
-        result.push_back(frame.is() ? frame->getText() : Reference<text::XText>());
-    }
-    return result;
-}
-
 QString paragraphText(const Reference<text::XText>& text)
 {
     return paragraphList(text).join(QLatin1Char('\r'));

@@ -96,12 +96,6 @@ bool mayContain(const QString& ownText, const FindOptions& options);
 std::vector<css::uno::Reference<css::text::XText>>
 storyTexts(const css::uno::Reference<css::lang::XComponent>& document);
 
-// One entry per floating shape of the body, in drawing order, leaving out
-// those anchored in headers and footers. The entry is the shape's text when it
-// is a text frame and empty for shapes that cannot hold text.
-std::vector<css::uno::Reference<css::text::XText>>
-floatingShapeTexts(const css::uno::Reference<css::lang::XComponent>& document);
-
 // The single draw page of a text document: its floating shapes, those of the
 // headers and footers included.
 css::uno::Reference<css::drawing::XDrawPage>

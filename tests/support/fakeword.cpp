@@ -240,9 +240,19 @@ struct ShapeCell
 {
     Shape::Kind kind;
     Cell text;
+    QRectF place;
+    QString pictureFile;
     qsizetype capacity = -1;
     std::shared_ptr<int> percent = std::make_shared<int>(100);
 };
+
+Shape shapeOf(const ShapeCell& cell)
+{
+    Shape shape(cell.kind, *cell.text, cell.place, cell.pictureFile);
+    shape.capacity = cell.capacity;
+    shape.percent = *cell.percent;
+    return shape;
+}
 
 // The fake's layout: text at p % fits when its length times (p / 100)^2 is
 // within the box's capacity.
@@ -302,9 +312,9 @@ class ShapeImpl final : public Word::Shape
 {
 public:
     ShapeImpl(std::shared_ptr<State> state, std::shared_ptr<Life> life, ShapeCell shape,
-              std::function<QString()> pictureOf)
+              std::function<QString()> pictureOf, std::function<void(const Cell&)> remover)
         : m_state(std::move(state)), m_life(std::move(life)), m_shape(std::move(shape)),
-          m_pictureOf(std::move(pictureOf))
+          m_pictureOf(std::move(pictureOf)), m_remover(std::move(remover))
     {}
     std::shared_ptr<Word::TextFrame> textFrame() override
     {
@@ -312,12 +322,31 @@ public:
         requireAlive(m_life);
         return std::make_shared<TextFrameImpl>(m_state, m_life, m_shape, m_pictureOf);
     }
+    int type() override
+    {
+        m_state->call(QStringLiteral("Shape.Type"));
+        requireAlive(m_life);
+        return m_shape.kind == FakeWord::Shape::Picture ? msoPicture : msoTextBox;
+    }
+    QRectF place() override
+    {
+        m_state->call(QStringLiteral("Shape.Place"));
+        requireAlive(m_life);
+        return m_shape.place;
+    }
+    void remove() override
+    {
+        m_state->call(QStringLiteral("Shape.Delete"));
+        requireAlive(m_life);
+        m_remover(m_shape.text);
+    }
 
 private:
     std::shared_ptr<State> m_state;
     std::shared_ptr<Life> m_life;
     ShapeCell m_shape;
     std::function<QString()> m_pictureOf;
+    std::function<void(const Cell&)> m_remover;
 };
 
 class ApplicationImpl;
@@ -335,7 +364,8 @@ public:
         for (const QString& text : content.headers)
             m_headers.push_back(std::make_shared<QString>(text));
         for (const Shape& shape : content.shapes)
-            m_shapes.push_back({shape.kind, std::make_shared<QString>(shape.text), shape.capacity,
+            m_shapes.push_back({shape.kind, std::make_shared<QString>(shape.text), shape.place,
+                                shape.pictureFile, shape.capacity,
                                 std::make_shared<int>(shape.percent)});
         m_state->documentLives.push_back(m_life);
     }
@@ -350,7 +380,7 @@ public:
         for (const Cell& cell : m_headers)
             content.headers << *cell;
         for (const ShapeCell& shape : m_shapes)
-            content.shapes << Shape{shape.kind, *shape.text, shape.capacity, *shape.percent};
+            content.shapes << shapeOf(shape);
         return content;
     }
 
@@ -373,8 +403,24 @@ public:
         call(QStringLiteral("Document.Shapes"));
         std::vector<std::shared_ptr<Word::Shape>> shapes;
         for (const ShapeCell& shape : m_shapes)
-            shapes.push_back(std::make_shared<ShapeImpl>(m_state, m_life, shape, pictureOf()));
+            shapes.push_back(
+                std::make_shared<ShapeImpl>(m_state, m_life, shape, pictureOf(), remover()));
         return shapes;
+    }
+    std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override
+    {
+        call(QStringLiteral("Shapes.AddPicture(%1, %2, %3, %4, %5)")
+                 .arg(fileName)
+                 .arg(place.left())
+                 .arg(place.top())
+                 .arg(place.width())
+                 .arg(place.height()));
+        if (!QFile::exists(fileName))
+            throw Failure(QStringLiteral("Fake engine: no picture at %1.").arg(fileName));
+        m_shapes.push_back({Shape::Picture, std::make_shared<QString>(), place, fileName, -1,
+                            std::make_shared<int>(100)});
+        return std::make_shared<ShapeImpl>(m_state, m_life, m_shapes.back(), pictureOf(),
+                                           remover());
     }
     std::shared_ptr<Word::Range> range() override
     {
@@ -468,6 +514,15 @@ private:
         return [self] {
             const auto document = self.lock();
             return document ? document->content().allText() : QString();
+        };
+    }
+    std::function<void(const Cell&)> remover()
+    {
+        std::weak_ptr<DocumentImpl> self = weak_from_this();
+        return [self](const Cell& text) {
+            if (const auto document = self.lock())
+                std::erase_if(document->m_shapes,
+                              [&](const ShapeCell& shape) { return shape.text == text; });
         };
     }
     std::shared_ptr<Word::Range> range(const Cell& cell)
@@ -581,10 +636,17 @@ QByteArray Content::toBytes() const
     QJsonArray shapeArray;
     for (const Shape& shape : shapes) {
         QJsonObject object;
-        if (shape.kind == Shape::Picture)
+        if (shape.kind == Shape::Picture) {
             object.insert(QStringLiteral("picture"), true);
-        else
+            if (!shape.pictureFile.isEmpty())
+                object.insert(QStringLiteral("file"), shape.pictureFile);
+        } else {
             object.insert(QStringLiteral("text"), shape.text);
+        }
+        if (!shape.place.isNull())
+            object.insert(QStringLiteral("place"),
+                          QJsonArray{shape.place.left(), shape.place.top(), shape.place.width(),
+                                     shape.place.height()});
         if (shape.capacity >= 0)
             object.insert(QStringLiteral("capacity"), double(shape.capacity));
         if (shape.percent != 100)
@@ -615,13 +677,19 @@ std::optional<Content> Content::fromBytes(const QByteArray& bytes)
         content.headers << value.toString();
     for (const QJsonValue& value : root.value(QStringLiteral("shapes")).toArray()) {
         const QJsonObject object = value.toObject();
+        const QJsonArray place = object.value(QStringLiteral("place")).toArray();
+        const QRectF rect = place.size() == 4 ? QRectF(place[0].toDouble(), place[1].toDouble(),
+                                                       place[2].toDouble(), place[3].toDouble())
+                                              : QRectF();
         if (object.value(QStringLiteral("picture")).toBool())
-            content.shapes << Shape{Shape::Picture, QString()};
-        else
-            content.shapes << Shape{
-                Shape::TextBox, object.value(QStringLiteral("text")).toString(),
-                qsizetype(object.value(QStringLiteral("capacity")).toDouble(-1)),
-                object.value(QStringLiteral("percent")).toInt(100)};
+            content.shapes << Shape{Shape::Picture, QString(), rect,
+                                    object.value(QStringLiteral("file")).toString()};
+        else {
+            Shape box(Shape::TextBox, object.value(QStringLiteral("text")).toString(), rect);
+            box.capacity = qsizetype(object.value(QStringLiteral("capacity")).toDouble(-1));
+            box.percent = object.value(QStringLiteral("percent")).toInt(100);
+            content.shapes << box;
+        }
     }
     return content;
 }

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -28,8 +29,24 @@ namespace FakeWord {
 struct Shape
 {
     // A text box holds text; a picture has no text frame.
-    enum Kind { TextBox, Picture } kind = TextBox;
+    enum Kind { TextBox, Picture };
+
+    Shape() = default;
+    Shape(Kind kind_, QString text_, QRectF place_ = {}, QString pictureFile_ = {})
+        : kind(kind_), text(std::move(text_)), place(place_), pictureFile(std::move(pictureFile_))
+    {}
+    // A text box that shows `capacity_` characters at its designed size.
+    Shape(Kind kind_, QString text_, qsizetype capacity_, int percent_ = 100)
+        : kind(kind_), text(std::move(text_)), capacity(capacity_), percent(percent_)
+    {}
+
+    Kind kind = TextBox;
     QString text;
+    // Where it stands, in points from the page's corner.
+    QRectF place;
+    // For a picture: the file whose content it holds; empty for a picture
+    // that came with the document.
+    QString pictureFile;
     // How many characters the box shows at its designed text size; -1 for
     // no limit. Text shrunk to p % takes (p / 100)^2 of the room.
     qsizetype capacity = -1;

@@ -62,6 +62,10 @@ public:
     {
         return std::make_shared<Range>(m_inner->range(), m_hook);
     }
+    std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override
+    {
+        return m_inner->addPicture(fileName, place);
+    }
     void saveAs(const QString& path) override
     {
         (*m_hook)(Stage::BeforeSave);

@@ -76,6 +76,17 @@ QString ScriptedDialogs::saveFile(const QString& title, const QString& filter)
     return m_saveFiles.takeFirst();
 }
 
+QString ScriptedDialogs::openFile(const QString& title, const QString& filter)
+{
+    m_shown.append({Shown::OpenFile, title, QString()});
+    m_lastFilter = filter;
+    if (m_openFiles.isEmpty()) {
+        QTest::qFail("An open dialog was shown that the test did not expect", __FILE__, __LINE__);
+        return QString();
+    }
+    return m_openFiles.takeFirst();
+}
+
 std::optional<Dialogs::PrintChoice> ScriptedDialogs::print(const QString& documentName)
 {
     m_shown.append({Shown::Print, QString(), documentName});

@@ -14,7 +14,7 @@ class ScriptedDialogs final : public Dialogs
 public:
     struct Shown
     {
-        enum Kind { Error, Message, Question, Input, SaveFile, Print } kind;
+        enum Kind { Error, Message, Question, Input, SaveFile, OpenFile, Print } kind;
         QString title;
         QString text;
     };
@@ -26,6 +26,7 @@ public:
     void answerQuestions(QList<Answer> answers) { m_answers += answers; }
     void answerInputs(QStringList inputs) { m_inputs += inputs; }
     void answerSaveFiles(QStringList paths) { m_saveFiles += paths; }
+    void answerOpenFiles(QStringList paths) { m_openFiles += paths; }
     // nullopt answers Cancel.
     void answerPrints(QList<std::optional<PrintChoice>> choices) { m_prints += choices; }
 
@@ -41,6 +42,7 @@ public:
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;
+    QString openFile(const QString& title, const QString& filter) override;
     std::optional<PrintChoice> print(const QString& documentName) override;
 
     // The filter given to the last save dialog.
@@ -51,6 +53,7 @@ private:
     QList<Answer> m_answers;
     QStringList m_inputs;
     QStringList m_saveFiles;
+    QStringList m_openFiles;
     QList<std::optional<PrintChoice>> m_prints;
     QString m_lastFilter;
 };

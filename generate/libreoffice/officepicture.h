@@ -1,0 +1,39 @@
+#pragma once
+
+// The picture work of the office adapter: what kind a floating object is,
+// where it stands, and pictures added to and removed from a text document.
+// Only the office adapter includes this (it brings in UNO headers).
+
+#include "generate/word.h"
+
+#include <QRectF>
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <rtl/ustring.hxx>
+
+#include <vector>
+
+// The floating objects of the document's body in drawing order (those of
+// headers and footers left out), as Word's Shapes lists them.
+std::vector<css::uno::Reference<css::uno::XInterface>>
+floatingShapeObjects(const css::uno::Reference<css::lang::XComponent>& document);
+
+// The MsoShapeType of a floating object: text box, picture, group or other.
+int officeShapeType(const css::uno::Reference<css::uno::XInterface>& object);
+
+// Left, Top, Width and Height of a floating object in points, from the page's
+// top-left corner.
+QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object);
+
+// A picture made from the file at `url`, embedded in the document (the file
+// is read now and not linked), placed on the first page at `place` (points
+// from the page's corner), in front of the text, stretched to the place.
+// Throws Failure when the file gives no picture.
+css::uno::Reference<css::uno::XInterface>
+addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context,
+                 const css::uno::Reference<css::lang::XComponent>& document,
+                 const rtl::OUString& url, const QRectF& place);
+
+// Takes a floating object out of its document.
+void removeOfficeShape(const css::uno::Reference<css::uno::XInterface>& object);

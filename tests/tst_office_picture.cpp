@@ -1,0 +1,195 @@
+// The business's own picture on the real office: chosen, generated, saved and
+// read back; the standard picture after the reset.
+
+#include "base/shutdown.h"
+#include "entry/flyerpicture.h"
+#include "entry/form1.h"
+#include "generate/libreoffice/documentfacts.h"
+#include "generate/word.h"
+#include "officefixture.h"
+#include "officeprocesses.h"
+#include "preview/form2.h"
+#include "preview/picturebox.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// The picture box of the template, in twips from the page's corner.
+const QRect kBox(4867, 10627, 2563, 1066);
+
+OfficeDocumentFacts readBack(const QString& path)
+{
+    auto word = Word::CreateApplication();
+    auto document = word->documents().open(path, true);
+    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
+    document->close();
+    word->quit();
+    return facts;
+}
+
+QList<OfficeShapeFacts> pictures(const OfficeDocumentFacts& facts)
+{
+    QList<OfficeShapeFacts> found;
+    for (const auto& shape : facts.shapes)
+        if (shape.kind == OfficeShapeFacts::Kind::Picture)
+            found << shape;
+    return found;
+}
+
+QRect placeOf(const OfficeShapeFacts& shape)
+{
+    return QRect(shape.left, shape.top, shape.width, shape.height);
+}
+
+// Equal to a pixel at 96 dpi (the office rounds lengths on the way to a file).
+bool near(const QRect& actual, const QRect& expected)
+{
+    return std::abs(actual.x() - expected.x()) <= 15 && std::abs(actual.y() - expected.y()) <= 15 &&
+           std::abs(actual.width() - expected.width()) <= 15 &&
+           std::abs(actual.height() - expected.height()) <= 15;
+}
+
+QByteArray text(const QRect& rect)
+{
+    return QStringLiteral("%1,%2 %3x%4")
+        .arg(rect.x())
+        .arg(rect.y())
+        .arg(rect.width())
+        .arg(rect.height())
+        .toUtf8();
+}
+
+QPushButton* button(QWidget* window, const char* name)
+{
+    return window->findChild<QPushButton*>(QLatin1String(name));
+}
+
+// Clicks "Start Creating Template", saves the result through the preview
+// and goes back; returns the saved document's path.
+QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& saved)
+{
+    QTest::mouseClick(button(&form, "PushButton6"), Qt::LeftButton);
+    Form2* preview = form.previewWindow();
+    if (!preview || !QTest::qWaitFor([&] { return preview->isVisible(); }, 60000))
+        return QString();
+    dialogs.answerSaveFiles({saved});
+    QTest::mouseClick(button(preview, "PushButton6"), Qt::LeftButton);
+    QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
+    return saved;
+}
+
+// Strongly red pixels of the page picture inside the picture box.
+int redInBox(const QImage& page)
+{
+    const double scale = page.width() / (8.5 * 1440);
+    const QRect box(int(kBox.x() * scale), int(kBox.y() * scale), int(kBox.width() * scale),
+                    int(kBox.height() * scale));
+    int red = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QColor c(page.pixel(x, y));
+            red += c.red() > 200 && c.green() < 80 && c.blue() < 80 ? 1 : 0;
+        }
+    return red;
+}
+
+} // namespace
+
+class TestOfficePicture : public QObject, protected OfficeFixture
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
+
+private:
+    OfficeShapeFacts m_standard;
+};
+
+void TestOfficePicture::initTestCase()
+{
+    startOffice();
+    Shutdown::resetForTesting();
+    Shutdown::setHandlerForTesting([](int) {});
+    const QString templatePath = writeEmbeddedTemplate();
+    const QList<OfficeShapeFacts> standard = pictures(readBack(templatePath));
+    QFile::remove(templatePath);
+    QCOMPARE(standard.size(), 1);
+    m_standard = standard.first();
+}
+
+void TestOfficePicture::cleanupTestCase()
+{
+    Shutdown::resetForTesting();
+    QCOMPARE(endOffice(), QList<qint64>());
+    leaveTestFolder();
+}
+
+void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfterReset()
+{
+    // A logo three times as wide as high: a red band on a transparent ground.
+    const QString logo = m_environment->root() + QStringLiteral("/logo.png");
+    {
+        QImage image(1500, 500, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.fillRect(QRect(0, 150, 1500, 200), Qt::red);
+        painter.end();
+        QVERIFY(image.save(logo));
+    }
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(button(&form, "PushButton4"), Qt::LeftButton);
+    FlyerPicture::choose(logo);
+    QVERIFY(QFile::remove(logo)); // the kept copy serves from now on
+
+    const QString saved =
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/own.doc"));
+    QVERIFY(!saved.isEmpty());
+    QCOMPARE(dialogs.errors(), QStringList());
+    // The preview shows the red band in the box.
+    const QImage page =
+        form.previewWindow()->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"))->picture();
+    QVERIFY2(redInBox(page) > 200, qPrintable(QString::number(redInBox(page))));
+    // Smaller than the photo it could have been: the picture is kept at 300 dpi.
+    QVERIFY2(QFileInfo(saved).size() < 400 * 1024,
+             qPrintable(QString::number(QFileInfo(saved).size())));
+
+    const QList<OfficeShapeFacts> own = pictures(readBack(saved));
+    QCOMPARE(own.size(), 1);
+    const OfficeShapeFacts& shape = own.first();
+    QCOMPARE(shape.picture.pixels, QSize(534, 178));
+    QVERIFY(!shape.picture.linked);
+    QVERIFY(shape.picture.alpha);
+    // The box's full width, a third of it high, centred from top to bottom.
+    const QRect expected(kBox.x(), kBox.y() + (kBox.height() - kBox.width() / 3) / 2, kBox.width(),
+                         kBox.width() / 3);
+    QVERIFY2(near(placeOf(shape), expected), text(placeOf(shape)).constData());
+
+    // The reset brings back the template's own picture.
+    QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
+    const QString standard =
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/standard.doc"));
+    const QList<OfficeShapeFacts> after = pictures(readBack(standard));
+    QCOMPARE(after.size(), 1);
+    QCOMPARE(after.first().picture.pixels, m_standard.picture.pixels);
+    QVERIFY2(near(placeOf(after.first()), placeOf(m_standard)),
+             text(placeOf(after.first())).constData());
+    QCOMPARE(dialogs.errors(), QStringList());
+}
+
+QTEST_MAIN(TestOfficePicture)
+#include "tst_office_picture.moc"
