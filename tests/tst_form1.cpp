@@ -348,6 +348,7 @@ void TestForm1::startUp_unreadableCursor_reportedOnItsLine()
     QCOMPARE(m_dialogs->errors().size(), 1);
     QVERIFY(m_dialogs->errors().first().contains(
         QStringLiteral("\r\nin Pellamont2021/08/31.Form1.Form_Load at line 124\r\r")));
+    QVERIFY(m_dialogs->errors().first().contains(QStringLiteral("cannot be read as a cursor.")));
     // Start-up went on after the report.
     QCOMPARE(form.Text1(1)->text(), QStringLiteral("Boise"));
     QVERIFY(form.styleSheet().isEmpty());

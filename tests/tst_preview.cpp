@@ -110,6 +110,7 @@ private Q_SLOTS:
     void back_deletesDocument_andNextPictureStartsAfresh();
     void close_deletesDocument_storesLists_andEndsProgram();
     void pointer_followsButtonsFrameAndBackground();
+    void startUp_unreadableCursor_reportedAsInMainWindow();
     void save_toNewPath_copiesByteForByte_data();
     void save_toNewPath_copiesByteForByte();
     void save_overExistingFile_asksAndObeys();
@@ -231,6 +232,7 @@ void TestPreview::layout_everyElementAtItsPlace()
     QCOMPARE(button("PushButton6")->text(), QStringLiteral("Save Results To Word File"));
     QCOMPARE(button("PushButton6")->font().pointSizeF(), 11.25);
     QVERIFY(button("PushButton6")->font().bold());
+    QVERIFY(button("PushButton6")->font().families().contains(QStringLiteral("Liberation Sans")));
     QVERIFY(!m_form->findChild<QWidget*>(QStringLiteral("Zoom_Ori"))->isVisible());
     // The surface is clipped inside the viewport's border.
     const QRect inside = surface()->parentWidget()->geometry();
@@ -587,6 +589,23 @@ void TestPreview::pointer_followsButtonsFrameAndBackground()
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Hourglass);
     m_form->RedrawImage();
     QCOMPARE(m_form->pointerSetting(), WindowPointer::Default);
+}
+
+void TestPreview::startUp_unreadableCursor_reportedAsInMainWindow()
+{
+    const QString cursorFile = m_env->programFolder() + QStringLiteral("/HAND-M.CUR");
+    writeFile(cursorFile, "not a cursor");
+    Form2 form;
+    QCOMPARE(m_dialogs->errors().size(), 1);
+    const QString report = m_dialogs->errors().first();
+    QVERIFY2(report.startsWith(
+                 QStringLiteral("The cursor file %1 cannot be read as a cursor.").arg(cursorFile)),
+             qPrintable(report));
+    QVERIFY(
+        report.contains(QStringLiteral("\r\nin Pellamont2021/08/31.Form2.Form_Load at line 110")));
+    // The window is built all the same, with the standard hand.
+    QVERIFY(!form.pointer().hasCustomCursor());
+    QVERIFY(form.findChild<QPushButton*>(QStringLiteral("PushButton6")));
 }
 
 void TestPreview::save_toNewPath_copiesByteForByte_data()

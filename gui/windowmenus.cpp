@@ -1,4 +1,4 @@
-#include "base/windowmenus.h"
+#include "gui/windowmenus.h"
 
 #include <QAction>
 #include <QApplication>
