@@ -2,8 +2,8 @@
 
 #include "base/errorreport.h"
 #include "base/flyerfields.h"
-#include "base/windowpointer.h"
 #include "generate/templatefilling.h"
+#include "gui/windowpointer.h"
 
 #include <QStringList>
 #include <QWidget>
