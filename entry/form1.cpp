@@ -583,7 +583,7 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton3_Click()
 {
-    rememberForUndo();
+    rememberForUndo(true);
     Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
@@ -602,7 +602,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
-    rememberForUndo();
+    rememberForUndo(false);
     Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
@@ -817,13 +817,15 @@ void Form1::createMenus()
     placeMenuBarAbove(this, m_menuBar);
 }
 
-void Form1::rememberForUndo()
+void Form1::rememberForUndo(bool withPicture)
 {
     FlyerData data;
     for (QLineEdit* field : m_fields)
         data.fields << field->text();
     data.services = services();
     data.scheduledServices = scheduledServices();
+    if (withPicture)
+        data.picture = FlyerPicture::current();
     m_undo = std::move(data);
     m_undoAction->setEnabled(true);
 }
@@ -844,6 +846,14 @@ void Form1::undoReplace()
     m_list2->clear();
     m_list2->addItems(data.scheduledServices);
     storeLists();
+    if (data.picture) {
+        try {
+            FlyerPicture::restore(*data.picture);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+        m_pictureMenu->refresh();
+    }
 }
 
 void Form1::showAbout()
