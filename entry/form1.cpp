@@ -516,7 +516,7 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton3_Click()
 {
-    rememberForUndo();
+    rememberForUndo(true);
     Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
@@ -535,7 +535,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
-    rememberForUndo();
+    rememberForUndo(false);
     Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });

@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "base/failure.h"
 #include "base/flyerfields.h"
+#include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
@@ -53,13 +54,15 @@ void Form1::createMenus()
     placeMenuBarAbove(this, m_menuBar);
 }
 
-void Form1::rememberForUndo()
+void Form1::rememberForUndo(bool withPicture)
 {
     FlyerData data;
     for (QLineEdit* field : m_fields)
         data.fields << field->text();
     data.services = services();
     data.scheduledServices = scheduledServices();
+    if (withPicture)
+        data.picture = FlyerPicture::current();
     m_undo = std::move(data);
     m_undoAction->setEnabled(true);
 }
@@ -80,6 +83,14 @@ void Form1::undoReplace()
     m_list2->clear();
     m_list2->addItems(data.scheduledServices);
     storeLists();
+    if (data.picture) {
+        try {
+            FlyerPicture::restore(*data.picture);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+        m_pictureMenu->refresh();
+    }
 }
 
 void Form1::showAbout()
