@@ -48,7 +48,7 @@ class Host final : public GenerationHost
 public:
     QString document;
     bool flag = false;
-    WindowPointer::Setting pointer = WindowPointer::Default;
+    PointerSetting::Setting pointer = PointerSetting::Default;
     bool shown = false;
 
     QString fieldToken(int index) override { return kTokens.at(index); }
@@ -57,7 +57,7 @@ public:
     QStringList scheduledServices() override { return {}; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
+    void setMousePointer(PointerSetting::Setting setting) override { pointer = setting; }
     void SaveDocAsJPG(const QString& documentPath) override
     {
         Snapshot::SaveDocAsJPG(documentPath);
@@ -202,7 +202,7 @@ void TestFaultsFiles::unusableTempFolder_runReportsAndWritesNothing()
     QVERIFY2(errors.first().contains(base), qPrintable(errors.first()));
     QVERIFY(!host.shown);
     QVERIFY(!host.flag);
-    QCOMPARE(host.pointer, WindowPointer::Default);
+    QCOMPARE(host.pointer, PointerSetting::Default);
     QCOMPARE(entriesOf(m_outside), QStringList());
     if (kind == QLatin1String("foreign"))
         QCOMPARE(entriesOf(privateFolder), QStringList());

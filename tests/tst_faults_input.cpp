@@ -58,7 +58,7 @@ public:
     QStringList scheduledServices() override { return list2; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting) override {}
+    void setMousePointer(PointerSetting::Setting) override {}
     void SaveDocAsJPG(const QString&) override
     {
         QImage page(8, 8, QImage::Format_RGB32);

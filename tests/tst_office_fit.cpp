@@ -54,7 +54,7 @@ public:
     QStringList scheduledServices() override { return data.scheduled; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting) override {}
+    void setMousePointer(PointerSetting::Setting) override {}
     void SaveDocAsJPG(const QString&) override
     {
         QImage page(8, 8, QImage::Format_RGB32);

@@ -69,7 +69,7 @@ public:
     }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting) override {}
+    void setMousePointer(PointerSetting::Setting) override {}
     void SaveDocAsJPG(const QString& documentPath) override
     {
         Snapshot::SaveDocAsJPG(documentPath);

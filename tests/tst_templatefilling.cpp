@@ -83,7 +83,7 @@ public:
     QStringList list1;
     QStringList list2;
     bool flag = false;
-    QList<WindowPointer::Setting> pointers;
+    QList<PointerSetting::Setting> pointers;
     QStringList events;
     QString snapshotOf;
     bool generatingDuringSnapshot = false;
@@ -103,7 +103,7 @@ public:
     QString flyerPicture() override { return picture; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting setting) override { pointers << setting; }
+    void setMousePointer(PointerSetting::Setting setting) override { pointers << setting; }
 
     void SaveDocAsJPG(const QString& documentPath) override
     {
@@ -334,7 +334,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
                      QStringLiteral("setPreviewWordFile"), QStringLiteral("showPreview"),
                      QStringLiteral("hideMainWindow")}));
     QCOMPARE(m_host->pointers,
-             (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+             (QList<PointerSetting::Setting>{PointerSetting::Hourglass, PointerSetting::Default}));
     QCOMPARE(m_host->pictureSize, QSize(85, 110));
     QVERIFY(!m_host->flag);
 
@@ -504,8 +504,8 @@ void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
         QVERIFY(secondClickRan);
         QCOMPARE((*m_word)->count(QStringLiteral("Document.SaveAs")), 1);
         QCOMPARE(m_host->events.count(QStringLiteral("showPreview")), 1);
-        QCOMPARE(m_host->pointers,
-                 (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+        QCOMPARE(m_host->pointers, (QList<PointerSetting::Setting>{PointerSetting::Hourglass,
+                                                                   PointerSetting::Default}));
         QVERIFY(!m_host->flag);
     }
     {
@@ -519,7 +519,7 @@ void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
         QVERIFY(m_host->flag);
         QCOMPARE((*m_word)->calls(), QStringList{});
         QCOMPARE(m_host->events, QStringList{});
-        QCOMPARE(m_host->pointers, QList<WindowPointer::Setting>{});
+        QCOMPARE(m_host->pointers, QList<PointerSetting::Setting>{});
         QCOMPARE(filesInTemp(), before);
     }
 }
@@ -609,8 +609,8 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
     QCOMPARE(click(), lines);
     QVERIFY(!m_host->flag);
     QVERIFY(!m_host->pointers.isEmpty());
-    QCOMPARE(m_host->pointers.first(), WindowPointer::Hourglass);
-    QCOMPARE(m_host->pointers.last(), WindowPointer::Default);
+    QCOMPARE(m_host->pointers.first(), PointerSetting::Hourglass);
+    QCOMPARE(m_host->pointers.last(), PointerSetting::Default);
     QCOMPARE(m_host->previewShown, preview);
     QCOMPARE(m_host->mainHidden, preview);
     // Every session that started was told to quit (one that refused is left).
