@@ -3,6 +3,7 @@
 #include "base/appinfo.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -24,6 +25,27 @@ void runBox(QMessageBox& box)
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
+
+// Closes a box once the window it tells about is hidden.
+class BoxFollowsWindow final : public QObject
+{
+public:
+    BoxFollowsWindow(QWidget* box, QWidget* window) : QObject(box), m_box(box)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            m_box->close();
+        return false;
+    }
+
+private:
+    QWidget* m_box;
+};
 } // namespace
 
 Dialogs& Dialogs::current()
@@ -92,6 +114,19 @@ void SystemDialogs::error(const QString& title, const QString& text)
 void SystemDialogs::message(const QString& title, const QString& text)
 {
     runBox(*makeMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok));
+}
+
+void SystemDialogs::notice(QWidget* window, const QString& title, const QString& text)
+{
+    auto box = makeMessageBox(QMessageBox::NoIcon, title, text, QMessageBox::Ok);
+    // A modal box would leave the window blocked, and the window system's
+    // close request for a blocked window is dropped without a trace: one
+    // given right after the window appeared would be lost.
+    box->setParent(window, box->windowFlags());
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box.get(), &QDialog::finished, box.get(), &QObject::deleteLater);
+    new BoxFollowsWindow(box.get(), window);
+    box.release()->show();
 }
 
 Dialogs::Answer SystemDialogs::question(const QString& title, const QString& text)

@@ -20,6 +20,13 @@ public:
     virtual void error(const QString& title, const QString& text) = 0;
     // No icon, one OK button.
     virtual void message(const QString& title, const QString& text) = 0;
+    // What message() shows, told about `window` without holding anything up:
+    // the window keeps taking input, and a close request for it still ends
+    // it, while the box is up; the box goes when the window is hidden.
+    virtual void notice(QWidget* /*window*/, const QString& title, const QString& text)
+    {
+        message(title, text);
+    }
     // No icon, Yes and No.
     virtual Answer question(const QString& title, const QString& text) = 0;
     // Title, prompt and one empty answer field; the empty text on Cancel.
@@ -52,6 +59,7 @@ class SystemDialogs final : public Dialogs
 public:
     void error(const QString& title, const QString& text) override;
     void message(const QString& title, const QString& text) override;
+    void notice(QWidget* window, const QString& title, const QString& text) override;
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
     QString saveFile(const QString& title, const QString& filter) override;

@@ -289,7 +289,7 @@ void Form2::showEvent(QShowEvent* event)
         QTimer::singleShot(0, this, [this] {
             const QString notice = std::exchange(m_fitNotice, QString());
             if (!notice.isEmpty() && isVisible())
-                Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
+                Dialogs::current().notice(this, QString::fromLatin1(kDisplayName), notice);
         });
     }
 }

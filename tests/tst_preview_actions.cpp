@@ -11,8 +11,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <memory>
@@ -29,6 +31,7 @@ private Q_SLOTS:
     void cleanup() { tearDown(); }
 
     void fitNotice_toldOnceAfterShowing_controlsStayInPlace();
+    void fitNotice_box_leavesPreviewFreeToClose();
     void back_deletesDocument_andNextPictureStartsAfresh();
     void close_deletesDocument_storesLists_andEndsProgram();
     void pointer_followsButtonsFrameAndBackground();
@@ -61,6 +64,33 @@ void TestPreviewActions::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
     present(makePage(612, 792, Qt::blue));
     QTest::qWait(20);
     QCOMPARE(m_dialogs->messages().size(), 1);
+}
+
+void TestPreviewActions::fitNotice_box_leavesPreviewFreeToClose()
+{
+    // The real box. A modal one blocks the preview, and the window system's
+    // close request for a blocked window is dropped: the watch records and
+    // ends any modal box instead of letting it wait for a person.
+    m_dialogs.reset();
+    bool modal = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            modal = true;
+            box->close();
+        }
+    });
+    watch.start(5);
+    m_form->setFitNotice(QStringLiteral("The e-mail on the tear-off tabs does not fit."));
+    present(makePage(612, 792, Qt::blue));
+    QTRY_VERIFY(m_form->findChild<QMessageBox*>() || modal);
+    QVERIFY(!modal);
+    QVERIFY(m_form->findChild<QMessageBox*>()->isVisible());
+
+    // Closing the preview with the box up ends the program; the box goes too.
+    QVERIFY(m_form->close());
+    QVERIFY(Shutdown::requested());
+    QTRY_VERIFY(!m_form->findChild<QMessageBox*>());
 }
 
 void TestPreviewActions::back_deletesDocument_andNextPictureStartsAfresh()
