@@ -128,14 +128,11 @@ QStringList warmUpFiles(const QString& cache)
 
 } // namespace
 
-class TestOfficeEngine : public QObject, protected OfficeFixture
+class TestOfficeEngine : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void checkWordInstalled_officePresent_passesQuietly();
     void checkWordInstalled_noOffice_warnsOnceAndEndsTheProgram();
     void killedOffice_nextCallFailsCleanly_nextStartWorks();
@@ -148,20 +145,13 @@ private Q_SLOTS:
     void warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles();
 
 private:
-    QString m_template;
+    void startTestCase() override;
 };
 
-void TestOfficeEngine::initTestCase()
+void TestOfficeEngine::startTestCase()
 {
-    startOffice();
     m_engine->prepare();
     m_template = writeEmbeddedTemplate();
-}
-
-void TestOfficeEngine::cleanupTestCase()
-{
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
 }
 
 void TestOfficeEngine::checkWordInstalled_officePresent_passesQuietly()
