@@ -349,6 +349,25 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
     QFile::remove(path);
 }
 
+void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
+{
+    const QString png = m_environment->root() + QStringLiteral("/red.png");
+    QImage red(40, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(png));
+    auto document = openTemplate(*m_word);
+    const auto before = document->shapes();
+    document->addPicture(png, QRectF(72, 72, 144, 72));
+    const auto added = document->shapes();
+    QCOMPARE(added.size(), before.size() + 1);
+    QCOMPARE(added.back()->type(), int(Word::Shape::msoPicture));
+    added.back()->remove();
+    const auto removed = document->shapes();
+    QCOMPARE(removed.size(), before.size());
+    QCOMPARE(removed.back()->type(), before.back()->type());
+    document->close();
+}
+
 void TestOfficeTemplate::quit_closesEveryDocumentOfTheSession()
 {
     auto word = Word::CreateApplication();
