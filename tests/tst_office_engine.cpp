@@ -104,17 +104,6 @@ QList<qint64> without(QList<qint64> all, const QList<qint64>& known)
     return all;
 }
 
-// A process that has ended but is not yet reaped has an empty command line.
-bool allGone(const QList<qint64>& pids)
-{
-    for (qint64 pid : pids) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty())
-            return false;
-    }
-    return true;
-}
-
 // The files of the warm-up anywhere in the offices' profile folders.
 QStringList warmUpFiles(const QString& cache)
 {
