@@ -3,18 +3,12 @@
 #include "base/diskspace.h"
 #include "base/failure.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
-#include <QLabel>
 #include <QProcessEnvironment>
-#include <QRadioButton>
 #include <QRegularExpression>
-#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -56,24 +50,6 @@ void WriteFileIfAbsent(const QByteArray& bytes, const QString& path)
         throw Failure(QStringLiteral("Cannot write %1: %2").arg(path, reason));
     }
     file.close();
-}
-
-void ResetFormColors(QWidget* window)
-{
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    auto paint = [&](QWidget* widget) {
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Window, buttonFace);
-        widget->setPalette(palette);
-        widget->setAutoFillBackground(true);
-    };
-    paint(window);
-    const auto children = window->findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child) ||
-            qobject_cast<QCheckBox*>(child) || qobject_cast<QRadioButton*>(child))
-            paint(child);
-    }
 }
 
 QString systemTempFolder()

@@ -3,9 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-class QWidget;
-
-// Small file and window helpers shared by both windows.
+// Small file helpers shared by both windows. The window colours of this
+// module, ResetFormColors, lives in the window kit (gui/windowkit.h).
 namespace Main {
 
 // True when a file (not a folder) can be found at `path`; any failure gives false.
@@ -18,10 +17,6 @@ void DeleteFileQuietly(const QString& path);
 // file is never touched. Pending window events run first, so other handlers may
 // run inside this call. Throws Failure when the file cannot be created or written.
 void WriteFileIfAbsent(const QByteArray& bytes, const QString& path);
-
-// Gives the window and its frames, labels, check boxes and option buttons the
-// button-face colour; other controls, picture boxes included, keep theirs.
-void ResetFormColors(QWidget* window);
 
 // The program's own folder for short-lived files ("template.dot", "temp.bmp",
 // the filled documents). Each running program has one of its own, inside a

@@ -212,16 +212,17 @@ QImage readPicture(const QString& path)
     return readRaster(path, file);
 }
 
-void choose(const QString& path)
+namespace {
+
+// Keeps `picture` as the flyer's picture; `source` names it in a message.
+void keep(const QImage& picture, const QString& source)
 {
-    const QImage picture = readPicture(path);
     const QString folder = dataFolder();
     const QString copy = folder + QLatin1Char('/') + kCopyName;
     auto cannotKeep = [&](const QString& why) {
-        return Failure(
-            QStringLiteral("The picture %1 cannot be kept in %2 (%3). The flyer "
-                           "keeps its previous picture.")
-                .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(folder), why));
+        return Failure(QStringLiteral("The picture %1 cannot be kept in %2 (%3). The flyer "
+                                      "keeps its previous picture.")
+                           .arg(source, QDir::toNativeSeparators(folder), why));
     };
     if (!QDir().mkpath(folder))
         throw cannotKeep(QStringLiteral("the folder cannot be created"));
@@ -237,6 +238,27 @@ void choose(const QString& path)
     if (!file.commit())
         throw cannotKeep(file.errorString());
     WriteSetting(QLatin1String(kSettingsKey), kCopyName);
+}
+
+} // namespace
+
+void choose(const QString& path)
+{
+    keep(readPicture(path), QDir::toNativeSeparators(path));
+}
+
+QImage current()
+{
+    const QString path = currentPath();
+    return path.isEmpty() ? QImage() : QImage(path, "PNG");
+}
+
+void restore(const QImage& picture)
+{
+    if (picture.isNull())
+        useStandard();
+    else
+        keep(picture, QStringLiteral("that was in use before"));
 }
 
 void useStandard()

@@ -45,4 +45,12 @@ void choose(const QString& path);
 // Goes back to the standard picture and removes the kept copy.
 void useStandard();
 
+// The picture in use, as kept: a null image for the standard picture.
+QImage current();
+
+// Makes `picture`, from current(), the flyer's picture again (a null one: the
+// standard picture), so that what replaced it can be undone. Throws Failure
+// when it cannot be kept; the picture in use stays then.
+void restore(const QImage& picture);
+
 } // namespace FlyerPicture

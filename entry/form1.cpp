@@ -9,33 +9,21 @@
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
-#include "base/windowmenus.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
-#include "entry/runinput.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
-#include "generate/pixeldensity.h"
-#include "generate/snapshot.h"
-#include "generate/word.h"
+#include "gui/windowkit.h"
 #include "preview/form2.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QGroupBox>
-#include <QImageReader>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
@@ -82,24 +70,6 @@ constexpr int kLabelDrop = 45;
 // The fields' tab order: it follows the designer's order, not the rows.
 constexpr int kFlyerDataTabOrder[] = {0, 7, 6, 2, 1, 8, 9, 3, 4, 5};
 constexpr int kFlyerDetailsTabOrder[] = {10, 11, 12, 13};
-
-// Arial as the window was designed; where Arial itself is missing (Linux),
-// its metric twin Liberation Sans keeps the captions within their widths.
-QFont arialBold(qreal pointSize)
-{
-    QFont font(QStringList{QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(pointSize);
-    font.setBold(true);
-    return font;
-}
-
-void paintBackground(QWidget* widget, const QColor& color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 // True when the focus comes from another control of the window. Coming back
 // to the window, or from a context menu, the field keeps the caret and the
@@ -173,30 +143,6 @@ int selectedRow(const QListWidget* list)
 {
     const QModelIndexList selected = list->selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.first().row();
-}
-
-// Themes the window with the skin file beside the program, when there is one:
-// the button-face colour for the window and its frames, labels, check boxes,
-// option buttons and pictures, then the skin itself as a style sheet.
-void ApplySkin(QWidget* window)
-{
-    const QString path = programFolder() + QStringLiteral("/x/o.cjs");
-    const QFileInfo info(path);
-    if (!info.isFile() || info.isHidden())
-        return;
-    const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-    paintBackground(window, buttonFace);
-    const auto children = window->findChildren<QWidget*>();
-    for (QWidget* child : children) {
-        if (qobject_cast<QGroupBox*>(child) || qobject_cast<QLabel*>(child) ||
-            qobject_cast<QCheckBox*>(child) || qobject_cast<QRadioButton*>(child))
-            paintBackground(child, buttonFace);
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(
-            QStringLiteral("The skin %1 cannot be read: %2").arg(path, file.errorString()));
-    window->setStyleSheet(QString::fromUtf8(file.readAll()));
 }
 
 // Writes one value as the user changes it. A store that cannot be written is
@@ -278,23 +224,17 @@ Form1::~Form1() = default;
 void Form1::buildWindow()
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(pixelsFromTwips(8040), pixelsFromTwips(9165));
-    setFont(arialBold(9));
+    WindowKit::makeFixedWindow(this, QSize(pixelsFromTwips(8040), pixelsFromTwips(9165)));
+    setFont(WindowKit::arialBold(9));
     setMouseTracking(true);
 
-    const QFont buttonFont = arialBold(11.25);
     auto makeButton = [&](int number, QWidget* parent, const char* caption, QRect twips) {
-        auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-        button->setObjectName(QStringLiteral("PushButton") + QString::number(number));
-        button->setGeometry(twips);
-        button->setFont(buttonFont);
+        QPushButton* button =
+            WindowKit::makeButton(parent, QStringLiteral("PushButton") + QString::number(number),
+                                  QString::fromLatin1(caption), twips);
         QPalette palette = button->palette();
         palette.setColor(QPalette::Button, Qt::white);
         button->setPalette(palette);
-        button->setMouseTracking(true);
         // Its moves must not reach the frame below, whose rule is the opposite.
         button->setAttribute(Qt::WA_NoMousePropagation);
         button->installEventFilter(this);
@@ -305,7 +245,7 @@ void Form1::buildWindow()
         auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
         frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
         frame->setGeometry(twips);
-        paintBackground(frame, Qt::white);
+        WindowKit::paintBackground(frame, Qt::white);
         frame->setMouseTracking(true);
         frame->installEventFilter(this);
         m_frames[number - 1] = frame;
@@ -325,7 +265,7 @@ void Form1::buildWindow()
             labelRect.setWidth(
                 std::max(labelRect.width(), std::min(label->sizeHint().width(), room)));
             label->setGeometry(labelRect);
-            paintBackground(label, Qt::white);
+            WindowKit::paintBackground(label, Qt::white);
             label->setAttribute(Qt::WA_NoMousePropagation);
             m_labels[i] = label;
 
@@ -389,8 +329,7 @@ void Form1::buildWindow()
     connect(m_buttons[7 - 1], &QPushButton::clicked, this, [this] { PushButton7_Click(); });
 
     // Opens centred on the screen.
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    WindowKit::centreOnScreen(this);
 }
 
 QLineEdit* Form1::Text1(int index) const
@@ -421,15 +360,9 @@ void Form1::Form_Load()
     guard(104, [&] { setWindowIcon(programIcon()); });
     guard(104, [&] { setApplicationTitle(shortenedTitle(QString::fromLatin1(kDisplayName))); });
 
-    const QString handCursor = programFolder() + QStringLiteral("/HAND-M.CUR");
-    if (guard.test(122, [&] { return Main::FileExists(handCursor); })) {
-        guard(124, [&] {
-            const auto cursor = loadCursorFile(handCursor);
-            if (!cursor)
-                throw Failure(QStringLiteral("The cursor file %1 cannot be read.").arg(handCursor));
-            m_pointer.setCustomCursor(*cursor);
-        });
-    }
+    const QString handCursor = WindowKit::handCursorFile();
+    if (guard.test(122, [&] { return Main::FileExists(handCursor); }))
+        guard(124, [&] { m_pointer.loadCustomCursor(handCursor); });
 
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(130, [&] { m_fields[i]->setText(ReadSetting(FlyerFields::fieldKey(i))); });
@@ -583,7 +516,7 @@ void Form1::PushButton7_Click()
 
 void Form1::PushButton3_Click()
 {
-    rememberForUndo();
+    rememberForUndo(true);
     Guard guard{Procedure::Form1_PushButton3_Click};
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         guard(102, [&] { m_fields[i]->setText(QString()); });
@@ -602,7 +535,7 @@ void Form1::PushButton3_Click()
 
 void Form1::PushButton4_Click()
 {
-    rememberForUndo();
+    rememberForUndo(false);
     Guard guard{Procedure::Form1_PushButton4_Click};
     auto set = [&](int line, int index, const char* text) {
         guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
@@ -634,230 +567,4 @@ void Form1::PushButton4_Click()
     }
     storeListNow(m_list1);
     storeListNow(m_list2);
-}
-
-void Form1::PushButton6_Click()
-{
-    if (m_runInput) {
-        // Called again from inside the run: the run ignores it itself.
-        TemplateFilling::PushButton6_Click(*this);
-        return;
-    }
-    bool endProgram = false;
-    {
-        RunInput input([this] { return QList<QWidget*>{this, m_preview.get()}; });
-        m_runInput = &input;
-        TemplateFilling::PushButton6_Click(*this);
-        input.drain();
-        m_runInput = nullptr;
-        endProgram = input.closeRequested();
-    }
-    if (endProgram) {
-        // Closed during the run: end as closing the main window does. The
-        // preview was never shown, so its document is deleted here.
-        if (m_preview) {
-            m_preview->hide();
-            Main::DeleteFileQuietly(m_preview->wordFile());
-        }
-        Form_QueryUnload();
-        Form_Unload();
-    }
-}
-
-void Form1::closeShowingWindow()
-{
-    if (Shutdown::requested())
-        return;
-    if (m_runInput) {
-        m_runInput->requestClose();
-        return;
-    }
-    if (m_preview && m_preview->isVisible())
-        m_preview->close();
-    else
-        close();
-}
-
-QString Form1::fieldToken(int index)
-{
-    return FlyerFields::token(index);
-}
-
-QString Form1::fieldText(int index)
-{
-    return m_fields.at(index)->text();
-}
-
-namespace {
-QStringList itemsOf(const QListWidget* list)
-{
-    QStringList items;
-    items.reserve(list->count());
-    for (int row = 0; row < list->count(); ++row)
-        items << list->item(row)->text();
-    return items;
-}
-} // namespace
-
-QStringList Form1::services()
-{
-    return itemsOf(m_list1);
-}
-
-QStringList Form1::scheduledServices()
-{
-    return itemsOf(m_list2);
-}
-
-QString Form1::flyerPicture()
-{
-    return FlyerPicture::currentPath();
-}
-
-void Form1::setMousePointer(WindowPointer::Setting setting)
-{
-    m_pointer.set(setting);
-}
-
-void Form1::SaveDocAsJPG(const QString& documentPath)
-{
-    Snapshot::SaveDocAsJPG(documentPath);
-}
-
-Form2& Form1::preview()
-{
-    if (!m_preview) {
-        m_preview = std::make_unique<Form2>();
-        m_preview->setMainWindow(this);
-        m_preview->setStoreLists([this] { storeLists(); });
-    }
-    return *m_preview;
-}
-
-void Form1::loadPreviewPicture(const QString& path)
-{
-    // The picture file may hold any format the snapshot wrote; read it by content.
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
-                          .arg(path, reader.errorString()));
-    // Shown at its size in logical pixels, with all the pixels it has.
-    picture.setDevicePixelRatio(PixelDensity::ratioOf(picture));
-    preview().setPicture(picture);
-}
-
-void Form1::setPreviewWordFile(const QString& documentPath)
-{
-    preview().setWordFile(documentPath);
-    // Print jobs of this flyer carry the business name it was made with.
-    preview().setJobName(m_fields[0]->text());
-}
-
-void Form1::setPreviewNotice(const QString& notice)
-{
-    preview().setFitNotice(notice);
-}
-
-void Form1::showPreview()
-{
-    // A close given during the run ends the program when the run is over,
-    // and the preview is not to be shown for a moment first.
-    if (m_runInput) {
-        m_runInput->drain();
-        if (m_runInput->closeRequested())
-            return;
-    }
-    preview().show();
-}
-
-void Form1::hideMainWindow()
-{
-    if (m_runInput && m_runInput->closeRequested())
-        return;
-    hide();
-}
-
-// Menus, Undo and About.
-
-void Form1::createMenus()
-{
-    m_menuBar = new QMenuBar(this);
-    m_menuBar->setObjectName(QStringLiteral("MenuBar"));
-    m_fileMenu = m_menuBar->addMenu(QStringLiteral("&File"));
-    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
-    addMenuItem(this, m_fileMenu, "StartAction", QStringLiteral("&Start Creating Template"),
-                {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)},
-                [this] { PushButton6_Click(); });
-    m_fileMenu->addSeparator();
-    addMenuItem(this, m_fileMenu, "SampleAction", QStringLiteral("&Load Sample/Example Data"), {},
-                [this] { PushButton4_Click(); });
-    addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
-                [this] { PushButton3_Click(); });
-    m_fileMenu->addSeparator();
-    m_pictureMenu = new FlyerPictureMenu(this);
-    m_pictureMenu->addTo(m_fileMenu);
-    m_fileMenu->addSeparator();
-    addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
-                {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
-
-    QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
-    edit->setObjectName(QStringLiteral("EditMenu"));
-    // A field with the focus takes Ctrl+Z for its own typing first.
-    m_undoAction = addMenuItem(this, edit, "UndoAction", QStringLiteral("&Undo"),
-                               {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { undoReplace(); });
-    m_undoAction->setEnabled(false);
-
-    QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("HelpMenu"));
-    addMenuItem(help, help, "AboutAction", QStringLiteral("&About Pellamont"), {},
-                [this] { showAbout(); });
-
-    placeMenuBarAbove(this, m_menuBar);
-}
-
-void Form1::rememberForUndo()
-{
-    FlyerData data;
-    for (QLineEdit* field : m_fields)
-        data.fields << field->text();
-    data.services = services();
-    data.scheduledServices = scheduledServices();
-    m_undo = std::move(data);
-    m_undoAction->setEnabled(true);
-}
-
-void Form1::undoReplace()
-{
-    if (!m_undo)
-        return;
-    const FlyerData data = std::move(*m_undo);
-    m_undo.reset();
-    m_undoAction->setEnabled(false);
-    // Each field that changes is stored by its change handling; the lists
-    // are stored here, as the user expects what Undo brought back to stay.
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        m_fields[i]->setText(data.fields.value(i));
-    m_list1->clear();
-    m_list1->addItems(data.services);
-    m_list2->clear();
-    m_list2->addItems(data.scheduledServices);
-    storeLists();
-}
-
-void Form1::showAbout()
-{
-    QString engine;
-    m_pointer.set(WindowPointer::Hourglass);
-    try {
-        const auto word = Word::CreateApplication();
-        engine = word->name() + QLatin1Char(' ') + word->version();
-        word->quit();
-    } catch (const Failure& failure) {
-        engine = QStringLiteral("not available (%1)").arg(failure.description());
-    }
-    m_pointer.set(WindowPointer::Default);
-    Dialogs::current().message(QStringLiteral("About Pellamont"),
-                               aboutText(QCoreApplication::applicationVersion(), engine));
 }

@@ -2,9 +2,10 @@
 
 #include "base/errorreport.h"
 #include "base/flyerfields.h"
-#include "base/windowpointer.h"
 #include "generate/templatefilling.h"
+#include "gui/windowpointer.h"
 
+#include <QImage>
 #include <QStringList>
 #include <QWidget>
 
@@ -82,7 +83,7 @@ private:
     // program add to the main window's menus belong here.
     void createMenus();
     // Keeps the fields and lists for Undo before a button replaces them all.
-    void rememberForUndo();
+    void rememberForUndo(bool withPicture);
     void Form_Load();
     void Form_QueryUnload();
     void Form_Unload();
@@ -126,12 +127,14 @@ private:
     QMenu* m_fileMenu = nullptr;
     FlyerPictureMenu* m_pictureMenu = nullptr;
     QAction* m_undoAction = nullptr;
-    // What Undo brings back: the fourteen field texts and both lists.
+    // What Undo brings back: the fourteen field texts, both lists and, after
+    // a reset, the flyer's own picture (a null image: the standard one).
     struct FlyerData
     {
         QStringList fields;
         QStringList services;
         QStringList scheduledServices;
+        std::optional<QImage> picture;
     };
     std::optional<FlyerData> m_undo;
     // Holds the user's input while "Start Creating Template" runs.

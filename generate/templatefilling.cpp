@@ -118,7 +118,7 @@ void PushButton6_Click(GenerationHost& host)
     if (guard.test(100, [&] { return host.generating(); }))
         return;
     guard(102, [&] { host.setGenerating(true); });
-    guard(104, [&] { host.setMousePointer(WindowPointer::Hourglass); });
+    guard(104, [&] { host.setMousePointer(PointerSetting::Hourglass); });
 
     // Text far beyond what the flyer can show is not laid out (that could
     // take minutes); the user hears before the run what is left out.
@@ -173,7 +173,7 @@ void PushButton6_Click(GenerationHost& host)
         }
         Main::DeleteFileQuietly(templatePath);
         Main::DeleteFileQuietly(orphanedDocument);
-        guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
+        guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
         guard(252, [&] { host.setGenerating(false); });
     };
 
@@ -365,7 +365,7 @@ void PushButton6_Click(GenerationHost& host)
         Main::DeleteFileQuietly(picturePath);
         return endRun(documentPath);
     }
-    guard(242, [&] { host.setMousePointer(WindowPointer::Default); });
+    guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
     guard(244, [&] {
         host.setPreviewWordFile(documentPath);
         host.setPreviewNotice(notice);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/windowpointer.h"
+#include "base/pointersetting.h"
 #include "generate/word.h"
 
 #include <QByteArray>
@@ -32,7 +32,7 @@ public:
     virtual void setGenerating(bool generating) = 0;
 
     // The main window's mouse pointer.
-    virtual void setMousePointer(WindowPointer::Setting setting) = 0;
+    virtual void setMousePointer(PointerSetting::Setting setting) = 0;
 
     // Writes the page picture of the document at `documentPath` to "temp.bmp"
     // in the temporary folder (the main window's SaveDocAsJPG, whose body is

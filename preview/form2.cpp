@@ -6,25 +6,21 @@
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
-#include "base/windowmenus.h"
-#include "preview/documentoutput.h"
+#include "gui/windowkit.h"
+#include "gui/windowmenus.h"
 #include "preview/picturebox.h"
-#include "preview/printqueue.h"
 #include "preview/savecopy.h"
 #include "preview/zoomscroll.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -53,19 +49,6 @@ double twips(int pixels)
     return double(pixels) * kTwipsPerPixel;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect twipsPlace)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QLatin1String(name));
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(11.25);
-    font.setBold(true);
-    button->setFont(font);
-    button->setGeometry(twipsPlace);
-    button->setMouseTracking(true);
-    return button;
-}
-
 QScrollBar* makeScrollBar(QWidget* parent, const char* name, Qt::Orientation orientation,
                           QRect place)
 {
@@ -86,10 +69,8 @@ QScrollBar* makeScrollBar(QWidget* parent, const char* name, Qt::Orientation ori
 Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Form2"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(pixelsFromTwips(kClientWidth), pixelsFromTwips(kClientHeight));
+    WindowKit::makeFixedWindow(
+        this, QSize(pixelsFromTwips(kClientWidth), pixelsFromTwips(kClientHeight)));
     setMouseTracking(true);
 
     auto* viewport = new QFrame(this);
@@ -97,18 +78,14 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     viewport->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     viewport->setLineWidth(pixelsFromTwips(kViewportBorder));
     viewport->setGeometry(twipsRect(120, 120, kViewportWidth, kViewportHeight));
-    viewport->setAutoFillBackground(true);
-    QPalette white = viewport->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    viewport->setPalette(white);
+    WindowKit::paintBackground(viewport, Qt::white);
     Picture2 = viewport;
 
     // The surface is clipped to the area inside the border.
     m_viewportInside = new QWidget(viewport);
     m_viewportInside->setGeometry(
         twipsRect(kViewportBorder, kViewportBorder, kViewportInnerWidth, kViewportInnerHeight));
-    m_viewportInside->setAutoFillBackground(true);
-    m_viewportInside->setPalette(white);
+    WindowKit::paintBackground(m_viewportInside, Qt::white);
 
     Picture1 = new PictureBox(m_viewportInside);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -126,14 +103,16 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     Frame1->setMouseTracking(true);
     Frame1->installEventFilter(this);
 
-    PushButton1 = makeButton(Frame1, "PushButton1", QStringLiteral("Zoom In"),
-                             twipsRect(240, 300, 4440, 405));
-    PushButton2 = makeButton(Frame1, "PushButton2", QStringLiteral("Zoom Out"),
-                             twipsRect(4800, 300, 4560, 405));
-    PushButton8 =
-        makeButton(this, "PushButton8", QStringLiteral("< Back"), twipsRect(120, 8850, 4680, 405));
-    PushButton6 = makeButton(this, "PushButton6", QStringLiteral("Save Results To Word File"),
-                             twipsRect(4920, 8850, 4800, 405));
+    PushButton1 = WindowKit::makeButton(Frame1, QStringLiteral("PushButton1"),
+                                        QStringLiteral("Zoom In"), twipsRect(240, 300, 4440, 405));
+    PushButton2 =
+        WindowKit::makeButton(Frame1, QStringLiteral("PushButton2"), QStringLiteral("Zoom Out"),
+                              twipsRect(4800, 300, 4560, 405));
+    PushButton8 = WindowKit::makeButton(this, QStringLiteral("PushButton8"),
+                                        QStringLiteral("< Back"), twipsRect(120, 8850, 4680, 405));
+    PushButton6 = WindowKit::makeButton(this, QStringLiteral("PushButton6"),
+                                        QStringLiteral("Save Results To Word File"),
+                                        twipsRect(4920, 8850, 4800, 405));
     for (QPushButton* button : {PushButton1, PushButton2, PushButton8, PushButton6})
         button->installEventFilter(this);
     connect(PushButton1, &QPushButton::clicked, this, [this] { PushButton1_Click(); });
@@ -146,11 +125,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     Zoom_Ori->setObjectName(QStringLiteral("Zoom_Ori"));
     Zoom_Ori->setGeometry(twipsRect(10320, 480, 735, 375));
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect place(QPoint(), size());
-        place.moveCenter(screen->availableGeometry().center());
-        move(place.topLeft());
-    }
+    WindowKit::centreOnScreen(this);
     Picture2->installEventFilter(this);
     createMenus();
 
@@ -211,16 +186,9 @@ void Form2::Form_Load()
         setWindowTitle(QString::fromLatin1(kDisplayName));
         setWindowIcon(programIcon());
     });
-    const QString cursorFile = programFolder() + QStringLiteral("/HAND-M.CUR");
-    if (guard.test(108, [&] { return Main::FileExists(cursorFile); })) {
-        guard(110, [&] {
-            const auto cursor = loadCursorFile(cursorFile);
-            if (!cursor)
-                throw Failure(
-                    QStringLiteral("%1 is not a cursor file that can be read").arg(cursorFile));
-            m_pointer.setCustomCursor(*cursor);
-        });
-    }
+    const QString cursorFile = WindowKit::handCursorFile();
+    if (guard.test(108, [&] { return Main::FileExists(cursorFile); }))
+        guard(110, [&] { m_pointer.loadCustomCursor(cursorFile); });
 }
 
 void Form2::Form_Activate()
@@ -568,24 +536,6 @@ void Form2::PushButton6_Click()
               [&] { Dialogs::current().message(applicationTitle(), QStringLiteral("Done.")); });
 }
 
-// Menus: PDF and print.
-
-namespace {
-
-// A folder of the program's own in the temporary folder, for the PDF on its
-// way to the user's folder or the printer; removed with everything in it.
-std::unique_ptr<QTemporaryDir> privateFolder()
-{
-    auto folder = std::make_unique<QTemporaryDir>(Main::tempFolder() +
-                                                  QStringLiteral("/pellamont-pdf-XXXXXX"));
-    if (!folder->isValid())
-        throw Failure(QStringLiteral("No working folder could be made in %1: %2")
-                          .arg(Main::tempFolder(), folder->errorString()));
-    return folder;
-}
-
-} // namespace
-
 bool Form2::zoomByWheel(QEvent* event)
 {
     auto* wheel = static_cast<QWheelEvent*>(event);
@@ -601,79 +551,4 @@ bool Form2::zoomByWheel(QEvent* event)
          m_wheelTravel += QWheelEvent::DefaultDeltasPerStep)
         PushButton2_Click();
     return true;
-}
-
-void Form2::saveAsPdf()
-{
-    QString target = Dialogs::current().saveFile(QStringLiteral("Save as PDF"),
-                                                 QStringLiteral("PDF Files (*.pdf)|*.pdf"));
-    if (target.isEmpty())
-        return;
-    target = DocumentOutput::pdfTarget(target);
-    if (QFileInfo(target).isDir()) {
-        Dialogs::current().error(
-            applicationTitle(),
-            QStringLiteral("%1 is a folder. Choose a file name to save the PDF to.").arg(target));
-        return;
-    }
-    if (Main::FileExists(target) &&
-        Dialogs::current().question(applicationTitle(),
-                                    QStringLiteral("Are you sure you wish to overwrite ") + target +
-                                        QStringLiteral(" ?")) != Dialogs::Answer::Yes)
-        return;
-    try {
-        m_pointer.set(WindowPointer::Hourglass);
-        const auto folder = privateFolder();
-        const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
-        DocumentOutput::exportPdf(mWordFile, pdf);
-        copyFileSafely(pdf, target);
-        m_pointer.set(WindowPointer::Default);
-    } catch (const Failure& failure) {
-        m_pointer.set(WindowPointer::Default);
-        Dialogs::current().error(applicationTitle(), QStringLiteral("The PDF was not saved.\n\n") +
-                                                         failure.description());
-        return;
-    }
-    Dialogs::current().message(applicationTitle(), QStringLiteral("Done."));
-}
-
-void Form2::printDocument()
-{
-    QString problem;
-    if (PrintQueue::printers(&problem).isEmpty()) {
-        Dialogs::current().error(
-            applicationTitle(),
-            problem.isEmpty()
-                ? QStringLiteral("No printer is set up on this computer, so the flyer cannot be "
-                                 "printed. Add a printer in the system's printer settings and "
-                                 "print again, or save the flyer as a PDF.")
-                : QStringLiteral("The print service cannot be reached (%1), so the flyer cannot "
-                                 "be printed. Save it as a PDF instead, or try again once the "
-                                 "print service runs.")
-                      .arg(problem));
-        return;
-    }
-    const QString jobName =
-        m_jobName.trimmed().isEmpty() ? QString::fromLatin1(kDisplayName) : m_jobName.trimmed();
-    const std::optional<Dialogs::PrintChoice> choice = Dialogs::current().print(jobName);
-    if (!choice)
-        return;
-    try {
-        m_pointer.set(WindowPointer::Hourglass);
-        const auto folder = privateFolder();
-        const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
-        DocumentOutput::exportPdf(mWordFile, pdf);
-        // The flyer is a Letter page, and is printed as one.
-        PrintQueue::submit(choice->printer, pdf, jobName, choice->copies, QStringLiteral("Letter"));
-        m_pointer.set(WindowPointer::Default);
-    } catch (const Failure& failure) {
-        m_pointer.set(WindowPointer::Default);
-        Dialogs::current().error(applicationTitle(),
-                                 QStringLiteral("The flyer was not printed.\n\n") +
-                                     failure.description());
-        return;
-    }
-    Dialogs::current().message(
-        applicationTitle(),
-        QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
 }

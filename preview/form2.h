@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/windowpointer.h"
+#include "gui/windowpointer.h"
 
 #include <QImage>
 #include <QKeySequence>

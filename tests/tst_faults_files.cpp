@@ -168,7 +168,7 @@ void TestFaultsFiles::unusableTempFolder_runReportsAndWritesNothing()
     QVERIFY2(errors.first().contains(base), qPrintable(errors.first()));
     QVERIFY(!host.shown);
     QVERIFY(!host.flag);
-    QCOMPARE(host.pointer, WindowPointer::Default);
+    QCOMPARE(host.pointer, PointerSetting::Default);
     QCOMPARE(entriesOf(m_outside), QStringList());
     if (kind == QLatin1String("foreign"))
         QCOMPARE(entriesOf(privateFolder), QStringList());

@@ -1,6 +1,6 @@
 // The flyer's own picture, chosen and kept: the copy in the data folder, its
-// size and transparency, the settings key, the menu commands, the reset and
-// the sample data, and the files that cannot be used.
+// size and transparency, the settings key, the menu commands, the reset, its
+// undo and the sample data, and the files that cannot be used.
 
 #include "base/failure.h"
 #include "base/settings.h"
@@ -305,6 +305,14 @@ void TestFlyerPicture::menu_chooseResetSample_pictureFollows()
     QVERIFY(!QFile::exists(kept));
     QVERIFY(choose->icon().isNull());
     QVERIFY(!form.pictureMenu()->standardAction()->isEnabled());
+
+    // Undo of the reset brings the same picture back, and the menu shows it.
+    form.findChild<QAction*>(QStringLiteral("UndoAction"))->trigger();
+    QCOMPARE(FlyerPicture::currentPath(), kept);
+    QCOMPARE(QImage(kept).convertToFormat(QImage::Format_ARGB32),
+             FlyerPicture::readPicture(path).convertToFormat(QImage::Format_ARGB32));
+    QVERIFY(!choose->icon().isNull());
+    QVERIFY(form.pictureMenu()->standardAction()->isEnabled());
     QCOMPARE(dialogs.errors().size(), 1);
 }
 

@@ -1,5 +1,6 @@
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "gui/windowkit.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

@@ -161,7 +161,7 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
                      QStringLiteral("setPreviewWordFile"), QStringLiteral("showPreview"),
                      QStringLiteral("hideMainWindow")}));
     QCOMPARE(m_host->pointers,
-             (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+             (QList<PointerSetting::Setting>{PointerSetting::Hourglass, PointerSetting::Default}));
     QCOMPARE(m_host->pictureSize, QSize(85, 110));
     QVERIFY(!m_host->flag);
 
@@ -331,8 +331,8 @@ void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
         QVERIFY(secondClickRan);
         QCOMPARE((*m_word)->count(QStringLiteral("Document.SaveAs")), 1);
         QCOMPARE(m_host->events.count(QStringLiteral("showPreview")), 1);
-        QCOMPARE(m_host->pointers,
-                 (QList<WindowPointer::Setting>{WindowPointer::Hourglass, WindowPointer::Default}));
+        QCOMPARE(m_host->pointers, (QList<PointerSetting::Setting>{PointerSetting::Hourglass,
+                                                                   PointerSetting::Default}));
         QVERIFY(!m_host->flag);
     }
     {
@@ -346,7 +346,7 @@ void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
         QVERIFY(m_host->flag);
         QCOMPARE((*m_word)->calls(), QStringList{});
         QCOMPARE(m_host->events, QStringList{});
-        QCOMPARE(m_host->pointers, QList<WindowPointer::Setting>{});
+        QCOMPARE(m_host->pointers, QList<PointerSetting::Setting>{});
         QCOMPARE(filesInTemp(), before);
     }
 }
@@ -436,8 +436,8 @@ void TestTemplateFilling::run_failure_reportedWithStatementAndRunEndsCleanly()
     QCOMPARE(click(), lines);
     QVERIFY(!m_host->flag);
     QVERIFY(!m_host->pointers.isEmpty());
-    QCOMPARE(m_host->pointers.first(), WindowPointer::Hourglass);
-    QCOMPARE(m_host->pointers.last(), WindowPointer::Default);
+    QCOMPARE(m_host->pointers.first(), PointerSetting::Hourglass);
+    QCOMPARE(m_host->pointers.last(), PointerSetting::Default);
     QCOMPARE(m_host->previewShown, preview);
     QCOMPARE(m_host->mainHidden, preview);
     // Every session that started was told to quit (one that refused is left).

@@ -71,7 +71,7 @@ public:
     QStringList list1;
     QStringList list2;
     bool flag = false;
-    QList<WindowPointer::Setting> pointers;
+    QList<PointerSetting::Setting> pointers;
     QStringList events;
     QString snapshotOf;
     bool generatingDuringSnapshot = false;
@@ -91,7 +91,7 @@ public:
     QString flyerPicture() override { return picture; }
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting setting) override { pointers << setting; }
+    void setMousePointer(PointerSetting::Setting setting) override { pointers << setting; }
 
     void SaveDocAsJPG(const QString& documentPath) override
     {

@@ -19,7 +19,7 @@ public:
 
     bool generating() const override { return flag; }
     void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(WindowPointer::Setting setting) override { pointer = setting; }
+    void setMousePointer(PointerSetting::Setting setting) override { pointer = setting; }
     void SaveDocAsJPG(const QString& documentPath) override;
     // Keeps the picture, as the preview does; throws Failure for a file that
     // is no picture.
@@ -34,7 +34,7 @@ public:
     QString notice;
     bool flag = false; // the main window's mGenerating
     bool shown = false;
-    WindowPointer::Setting pointer = WindowPointer::Default;
+    PointerSetting::Setting pointer = PointerSetting::Default;
 
 private:
     Page m_page;

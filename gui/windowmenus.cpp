@@ -1,11 +1,11 @@
-#include "base/windowmenus.h"
+#include "gui/windowmenus.h"
+
+#include "gui/windowkit.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 
 QAction* addMenuItem(QWidget* window, QMenu* menu, const char* name, const QString& text,
                      const QList<QKeySequence>& shortcuts, std::function<void()> handler)
@@ -49,10 +49,6 @@ QWidget* placeMenuBarAbove(QWidget* window, QMenuBar* menuBar)
     client->setGeometry(0, menuHeight, clientSize.width(), clientSize.height());
     client->setMouseTracking(window->hasMouseTracking());
     window->setFixedSize(clientSize.width(), clientSize.height() + menuHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect place(QPoint(), window->size());
-        place.moveCenter(screen->availableGeometry().center());
-        window->move(place.topLeft());
-    }
+    WindowKit::centreOnScreen(window);
     return client;
 }

@@ -1,4 +1,6 @@
-#include "base/windowpointer.h"
+#include "gui/windowpointer.h"
+
+#include "base/failure.h"
 
 #include <QFile>
 #include <QImage>
@@ -29,6 +31,14 @@ void WindowPointer::setCustomCursor(const QCursor& cursor)
     m_customCursor = cursor;
     if (m_setting == Custom)
         apply(cursor);
+}
+
+void WindowPointer::loadCustomCursor(const QString& path)
+{
+    const auto cursor = loadCursorFile(path);
+    if (!cursor)
+        throw Failure(QStringLiteral("The cursor file %1 cannot be read as a cursor.").arg(path));
+    setCustomCursor(*cursor);
 }
 
 void WindowPointer::moveOverButton()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/pointersetting.h"
+
 #include <QCursor>
 #include <QHash>
 #include <QPointer>
@@ -12,11 +14,9 @@ class QWidget;
 // One window's mouse pointer setting. While it is not the default it shows over
 // the whole window, its controls included (an I-beam field shows the hourglass
 // too); back at the default every control shows its own pointer again.
-class WindowPointer
+class WindowPointer : public PointerSetting
 {
 public:
-    enum Setting { Default = 0, Hourglass = 11, Custom = 99 };
-
     explicit WindowPointer(QWidget* window);
 
     Setting setting() const { return m_setting; }
@@ -24,6 +24,9 @@ public:
 
     // The picture that "custom" shows; without one it shows a pointing hand.
     void setCustomCursor(const QCursor& cursor);
+    // Loads the cursor file at `path` as that picture. Throws Failure, with
+    // the same words in every window, when it cannot be read as a cursor.
+    void loadCustomCursor(const QString& path);
     bool hasCustomCursor() const { return m_customCursor.has_value(); }
 
     // The rule of every pointer handler: over a push button the custom pointer,

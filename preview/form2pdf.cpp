@@ -1,0 +1,115 @@
+#include "preview/form2.h"
+
+#include "base/appinfo.h"
+#include "base/dialogs.h"
+#include "base/failure.h"
+#include "base/mainmodule.h"
+#include "preview/documentoutput.h"
+#include "preview/printqueue.h"
+#include "preview/savecopy.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The File menu's PDF and print commands.
+
+namespace {
+
+// A folder of the program's own in the temporary folder, for the PDF on its
+// way to the user's folder or the printer; removed with everything in it.
+std::unique_ptr<QTemporaryDir> privateFolder()
+{
+    auto folder = std::make_unique<QTemporaryDir>(Main::tempFolder() +
+                                                  QStringLiteral("/pellamont-pdf-XXXXXX"));
+    if (!folder->isValid())
+        throw Failure(QStringLiteral("No working folder could be made in %1: %2")
+                          .arg(Main::tempFolder(), folder->errorString()));
+    return folder;
+}
+
+// The steps Save as PDF and Print share: the office's PDF of the filled
+// document in a private folder, handed to `use`, the folder removed after.
+// The pointer shows the hourglass meanwhile. On a failure the user reads
+// `notDone` and the reason, and the answer is false.
+bool exportPdfThen(WindowPointer& pointer, const QString& wordFile, const QString& notDone,
+                   const std::function<void(const QString& pdf)>& use)
+{
+    try {
+        pointer.set(WindowPointer::Hourglass);
+        const auto folder = privateFolder();
+        const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
+        DocumentOutput::exportPdf(wordFile, pdf);
+        use(pdf);
+        pointer.set(WindowPointer::Default);
+    } catch (const Failure& failure) {
+        pointer.set(WindowPointer::Default);
+        Dialogs::current().error(applicationTitle(), notDone + failure.description());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void Form2::saveAsPdf()
+{
+    QString target = Dialogs::current().saveFile(QStringLiteral("Save as PDF"),
+                                                 QStringLiteral("PDF Files (*.pdf)|*.pdf"));
+    if (target.isEmpty())
+        return;
+    target = DocumentOutput::pdfTarget(target);
+    if (QFileInfo(target).isDir()) {
+        Dialogs::current().error(
+            applicationTitle(),
+            QStringLiteral("%1 is a folder. Choose a file name to save the PDF to.").arg(target));
+        return;
+    }
+    if (Main::FileExists(target) &&
+        Dialogs::current().question(applicationTitle(),
+                                    QStringLiteral("Are you sure you wish to overwrite ") + target +
+                                        QStringLiteral(" ?")) != Dialogs::Answer::Yes)
+        return;
+    if (!exportPdfThen(m_pointer, mWordFile, QStringLiteral("The PDF was not saved.\n\n"),
+                       [&](const QString& pdf) { copyFileSafely(pdf, target); }))
+        return;
+    Dialogs::current().message(applicationTitle(), QStringLiteral("Done."));
+}
+
+void Form2::printDocument()
+{
+    QString problem;
+    if (PrintQueue::printers(&problem).isEmpty()) {
+        Dialogs::current().error(
+            applicationTitle(),
+            problem.isEmpty()
+                ? QStringLiteral("No printer is set up on this computer, so the flyer cannot be "
+                                 "printed. Add a printer in the system's printer settings and "
+                                 "print again, or save the flyer as a PDF.")
+                : QStringLiteral("The print service cannot be reached (%1), so the flyer cannot "
+                                 "be printed. Save it as a PDF instead, or try again once the "
+                                 "print service runs.")
+                      .arg(problem));
+        return;
+    }
+    const QString jobName =
+        m_jobName.trimmed().isEmpty() ? QString::fromLatin1(kDisplayName) : m_jobName.trimmed();
+    const std::optional<Dialogs::PrintChoice> choice = Dialogs::current().print(jobName);
+    if (!choice)
+        return;
+    const bool printed =
+        exportPdfThen(m_pointer, mWordFile, QStringLiteral("The flyer was not printed.\n\n"),
+                      [&](const QString& pdf) {
+                          // The flyer is a Letter page, and is printed as one.
+                          PrintQueue::submit(choice->printer, pdf, jobName, choice->copies,
+                                             QStringLiteral("Letter"));
+                      });
+    if (!printed)
+        return;
+    Dialogs::current().message(
+        applicationTitle(),
+        QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
+}
