@@ -27,9 +27,7 @@
 
 namespace {
 
-const QStringList kTokens = {
-    "[BusinessName]", "[TagLine]", "[OwnerName]", "[Title]", "[Address]",  "[City]",   "[State]",
-    "[Zip]",          "[PhoneNo]", "[FaxNo]",     "[Name2]", "[Address2]", "[Phone2]", "[Email2]"};
+const QStringList kTokens = SampleFlyer::tokens();
 
 // The office's part of one generation, in milliseconds: open, fill every
 // token, fit (or not), save, close.

@@ -14,8 +14,10 @@
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/savecopy.h"
+#include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
+#include "windowlesshost.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,43 +35,20 @@
 
 namespace {
 
-const QStringList kTokens = {
-    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
-    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
-    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
-    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
-    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
+const QStringList kTokens = SampleFlyer::tokens();
 
 const char* kSaveLoopArgument = "--save-loop";
 
 // The windows as a filling run sees them, with the real page capture.
-class Host final : public GenerationHost
+class Host final : public WindowlessHost
 {
 public:
-    QString document;
-    bool flag = false;
-    PointerSetting::Setting pointer = PointerSetting::Default;
-    bool shown = false;
+    Host() : WindowlessHost(Page::Captured) {}
 
     QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return QStringLiteral("Text %1").arg(index); }
     QStringList services() override { return {QStringLiteral("Mowing")}; }
     QStringList scheduledServices() override { return {}; }
-    bool generating() const override { return flag; }
-    void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(PointerSetting::Setting setting) override { pointer = setting; }
-    void SaveDocAsJPG(const QString& documentPath) override
-    {
-        Snapshot::SaveDocAsJPG(documentPath);
-    }
-    void loadPreviewPicture(const QString& path) override
-    {
-        if (QImage(path).isNull())
-            throw Failure(QStringLiteral("Invalid picture"));
-    }
-    void setPreviewWordFile(const QString& path) override { document = path; }
-    void showPreview() override { shown = true; }
-    void hideMainWindow() override {}
 };
 
 QByteArray readAll(const QString& path)
@@ -98,13 +77,11 @@ int saveLoop(const QString& first, const QString& second, const QString& target)
 
 } // namespace
 
-class TestFaultsFiles : public QObject, protected OfficeFixture
+class TestFaultsFiles : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -120,17 +97,6 @@ private:
     QString m_outside;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
 };
-
-void TestFaultsFiles::initTestCase()
-{
-    startOffice();
-}
-
-void TestFaultsFiles::cleanupTestCase()
-{
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
-}
 
 void TestFaultsFiles::init()
 {

@@ -38,18 +38,21 @@ constexpr int kCallLimitMilliseconds = 10000;
 
 } // namespace
 
-class TestFaultsGeneration : public QObject, protected OfficeFixture
+class TestFaultsGeneration : public OfficeFixture
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
+public:
+    TestFaultsGeneration() : OfficeFixture({.callMilliseconds = kCallLimitMilliseconds}) {}
 
+private Q_SLOTS:
     void officeFails_duringRun_reportsEndsAndNextRunSucceeds_data();
     void officeFails_duringRun_reportsEndsAndNextRunSucceeds();
 
 private:
+    void startTestCase() override;
+    void endTestCase() override;
+
     void expectCleanSuccessfulRun(Form1& form, ScriptedDialogs& dialogs);
 
     std::shared_ptr<FaultInjectingEngine> m_injecting;
@@ -59,11 +62,8 @@ private:
     QList<qint64> m_victims;
 };
 
-void TestFaultsGeneration::initTestCase()
+void TestFaultsGeneration::startTestCase()
 {
-    OfficeEngineLimits limits;
-    limits.callMilliseconds = kCallLimitMilliseconds;
-    startOffice(limits);
     m_injecting = std::make_shared<FaultInjectingEngine>(m_engine, [this](Stage stage) {
         if (m_signal == 0 || stage != m_armedStage)
             return;
@@ -77,12 +77,10 @@ void TestFaultsGeneration::initTestCase()
     Word::setEngine(m_injecting);
 }
 
-void TestFaultsGeneration::cleanupTestCase()
+void TestFaultsGeneration::endTestCase()
 {
     Word::setEngine(nullptr);
     m_injecting.reset();
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
 }
 
 void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds_data()

@@ -104,17 +104,6 @@ QList<qint64> without(QList<qint64> all, const QList<qint64>& known)
     return all;
 }
 
-// A process that has ended but is not yet reaped has an empty command line.
-bool allGone(const QList<qint64>& pids)
-{
-    for (qint64 pid : pids) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty())
-            return false;
-    }
-    return true;
-}
-
 // The files of the warm-up anywhere in the offices' profile folders.
 QStringList warmUpFiles(const QString& cache)
 {
@@ -128,14 +117,11 @@ QStringList warmUpFiles(const QString& cache)
 
 } // namespace
 
-class TestOfficeEngine : public QObject, protected OfficeFixture
+class TestOfficeEngine : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void checkWordInstalled_officePresent_passesQuietly();
     void checkWordInstalled_noOffice_warnsOnceAndEndsTheProgram();
     void killedOffice_nextCallFailsCleanly_nextStartWorks();
@@ -148,20 +134,13 @@ private Q_SLOTS:
     void warmUp_offTheCallersPath_leavesOneOfficeAndNoFiles();
 
 private:
-    QString m_template;
+    void startTestCase() override;
 };
 
-void TestOfficeEngine::initTestCase()
+void TestOfficeEngine::startTestCase()
 {
-    startOffice();
     m_engine->prepare();
     m_template = writeEmbeddedTemplate();
-}
-
-void TestOfficeEngine::cleanupTestCase()
-{
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
 }
 
 void TestOfficeEngine::checkWordInstalled_officePresent_passesQuietly()

@@ -16,6 +16,7 @@
 #include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
+#include "windowlesshost.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -40,32 +41,15 @@ struct Data
 };
 
 // The main and preview windows as a filling run sees them.
-class Host final : public GenerationHost
+class Host final : public WindowlessHost
 {
 public:
     Data data;
-    QString document;
-    QString notice;
-    bool flag = false;
 
     QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return data.texts.at(index); }
     QStringList services() override { return data.services; }
     QStringList scheduledServices() override { return data.scheduled; }
-    bool generating() const override { return flag; }
-    void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(PointerSetting::Setting) override {}
-    void SaveDocAsJPG(const QString&) override
-    {
-        QImage page(8, 8, QImage::Format_RGB32);
-        page.fill(Qt::white);
-        page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP");
-    }
-    void loadPreviewPicture(const QString&) override {}
-    void setPreviewWordFile(const QString& path) override { document = path; }
-    void showPreview() override {}
-    void hideMainWindow() override {}
-    void setPreviewNotice(const QString& text) override { notice = text; }
 };
 
 QString repeated(const QString& unit, int length)
@@ -86,14 +70,11 @@ bool ink(QRgb pixel)
 
 Q_DECLARE_METATYPE(Data)
 
-class TestOfficeFit : public QObject, protected OfficeFixture
+class TestOfficeFit : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void fit_eachKindOfBoxOverflowing_shrinksAndFits_data();
     void fit_eachKindOfBoxOverflowing_shrinksAndFits();
     void fit_overflowAtTheFloor_reportedWithItsField();
@@ -103,27 +84,15 @@ private Q_SLOTS:
     void run_hostileInput_boundedWithNoticeAndNothingLost();
 
 private:
+    void startTestCase() override;
+
     std::shared_ptr<Word::Document> filled(const Data& data);
     QImage picture(Word::Document& document);
-
-    std::shared_ptr<Word::Application> m_word;
-    QString m_template;
 };
 
-void TestOfficeFit::initTestCase()
+void TestOfficeFit::startTestCase()
 {
-    startOffice();
-    m_word = Word::CreateApplication();
-    m_template = writeEmbeddedTemplate();
-}
-
-void TestOfficeFit::cleanupTestCase()
-{
-    if (m_word)
-        m_word->quit();
-    m_word.reset();
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
+    openTemplateSession();
 }
 
 // The template filled as a run fills it (without the run's fitting).

@@ -5,6 +5,7 @@
 #include "base/appinfo.h"
 #include "base/shutdown.h"
 #include "entry/form1.h"
+#include "findchild.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
 #include "officefixture.h"
@@ -67,20 +68,13 @@ QString words(const QString& text)
     return text.simplified();
 }
 
-QAction* action(QWidget* window, const char* name)
-{
-    return window->findChild<QAction*>(QLatin1String(name));
-}
-
 } // namespace
 
-class TestOfficeOutput : public QObject, protected OfficeFixture
+class TestOfficeOutput : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -95,18 +89,6 @@ private:
     QString m_queue;
     QStringList m_printed;
 };
-
-void TestOfficeOutput::initTestCase()
-{
-    startOffice();
-}
-
-void TestOfficeOutput::cleanupTestCase()
-{
-    const QList<qint64> left = endOffice();
-    leaveTestFolder();
-    QCOMPARE(left, QList<qint64>());
-}
 
 void TestOfficeOutput::init()
 {
@@ -152,7 +134,7 @@ void TestOfficeOutput::savePdf_sampleFlyer_oneLetterPageWithTheFieldsAndEmbedded
     dialogs.answerSaveFiles({target});
     QElapsedTimer clock;
     clock.start();
-    action(preview, "SavePdfAction")->trigger();
+    child<QAction>(preview, "SavePdfAction")->trigger();
     qInfo("PDF export and save: %lld ms", clock.elapsed());
     QCOMPARE(dialogs.errors(), QStringList());
     QCOMPARE(dialogs.messages(), QStringList{QStringLiteral("Done.")});
@@ -203,10 +185,10 @@ void TestOfficeOutput::print_toPdfPrinter_oneLetterPageNamedAfterTheBusiness()
     // Cancel prints nothing; a printer gone since the dialog is named.
     dialogs.answerPrints({std::nullopt, Dialogs::PrintChoice{m_queue + QStringLiteral("-gone"), 1},
                           Dialogs::PrintChoice{m_queue, 1}});
-    action(preview, "PrintAction")->trigger();
+    child<QAction>(preview, "PrintAction")->trigger();
     QCOMPARE(dialogs.shown().size(), 1);
     QCOMPARE(dialogs.shown().first().text, QStringLiteral("Corvanti"));
-    action(preview, "PrintAction")->trigger();
+    child<QAction>(preview, "PrintAction")->trigger();
     QCOMPARE(dialogs.errors().size(), 1);
     QVERIFY2(dialogs.errors().first().contains(m_queue + QStringLiteral("-gone")),
              qPrintable(dialogs.errors().first()));
@@ -214,7 +196,7 @@ void TestOfficeOutput::print_toPdfPrinter_oneLetterPageNamedAfterTheBusiness()
 
     QElapsedTimer clock;
     clock.start();
-    action(preview, "PrintAction")->trigger();
+    child<QAction>(preview, "PrintAction")->trigger();
     qInfo("PDF export and print job: %lld ms", clock.elapsed());
     QCOMPARE(dialogs.errors().size(), 1);
     QCOMPARE(dialogs.messages(),
@@ -252,7 +234,7 @@ void TestOfficeOutput::about_namesTheOfficeAndItsVersion()
 {
     ScriptedDialogs dialogs;
     Form1 form;
-    action(&form, "AboutAction")->trigger();
+    child<QAction>(&form, "AboutAction")->trigger();
     QCOMPARE(dialogs.messages().size(), 1);
     const QString about = dialogs.messages().first();
     QVERIFY2(about.contains(QRegularExpression(

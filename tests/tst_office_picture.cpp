@@ -4,6 +4,7 @@
 #include "base/shutdown.h"
 #include "entry/flyerpicture.h"
 #include "entry/form1.h"
+#include "findchild.h"
 #include "generate/libreoffice/documentfacts.h"
 #include "generate/word.h"
 #include "officefixture.h"
@@ -24,16 +25,6 @@ namespace {
 
 // The picture box of the template, in twips from the page's corner.
 const QRect kBox(4867, 10627, 2563, 1066);
-
-OfficeDocumentFacts readBack(const QString& path)
-{
-    auto word = Word::CreateApplication();
-    auto document = word->documents().open(path, true);
-    OfficeDocumentFacts facts = inspectOfficeDocument(*document);
-    document->close();
-    word->quit();
-    return facts;
-}
 
 QList<OfficeShapeFacts> pictures(const OfficeDocumentFacts& facts)
 {
@@ -67,22 +58,17 @@ QByteArray text(const QRect& rect)
         .toUtf8();
 }
 
-QPushButton* button(QWidget* window, const char* name)
-{
-    return window->findChild<QPushButton*>(QLatin1String(name));
-}
-
 // Clicks "Start Creating Template", saves the result through the preview
 // and goes back; returns the saved document's path.
 QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& saved)
 {
-    QTest::mouseClick(button(&form, "PushButton6"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton6"), Qt::LeftButton);
     Form2* preview = form.previewWindow();
     if (!preview || !QTest::qWaitFor([&] { return preview->isVisible(); }, 60000))
         return QString();
     dialogs.answerSaveFiles({saved});
-    QTest::mouseClick(button(preview, "PushButton6"), Qt::LeftButton);
-    QTest::mouseClick(button(preview, "PushButton8"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(preview, "PushButton6"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
     return saved;
 }
 
@@ -103,23 +89,22 @@ int redInBox(const QImage& page)
 
 } // namespace
 
-class TestOfficePicture : public QObject, protected OfficeFixture
+class TestOfficePicture : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
 
 private:
+    void startTestCase() override;
+    void endTestCase() override;
+
     OfficeShapeFacts m_standard;
 };
 
-void TestOfficePicture::initTestCase()
+void TestOfficePicture::startTestCase()
 {
-    startOffice();
     Shutdown::resetForTesting();
     Shutdown::setHandlerForTesting([](int) {});
     const QString templatePath = writeEmbeddedTemplate();
@@ -129,11 +114,9 @@ void TestOfficePicture::initTestCase()
     m_standard = standard.first();
 }
 
-void TestOfficePicture::cleanupTestCase()
+void TestOfficePicture::endTestCase()
 {
     Shutdown::resetForTesting();
-    QCOMPARE(endOffice(), QList<qint64>());
-    leaveTestFolder();
 }
 
 void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfterReset()
@@ -152,7 +135,7 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     Form1 form;
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(button(&form, "PushButton4"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
     FlyerPicture::choose(logo);
     QVERIFY(QFile::remove(logo)); // the kept copy serves from now on
 
@@ -180,7 +163,7 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     QVERIFY2(near(placeOf(shape), expected), text(placeOf(shape)).constData());
 
     // The reset brings back the template's own picture.
-    QTest::mouseClick(button(&form, "PushButton3"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
     const QString standard =
         generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/standard.doc"));
     const QList<OfficeShapeFacts> after = pictures(readBack(standard));

@@ -39,44 +39,28 @@ constexpr int kLastTab = 13;
 
 } // namespace
 
-class TestOfficeSearch : public QObject, protected OfficeFixture
+class TestOfficeSearch : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void replaceAll_textHoldingItsOwnToken_everyTabOncePerPass();
     void replaceAll_storiesInterleavedWithOtherTokens_eachStoryReplaced();
     void replaceAll_matchCaseChangedBetweenStories_eachStoryUsesItsOwnOptions();
     void replaceAll_thenReadLayout_positionsAndPagesAsInTheTemplate();
 
 private:
+    void startTestCase() override;
+
     std::shared_ptr<Word::Document> openTemplate()
     {
         return m_word->documents().open(m_template, true);
     }
-
-    std::shared_ptr<Word::Application> m_word;
-    QString m_template;
 };
 
-void TestOfficeSearch::initTestCase()
+void TestOfficeSearch::startTestCase()
 {
-    startOffice();
-    m_word = Word::CreateApplication();
-
-    m_template = writeEmbeddedTemplate();
-}
-
-void TestOfficeSearch::cleanupTestCase()
-{
-    if (m_word)
-        m_word->quit();
-    m_word.reset();
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
+    openTemplateSession();
 }
 
 void TestOfficeSearch::replaceAll_textHoldingItsOwnToken_everyTabOncePerPass()

@@ -11,24 +11,21 @@
 #include "generate/word.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
+#include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
 #include <QClipboard>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QTest>
 
 #include <memory>
 
 namespace {
 
-const QStringList kFieldTokens = {
-    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
-    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
-    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
-    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
-    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
+const QStringList kFieldTokens = SampleFlyer::tokens();
 const QStringList kServiceTokens = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
                                     QStringLiteral("[ScheduledServices]")};
 
@@ -87,14 +84,11 @@ public:
 
 } // namespace
 
-class TestOfficeTemplate : public QObject, protected OfficeFixture
+class TestOfficeTemplate : public OfficeFixture
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanupTestCase();
-
     void template_isWordTemplate_usLetterWithMargins();
     void template_shapes_fifteenPlacedAsDesigned();
     void template_tokens_occurInTextBoxesOnly_data();
@@ -106,6 +100,7 @@ private Q_SLOTS:
     void replaceAll_textHoldingALaterToken_isReplacedByThatTokenToo();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
+    void shapes_pictureAddedThenRemoved_listFollowsEachChange();
     void quit_closesEveryDocumentOfTheSession();
     void copyAsPicture_wholePage_fitsPreviewAtZoomOne();
     void saveDocAsJpg_document_writesBitmapOfThePage();
@@ -113,30 +108,17 @@ private Q_SLOTS:
     void saveDocAsJpg_missingDocument_reportsEachStepAndStillQuits();
 
 private:
+    void startTestCase() override;
+
     std::shared_ptr<Word::Document> openTemplate(Word::Application& word);
     QString savedSample();
 
-    std::shared_ptr<Word::Application> m_word;
-    QString m_template;
     QString m_sample;
 };
 
-void TestOfficeTemplate::initTestCase()
+void TestOfficeTemplate::startTestCase()
 {
-    startOffice();
-    m_word = Word::CreateApplication();
-
-    m_template = writeEmbeddedTemplate();
-}
-
-void TestOfficeTemplate::cleanupTestCase()
-{
-    if (m_word)
-        m_word->quit();
-    m_word.reset();
-    // The engine takes its office process with it.
-    QVERIFY(endOffice().isEmpty());
-    leaveTestFolder();
+    openTemplateSession();
 }
 
 std::shared_ptr<Word::Document> TestOfficeTemplate::openTemplate(Word::Application& word)
@@ -365,6 +347,25 @@ void TestOfficeTemplate::saveAs_filledTemplate_reopensWithEveryTokenReplaced()
     QCOMPARE(facts.shapes[5].text, value(QStringLiteral("[ScheduledServices]")));
     word->quit();
     QFile::remove(path);
+}
+
+void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
+{
+    const QString png = m_environment->root() + QStringLiteral("/red.png");
+    QImage red(40, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(png));
+    auto document = openTemplate(*m_word);
+    const auto before = document->shapes();
+    document->addPicture(png, QRectF(72, 72, 144, 72));
+    const auto added = document->shapes();
+    QCOMPARE(added.size(), before.size() + 1);
+    QCOMPARE(added.back()->type(), int(Word::Shape::msoPicture));
+    added.back()->remove();
+    const auto removed = document->shapes();
+    QCOMPARE(removed.size(), before.size());
+    QCOMPARE(removed.back()->type(), before.back()->type());
+    document->close();
 }
 
 void TestOfficeTemplate::quit_closesEveryDocumentOfTheSession()

@@ -11,8 +11,10 @@
 #include "generate/templatefilling.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
+#include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
+#include "windowlesshost.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -26,12 +28,7 @@
 
 namespace {
 
-const QStringList kTokens = {
-    QStringLiteral("[BusinessName]"), QStringLiteral("[TagLine]"), QStringLiteral("[OwnerName]"),
-    QStringLiteral("[Title]"),        QStringLiteral("[Address]"), QStringLiteral("[City]"),
-    QStringLiteral("[State]"),        QStringLiteral("[Zip]"),     QStringLiteral("[PhoneNo]"),
-    QStringLiteral("[FaxNo]"),        QStringLiteral("[Name2]"),   QStringLiteral("[Address2]"),
-    QStringLiteral("[Phone2]"),       QStringLiteral("[Email2]")};
+const QStringList kTokens = SampleFlyer::tokens();
 
 // How many generations: PELLAMONT_SOAK_RUNS overrides the usual count.
 int runCount()
@@ -43,13 +40,12 @@ int runCount()
 
 // The windows as a run sees them: the real page capture, the picture loaded
 // as the preview loads it, and "< Back" deleting the document.
-class Host final : public GenerationHost
+class Host final : public WindowlessHost
 {
 public:
+    Host() : WindowlessHost(Page::Captured) {}
+
     int run = 0;
-    QString document;
-    QImage picture;
-    bool flag = false;
 
     QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override
@@ -67,22 +63,6 @@ public:
     {
         return {QStringLiteral("Spring"), QStringLiteral("Fall")};
     }
-    bool generating() const override { return flag; }
-    void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(PointerSetting::Setting) override {}
-    void SaveDocAsJPG(const QString& documentPath) override
-    {
-        Snapshot::SaveDocAsJPG(documentPath);
-    }
-    void loadPreviewPicture(const QString& path) override
-    {
-        picture = QImage(path);
-        if (picture.isNull())
-            throw Failure(QStringLiteral("Invalid picture"));
-    }
-    void setPreviewWordFile(const QString& path) override { document = path; }
-    void showPreview() override {}
-    void hideMainWindow() override {}
     void back()
     {
         Main::DeleteFileQuietly(document);

@@ -6,7 +6,9 @@
 #include "base/failure.h"
 #include "flyerart.h"
 #include "generate/libreoffice/documentfacts.h"
+#include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QClipboard>
@@ -16,7 +18,6 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QUrl>
 
 #include <com/sun/star/awt/FontSlant.hpp>
 #include <com/sun/star/awt/Point.hpp>
@@ -55,11 +56,9 @@
 
 #include <cmath>
 
-using namespace com::sun::star;
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
+using Office::fileUrl;
+using Office::properties;
+using Office::setProperties;
 
 namespace {
 
@@ -71,32 +70,6 @@ const sal_Int32 kInk = 0x2b2b2b;
 sal_Int32 in(double inches)
 {
     return static_cast<sal_Int32>(std::lround(inches * 2540.0));
-}
-
-uno::Sequence<beans::PropertyValue> props(std::initializer_list<std::pair<const char*, Any>> list)
-{
-    uno::Sequence<beans::PropertyValue> result(static_cast<sal_Int32>(list.size()));
-    auto* out = result.getArray();
-    for (const auto& [name, value] : list) {
-        out->Name = OUString::createFromAscii(name);
-        out->Value = value;
-        ++out;
-    }
-    return result;
-}
-
-void set(const Reference<uno::XInterface>& object,
-         std::initializer_list<std::pair<const char*, Any>> values)
-{
-    Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
-    for (const auto& [name, value] : values)
-        properties->setPropertyValue(OUString::createFromAscii(name), value);
-}
-
-OUString url(const QString& path)
-{
-    return toOUString(
-        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
 }
 
 // A run of text in one look.
@@ -129,21 +102,21 @@ void writeParagraphs(const Reference<text::XText>& text, const std::vector<Parag
             text->insertControlCharacter(cursor.get(), text::ControlCharacter::PARAGRAPH_BREAK,
                                          false);
         const Paragraph& paragraph = paragraphs[p];
-        set(cursor, {{"ParaAdjust", Any(sal_Int16(paragraph.adjust))},
-                     {"ParaBottomMargin", Any(paragraph.spaceBelow)},
-                     {"ParaTopMargin", Any(sal_Int32(0))},
-                     {"ParaLeftMargin", Any(paragraph.hangingIndent)},
-                     {"ParaFirstLineIndent", Any(sal_Int32(-paragraph.hangingIndent))}});
+        setProperties(cursor, {{"ParaAdjust", Any(sal_Int16(paragraph.adjust))},
+                               {"ParaBottomMargin", Any(paragraph.spaceBelow)},
+                               {"ParaTopMargin", Any(sal_Int32(0))},
+                               {"ParaLeftMargin", Any(paragraph.hangingIndent)},
+                               {"ParaFirstLineIndent", Any(sal_Int32(-paragraph.hangingIndent))}});
         for (const Run& run : paragraph.runs) {
             const OUString words = toOUString(run.text);
             text->insertString(cursor.get(), words, false);
             cursor->goLeft(static_cast<sal_Int16>(words.getLength()), true);
-            set(cursor,
-                {{"CharFontName", Any(OUString::createFromAscii(run.font))},
-                 {"CharHeight", Any(run.size)},
-                 {"CharWeight", Any(run.bold ? 150.0f : 100.0f)},
-                 {"CharPosture", Any(run.italic ? awt::FontSlant_ITALIC : awt::FontSlant_NONE)},
-                 {"CharColor", Any(run.color)}});
+            setProperties(cursor, {{"CharFontName", Any(OUString::createFromAscii(run.font))},
+                                   {"CharHeight", Any(run.size)},
+                                   {"CharWeight", Any(run.bold ? 150.0f : 100.0f)},
+                                   {"CharPosture",
+                                    Any(run.italic ? awt::FontSlant_ITALIC : awt::FontSlant_NONE)},
+                                   {"CharColor", Any(run.color)}});
             cursor->collapseToEnd();
             if (run.lineBreakAfter)
                 text->insertControlCharacter(cursor.get(), text::ControlCharacter::LINE_BREAK,
@@ -171,25 +144,25 @@ public:
         Reference<uno::XInterface> page(pages->getByName("Standard"), UNO_QUERY_THROW);
         // US Letter; Word's top margin of 1 inch is the office's 0.5 inch to
         // the header plus a fixed 0.5 inch header.
-        set(page, {{"Width", Any(in(8.5))},
-                   {"Height", Any(in(11))},
-                   {"LeftMargin", Any(in(1.25))},
-                   {"RightMargin", Any(in(1.25))},
-                   {"TopMargin", Any(in(0.5))},
-                   {"BottomMargin", Any(in(1))},
-                   {"HeaderIsOn", Any(true)},
-                   {"HeaderIsDynamicHeight", Any(false)},
-                   {"HeaderHeight", Any(in(0.5))},
-                   {"HeaderBodyDistance", Any(in(0.1))}});
+        setProperties(page, {{"Width", Any(in(8.5))},
+                             {"Height", Any(in(11))},
+                             {"LeftMargin", Any(in(1.25))},
+                             {"RightMargin", Any(in(1.25))},
+                             {"TopMargin", Any(in(0.5))},
+                             {"BottomMargin", Any(in(1))},
+                             {"HeaderIsOn", Any(true)},
+                             {"HeaderIsDynamicHeight", Any(false)},
+                             {"HeaderHeight", Any(in(0.5))},
+                             {"HeaderBodyDistance", Any(in(0.1))}});
         Reference<beans::XPropertySet> pageProperties(page, UNO_QUERY_THROW);
         Reference<text::XText> header(pageProperties->getPropertyValue("HeaderText"),
                                       UNO_QUERY_THROW);
 
         // The watermark lies behind everything, over the whole page.
         auto picture = graphicObject(watermarkPng);
-        set(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PARAGRAPH)},
-                      {"Opaque", Any(false)},
-                      {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        setProperties(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PARAGRAPH)},
+                                {"Opaque", Any(false)},
+                                {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
         place(picture, 0, 0, 8.5, 11);
         header->insertTextContent(header->getEnd(),
                                   Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
@@ -202,22 +175,22 @@ public:
     {
         Reference<text::XTextFrame> frame(m_factory->createInstance("com.sun.star.text.TextFrame"),
                                           UNO_QUERY_THROW);
-        set(frame, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                    {"AnchorPageNo", Any(sal_Int16(1))},
-                    {"SizeType", Any(text::SizeType::FIX)},
-                    {"TextWrap", Any(text::WrapTextMode_THROUGH)},
-                    {"BackTransparent", Any(true)},
-                    {"FillStyle", Any(drawing::FillStyle_NONE)},
-                    {"LeftBorder", Any(table::BorderLine2())},
-                    {"RightBorder", Any(table::BorderLine2())},
-                    {"TopBorder", Any(table::BorderLine2())},
-                    {"BottomBorder", Any(table::BorderLine2())},
-                    {"LeftBorderDistance", Any(in(0.04))},
-                    {"RightBorderDistance", Any(in(rightInset))},
-                    {"TopBorderDistance", Any(in(0.03))},
-                    {"BottomBorderDistance", Any(in(0.03))}});
+        setProperties(frame, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                              {"AnchorPageNo", Any(sal_Int16(1))},
+                              {"SizeType", Any(text::SizeType::FIX)},
+                              {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                              {"BackTransparent", Any(true)},
+                              {"FillStyle", Any(drawing::FillStyle_NONE)},
+                              {"LeftBorder", Any(table::BorderLine2())},
+                              {"RightBorder", Any(table::BorderLine2())},
+                              {"TopBorder", Any(table::BorderLine2())},
+                              {"BottomBorder", Any(table::BorderLine2())},
+                              {"LeftBorderDistance", Any(in(0.04))},
+                              {"RightBorderDistance", Any(in(rightInset))},
+                              {"TopBorderDistance", Any(in(0.03))},
+                              {"BottomBorderDistance", Any(in(0.03))}});
         if (topToBottom)
-            set(frame, {{"WritingMode", Any(text::WritingMode2::TB_RL)}});
+            setProperties(frame, {{"WritingMode", Any(text::WritingMode2::TB_RL)}});
         place(frame, left, top, right - left, bottom - top);
         m_body->insertTextContent(m_body->getEnd(), frame.get(), false);
         writeParagraphs(frame->getText(), paragraphs);
@@ -227,9 +200,9 @@ public:
     void pictureBox(const QString& png, double left, double right, double top, double bottom)
     {
         auto picture = graphicObject(png);
-        set(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                      {"AnchorPageNo", Any(sal_Int16(1))},
-                      {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        setProperties(picture, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                                {"AnchorPageNo", Any(sal_Int16(1))},
+                                {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
         place(picture, left, top, right - left, bottom - top);
         m_body->insertTextContent(m_body->getEnd(),
                                   Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
@@ -244,10 +217,10 @@ public:
             Reference<drawing::XShape> line(
                 m_factory->createInstance("com.sun.star.drawing.LineShape"), UNO_QUERY_THROW);
             page->add(line);
-            set(line, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                       {"LineColor", Any(kBrown)},
-                       {"LineWidth", Any(sal_Int32(35))}, // 1 pt
-                       {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+            setProperties(line, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                                 {"LineColor", Any(kBrown)},
+                                 {"LineWidth", Any(sal_Int32(35))}, // 1 pt
+                                 {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
             place(line, x1, y1, x2 - x1, y2 - y1);
             line->setSize(awt::Size(in(x2 - x1), in(y2 - y1)));
             lines->add(line);
@@ -258,8 +231,8 @@ public:
             addLine(left + i * step, top, left + i * step, bottom);
         Reference<drawing::XShapeGrouper> grouper(page, UNO_QUERY_THROW);
         Reference<drawing::XShapeGroup> group = grouper->group(lines);
-        set(group, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                    {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
+        setProperties(group, {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                              {"TextWrap", Any(text::WrapTextMode_THROUGH)}});
         place(group, left, top, right - left, bottom - top);
     }
 
@@ -268,26 +241,26 @@ private:
     {
         Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(m_context);
         Reference<graphic::XGraphic> graphic =
-            provider->queryGraphic(props({{"URL", Any(url(png))}}));
+            provider->queryGraphic(properties({{"URL", Any(fileUrl(png))}}));
         Reference<uno::XInterface> picture(
             m_factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
-        set(picture, {{"Graphic", Any(graphic)}});
+        setProperties(picture, {{"Graphic", Any(graphic)}});
         return picture;
     }
 
     static void place(const Reference<uno::XInterface>& object, double left, double top,
                       double width, double height)
     {
-        set(object, {{"HoriOrient", Any(text::HoriOrientation::NONE)},
-                     {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                     {"HoriOrientPosition", Any(in(left))},
-                     {"VertOrient", Any(text::VertOrientation::NONE)},
-                     {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                     {"VertOrientPosition", Any(in(top))}});
+        setProperties(object, {{"HoriOrient", Any(text::HoriOrientation::NONE)},
+                               {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                               {"HoriOrientPosition", Any(in(left))},
+                               {"VertOrient", Any(text::VertOrientation::NONE)},
+                               {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                               {"VertOrientPosition", Any(in(top))}});
         Reference<drawing::XShape> shape(object, UNO_QUERY);
         Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
         if (properties->getPropertySetInfo()->hasPropertyByName("Width"))
-            set(object, {{"Width", Any(in(width))}, {"Height", Any(in(height))}});
+            setProperties(object, {{"Width", Any(in(width))}, {"Height", Any(in(height))}});
         else if (shape.is())
             shape->setSize(awt::Size(in(width), in(height)));
     }
@@ -449,14 +422,14 @@ int main(int argc, char* argv[])
             Reference<frame::XComponentLoader> loader(frame::Desktop::create(context),
                                                       UNO_QUERY_THROW);
             Reference<lang::XComponent> model = loader->loadComponentFromURL(
-                "private:factory/swriter", "_blank", 0, props({{"Hidden", Any(true)}}));
+                "private:factory/swriter", "_blank", 0, properties({{"Hidden", Any(true)}}));
             TemplateBuilder flyer(context, model);
             flyer.setUpPage(watermark);
             buildFlyer(flyer, emblem);
             Reference<frame::XStorable>(model, UNO_QUERY_THROW)
-                ->storeToURL(url(output),
-                             props({{"FilterName", Any(OUString("MS Word 97 Vorlage"))},
-                                    {"Overwrite", Any(true)}}));
+                ->storeToURL(fileUrl(output),
+                             properties({{"FilterName", Any(OUString("MS Word 97 Vorlage"))},
+                                         {"Overwrite", Any(true)}}));
             Reference<util::XCloseable>(model, UNO_QUERY_THROW)->close(true);
         } catch (const uno::Exception& e) {
             throw Failure(toQString(e.Message));

@@ -1,6 +1,7 @@
 #include "generate/libreoffice/documentfacts.h"
 
 #include "generate/libreoffice/officeconnection.h"
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
@@ -20,11 +21,6 @@
 
 #include <cmath>
 #include <optional>
-
-using namespace com::sun::star;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
 
 namespace {
 

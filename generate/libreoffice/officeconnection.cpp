@@ -1,5 +1,7 @@
 #include "generate/libreoffice/officeconnection.h"
 
+#include "generate/libreoffice/unonames.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -14,11 +17,6 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <cppuhelper/exc_hlp.hxx>
-
-using namespace com::sun::star;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
 
 namespace Office {
 
@@ -106,6 +104,14 @@ properties(std::initializer_list<std::pair<const char*, uno::Any>> values)
         ++out;
     }
     return result;
+}
+
+void setProperties(const Reference<uno::XInterface>& object,
+                   std::initializer_list<std::pair<const char*, uno::Any>> values)
+{
+    Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
+    for (const auto& [name, value] : values)
+        set->setPropertyValue(OUString::createFromAscii(name), value);
 }
 
 // True when the office read a document with one of its plain text filters,

@@ -42,6 +42,10 @@ QString describeUnoException(const css::uno::Exception& e);
 css::uno::Sequence<css::beans::PropertyValue>
 properties(std::initializer_list<std::pair<const char*, css::uno::Any>> values);
 
+// Sets `values` on `object` one after the other, in the order given.
+void setProperties(const css::uno::Reference<css::uno::XInterface>& object,
+                   std::initializer_list<std::pair<const char*, css::uno::Any>> values);
+
 // True when the office read a document with one of its plain text filters,
 // which accept whatever a file holds.
 bool readAsPlainText(const css::uno::Reference<css::lang::XComponent>& component);

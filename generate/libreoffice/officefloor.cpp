@@ -2,6 +2,7 @@
 
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QDir>
@@ -15,9 +16,6 @@
 
 #include <stdexcept>
 
-using namespace com::sun::star;
-using css::uno::Reference;
-using css::uno::UNO_QUERY_THROW;
 using Office::fileUrl;
 using Office::properties;
 

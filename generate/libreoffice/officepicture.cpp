@@ -1,6 +1,8 @@
 #include "generate/libreoffice/officepicture.h"
 
 #include "base/failure.h"
+#include "generate/libreoffice/officeconnection.h"
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
@@ -23,12 +25,6 @@
 
 #include <cmath>
 
-using namespace com::sun::star;
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-
 namespace {
 // The office measures in hundredths of a millimetre, Word in points.
 constexpr double kHundredthsMmPerPoint = 2540.0 / 72.0;
@@ -41,13 +37,6 @@ double points(sal_Int32 hundredthsMm)
 sal_Int32 hundredthsMm(double points)
 {
     return static_cast<sal_Int32>(std::lround(points * kHundredthsMmPerPoint));
-}
-
-void set(const Reference<beans::XPropertySet>& object,
-         std::initializer_list<std::pair<const char*, Any>> values)
-{
-    for (const auto& [name, value] : values)
-        object->setPropertyValue(OUString::createFromAscii(name), value);
 }
 } // namespace
 
@@ -98,30 +87,28 @@ Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentConte
                                             const OUString& url, const QRectF& place)
 {
     Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
-    uno::Sequence<beans::PropertyValue> source(1);
-    source.getArray()[0].Name = "URL";
-    source.getArray()[0].Value <<= url;
     // The graphic itself, not its address: the document keeps the picture's
     // data and saves it inside the file.
-    Reference<graphic::XGraphic> graphic = provider->queryGraphic(source);
+    Reference<graphic::XGraphic> graphic =
+        provider->queryGraphic(Office::properties({{"URL", Any(url)}}));
     if (!graphic.is())
         throw Failure(
             QStringLiteral("The office could not read the picture %1.").arg(toQString(url)));
     Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
     Reference<beans::XPropertySet> picture(
         factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
-    set(picture, {{"Graphic", Any(graphic)},
-                  {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                  {"AnchorPageNo", Any(sal_Int16(1))},
-                  {"TextWrap", Any(text::WrapTextMode_THROUGH)},
-                  {"HoriOrient", Any(text::HoriOrientation::NONE)},
-                  {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                  {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
-                  {"VertOrient", Any(text::VertOrientation::NONE)},
-                  {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                  {"VertOrientPosition", Any(hundredthsMm(place.top()))},
-                  {"Width", Any(hundredthsMm(place.width()))},
-                  {"Height", Any(hundredthsMm(place.height()))}});
+    Office::setProperties(picture, {{"Graphic", Any(graphic)},
+                                    {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                                    {"AnchorPageNo", Any(sal_Int16(1))},
+                                    {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                                    {"HoriOrient", Any(text::HoriOrientation::NONE)},
+                                    {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                                    {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
+                                    {"VertOrient", Any(text::VertOrientation::NONE)},
+                                    {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                                    {"VertOrientPosition", Any(hundredthsMm(place.top()))},
+                                    {"Width", Any(hundredthsMm(place.width()))},
+                                    {"Height", Any(hundredthsMm(place.height()))}});
     Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
     const Reference<text::XText> body = textDocument->getText();
     body->insertTextContent(body->getEnd(), Reference<text::XTextContent>(picture, UNO_QUERY_THROW),

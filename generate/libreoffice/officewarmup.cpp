@@ -1,6 +1,7 @@
 #include "generate/libreoffice/officewarmup.h"
 
 #include "generate/libreoffice/officeconnection.h"
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <QDir>
@@ -16,10 +17,6 @@
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
-using namespace com::sun::star;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
 using Office::fileUrl;
 using Office::properties;
 

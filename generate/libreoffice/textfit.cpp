@@ -1,5 +1,6 @@
 #include "generate/libreoffice/textfit.h"
 
+#include "generate/libreoffice/unonames.h"
 #include "generate/libreoffice/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
@@ -22,29 +23,16 @@
 #include <cmath>
 #include <optional>
 
-using namespace com::sun::star;
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::Sequence;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
-
 namespace {
 
-// A stretch of text with one set of designed sizes, and the cursor that
-// spans it (cursors follow the text, and only its look changes here).
-struct SizeRun
+// A stretch of text with one set of designed values (the sizes, or the
+// indents: a hanging indent follows the width of the bullet, so it shrinks
+// with the text), in the order of their names, and the cursor that spans it
+// (cursors follow the text, and only its look changes here).
+struct Run
 {
     Reference<beans::XMultiPropertySet> cursor;
-    float western = 0, asian = 0, complex = 0;
-};
-
-// A stretch of paragraphs with one designed indent: a hanging indent follows
-// the width of the bullet, so it shrinks with the text.
-struct IndentRun
-{
-    Reference<beans::XMultiPropertySet> cursor;
-    sal_Int32 left = 0, firstLine = 0;
+    Sequence<Any> designed;
 };
 
 // Property names for the office's multi-property calls, which want them in
@@ -55,15 +43,6 @@ Sequence<OUString> names(std::initializer_list<const char*> list)
     sal_Int32 i = 0;
     for (const char* name : list)
         result.getArray()[i++] = OUString::createFromAscii(name);
-    return result;
-}
-
-Sequence<Any> values(std::initializer_list<Any> list)
-{
-    Sequence<Any> result(sal_Int32(list.size()));
-    sal_Int32 i = 0;
-    for (const Any& value : list)
-        result.getArray()[i++] = value;
     return result;
 }
 
@@ -84,8 +63,8 @@ struct Frame
     // tab) is not measured: it takes the result of that one.
     const Frame* twin = nullptr;
 
-    std::vector<SizeRun> sizes;
-    std::vector<IndentRun> indents;
+    std::vector<Run> sizes;
+    std::vector<Run> indents;
     bool runsRead = false;
 
     // Where the frame stands, while it is measured at the top of the page.
@@ -223,6 +202,20 @@ void measure(Frame& frame)
     frame.needRatio = std::max(1.0, double(needed) / std::max(1, room));
 }
 
+// Lays the page out and measures every frame not yet settled; one that
+// fits is settled.
+void measureUnsettled(const Reference<lang::XComponent>& document,
+                      const std::vector<Frame*>& measured)
+{
+    layOut(document, measured.front()->text);
+    for (Frame* frame : measured) {
+        if (frame->settled)
+            continue;
+        measure(*frame);
+        frame->settled = frame->fits;
+    }
+}
+
 bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>& names)
 {
     Reference<beans::XPropertyState> state(range, UNO_QUERY_THROW);
@@ -232,25 +225,30 @@ bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>
     });
 }
 
-SizeRun sizeRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range)
+Run readRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range,
+            const Sequence<OUString>& names)
 {
-    SizeRun run;
+    Run run;
     run.cursor.set(text->createTextCursorByRange(range), UNO_QUERY_THROW);
-    const auto values = run.cursor->getPropertyValues(kSizeNames);
-    values[0] >>= run.western;
-    values[1] >>= run.asian;
-    values[2] >>= run.complex;
+    run.designed = run.cursor->getPropertyValues(names);
     return run;
 }
 
-IndentRun indentRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range)
+// Sets each value of `run` to `scale` of its designed value; a run whose
+// values are all zero (no indent) keeps them.
+template <typename T, typename Scale>
+void scaleRun(const Run& run, const Sequence<OUString>& names, Scale scale)
 {
-    IndentRun run;
-    run.cursor.set(text->createTextCursorByRange(range), UNO_QUERY_THROW);
-    const auto values = run.cursor->getPropertyValues(kIndentNames);
-    values[0] >>= run.firstLine;
-    values[1] >>= run.left;
-    return run;
+    Sequence<Any> values(run.designed.getLength());
+    bool nonZero = false;
+    for (sal_Int32 i = 0; i < run.designed.getLength(); ++i) {
+        T designed{};
+        run.designed[i] >>= designed;
+        nonZero = nonZero || designed != T{};
+        values.getArray()[i] = Any(scale(designed));
+    }
+    if (nonZero)
+        run.cursor->setPropertyValues(names, values);
 }
 
 // The designed sizes and indents of the frame's shown text: one run when
@@ -266,9 +264,9 @@ void readRuns(Frame& frame)
     const bool mixedSizes = ambiguous(shown, kSizeNames);
     const bool mixedIndents = ambiguous(shown, kIndentNames);
     if (!mixedSizes)
-        frame.sizes.push_back(sizeRun(frame.text, whole));
+        frame.sizes.push_back(readRun(frame.text, whole, kSizeNames));
     if (!mixedIndents)
-        frame.indents.push_back(indentRun(frame.text, whole));
+        frame.indents.push_back(readRun(frame.text, whole, kIndentNames));
     if (!mixedSizes && !mixedIndents)
         return;
 
@@ -279,11 +277,11 @@ void readRuns(Frame& frame)
         if (!paragraph.is())
             continue; // a table, which these frames do not hold
         if (mixedIndents)
-            frame.indents.push_back(indentRun(frame.text, paragraph));
+            frame.indents.push_back(readRun(frame.text, paragraph, kIndentNames));
         if (!mixedSizes)
             continue;
         if (!ambiguous(paragraph, kSizeNames)) {
-            frame.sizes.push_back(sizeRun(frame.text, paragraph));
+            frame.sizes.push_back(readRun(frame.text, paragraph, kSizeNames));
             continue;
         }
         Reference<container::XEnumerationAccess> portionAccess(paragraph, UNO_QUERY_THROW);
@@ -291,7 +289,7 @@ void readRuns(Frame& frame)
         while (portions->hasMoreElements()) {
             Reference<text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
             if (portion.is() && !portion->getString().isEmpty())
-                frame.sizes.push_back(sizeRun(frame.text, portion));
+                frame.sizes.push_back(readRun(frame.text, portion, kSizeNames));
         }
     }
 }
@@ -312,18 +310,13 @@ void applyPercent(Frame& frame, int percent, const Word::TextFitLimits& limits)
     if (!frame.runsRead)
         readRuns(frame);
     frame.percent = percent;
-    for (const SizeRun& run : frame.sizes)
-        run.cursor->setPropertyValues(kSizeNames,
-                                      values({Any(scaled(run.western, percent, limits)),
-                                              Any(scaled(run.asian, percent, limits)),
-                                              Any(scaled(run.complex, percent, limits))}));
-    for (const IndentRun& run : frame.indents) {
-        if (run.left == 0 && run.firstLine == 0)
-            continue;
-        run.cursor->setPropertyValues(
-            kIndentNames, values({Any(sal_Int32(std::lround(run.firstLine * percent / 100.0))),
-                                  Any(sal_Int32(std::lround(run.left * percent / 100.0)))}));
-    }
+    for (const Run& run : frame.sizes)
+        scaleRun<float>(run, kSizeNames,
+                        [&](float designed) { return scaled(designed, percent, limits); });
+    for (const Run& run : frame.indents)
+        scaleRun<sal_Int32>(run, kIndentNames, [&](sal_Int32 designed) {
+            return sal_Int32(std::lround(designed * percent / 100.0));
+        });
 }
 
 // The first size to try: laid-out text needs room about in proportion to the
@@ -373,11 +366,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
 
     for (Frame* frame : measured)
         startMeasuring(*frame);
-    layOut(document, measured.front()->text);
-    for (Frame* frame : measured) {
-        measure(*frame);
-        frame->settled = frame->fits;
-    }
+    measureUnsettled(document, measured);
     bool firstStep = true;
     const int step = std::max(1, limits.stepPercent);
     for (;;) {
@@ -398,13 +387,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
         if (!changed)
             break;
         firstStep = false;
-        layOut(document, measured.front()->text);
-        for (Frame* frame : measured) {
-            if (frame->settled)
-                continue;
-            measure(*frame);
-            frame->settled = frame->fits;
-        }
+        measureUnsettled(document, measured);
     }
 
     for (Frame& frame : frames) {

@@ -2,6 +2,7 @@
 
 #include "generate/libreoffice/officeconnection.h"
 #include "generate/libreoffice/officeengine.h"
+#include "generate/libreoffice/unonames.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -24,11 +25,6 @@
 #include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
-
-using namespace com::sun::star;
-using css::uno::Reference;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include "faultinjection.h"
 
+#include "officeprocesses.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -137,13 +139,7 @@ bool waitUntilGone(const QList<qint64>& pids, int milliseconds)
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        bool gone = true;
-        for (qint64 pid : pids) {
-            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-            if (cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty())
-                gone = false;
-        }
-        if (gone)
+        if (allGone(pids))
             return true;
         if (clock.elapsed() > milliseconds)
             return false;

@@ -28,6 +28,16 @@ QList<qint64> processesMentioning(const QString& text)
     return result;
 }
 
+bool allGone(const QList<qint64>& pids)
+{
+    for (qint64 pid : pids) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && !cmdline.readAll().isEmpty())
+            return false;
+    }
+    return true;
+}
+
 QString writeEmbeddedTemplate()
 {
     const QString path = Main::tempFolder() + QStringLiteral("/template.dot");
