@@ -5,6 +5,7 @@
 #include "generate/word.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
 #include <system_error>
@@ -280,12 +282,13 @@ void OfficeProcess::start()
     }
     claimProfile();
 
+    // What an office before this one left, when it was not stopped by us.
+    removeSockets();
     m_pipeName = QStringLiteral("pellamont-%1-%2")
                      .arg(QCoreApplication::applicationPid())
                      .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    const QString profileArgument =
-        QStringLiteral("-env:UserInstallation=") +
-        QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded);
+    m_profileUrl = QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded);
+    const QString profileArgument = QStringLiteral("-env:UserInstallation=") + m_profileUrl;
     endLeftoverOffices(profileArgument.toUtf8());
     const QStringList arguments = {
         profileArgument,
@@ -399,6 +402,57 @@ void OfficeProcess::stop()
     m_process.reset();
     m_pid = 0;
     removeTempFolder();
+    removeSockets();
+}
+
+// The office makes its sockets in the system's shared temporary folder, not
+// in its own, and one ended by a signal leaves them behind: the connection's
+// socket and the profile's single-instance socket, one more file in /tmp for
+// every run of the program. Only sockets of this user with our names go: the
+// connection's name is this run's own, and the profile is locked by us.
+void OfficeProcess::removeSockets()
+{
+    if (m_pipeName.isEmpty())
+        return;
+    // The office names the single-instance socket after the MD5 of the
+    // profile's URL in UTF-16, each byte in hexadecimal without padding.
+    QByteArray utf16;
+    for (const QChar unit : m_profileUrl) {
+        utf16.append(char(unit.unicode() & 0xff));
+        utf16.append(char(unit.unicode() >> 8));
+    }
+    QString digest;
+    for (const char byte : QCryptographicHash::hash(utf16, QCryptographicHash::Md5))
+        digest += QString::number(quint8(byte), 16);
+    const QString prefix = QStringLiteral("OSL_PIPE_%1_").arg(::getuid());
+    const QStringList names = {prefix + m_pipeName,
+                               prefix + QStringLiteral("SingleOfficeIPC_") + digest};
+
+    QStringList folders = {QStringLiteral("/tmp"), QStringLiteral("/var/tmp")};
+    if (qEnvironmentVariableIsSet("OSL_SOCKET_PATH"))
+        folders.prepend(qEnvironmentVariable("OSL_SOCKET_PATH"));
+    const auto removeSocket = [](const QString& path) {
+        const QByteArray native = QFile::encodeName(path);
+        struct stat status
+        {
+        };
+        if (::lstat(native.constData(), &status) == 0 && S_ISSOCK(status.st_mode) &&
+            status.st_uid == ::getuid())
+            ::unlink(native.constData());
+    };
+    for (const QString& folder : folders) {
+        for (const QString& name : names)
+            removeSocket(folder + QLatin1Char('/') + name);
+        // A program killed outright could not remove its connection's socket;
+        // its name carries the program's process id.
+        const QString ours = prefix + QStringLiteral("pellamont-");
+        for (const QString& name :
+             QDir(folder).entryList({ours + QLatin1Char('*')}, QDir::System | QDir::Files)) {
+            const qint64 pid = name.mid(ours.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
+            if (pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                removeSocket(folder + QLatin1Char('/') + name);
+        }
+    }
 }
 
 void OfficeProcess::checkProfileDisk() const

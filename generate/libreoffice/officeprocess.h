@@ -50,6 +50,7 @@ public:
 private:
     void claimProfile();
     void removeTempFolder();
+    void removeSockets();
 
     std::unique_ptr<QProcess> m_process;
     // The office's own temporary folder beside its profile, removed once the
@@ -59,5 +60,8 @@ private:
     int m_profileLock = -1;
     QString m_profileFolder;
     QString m_pipeName;
+    // The profile as the office was told it ("file:///..."), which names its
+    // single-instance socket.
+    QString m_profileUrl;
     QString m_problem;
 };
