@@ -88,7 +88,7 @@ void FlyerPictureMenu::useStandardPicture()
 void FlyerPictureMenu::refresh()
 {
     const QString path = FlyerPicture::currentPath();
-    const QImage picture = path.isEmpty() ? QImage() : QImage(path);
+    const QImage picture = FlyerPicture::current();
     m_standard->setEnabled(!path.isEmpty());
     if (picture.isNull()) {
         m_choose->setIcon(QIcon());
