@@ -518,9 +518,7 @@ void Form2::PushButton6_Click()
     if (!guard.test(116, [&] { return target.isEmpty(); })) {
         if (guard.test(118, [&] { return Main::FileExists(target); })) {
             guard(120, [&] {
-                answer = Dialogs::current().question(
-                    applicationTitle(), QStringLiteral("Are you sure you wish to overwrite ") +
-                                            target + QStringLiteral(" ?"));
+                answer = Dialogs::current().question(applicationTitle(), overwriteQuestion(target));
             });
             // Yes replaces the old file only once the copy is safely written (130).
         } else {

@@ -69,9 +69,8 @@ void Form2::saveAsPdf()
         return;
     }
     if (Main::FileExists(target) &&
-        Dialogs::current().question(applicationTitle(),
-                                    QStringLiteral("Are you sure you wish to overwrite ") + target +
-                                        QStringLiteral(" ?")) != Dialogs::Answer::Yes)
+        Dialogs::current().question(applicationTitle(), overwriteQuestion(target)) !=
+            Dialogs::Answer::Yes)
         return;
     if (!exportPdfThen(m_pointer, mWordFile, QStringLiteral("The PDF was not saved.\n\n"),
                        [&](const QString& pdf) { copyFileSafely(pdf, target); }))

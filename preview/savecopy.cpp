@@ -124,3 +124,8 @@ void copyFileSafely(const QString& source, const QString& target)
     output.setAutoRemove(false);
     syncFolder(folder);
 }
+
+QString overwriteQuestion(const QString& target)
+{
+    return QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?");
+}

@@ -9,3 +9,6 @@
 // leaves it as it was. Throws Failure with the reason when the copy cannot
 // be made (source gone, folder not writable, disk full, target is the source).
 void copyFileSafely(const QString& source, const QString& target);
+
+// The question asked before a save replaces the existing file `target`.
+QString overwriteQuestion(const QString& target);
