@@ -2,9 +2,9 @@
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
-#include "entry/form1.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "mainwindow/form1.h"
+#include "office/officeengine.h"
 
 #include <QApplication>
 #include <QSessionManager>

@@ -1,4 +1,4 @@
-#include "entry/flyerpicture.h"
+#include "mainwindow/flyerpicture.h"
 
 #include "base/failure.h"
 #include "base/settings.h"

@@ -1,9 +1,9 @@
-#include "entry/flyerpicturemenu.h"
+#include "mainwindow/flyerpicturemenu.h"
 
 #include "base/appinfo.h"
 #include "base/dialogs.h"
 #include "base/failure.h"
-#include "entry/flyerpicture.h"
+#include "mainwindow/flyerpicture.h"
 
 #include <QAction>
 #include <QApplication>

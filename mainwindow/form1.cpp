@@ -1,4 +1,4 @@
-#include "entry/form1.h"
+#include "mainwindow/form1.h"
 
 #include "base/appinfo.h"
 #include "base/dialogs.h"
@@ -9,11 +9,11 @@
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
-#include "entry/flyerpicture.h"
-#include "entry/flyerpicturemenu.h"
-#include "entry/servicelists.h"
 #include "generate/isinstalled.h"
 #include "gui/windowkit.h"
+#include "mainwindow/flyerpicture.h"
+#include "mainwindow/flyerpicturemenu.h"
+#include "mainwindow/servicelists.h"
 #include "preview/form2.h"
 
 #include <QApplication>

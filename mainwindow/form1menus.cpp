@@ -1,13 +1,13 @@
-#include "entry/form1.h"
+#include "mainwindow/form1.h"
 
 #include "base/appinfo.h"
 #include "base/dialogs.h"
 #include "base/failure.h"
 #include "base/flyerfields.h"
-#include "entry/flyerpicture.h"
-#include "entry/flyerpicturemenu.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
+#include "mainwindow/flyerpicture.h"
+#include "mainwindow/flyerpicturemenu.h"
 
 #include <QAction>
 #include <QCoreApplication>

@@ -1,13 +1,13 @@
-#include "entry/form1.h"
+#include "mainwindow/form1.h"
 
 #include "base/failure.h"
 #include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
-#include "entry/flyerpicture.h"
-#include "entry/runinput.h"
 #include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "mainwindow/flyerpicture.h"
+#include "mainwindow/runinput.h"
 #include "preview/form2.h"
 
 #include <QImageReader>

@@ -1,4 +1,4 @@
-#include "entry/runinput.h"
+#include "mainwindow/runinput.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "entry/servicelists.h"
+#include "mainwindow/servicelists.h"
 
 bool isBlankAnswer(const QString& answer)
 {

@@ -1,6 +1,6 @@
-#include "generate/libreoffice/documentcalls.h"
+#include "office/documentcalls.h"
 
-#include "generate/libreoffice/unonames.h"
+#include "office/unonames.h"
 
 #include <com/sun/star/frame/XModel.hpp>
 

@@ -7,7 +7,7 @@
 // includes it.
 
 #include "base/failure.h"
-#include "generate/libreoffice/officeconnection.h"
+#include "office/officeconnection.h"
 
 #include <com/sun/star/lang/XComponent.hpp>
 

@@ -1,8 +1,8 @@
-#include "generate/libreoffice/documentfacts.h"
+#include "office/documentfacts.h"
 
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/officeconnection.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>

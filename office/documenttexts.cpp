@@ -1,6 +1,6 @@
-#include "generate/libreoffice/documenttexts.h"
+#include "office/documenttexts.h"
 
-#include "generate/libreoffice/unonames.h"
+#include "office/unonames.h"
 
 namespace Office {
 

@@ -6,8 +6,8 @@
 // story asked in turn. Brings in UNO headers: only the LibreOffice engine
 // includes it.
 
-#include "generate/libreoffice/documentcalls.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/documentcalls.h"
+#include "office/unotext.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "generate/libreoffice/officeconnection.h"
+#include "office/officeconnection.h"
 
-#include "generate/libreoffice/unonames.h"
+#include "office/unonames.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -6,11 +6,11 @@
 // Failures. Brings in UNO headers: only the LibreOffice engine includes it.
 
 #include "base/failure.h"
-#include "generate/libreoffice/officeengine.h"
-#include "generate/libreoffice/officeprocess.h"
-#include "generate/libreoffice/officewarmup.h"
-#include "generate/libreoffice/unotext.h"
 #include "generate/word.h"
+#include "office/officeengine.h"
+#include "office/officeprocess.h"
+#include "office/officewarmup.h"
+#include "office/unotext.h"
 
 #include <QString>
 

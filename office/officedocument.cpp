@@ -1,13 +1,13 @@
-#include "generate/libreoffice/officedocument.h"
+#include "office/officedocument.h"
 
 #include "base/diskspace.h"
 #include "base/failure.h"
-#include "generate/libreoffice/officeengine.h"
-#include "generate/libreoffice/officepicture.h"
-#include "generate/libreoffice/textfit.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
 #include "generate/pixeldensity.h"
+#include "office/officeengine.h"
+#include "office/officepicture.h"
+#include "office/textfit.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <QClipboard>
 #include <QCoreApplication>

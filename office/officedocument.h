@@ -4,11 +4,11 @@
 // finds, shapes and text frames are adapters over it (officedocument.cpp).
 // Brings in UNO headers: only the LibreOffice engine includes it.
 
-#include "generate/libreoffice/documentcalls.h"
-#include "generate/libreoffice/documenttexts.h"
-#include "generate/libreoffice/replacelater.h"
-#include "generate/libreoffice/shapecache.h"
 #include "generate/word.h"
+#include "office/documentcalls.h"
+#include "office/documenttexts.h"
+#include "office/replacelater.h"
+#include "office/shapecache.h"
 
 #include <QString>
 

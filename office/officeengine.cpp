@@ -1,11 +1,11 @@
-#include "generate/libreoffice/officeengine.h"
+#include "office/officeengine.h"
 
 #include "base/failure.h"
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/officedocument.h"
-#include "generate/libreoffice/officeprocess.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/officeconnection.h"
+#include "office/officedocument.h"
+#include "office/officeprocess.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <QFileInfo>
 

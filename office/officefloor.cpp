@@ -1,9 +1,9 @@
-#include "generate/libreoffice/officefloor.h"
+#include "office/officefloor.h"
 
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/officeengine.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/officeconnection.h"
+#include "office/officeengine.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
-#include "generate/libreoffice/officepicture.h"
+#include "office/officepicture.h"
 
 #include "base/failure.h"
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/officeconnection.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>

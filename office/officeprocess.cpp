@@ -1,4 +1,4 @@
-#include "generate/libreoffice/officeprocess.h"
+#include "office/officeprocess.h"
 
 #include "base/diskspace.h"
 #include "base/failure.h"

@@ -1,8 +1,8 @@
-#include "generate/libreoffice/officewarmup.h"
+#include "office/officewarmup.h"
 
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/officeconnection.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
-#include "generate/libreoffice/replacelater.h"
+#include "office/replacelater.h"
 
-#include "generate/libreoffice/unonames.h"
+#include "office/unonames.h"
 
 namespace Office {
 

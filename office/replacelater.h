@@ -8,8 +8,8 @@
 // that holds the text has usually asked, and one call does them all. Brings
 // in UNO headers: only the LibreOffice engine includes it.
 
-#include "generate/libreoffice/documentcalls.h"
-#include "generate/libreoffice/documenttexts.h"
+#include "office/documentcalls.h"
+#include "office/documenttexts.h"
 
 #include <QString>
 

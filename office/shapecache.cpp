@@ -1,7 +1,7 @@
-#include "generate/libreoffice/shapecache.h"
+#include "office/shapecache.h"
 
-#include "generate/libreoffice/officepicture.h"
-#include "generate/libreoffice/unonames.h"
+#include "office/officepicture.h"
+#include "office/unonames.h"
 
 #include <com/sun/star/text/XTextFrame.hpp>
 

@@ -4,7 +4,7 @@
 // office engine's adapters ask for them. Brings in UNO headers: only the
 // LibreOffice engine includes it.
 
-#include "generate/libreoffice/documentcalls.h"
+#include "office/documentcalls.h"
 
 #include <com/sun/star/text/XText.hpp>
 

@@ -1,7 +1,7 @@
-#include "generate/libreoffice/textfit.h"
+#include "office/textfit.h"
 
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyState.hpp>

@@ -1,4 +1,4 @@
-# UNO SDK set-up for the office engine (generate/libreoffice/) and the
+# UNO SDK set-up for the office engine (office/) and the
 # template generator under tools/. Only these targets see the UNO headers.
 set(PELLAMONT_OFFICE_PROGRAM_DIR "/usr/lib/libreoffice/program" CACHE PATH
     "LibreOffice's program folder (type libraries, UNO runtime libraries)")

@@ -1,8 +1,8 @@
-#include "generate/libreoffice/unotext.h"
+#include "office/unotext.h"
 
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/officeengine.h"
-#include "generate/libreoffice/unonames.h"
+#include "office/officeconnection.h"
+#include "office/officeengine.h"
+#include "office/unonames.h"
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
