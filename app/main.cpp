@@ -2,6 +2,7 @@
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
+#include "base/version.h"
 #include "generate/word.h"
 #include "mainwindow/form1.h"
 #include "office/officeengine.h"
