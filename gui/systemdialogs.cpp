@@ -1,4 +1,4 @@
-#include "base/dialogs.h"
+#include "gui/systemdialogs.h"
 
 #include "base/appinfo.h"
 
@@ -12,8 +12,6 @@
 #include <QStringList>
 
 namespace {
-Dialogs* installed = nullptr;
-
 QWidget* dialogParent()
 {
     return QApplication::activeWindow();
@@ -47,17 +45,6 @@ private:
     QWidget* m_box;
 };
 } // namespace
-
-Dialogs& Dialogs::current()
-{
-    static SystemDialogs system;
-    return installed ? *installed : system;
-}
-
-void Dialogs::install(Dialogs* dialogs)
-{
-    installed = dialogs;
-}
 
 QString displayText(const QString& text)
 {
