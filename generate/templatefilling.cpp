@@ -89,7 +89,7 @@ QByteArray embeddedTemplate()
     QFile file(QStringLiteral(":/CUSTOM/101"));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The flyer template is missing from the program."));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     // An empty template would be written out and then kept, since an existing
     // "template.dot" is never replaced.
     if (bytes.isEmpty())

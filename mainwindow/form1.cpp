@@ -30,15 +30,9 @@
 #include <functional>
 #include <limits>
 
-namespace {
-
-const char* const kCaptions[FlyerFields::kFieldCount] = {
-    "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
-    "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
-
 // Where a field and its caption stand inside their frame, in twips. Every
 // field is 375 high and every caption 225 high, 45 below its row's top.
-struct FieldPlace
+struct Form1::FieldPlace
 {
     int index;
     int rowTop;
@@ -47,6 +41,14 @@ struct FieldPlace
     int fieldLeft;
     int fieldWidth;
 };
+
+namespace {
+
+using FieldPlace = Form1::FieldPlace;
+
+const char* const kCaptions[FlyerFields::kFieldCount] = {
+    "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
+    "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
 
 constexpr FieldPlace kFlyerDataPlaces[] = {
     {0, 300, 240, 1380, 1800, 5775},  {7, 750, 240, 765, 1800, 5775},
@@ -207,6 +209,17 @@ void storeList(Guard& guard, const StoreLines& lines, const QString& key, const 
     guard(lines.write, [&] { WriteSetting(key, text); });
 }
 
+// A service list inside its frame; its clicks stay with it.
+QListWidget* makeList(QGroupBox* frame, const char* name)
+{
+    auto* list = new QListWidget(frame);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setGeometry(twipsRect(240, 300, 3375, 1410));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setAttribute(Qt::WA_NoMousePropagation);
+    list->viewport()->setAttribute(Qt::WA_NoMousePropagation);
+    return list;
+}
 } // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent), m_pointer(this)
@@ -228,66 +241,6 @@ void Form1::buildWindow()
     setFont(WindowKit::arialBold(9));
     setMouseTracking(true);
 
-    auto makeButton = [&](int number, QWidget* parent, const char* caption, QRect twips) {
-        QPushButton* button =
-            WindowKit::makeButton(parent, QStringLiteral("PushButton") + QString::number(number),
-                                  QString::fromLatin1(caption), twips);
-        QPalette palette = button->palette();
-        palette.setColor(QPalette::Button, Qt::white);
-        button->setPalette(palette);
-        // Its moves must not reach the frame below, whose rule is the opposite.
-        button->setAttribute(Qt::WA_NoMousePropagation);
-        button->installEventFilter(this);
-        m_buttons[number - 1] = button;
-        return button;
-    };
-    auto makeFrame = [&](int number, const char* caption, QRect twips) {
-        auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
-        frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
-        frame->setGeometry(twips);
-        WindowKit::paintBackground(frame, Qt::white);
-        frame->setMouseTracking(true);
-        frame->installEventFilter(this);
-        m_frames[number - 1] = frame;
-        return frame;
-    };
-    auto placeFields = [&](QGroupBox* frame, const auto& places) {
-        for (const FieldPlace& place : places) {
-            const int i = place.index;
-            auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), frame);
-            label->setObjectName(QStringLiteral("Label2_") + QString::number(i));
-            QRect labelRect = twipsRect(place.labelLeft, place.rowTop + kLabelDrop,
-                                        place.labelWidth, kLabelHeight);
-            // The designed widths fit the designer's font renderer to the
-            // pixel; where this one needs a few pixels more, the caption takes
-            // them from the gap before its field rather than losing its colon.
-            const int room = pixelsFromTwips(place.fieldLeft) - labelRect.left();
-            labelRect.setWidth(
-                std::max(labelRect.width(), std::min(label->sizeHint().width(), room)));
-            label->setGeometry(labelRect);
-            WindowKit::paintBackground(label, Qt::white);
-            label->setAttribute(Qt::WA_NoMousePropagation);
-            m_labels[i] = label;
-
-            auto* field = new FieldEdit(frame, [this, i] { Text1_GotFocus(i); });
-            field->setObjectName(QStringLiteral("Text1_") + QString::number(i));
-            field->setGeometry(
-                twipsRect(place.fieldLeft, place.rowTop, place.fieldWidth, kFieldHeight));
-            field->setAttribute(Qt::WA_NoMousePropagation);
-            connect(field, &QLineEdit::textChanged, this, [this, i] { Text1_Change(i); });
-            m_fields[i] = field;
-        }
-    };
-    auto makeList = [&](QGroupBox* frame, const char* name) {
-        auto* list = new QListWidget(frame);
-        list->setObjectName(QString::fromLatin1(name));
-        list->setGeometry(twipsRect(240, 300, 3375, 1410));
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->setAttribute(Qt::WA_NoMousePropagation);
-        list->viewport()->setAttribute(Qt::WA_NoMousePropagation);
-        return list;
-    };
-
     makeButton(6, this, "Start Creating Template", twipsRect(120, 120, 7800, 405));
     makeButton(3, this, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
     makeButton(4, this, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
@@ -308,6 +261,68 @@ void Form1::buildWindow()
     QGroupBox* details = makeFrame(4, "Flyer Details", twipsRect(120, 7290, 7800, 1755));
     placeFields(details, kFlyerDetailsPlaces);
 
+    connectControls();
+    // Opens centred on the screen.
+    WindowKit::centreOnScreen(this);
+}
+
+QPushButton* Form1::makeButton(int number, QWidget* parent, const char* caption, QRect twips)
+{
+    QPushButton* button =
+        WindowKit::makeButton(parent, QStringLiteral("PushButton") + QString::number(number),
+                              QString::fromLatin1(caption), twips);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, Qt::white);
+    button->setPalette(palette);
+    // Its moves must not reach the frame below, whose rule is the opposite.
+    button->setAttribute(Qt::WA_NoMousePropagation);
+    button->installEventFilter(this);
+    m_buttons[number - 1] = button;
+    return button;
+}
+
+QGroupBox* Form1::makeFrame(int number, const char* caption, QRect twips)
+{
+    auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
+    frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
+    frame->setGeometry(twips);
+    WindowKit::paintBackground(frame, Qt::white);
+    frame->setMouseTracking(true);
+    frame->installEventFilter(this);
+    m_frames[number - 1] = frame;
+    return frame;
+}
+
+void Form1::placeFields(QGroupBox* frame, std::span<const FieldPlace> places)
+{
+    for (const FieldPlace& place : places) {
+        const int i = place.index;
+        auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), frame);
+        label->setObjectName(QStringLiteral("Label2_") + QString::number(i));
+        QRect labelRect =
+            twipsRect(place.labelLeft, place.rowTop + kLabelDrop, place.labelWidth, kLabelHeight);
+        // The designed widths fit the designer's font renderer to the
+        // pixel; where this one needs a few pixels more, the caption takes
+        // them from the gap before its field rather than losing its colon.
+        const int room = pixelsFromTwips(place.fieldLeft) - labelRect.left();
+        labelRect.setWidth(std::max(labelRect.width(), std::min(label->sizeHint().width(), room)));
+        label->setGeometry(labelRect);
+        WindowKit::paintBackground(label, Qt::white);
+        label->setAttribute(Qt::WA_NoMousePropagation);
+        m_labels[i] = label;
+
+        auto* field = new FieldEdit(frame, [this, i] { Text1_GotFocus(i); });
+        field->setObjectName(QStringLiteral("Text1_") + QString::number(i));
+        field->setGeometry(
+            twipsRect(place.fieldLeft, place.rowTop, place.fieldWidth, kFieldHeight));
+        field->setAttribute(Qt::WA_NoMousePropagation);
+        connect(field, &QLineEdit::textChanged, this, [this, i] { Text1_Change(i); });
+        m_fields[i] = field;
+    }
+}
+
+void Form1::connectControls()
+{
     QList<QWidget*> order;
     for (int i : kFlyerDataTabOrder)
         order << m_fields[i];
@@ -319,7 +334,6 @@ void Form1::buildWindow()
     for (qsizetype i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));
 
-    // "Start Creating Template" is connected where template filling lives.
     connect(m_buttons[1 - 1], &QPushButton::clicked, this, [this] { PushButton1_Click(); });
     connect(m_buttons[2 - 1], &QPushButton::clicked, this, [this] { PushButton2_Click(); });
     connect(m_buttons[3 - 1], &QPushButton::clicked, this, [this] { PushButton3_Click(); });
@@ -327,9 +341,6 @@ void Form1::buildWindow()
     connect(m_buttons[5 - 1], &QPushButton::clicked, this, [this] { PushButton5_Click(); });
     connect(m_buttons[6 - 1], &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(m_buttons[7 - 1], &QPushButton::clicked, this, [this] { PushButton7_Click(); });
-
-    // Opens centred on the screen.
-    WindowKit::centreOnScreen(this);
 }
 
 QLineEdit* Form1::Text1(int index) const
@@ -537,23 +548,23 @@ void Form1::PushButton4_Click()
 {
     rememberForUndo(false);
     Guard guard{Procedure::Form1_PushButton4_Click};
-    auto set = [&](int line, int index, const char* text) {
-        guard(line, [&] { m_fields[index]->setText(QString::fromUtf8(text)); });
+    auto set = [&](int line, int index) {
+        guard(line, [&] { m_fields[index]->setText(FlyerFields::sampleText(index)); });
     };
-    set(100, 0, "Corvanti");
-    set(102, 7, "We have your landscape needs covered.");
-    set(104, 6, "Arlo Penwright");
-    set(106, 2, "Owner and Landscape Architect");
-    set(108, 5, "1234 East Main Street");
-    set(110, 1, "Boise");
-    set(112, 8, "ID");
-    set(114, 9, "91002");
-    set(116, 3, "367.555.0100");
-    set(118, 4, "367.555.0101");
-    set(120, 10, "Tobin Marsh");
-    set(122, 11, "123 Garage Street");
-    set(124, 13, "367.555.0102");
-    set(126, 12, "tobin.marsh@example.com");
+    set(100, 0);
+    set(102, 7);
+    set(104, 6);
+    set(106, 2);
+    set(108, 5);
+    set(110, 1);
+    set(112, 8);
+    set(114, 9);
+    set(116, 3);
+    set(118, 4);
+    set(120, 10);
+    set(122, 11);
+    set(124, 13);
+    set(126, 12);
     guard(128, [&] { m_list1->clear(); });
     guard(130, [&] { m_list2->clear(); });
     int line = 132;

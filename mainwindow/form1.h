@@ -6,12 +6,14 @@
 #include "gui/windowpointer.h"
 
 #include <QImage>
+#include <QRect>
 #include <QStringList>
 #include <QWidget>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <span>
 
 class QGroupBox;
 class QAction;
@@ -35,6 +37,9 @@ class Form1 final : public QWidget, private GenerationHost
     Q_DISABLE_COPY_MOVE(Form1)
 
 public:
+    // Where a field and its caption stand (form1.cpp).
+    struct FieldPlace;
+
     explicit Form1(QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -79,6 +84,13 @@ protected:
 
 private:
     void buildWindow();
+    // The parts buildWindow puts together: a button or frame numbered as its
+    // object name says, one frame's captions and fields, then the tab order
+    // and the buttons' handlers.
+    QPushButton* makeButton(int number, QWidget* parent, const char* caption, QRect twips);
+    QGroupBox* makeFrame(int number, const char* caption, QRect twips);
+    void placeFields(QGroupBox* frame, std::span<const FieldPlace> places);
+    void connectControls();
     // The menu bar above the client area. Items that other parts of the
     // program add to the main window's menus belong here.
     void createMenus();

@@ -56,14 +56,14 @@ void Form1::createMenus()
 
 void Form1::rememberForUndo(bool withPicture)
 {
-    FlyerData data;
+    FlyerData kept;
     for (QLineEdit* field : m_fields)
-        data.fields << field->text();
-    data.services = services();
-    data.scheduledServices = scheduledServices();
+        kept.fields << field->text();
+    kept.services = services();
+    kept.scheduledServices = scheduledServices();
     if (withPicture)
-        data.picture = FlyerPicture::current();
-    m_undo = std::move(data);
+        kept.picture = FlyerPicture::current();
+    m_undo = std::move(kept);
     m_undoAction->setEnabled(true);
 }
 
@@ -71,21 +71,21 @@ void Form1::undoReplace()
 {
     if (!m_undo)
         return;
-    const FlyerData data = std::move(*m_undo);
+    const FlyerData kept = std::move(*m_undo);
     m_undo.reset();
     m_undoAction->setEnabled(false);
     // Each field that changes is stored by its change handling; the lists
     // are stored here, as the user expects what Undo brought back to stay.
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        m_fields[i]->setText(data.fields.value(i));
+        m_fields[i]->setText(kept.fields.value(i));
     m_list1->clear();
-    m_list1->addItems(data.services);
+    m_list1->addItems(kept.services);
     m_list2->clear();
-    m_list2->addItems(data.scheduledServices);
+    m_list2->addItems(kept.scheduledServices);
     storeLists();
-    if (data.picture) {
+    if (kept.picture) {
         try {
-            FlyerPicture::restore(*data.picture);
+            FlyerPicture::restore(*kept.picture);
         } catch (...) {
             Dialogs::current().error(applicationTitle(), describeCurrentException());
         }

@@ -18,8 +18,8 @@ namespace Office {
 class DocumentCalls
 {
 public:
-    DocumentCalls(Session session, css::uno::Reference<css::lang::XComponent> model)
-        : m_session(std::move(session)), m_model(std::move(model))
+    DocumentCalls(Session session, const css::uno::Reference<css::lang::XComponent>& model)
+        : m_session(std::move(session)), m_model(model)
     {}
 
     template <typename Step> auto call(Step&& step) -> decltype(step())

@@ -256,43 +256,27 @@ void OfficeProcess::claimProfile()
         QStringLiteral("Every office profile in \"%1\" is in use by another program.").arg(base));
 }
 
-void OfficeProcess::start()
+namespace {
+// Writing to the pipe of an office that has just died raises SIGPIPE, which
+// ends the program unless it is ignored, and the program, its test framework
+// or a library may have installed a handler of their own. Blocked in this
+// thread before the connection's threads start (they inherit the mask), such
+// a write fails with EPIPE and becomes a failed call. The office itself gets
+// the default mask back.
+void blockBrokenPipeSignals()
 {
-    // Writing to the pipe of an office that has just died raises SIGPIPE,
-    // which ends the program unless it is ignored, and the program, its test
-    // framework or a library may have installed a handler of their own.
-    // Blocked in this thread before the connection's threads start (they
-    // inherit the mask), such a write fails with EPIPE and becomes a failed
-    // call. The office itself gets the default mask back.
     sigset_t brokenPipe;
     ::sigemptyset(&brokenPipe);
     ::sigaddset(&brokenPipe, SIGPIPE);
     ::pthread_sigmask(SIG_BLOCK, &brokenPipe, nullptr);
-    if (running())
-        return;
-    m_process.reset();
-    m_pid = 0;
+}
 
-    const QString program = officeProgram();
-    if (program.isEmpty() || !QFileInfo(program).isExecutable()) {
-        m_problem = program.isEmpty()
-                        ? QStringLiteral("No office program (soffice) was found.")
-                        : QStringLiteral("The office program \"%1\" was not found.").arg(program);
-        throw Failure(m_problem);
-    }
-    claimProfile();
-
-    // What an office before this one left, when it was not stopped by us.
-    removeSockets();
-    m_pipeName = QStringLiteral("pellamont-%1-%2")
-                     .arg(QCoreApplication::applicationPid())
-                     .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
-    m_profileUrl = QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded);
-    const QString profileArgument = QStringLiteral("-env:UserInstallation=") + m_profileUrl;
-    endLeftoverOffices(profileArgument.toUtf8());
-    const QStringList arguments = {
+// A hidden office that takes connections on its pipe and asks nothing.
+QStringList officeArguments(const QString& profileArgument, const QString& pipeName)
+{
+    return {
         profileArgument,
-        QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(m_pipeName),
+        QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName),
         QStringLiteral("--headless"),
         QStringLiteral("--invisible"),
         QStringLiteral("--norestore"),
@@ -300,27 +284,14 @@ void OfficeProcess::start()
         QStringLiteral("--nodefault"),
         QStringLiteral("--nolockcheck"),
     };
+}
 
+// The office process, ready to start.
+std::unique_ptr<QProcess> officeProcess(const QString& binary, const QStringList& arguments,
+                                        const QProcessEnvironment& environment)
+{
     auto process = std::make_unique<QProcess>();
-    process->setProgram(realOfficeBinary(program));
-    // Ended from outside, the office leaves its temporary folder behind: one
-    // more in the user's temporary folder with every run. Given one of its
-    // own beside the profile that this program holds, it goes when the office
-    // has ended, and what a killed run left there goes at the next start. It
-    // is not in the program's temporary folder, which may be cleared while
-    // the office runs.
-    removeTempFolder();
-    const QString tempFolder = m_profileFolder + QStringLiteral(".tmp");
-    QDir(tempFolder).removeRecursively();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!usesUtf8(environment))
-        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
-    if (QDir().mkpath(tempFolder)) {
-        QFile::setPermissions(tempFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
-        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
-        m_tempFolder = tempFolder;
-    }
+    process->setProgram(binary);
     process->setProcessEnvironment(environment);
     process->setArguments(arguments);
     process->setStandardInputFile(QProcess::nullDevice());
@@ -346,6 +317,56 @@ void OfficeProcess::start()
             ::_exit(1);
         startGroupGuard();
     });
+    return process;
+}
+} // namespace
+
+void OfficeProcess::start()
+{
+    blockBrokenPipeSignals();
+    if (running())
+        return;
+    m_process.reset();
+    m_pid = 0;
+
+    const QString program = officeProgram();
+    if (program.isEmpty() || !QFileInfo(program).isExecutable()) {
+        m_problem = program.isEmpty()
+                        ? QStringLiteral("No office program (soffice) was found.")
+                        : QStringLiteral("The office program \"%1\" was not found.").arg(program);
+        throw Failure(m_problem);
+    }
+    claimProfile();
+
+    // What an office before this one left, when it was not stopped by us.
+    removeSockets();
+    m_pipeName = QStringLiteral("pellamont-%1-%2")
+                     .arg(QCoreApplication::applicationPid())
+                     .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0'));
+    m_profileUrl = QUrl::fromLocalFile(m_profileFolder).toString(QUrl::FullyEncoded);
+    const QString profileArgument = QStringLiteral("-env:UserInstallation=") + m_profileUrl;
+    endLeftoverOffices(profileArgument.toUtf8());
+
+    // Ended from outside, the office leaves its temporary folder behind: one
+    // more in the user's temporary folder with every run. Given one of its
+    // own beside the profile that this program holds, it goes when the office
+    // has ended, and what a killed run left there goes at the next start. It
+    // is not in the program's temporary folder, which may be cleared while
+    // the office runs.
+    removeTempFolder();
+    const QString tempFolder = m_profileFolder + QStringLiteral(".tmp");
+    QDir(tempFolder).removeRecursively();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!usesUtf8(environment))
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    if (QDir().mkpath(tempFolder)) {
+        QFile::setPermissions(tempFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ExeOwner);
+        environment.insert(QStringLiteral("TMPDIR"), tempFolder);
+        m_tempFolder = tempFolder;
+    }
+    auto process = officeProcess(realOfficeBinary(program),
+                                 officeArguments(profileArgument, m_pipeName), environment);
     process->start();
     if (!process->waitForStarted(30000)) {
         m_problem = QStringLiteral("The office program \"%1\" could not be started: %2")

@@ -86,6 +86,26 @@ bool OfficeWarmUp::finish(int milliseconds)
     return true;
 }
 
+Reference<uno::XComponentContext>
+OfficeWarmUp::connectToOffice(const Reference<uno::XComponentContext>& local,
+                              const QString& pipeName)
+{
+    // The office may still be starting: it takes connections once it is ready.
+    Reference<uno::XComponentContext> remote;
+    const OUString url = toOUString(
+        QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
+    QElapsedTimer clock;
+    clock.start();
+    while (!remote.is() && !m_stopping && clock.elapsed() < kConnectMilliseconds) {
+        try {
+            remote.set(bridge::UnoUrlResolver::create(local)->resolve(url), UNO_QUERY_THROW);
+        } catch (const connection::NoConnectException&) {
+            QThread::msleep(50);
+        }
+    }
+    return remote;
+}
+
 void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName, QString folder,
                        QByteArray sample)
 {
@@ -112,19 +132,7 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName
             return;
         file.close();
 
-        // The office may still be starting: it takes connections once it is ready.
-        Reference<uno::XComponentContext> remote;
-        const OUString url = toOUString(
-            QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipeName));
-        QElapsedTimer clock;
-        clock.start();
-        while (!remote.is() && !m_stopping && clock.elapsed() < kConnectMilliseconds) {
-            try {
-                remote.set(bridge::UnoUrlResolver::create(local)->resolve(url), UNO_QUERY_THROW);
-            } catch (const connection::NoConnectException&) {
-                QThread::msleep(50);
-            }
-        }
+        const Reference<uno::XComponentContext> remote = connectToOffice(local, pipeName);
         if (!remote.is())
             return;
         Reference<frame::XComponentLoader> loader(frame::Desktop::create(remote), UNO_QUERY_THROW);

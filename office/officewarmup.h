@@ -37,6 +37,11 @@ public:
     bool finish(int milliseconds);
 
 private:
+    // The office's own context through its pipe, once it takes connections;
+    // empty when it did not in time or the work was stopped.
+    css::uno::Reference<css::uno::XComponentContext>
+    connectToOffice(const css::uno::Reference<css::uno::XComponentContext>& local,
+                    const QString& pipeName);
     void run(css::uno::Reference<css::uno::XComponentContext> local, QString pipeName,
              QString folder, QByteArray sample);
 

@@ -334,6 +334,29 @@ qsizetype shownCharacters(const Frame& frame)
     return qsizetype(double(frame.content.getLength()) / frame.needRatio);
 }
 
+// One step down for every frame that still overflows: the first guess, then
+// a step at a time down to the floor. False when no frame changed.
+bool shrinkOnce(const std::vector<Frame*>& measured, bool firstStep,
+                const Word::TextFitLimits& limits)
+{
+    const int step = std::max(1, limits.stepPercent);
+    bool changed = false;
+    for (Frame* frame : measured) {
+        if (frame->settled)
+            continue;
+        if (frame->percent <= limits.floorPercent) {
+            frame->settled = true;
+            continue;
+        }
+        const int next = firstStep ? firstGuess(frame->needRatio, limits)
+                                   : std::max(limits.floorPercent, frame->percent - step);
+        applyPercent(*frame, next, limits);
+        measureAtTop(*frame);
+        changed = true;
+    }
+    return changed;
+}
+
 } // namespace
 
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
@@ -367,28 +390,8 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     for (Frame* frame : measured)
         startMeasuring(*frame);
     measureUnsettled(document, measured);
-    bool firstStep = true;
-    const int step = std::max(1, limits.stepPercent);
-    for (;;) {
-        bool changed = false;
-        for (Frame* frame : measured) {
-            if (frame->settled)
-                continue;
-            if (frame->percent <= limits.floorPercent) {
-                frame->settled = true;
-                continue;
-            }
-            const int next = firstStep ? firstGuess(frame->needRatio, limits)
-                                       : std::max(limits.floorPercent, frame->percent - step);
-            applyPercent(*frame, next, limits);
-            measureAtTop(*frame);
-            changed = true;
-        }
-        if (!changed)
-            break;
-        firstStep = false;
+    for (bool firstStep = true; shrinkOnce(measured, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
-    }
 
     for (Frame& frame : frames) {
         const Frame& model = frame.twin ? *frame.twin : frame;
