@@ -85,7 +85,7 @@ void Watchdog::run()
 
 QString describeUnoException(const uno::Exception& e)
 {
-    const QString message = toQString(e.Message).trimmed();
+    QString message = toQString(e.Message).trimmed();
     if (!message.isEmpty())
         return message;
     const uno::Any caught = cppu::getCaughtException();
