@@ -260,6 +260,8 @@ Result readFile(const QString& path)
     const QByteArray bytes = file.read(kLargestFile + 1);
     if (file.error() != QFileDevice::NoError)
         return {{}, {{path, QStringLiteral("cannot be read: ") + file.errorString()}}};
+    if (path.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+        return parseJson(bytes, path);
     for (const char c : bytes) {
         if (c == '{' || c == '[')
             return parseJson(bytes, path);

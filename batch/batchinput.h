@@ -40,8 +40,8 @@ struct Result
 Result parseCsv(const QByteArray& bytes, const QString& name);
 // `bytes` read as JSON.
 Result parseJson(const QByteArray& bytes, const QString& name);
-// The file at `path`: JSON when its first character that is not a blank is
-// "{" or "[", CSV otherwise.
+// The file at `path`: JSON when its name ends in ".json" or its first
+// character that is not a blank is "{" or "[", CSV otherwise.
 Result readFile(const QString& path);
 
 } // namespace BatchInput

@@ -21,10 +21,8 @@ class TestBatch : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void csv_rowsAndProblems_data();
-    void csv_rowsAndProblems();
-    void json_rowsAndProblems_data();
-    void json_rowsAndProblems();
+    void input_rowsAndProblems_data();
+    void input_rowsAndProblems();
     void json_roundTripKeepsEveryKey();
     void names_safeAndNumbered_data();
     void names_safeAndNumbered();
@@ -35,7 +33,7 @@ private Q_SLOTS:
 namespace {
 using Result = BatchInput::Result;
 
-// The business names of the rows read and the problems as "where: reason".
+// Where each row read came from, and its business name.
 QStringList rowNames(const Result& result)
 {
     QStringList names;
@@ -44,73 +42,50 @@ QStringList rowNames(const Result& result)
     return names;
 }
 
-void checkProblems(const Result& result, const QStringList& expected)
-{
-    QCOMPARE(result.problems.size(), expected.size());
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        const QString problem =
-            result.problems.at(i).where + QStringLiteral(": ") + result.problems.at(i).reason;
-        QVERIFY2(problem.startsWith(expected.at(i)), qPrintable(problem));
-    }
-}
 } // namespace
 
-void TestBatch::csv_rowsAndProblems_data()
+void TestBatch::input_rowsAndProblems_data()
 {
-    QTest::addColumn<QByteArray>("csv");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QStringList>("problems");
     const QByteArray header = "business_name,city,services\n";
     QTest::newRow("plain, CRLF and a blank line")
-        << header + "Acme,Boise,Mowing\r\n\r\nBolt,Nampa,\r\n"
+        << u"f.csv"_s << header + "Acme,Boise,Mowing\r\n\r\nBolt,Nampa,\r\n"
         << QStringList{u"f.csv:2=Acme"_s, u"f.csv:4=Bolt"_s} << QStringList{};
     QTest::newRow("quoted comma, quote and line break")
-        << header + "\"Acme, \"\"Inc\"\"\",\"Boise\nEast\",x\nBolt,Nampa,y\n"
+        << u"f.csv"_s << header + "\"Acme, \"\"Inc\"\"\",\"Boise\nEast\",x\nBolt,Nampa,y\n"
         << QStringList{u"f.csv:2=Acme, \"Inc\""_s, u"f.csv:4=Bolt"_s} << QStringList{};
     QTest::newRow("byte order mark, columns in any order")
-        << QByteArray("\xEF\xBB\xBFzip,business_name\n83702,Acme\n")
+        << u"f.csv"_s << QByteArray("\xEF\xBB\xBFzip,business_name\n83702,Acme\n")
         << QStringList{u"f.csv:2=Acme"_s} << QStringList{};
     QTest::newRow("too many and too few cells")
-        << header + "Acme,Boise,x,y\nBolt\nCrag,Eagle,z\n"
+        << u"f.csv"_s << header + "Acme,Boise,x,y\nBolt\nCrag,Eagle,z\n"
         << QStringList{u"f.csv:4=Crag"_s}
         << QStringList{u"f.csv:2: the row has 4 cells, but the header names 3"_s,
                        u"f.csv:3: the row has 1 cells"_s};
     QTest::newRow("text after a closing quote")
-        << header + "\"Acme\"x,Boise,\nBolt,Nampa,\n"
+        << u"f.csv"_s << header + "\"Acme\"x,Boise,\nBolt,Nampa,\n"
         << QStringList{u"f.csv:3=Bolt"_s}
         << QStringList{u"f.csv:2: text follows the closing quote of cell 1"_s};
     QTest::newRow("quote never closed")
-        << header + "Acme,Boise,\n\"Bolt,Nampa,\nCrag,Eagle,\n"
+        << u"f.csv"_s << header + "Acme,Boise,\n\"Bolt,Nampa,\nCrag,Eagle,\n"
         << QStringList{u"f.csv:2=Acme"_s} << QStringList{u"f.csv:3: the quote that opens cell 1"_s};
     QTest::newRow("invalid UTF-8")
-        << header + "Ac\xFFme,Boise,\nBolt,Nampa,\n"
+        << u"f.csv"_s << header + "Ac\xFFme,Boise,\nBolt,Nampa,\n"
         << QStringList{u"f.csv:3=Bolt"_s}
         << QStringList{u"f.csv:2: the cell \"business_name\" is not UTF-8"_s};
     QTest::newRow("unknown columns")
-        << QByteArray("business_name,colour,size\nAcme,red,9\n") << QStringList{}
+        << u"f.csv"_s << QByteArray("business_name,colour,size\nAcme,red,9\n") << QStringList{}
         << QStringList{u"f.csv:1: unknown columns \"colour\", \"size\""_s};
-    QTest::newRow("empty file") << QByteArray() << QStringList{}
+    QTest::newRow("empty file") << u"f.csv"_s << QByteArray() << QStringList{}
                                 << QStringList{u"f.csv: the file is empty"_s};
-}
-
-void TestBatch::csv_rowsAndProblems()
-{
-    QFETCH(QByteArray, csv);
-    QFETCH(QStringList, rows);
-    QFETCH(QStringList, problems);
-    const Result result = BatchInput::parseCsv(csv, QStringLiteral("f.csv"));
-    QCOMPARE(rowNames(result), rows);
-    checkProblems(result, problems);
-}
-
-void TestBatch::json_rowsAndProblems_data()
-{
-    QTest::addColumn<QByteArray>("json");
-    QTest::addColumn<QStringList>("rows");
-    QTest::addColumn<QStringList>("problems");
-    QTest::newRow("one object") << QByteArray(R"({"business_name": "Acme", "services": ["a"]})")
+    QTest::newRow("one object") << u"f.json"_s
+                                << QByteArray(R"({"business_name": "Acme", "services": ["a"]})")
                                 << QStringList{u"f.json=Acme"_s} << QStringList{};
     QTest::newRow("array, bad items named by index")
+        << u"f.json"_s
         << QByteArray(R"([{"business_name": "Acme"}, 7, {"zip": 83702}, {"services": "a;b"},
                          {"scheduled_services": ["a", 1]}, {"business_name": null}])")
         << QStringList{u"f.json[0]=Acme"_s, u"f.json[5]="_s}
@@ -118,21 +93,31 @@ void TestBatch::json_rowsAndProblems_data()
                        u"f.json[2]: \"zip\" must be text"_s,
                        u"f.json[3]: \"services\" must be a list"_s,
                        u"f.json[4]: Item 2 of \"scheduled_services\" must be text"_s};
-    QTest::newRow("unknown key") << QByteArray(R"({"business_name": "Acme", "colour": "red"})")
+    QTest::newRow("unknown key") << u"f.json"_s
+                                 << QByteArray(R"({"business_name": "Acme", "colour": "red"})")
                                  << QStringList{}
                                  << QStringList{u"f.json: Unknown key \"colour\""_s};
-    QTest::newRow("not JSON") << QByteArray("{\"business_name\": ") << QStringList{}
+    QTest::newRow("not JSON") << u"f.json"_s << QByteArray("{\"business_name\": ") << QStringList{}
                               << QStringList{u"f.json: not valid JSON at character"_s};
 }
 
-void TestBatch::json_rowsAndProblems()
+// The rows read are named by file and line (CSV) or index (JSON).
+void TestBatch::input_rowsAndProblems()
 {
-    QFETCH(QByteArray, json);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
     QFETCH(QStringList, rows);
     QFETCH(QStringList, problems);
-    const Result result = BatchInput::parseJson(json, QStringLiteral("f.json"));
+    const Result result = file.endsWith(QStringLiteral(".json"))
+                              ? BatchInput::parseJson(bytes, file)
+                              : BatchInput::parseCsv(bytes, file);
     QCOMPARE(rowNames(result), rows);
-    checkProblems(result, problems);
+    QCOMPARE(result.problems.size(), problems.size());
+    for (qsizetype i = 0; i < problems.size(); ++i) {
+        const QString problem =
+            result.problems.at(i).where + QStringLiteral(": ") + result.problems.at(i).reason;
+        QVERIFY2(problem.startsWith(problems.at(i)), qPrintable(problem));
+    }
 }
 
 void TestBatch::json_roundTripKeepsEveryKey()
