@@ -214,18 +214,17 @@ int run(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Makes one flyer per business from CSV or JSON files, as Pellamont's window makes it."));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Make PDF files."));
     const QCommandLineOption doc(QStringLiteral("doc"),
                                  QStringLiteral("Make Word 97-2003 documents."));
-    const QCommandLineOption out(QStringLiteral("out"),
+    const QCommandLineOption out({QStringLiteral("o"), QStringLiteral("out")},
                                  QStringLiteral("The folder for the flyers (the current one "
                                                 "without it); made when missing."),
                                  QStringLiteral("DIR"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"),
                                        QStringLiteral("Replace files that already exist."));
     const QCommandLineOption jobs(
-        QStringLiteral("jobs"),
+        {QStringLiteral("j"), QStringLiteral("jobs")},
         QStringLiteral("Make N flyers at once, each on an office of its own (default: the number "
                        "of processors, at most 4)."),
         QStringLiteral("N"));
@@ -236,7 +235,8 @@ int run(const QStringList& arguments)
     const QCommandLineOption fromSettings(
         QStringLiteral("from-settings"),
         QStringLiteral("Also make the flyer whose data the window keeps."));
-    const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Show this help."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"),
                                      QStringLiteral("Show the version."));
     parser.addOptions({pdf, doc, out, overwrite, jobs, picture, fromSettings, help, version});

@@ -172,7 +172,7 @@ void TestBatch::command_exitStatusAndMessage_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("help") << QStringList{u"--help"_s} << 0 << QString();
+    QTest::newRow("help") << QStringList{u"-h"_s} << 0 << QString();
     QTest::newRow("nothing to make") << QStringList{u"in.csv"_s} << 2 << u"--pdf, --doc or both"_s;
     QTest::newRow("no input") << QStringList{u"--pdf"_s} << 2 << u"at least one CSV or JSON file"_s;
     QTest::newRow("unknown option")
