@@ -132,6 +132,7 @@ public:
     bool save();
     bool takePagePicture();
     void handOver();
+    void handOverDocument();
 
 private:
     // Text far beyond what the flyer can show is not laid out (that could
@@ -430,6 +431,18 @@ void FillingRun::handOver()
     m_guard(252, [&] { m_host.setGenerating(false); });
 }
 
+// A host with no preview takes the saved document as it is: no page picture,
+// no window shown or hidden.
+void FillingRun::handOverDocument()
+{
+    m_guard(244, [&] {
+        m_host.setPreviewWordFile(m_documentPath);
+        m_host.setPreviewNotice(m_notice);
+    });
+    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
+    m_guard(252, [&] { m_host.setGenerating(false); });
+}
+
 } // namespace
 
 void PushButton6_Click(GenerationHost& host)
@@ -443,8 +456,12 @@ void PushButton6_Click(GenerationHost& host)
 
     FillingRun run(guard, host);
     run.tellWhatIsCut();
-    if (run.openTemplate() && run.layOutServices() && run.fillStories() && run.fillShapes() &&
-        run.placePicture() && run.fitText() && run.save() && run.takePagePicture())
+    if (!(run.openTemplate() && run.layOutServices() && run.fillStories() && run.fillShapes() &&
+          run.placePicture() && run.fitText() && run.save()))
+        return;
+    if (!host.showsPreview())
+        run.handOverDocument();
+    else if (run.takePagePicture())
         run.handOver();
 }
 
