@@ -7,9 +7,9 @@
 #include "batch/batchmaker.h"
 #include "batch/batchnames.h"
 #include "batch/flyeroptions.h"
+#include "generate/templatefilling.h"
 #include "mainwindow/flyerpicture.h"
 #include "office/officeengine.h"
-#include "generate/templatefilling.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
