@@ -383,6 +383,7 @@ void Form1::storeLists()
 void Form1::Form_QueryUnload()
 {
     storeLists();
+    offerUnsavedData();
 }
 
 void Form1::Form_Unload()

@@ -156,11 +156,18 @@ void PushButton6_Click(GenerationHost& host)
     QString templatePath;
     std::shared_ptr<Word::Application> word;
     std::shared_ptr<Word::Document> document;
+    const int reportsBefore = Guard::reportsInAll();
 
     // Ends a run that cannot produce a preview: the one error box has been
     // shown; nothing after it could succeed, so no further boxes and no empty
     // preview. Files of the run go, the main window stays as it is.
     auto endRun = [&](const QString& orphanedDocument) {
+        // A run never ends without a preview and without a word: when no
+        // step has said why, this says that it failed.
+        if (Guard::reportsInAll() == reportsBefore)
+            guard.report(252, QStringLiteral("The flyer could not be made, and the document "
+                                             "engine gave no reason. Try again; if it happens "
+                                             "again, restart Pellamont."));
         document.reset();
         if (word) {
             try {
