@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -257,6 +258,10 @@ void Connection::warmUp(const QByteArray& sample)
 
 void Connection::startWarmUp()
 {
+    // Asked for while a run uses the office (its window handles events while
+    // it waits), the warm-up would load a document beside the run's.
+    if (m_connecting || m_openApplications > 0)
+        return;
     if (m_warmUpSample.isEmpty() || !m_process.running() || m_process.tempFolder().isEmpty())
         return;
     m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample);
@@ -275,6 +280,8 @@ void Connection::giveWayToWarmUp()
 int Connection::connect()
 {
     m_abandoned = false;
+    m_connecting = true;
+    const auto connected = qScopeGuard([this] { m_connecting = false; });
     giveWayToWarmUp();
     if (m_desktop.is() && m_process.running())
         return m_generation;
@@ -380,7 +387,9 @@ void Connection::recycle()
 {
     m_recycleScheduled = false;
     // An application started meanwhile keeps the office; its quit tries again.
-    if (m_openApplications > 0)
+    // So does one being started: a run's window handles events while it
+    // waits for the office, and this may come then.
+    if (m_openApplications > 0 || m_connecting)
         return;
     shutdown();
     prepare();

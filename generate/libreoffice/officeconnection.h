@@ -226,6 +226,7 @@ private:
     int m_applicationsServed = 0;
     int m_openApplications = 0;
     bool m_recycleScheduled = false;
+    bool m_connecting = false;
     int m_generation = 0;
     int m_depth = 0;
     bool m_timedOut = false;
