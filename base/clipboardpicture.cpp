@@ -1,8 +1,11 @@
 #include "base/clipboardpicture.h"
 
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMimeData>
+
+#include <utility>
 
 namespace Main {
 
@@ -18,12 +21,23 @@ public:
             return {};
         return QGuiApplication::clipboard()->image();
     }
+    bool holdsOwnContent() override
+    {
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) &&
+               QGuiApplication::clipboard()->ownsClipboard();
+    }
 };
 
 PictureClipboard*& installed()
 {
     static PictureClipboard* value = nullptr;
     return value;
+}
+
+QImage& keptPagePicture()
+{
+    static QImage picture;
+    return picture;
 }
 
 } // namespace
@@ -82,7 +96,11 @@ void ClipboardKeeper::restore()
 QImage ReadClipboardPicture(int format)
 {
     QImage picture;
-    for (int attempts = 0; attempts < kClipboardRequests; ++attempts) {
+    QElapsedTimer clock;
+    clock.start();
+    for (int attempts = 0; attempts < kClipboardRequests &&
+                           (attempts == 0 || clock.elapsed() < kClipboardPatienceMilliseconds);
+         ++attempts) {
         try {
             picture = PictureClipboard::current().picture(format);
         } catch (...) {
@@ -92,6 +110,24 @@ QImage ReadClipboardPicture(int format)
             break;
     }
     return picture;
+}
+
+void PutPagePicture(const QImage& picture)
+{
+    keptPagePicture() = picture;
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QGuiApplication::clipboard()->setImage(picture);
+}
+
+QImage ReadPagePicture()
+{
+    const QImage kept = std::exchange(keptPagePicture(), QImage());
+    // Another program's content is not asked for: it is not the page, and
+    // asking a busy owner again and again takes seconds.
+    if (!kept.isNull() && !PictureClipboard::current().holdsOwnContent())
+        return kept;
+    const QImage read = ReadClipboardPicture(0);
+    return read.isNull() ? kept : read;
 }
 
 } // namespace Main

@@ -89,9 +89,36 @@ void ShowApplicationError(const QString& window, const QString& procedure, int l
                              applicationErrorText(window, procedure, line, description));
 }
 
+namespace {
+bool& reportsWithheld()
+{
+    static bool withheld = false;
+    return withheld;
+}
+
+int& reportCount()
+{
+    static int count = 0;
+    return count;
+}
+} // namespace
+
+int Guard::reportsInAll()
+{
+    return reportCount();
+}
+
+void Guard::setReportsWithheld(bool withheld)
+{
+    reportsWithheld() = withheld;
+}
+
 void Guard::report(int line, const QString& description)
 {
     ++m_failures;
+    ++reportCount();
+    if (reportsWithheld())
+        return;
     ShowApplicationError(reportedWindow(m_procedure), reportedName(m_procedure), line, description);
 }
 

@@ -112,6 +112,13 @@ public:
 
     void report(int line, const QString& description);
 
+    // Once the user has asked the program to end, what fails afterwards is
+    // the work the closing stopped: no box holds the ending up. Until
+    // set back to false.
+    static void setReportsWithheld(bool withheld);
+    // How many failures every guard of the program has reported so far.
+    static int reportsInAll();
+
     // How many failures this run of the handler has reported so far.
     int failures() const { return m_failures; }
 

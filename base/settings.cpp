@@ -23,10 +23,13 @@ struct State
     bool opened = false;
     // A damaged file that could not be copied aside is never written over.
     bool protectDamagedFile = false;
+    // A file refused at the start is neither read nor written.
+    bool refused = false;
     QString damagedCopy;
     bool writeFailureReported = false;
     // Values whose write failed, kept until a later write gets them on disk.
     QMap<QString, QString> unsaved;
+    QString lastWriteProblem;
     // Values typed into the file by hand that the file format would cut short,
     // as typed; the next write stores them in the format's own quoting.
     QMap<QString, QString> handTyped;
@@ -114,6 +117,12 @@ QMap<QString, QString> handTypedValues(const QString& text)
     return found;
 }
 
+// Far more than the flyer data ever takes (every field and a thousand
+// services at a thousand characters each is under 1.5 MB). A larger file was
+// filled by something else; read and rewritten at every keystroke it would
+// hold the window for seconds and take gigabytes.
+constexpr qint64 kLargestStoreBytes = 4 * 1024 * 1024;
+
 // Runs once per run and file, before the first read or write.
 void open()
 {
@@ -125,6 +134,17 @@ void open()
     const QFileInfo info(path);
     if (!info.exists())
         return;
+    if (info.isFile() && info.size() > kLargestStoreBytes) {
+        s.refused = true;
+        s.protectDamagedFile = true;
+        tellUser(QStringLiteral("The saved flyer data in %1 is far too large to be flyer data "
+                                "(%2 MB), so it was not read. The window starts empty, and the "
+                                "file is left as it is: changes will not be saved to it. Move "
+                                "the file away to start afresh.")
+                     .arg(path)
+                     .arg(info.size() / (1024 * 1024)));
+        return;
+    }
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         tellUser(
@@ -185,6 +205,16 @@ void reportWriteFailureOnce(const QString& description)
                             "runs, and saves them as soon as the file can be written again."));
 }
 
+QStringList unsavedKeys()
+{
+    return state().unsaved.keys();
+}
+
+QString lastWriteProblem()
+{
+    return state().lastWriteProblem;
+}
+
 QString damagedCopyPath()
 {
     return state().damagedCopy;
@@ -201,6 +231,8 @@ QString ReadSetting(const QString& key)
     const auto handTyped = s.handTyped.constFind(key);
     if (handTyped != s.handTyped.cend())
         return handTyped.value();
+    if (s.refused)
+        return {};
     QSettings settings(SettingsStore::filePath(), QSettings::IniFormat);
     return settings.value(qualified(key)).toString();
 }
@@ -211,10 +243,13 @@ void WriteSetting(const QString& key, const QString& value)
     State& s = state();
     s.unsaved.insert(key, value);
     const QString path = SettingsStore::filePath();
-    if (s.protectDamagedFile)
-        throw Failure(QStringLiteral("The settings file %1 is damaged and is left as it is, so "
-                                     "changes cannot be saved.")
-                          .arg(path));
+    if (s.protectDamagedFile) {
+        s.lastWriteProblem =
+            QStringLiteral("The settings file %1 is %2 and is left as it is, so "
+                           "changes cannot be saved.")
+                .arg(path, s.refused ? QStringLiteral("far too large") : QStringLiteral("damaged"));
+        throw Failure(s.lastWriteProblem);
+    }
     // A fresh object per write: QSettings keeps a failed status for its
     // lifetime, and a store that failed once may work again later.
     QSettings settings(path, QSettings::IniFormat);
@@ -226,8 +261,10 @@ void WriteSetting(const QString& key, const QString& value)
     for (auto it = s.unsaved.cbegin(); it != s.unsaved.cend(); ++it)
         settings.setValue(qualified(it.key()), it.value());
     settings.sync();
-    if (settings.status() == QSettings::AccessError)
-        throw Failure(QStringLiteral("The settings file %1 cannot be written.").arg(path));
+    if (settings.status() == QSettings::AccessError) {
+        s.lastWriteProblem = QStringLiteral("The settings file %1 cannot be written.").arg(path);
+        throw Failure(s.lastWriteProblem);
+    }
     s.unsaved.clear();
     s.handTyped.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The per-user store of the flyer data: application "Corvanti", section
 // "Pellamont", one text value per key. Kept in the XDG config folder
@@ -25,6 +26,12 @@ void useFileForTesting(const QString& path);
 // Tells the user, once per run, that changes cannot be saved. Callers that
 // write on every keystroke use this instead of an error report per keystroke.
 void reportWriteFailureOnce(const QString& description);
+
+// The keys whose last value is in memory only: the store could not be
+// written since it changed. Empty when everything is on disk.
+QStringList unsavedKeys();
+// Why the last write failed, in plain words (empty when none failed).
+QString lastWriteProblem();
 
 // Where a damaged store file was copied before it was first written over, or
 // the empty text when the file was sound (or this run has not opened it yet).

@@ -82,7 +82,7 @@ void SaveDocAsJPG(const QString& documentPath)
         // picture, perhaps the page of an earlier run.
         if (!copied)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
-        const QImage picture = Main::ReadClipboardPicture(0);
+        const QImage picture = Main::ReadPagePicture();
         usersClipboard.restore();
         writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
     });

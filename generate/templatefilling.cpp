@@ -155,6 +155,7 @@ private:
     QString m_notice;
     QString m_documentPath;
     QString m_picturePath;
+    const int m_reportsBefore = Guard::reportsInAll();
 };
 
 // The user hears before the run what is left out of the flyer.
@@ -193,6 +194,12 @@ void FillingRun::tellWhatIsCut()
 // preview. Files of the run go, the main window stays as it is.
 bool FillingRun::endRun(const QString& orphanedDocument)
 {
+    // A run never ends without a preview and without a word: when no step
+    // has said why, this says that it failed.
+    if (Guard::reportsInAll() == m_reportsBefore)
+        m_guard.report(252, QStringLiteral("The flyer could not be made, and the document "
+                                           "engine gave no reason. Try again; if it happens "
+                                           "again, restart Pellamont."));
     m_document.reset();
     if (m_word) {
         try {

@@ -19,6 +19,29 @@ Engine& engine()
     return *current();
 }
 
+namespace {
+int& eventsDuringCalls()
+{
+    static int depth = 0;
+    return depth;
+}
+} // namespace
+
+EventsDuringCalls::EventsDuringCalls()
+{
+    ++eventsDuringCalls();
+}
+
+EventsDuringCalls::~EventsDuringCalls()
+{
+    --eventsDuringCalls();
+}
+
+bool EventsDuringCalls::active()
+{
+    return eventsDuringCalls() > 0;
+}
+
 void setEngine(std::shared_ptr<Engine> newEngine)
 {
     current() = std::move(newEngine);

@@ -222,6 +222,26 @@ public:
     // will be asked to open, off the caller's path, so that the first real
     // use is as quick as the later ones. Never blocks, never throws.
     virtual void warmUp(const QByteArray& sample) { (void)sample; }
+    // Ends at once what the engine is doing for the program (the user is
+    // closing it): the call in progress and the later calls of the
+    // applications open now fail as with an engine that has gone. Safe to
+    // call while a call waits (from an event handled meanwhile).
+    virtual void abandon() {}
+};
+
+// While a run holds the user's input away from the windows, the engine may
+// let the program's other events (repaints, timers, a close request) through
+// while it waits for a call, so that the windows stay alive; elsewhere a
+// call waits as a plain function call does. For the lifetime of the object.
+class EventsDuringCalls
+{
+public:
+    EventsDuringCalls();
+    ~EventsDuringCalls();
+    EventsDuringCalls(const EventsDuringCalls&) = delete;
+    EventsDuringCalls& operator=(const EventsDuringCalls&) = delete;
+
+    static bool active();
 };
 
 // The engine in use; set once by main() and by tests.

@@ -394,6 +394,7 @@ void Form1::storeLists()
 void Form1::Form_QueryUnload()
 {
     storeLists();
+    offerUnsavedData();
 }
 
 void Form1::Form_Unload()

@@ -52,6 +52,9 @@ public:
     WindowPointer& mousePointer();
     // Stores both lists. Every normal way of ending the program calls this.
     void storeLists();
+    // At close: when changes could not be stored, says so and where, and
+    // offers to save the flyer data to a file before the program ends.
+    void offerUnsavedData();
     // Ends the program through the closing steps of the window that is
     // showing (a signal, the session ending). During a run, once it is over.
     void closeShowingWindow();

@@ -4,6 +4,8 @@
 #include "base/dialogs.h"
 #include "base/failure.h"
 #include "base/flyerfields.h"
+#include "base/flyerjson.h"
+#include "base/settings.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
 #include "mainwindow/flyerpicture.h"
@@ -11,6 +13,8 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -111,4 +115,57 @@ void Form1::showAbout()
     m_pointer.set(WindowPointer::Default);
     Dialogs::current().message(QStringLiteral("About Pellamont"),
                                aboutText(QCoreApplication::applicationVersion(), engine));
+}
+
+void Form1::offerUnsavedData()
+{
+    const QStringList unsaved = SettingsStore::unsavedKeys();
+    if (unsaved.isEmpty())
+        return;
+    // What the user knows the keys by: the captions of the window.
+    QStringList names;
+    for (const QString& key : unsaved) {
+        QString name = key;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+            if (key == FlyerFields::fieldKey(i)) {
+                name = m_labels[i]->text().remove(QLatin1Char(':'));
+                if (i >= 10)
+                    name += QStringLiteral(" (tear-off tabs)");
+            }
+        }
+        if (key == FlyerFields::servicesKey())
+            name = QStringLiteral("Services");
+        else if (key == FlyerFields::scheduledServicesKey())
+            name = QStringLiteral("Scheduled Services");
+        names << name;
+    }
+    const QString store = QDir::toNativeSeparators(SettingsStore::filePath());
+    QString problem = SettingsStore::lastWriteProblem();
+    if (problem.isEmpty())
+        problem = QStringLiteral("The settings file %1 cannot be written.").arg(store);
+    const QString question =
+        problem +
+        QStringLiteral(" Your latest changes (%1) are not stored there and will be lost when "
+                       "Pellamont ends.\r\n\r\nDo you want to save the flyer data to a file "
+                       "first? It can be read back with the batch tool or Import Flyer Data.")
+            .arg(names.join(QStringLiteral(", ")));
+    FlyerRecord record;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        record.fields.at(std::size_t(i)) = m_fields[i]->text();
+    record.services = services();
+    record.scheduledServices = scheduledServices();
+    // Asked again after a failed save, until the data is safe or the user
+    // lets it go.
+    while (Dialogs::current().question(applicationTitle(), question) == Dialogs::Answer::Yes) {
+        const QString path = Dialogs::current().saveFile(
+            QStringLiteral("Save Flyer Data"), QStringLiteral("Flyer Data (*.json)|*.json"));
+        if (path.isEmpty())
+            continue;
+        try {
+            writeFlyerDataFile(path, record);
+            return;
+        } catch (const Failure& failure) {
+            Dialogs::current().error(applicationTitle(), failure.description());
+        }
+    }
 }

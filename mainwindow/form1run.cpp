@@ -6,8 +6,10 @@
 #include "base/shutdown.h"
 #include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "generate/word.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/runinput.h"
+#include "mainwindow/runprogress.h"
 #include "preview/form2.h"
 
 #include <QImageReader>
@@ -27,11 +29,26 @@ void Form1::PushButton6_Click()
     bool endProgram = false;
     {
         RunInput input([this] { return QList<QWidget*>{this, m_preview.get()}; });
+        // A close given during the run ends it at once: the office stops, and
+        // what fails because of that is no news to the user.
+        input.setOnClose([] {
+            Guard::setReportsWithheld(true);
+            try {
+                Word::engine().abandon();
+            } catch (...) {
+                // Without an engine there is nothing to stop.
+            }
+        });
         m_runInput = &input;
-        TemplateFilling::PushButton6_Click(*this);
+        {
+            const RunProgress progress(this);
+            const Word::EventsDuringCalls liveWindows;
+            TemplateFilling::PushButton6_Click(*this);
+        }
         input.drain();
         m_runInput = nullptr;
         endProgram = input.closeRequested();
+        Guard::setReportsWithheld(false);
     }
     if (endProgram) {
         // Closed during the run: end as closing the main window does. The
@@ -110,7 +127,10 @@ Form2& Form1::preview()
     if (!m_preview) {
         m_preview = std::make_unique<Form2>();
         m_preview->setMainWindow(this);
-        m_preview->setStoreLists([this] { storeLists(); });
+        m_preview->setStoreLists([this] {
+            storeLists();
+            offerUnsavedData();
+        });
     }
     return *m_preview;
 }

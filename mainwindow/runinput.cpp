@@ -28,6 +28,15 @@ void RunInput::drain()
         QCoreApplication::processEvents();
 }
 
+void RunInput::requestClose()
+{
+    if (m_closeRequested)
+        return;
+    m_closeRequested = true;
+    if (m_onClose)
+        m_onClose();
+}
+
 bool RunInput::aimedAtWindows(QObject* receiver) const
 {
     const QList<QWidget*> windows = m_windows();
@@ -57,7 +66,7 @@ bool RunInput::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Close:
         if (!aimedAtWindows(watched))
             return false;
-        m_closeRequested = true;
+        requestClose();
         event->ignore();
         return true;
     case QEvent::MouseButtonPress:

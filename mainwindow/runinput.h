@@ -32,7 +32,10 @@ public:
 
     // A close request came during the run (a window's close, or a signal).
     bool closeRequested() const { return m_closeRequested; }
-    void requestClose() { m_closeRequested = true; }
+    void requestClose();
+    // Called once, at the first close request: the run may end its work
+    // early rather than have the user wait for it.
+    void setOnClose(std::function<void()> onClose) { m_onClose = std::move(onClose); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,5 +44,6 @@ private:
     bool aimedAtWindows(QObject* receiver) const;
 
     std::function<QList<QWidget*>()> m_windows;
+    std::function<void()> m_onClose;
     bool m_closeRequested = false;
 };

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -33,6 +35,20 @@ Reference<uno::XComponentContext> localContext()
     return *context;
 }
 
+namespace {
+// Ends a helper thread that waits on `changed` until `stopping` is set.
+void stopThread(std::thread& thread, std::mutex& mutex, std::condition_variable& changed,
+                bool& stopping)
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    thread.join();
+}
+} // namespace
+
 Watchdog::Watchdog(OfficeProcess& process) : m_process(process)
 {
     m_thread = std::thread([this] { run(); });
@@ -40,12 +56,7 @@ Watchdog::Watchdog(OfficeProcess& process) : m_process(process)
 
 Watchdog::~Watchdog()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    stopThread(m_thread, m_mutex, m_changed, m_stopping);
 }
 
 void Watchdog::arm(int milliseconds)
@@ -80,6 +91,100 @@ void Watchdog::run()
             m_armed = false;
             m_process.killFromAnyThread();
         }
+    }
+}
+
+CallThread::CallThread()
+{
+    // Started once every member it uses is there.
+    m_thread = std::thread([this] { loop(); });
+}
+
+CallThread::~CallThread()
+{
+    stopThread(m_thread, m_mutex, m_changed, m_stopping);
+}
+
+namespace {
+bool onMainThread()
+{
+    const auto* application = QCoreApplication::instance();
+    return Word::EventsDuringCalls::active() && qobject_cast<const QGuiApplication*>(application) &&
+           QThread::currentThread() == application->thread();
+}
+} // namespace
+
+void CallThread::run(const std::function<void()>& work)
+{
+    if (!onMainThread()) {
+        work();
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_work = &work;
+        m_done = false;
+        m_error = nullptr;
+    }
+    m_changed.notify_all();
+    // Most calls take a few milliseconds: they are waited for without
+    // handling events, which a call in between steps would not expect.
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_done; });
+    }
+    waitFor(
+        [this] {
+            std::lock_guard lock(m_mutex);
+            return m_done;
+        },
+        -1);
+    std::exception_ptr error;
+    {
+        std::lock_guard lock(m_mutex);
+        error = std::exchange(m_error, nullptr);
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
+bool CallThread::waitFor(const std::function<bool()>& done, int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const bool handleEvents = onMainThread();
+    while (!done()) {
+        if (milliseconds >= 0 && clock.elapsed() >= milliseconds)
+            return false;
+        // Keys and clicks wait (the run drops them when it is over); a
+        // close request, repaints and timers go through.
+        if (handleEvents)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+        QThread::msleep(handleEvents ? 5 : 20);
+    }
+    return true;
+}
+
+void CallThread::loop()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
+        if (!m_work) {
+            m_changed.wait(lock);
+            continue;
+        }
+        const std::function<void()>* work = std::exchange(m_work, nullptr);
+        lock.unlock();
+        std::exception_ptr error;
+        try {
+            (*work)();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        m_error = error;
+        m_done = true;
+        m_changed.notify_all();
     }
 }
 
@@ -153,6 +258,10 @@ void Connection::warmUp(const QByteArray& sample)
 
 void Connection::startWarmUp()
 {
+    // Asked for while a run uses the office (its window handles events while
+    // it waits), the warm-up would load a document beside the run's.
+    if (m_connecting || m_openApplications > 0)
+        return;
     if (m_warmUpSample.isEmpty() || !m_process.running() || m_process.tempFolder().isEmpty())
         return;
     m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample);
@@ -160,7 +269,9 @@ void Connection::startWarmUp()
 
 void Connection::giveWayToWarmUp()
 {
-    if (!m_warmUp.finish(m_limits.callMilliseconds)) {
+    const bool finished =
+        CallThread::waitFor([this] { return m_warmUp.finish(0); }, m_limits.callMilliseconds);
+    if (!finished) {
         m_process.killFromAnyThread();
         m_warmUp.stop();
     }
@@ -168,6 +279,9 @@ void Connection::giveWayToWarmUp()
 
 int Connection::connect()
 {
+    m_abandoned = false;
+    m_connecting = true;
+    const auto connected = qScopeGuard([this] { m_connecting = false; });
     giveWayToWarmUp();
     if (m_desktop.is() && m_process.running())
         return m_generation;
@@ -200,8 +314,15 @@ int Connection::connect()
                 continue;
             }
             m_process.checkProfileDisk();
-            throw Failure(QStringLiteral("The office process ended while starting. %1")
-                              .arg(m_process.lastProblem()));
+            const QString shortage = OfficeProcess::machineShortage();
+            throw Failure(
+                (shortage.isEmpty()
+                     ? QStringLiteral("The office program that fills the flyer ended while it was "
+                                      "starting (another program or the system may have ended "
+                                      "it). Start the flyer again; if this keeps happening, "
+                                      "restart the computer.")
+                     : shortage) +
+                QStringLiteral("\r\n\r\nDetails: ") + m_process.lastProblem());
         }
         if (clock.elapsed() > m_limits.connectMilliseconds) {
             m_process.stop();
@@ -210,7 +331,11 @@ int Connection::connect()
                                          "its start and was ended.")
                               .arg(m_limits.connectMilliseconds / 1000));
         }
-        QThread::msleep(50);
+        if (m_abandoned) {
+            m_process.stop();
+            throw Failure(lostText({}));
+        }
+        CallThread::waitFor([] { return false; }, 50);
     }
     call([&] {
         m_context.set(remote, UNO_QUERY_THROW);
@@ -262,7 +387,9 @@ void Connection::recycle()
 {
     m_recycleScheduled = false;
     // An application started meanwhile keeps the office; its quit tries again.
-    if (m_openApplications > 0)
+    // So does one being started: a run's window handles events while it
+    // waits for the office, and this may come then.
+    if (m_openApplications > 0 || m_connecting)
         return;
     shutdown();
     prepare();
@@ -287,9 +414,35 @@ void Connection::drop()
     ++m_generation;
 }
 
+void Connection::abandon()
+{
+    m_abandoned = true;
+    m_process.killFromAnyThread();
+}
+
+QString Connection::lostText(const QString& detail) const
+{
+    const QString text =
+        m_abandoned ? QStringLiteral("The flyer was not finished because Pellamont is closing.")
+                    : QStringLiteral("The office program that fills the flyer stopped working in "
+                                     "the middle of the run (another program or the system may "
+                                     "have ended it, for example when memory ran short). Nothing "
+                                     "you typed is lost: start the flyer again, and the office is "
+                                     "started afresh.");
+    return detail.isEmpty() ? text : text + QStringLiteral("\r\n\r\nDetails: ") + detail;
+}
+
+QString Connection::withShortage(const QString& detail)
+{
+    const QString shortage = OfficeProcess::machineShortage();
+    return shortage.isEmpty() ? detail : shortage + QStringLiteral("\r\n\r\nDetails: ") + detail;
+}
+
 QString Connection::timeoutText() const
 {
-    return QStringLiteral("The office did not answer within %1 seconds and was ended.")
+    return QStringLiteral("The office program that fills the flyer did not answer within %1 "
+                          "seconds and was ended. Nothing you typed is lost: start the flyer "
+                          "again.")
         .arg(m_limits.callMilliseconds / 1000);
 }
 

@@ -20,12 +20,15 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -78,6 +81,36 @@ private:
     bool m_stopping = false;
 };
 
+// Runs the office calls of the program's main thread on a thread of their
+// own while the main thread goes on handling its events, so that the windows
+// repaint, show that work is going on and take a close request while the
+// office works. Elsewhere (a command line program, a test's or the warm-up's
+// thread) a call runs where it is made.
+class CallThread
+{
+public:
+    CallThread();
+    ~CallThread();
+    Q_DISABLE_COPY_MOVE(CallThread)
+
+    // Runs `work` and returns when it is done; what it throws is thrown here.
+    void run(const std::function<void()>& work);
+    // Waits up to `milliseconds` for `done`, handling the main thread's events
+    // meanwhile (only there); true when `done` came true.
+    static bool waitFor(const std::function<bool()>& done, int milliseconds);
+
+private:
+    void loop();
+
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    const std::function<void()>* m_work = nullptr;
+    std::exception_ptr m_error;
+    bool m_done = false;
+    bool m_stopping = false;
+};
+
 // The office process, the bridge to it and the one desktop that loads every
 // document. Every UNO call of the adapter runs through call(), which applies
 // the time limit and turns UNO exceptions into Failures.
@@ -111,28 +144,32 @@ public:
         m_watchdog.arm(m_limits.callMilliseconds);
         try {
             if constexpr (std::is_void_v<decltype(step())>) {
-                step();
+                m_callThread.run([&] { step(); });
                 m_watchdog.disarm();
             } else {
-                auto result = step();
+                std::optional<decltype(step())> result;
+                m_callThread.run([&] { result.emplace(step()); });
                 m_watchdog.disarm();
-                return result;
+                return std::move(*result);
             }
         } catch (const css::lang::DisposedException& e) {
             // The bridge is gone: whatever is left of the office is no use.
             failed();
             m_process.stop();
             drop();
-            throw Word::EngineLost(m_timedOut ? timeoutText()
-                                              : QStringLiteral("The office process has ended (%1).")
-                                                    .arg(describeUnoException(e)));
+            throw Word::EngineLost(m_timedOut ? timeoutText() : lostText(describeUnoException(e)));
         } catch (const css::uno::Exception& e) {
             failed();
             if (m_timedOut)
                 throw Word::EngineLost(timeoutText());
-            if (!m_process.running())
-                throw Word::EngineLost(describeUnoException(e));
-            throw Failure(describeUnoException(e));
+            // The bridge can report its end before the process's end is seen.
+            const QString detail = describeUnoException(e);
+            if (!m_process.running() || detail.contains(QLatin1String("URP bridge"))) {
+                m_process.stop();
+                drop();
+                throw Word::EngineLost(lostText(detail));
+            }
+            throw Failure(withShortage(detail));
         } catch (...) {
             failed();
             if (m_timedOut)
@@ -155,6 +192,9 @@ public:
     css::uno::Reference<css::uno::XComponentContext> context() const { return m_context; }
 
     void shutdown();
+    // Ends the office at once: the call in progress, and every later one of
+    // the applications open now, fails as with an office that has ended.
+    void abandon();
 
 private:
     void recycle();
@@ -168,10 +208,17 @@ private:
     // Forgets the bridge's objects; a later connect() starts afresh.
     void drop();
     QString timeoutText() const;
+    // Why the office is gone in plain words; the office's own text follows.
+    QString lostText(const QString& detail) const;
+    // The office's text of a failed call, after what on this machine is
+    // short, when something is.
+    static QString withShortage(const QString& detail);
 
     OfficeEngineLimits m_limits;
     OfficeProcess m_process;
     Watchdog m_watchdog;
+    CallThread m_callThread;
+    std::atomic<bool> m_abandoned = false;
     OfficeWarmUp m_warmUp;
     QByteArray m_warmUpSample;
     css::uno::Reference<css::uno::XComponentContext> m_context;
@@ -179,6 +226,7 @@ private:
     int m_applicationsServed = 0;
     int m_openApplications = 0;
     bool m_recycleScheduled = false;
+    bool m_connecting = false;
     int m_generation = 0;
     int m_depth = 0;
     bool m_timedOut = false;

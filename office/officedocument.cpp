@@ -1,5 +1,6 @@
 #include "office/officedocument.h"
 
+#include "base/clipboardpicture.h"
 #include "base/diskspace.h"
 #include "base/failure.h"
 #include "generate/pixeldensity.h"
@@ -9,7 +10,6 @@
 #include "office/unonames.h"
 #include "office/unotext.h"
 
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -361,7 +361,7 @@ void OfficeDocument::copyAsPicture()
     PixelDensity::mark(picture, density);
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw Failure(QStringLiteral("There is no clipboard to copy the picture to."));
-    QGuiApplication::clipboard()->setImage(picture);
+    Main::PutPagePicture(picture);
 }
 
 } // namespace Office

@@ -127,9 +127,14 @@ public:
             }
             return component;
         });
-        if (!model.is())
-            throw Failure(QStringLiteral("The file \"%1\" could not be opened as a text document.")
-                              .arg(path));
+        if (!model.is()) {
+            const QString why =
+                QStringLiteral("The file \"%1\" could not be opened as a text document.").arg(path);
+            const QString shortage = OfficeProcess::machineShortage();
+            if (!shortage.isEmpty())
+                throw Word::SystemProblem(shortage + QStringLiteral("\r\n\r\nDetails: ") + why);
+            throw Failure(why);
+        }
         auto document = std::make_shared<OfficeDocument>(m_session, model);
         if (!readOnly)
             document->setLockFile(file.absoluteFilePath());
@@ -206,6 +211,7 @@ public:
     void prepare() override { m_connection->prepare(); }
     QString unavailableText() const override { return OfficeProcess::unavailableText(); }
     void warmUp(const QByteArray& sample) override { m_connection->warmUp(sample); }
+    void abandon() override { m_connection->abandon(); }
 
 private:
     std::shared_ptr<Connection> m_connection;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <system_error>
@@ -26,6 +27,7 @@
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -226,6 +228,44 @@ QString OfficeProcess::unavailableText()
            paragraph + QStringLiteral("4. LibreOffice 7.4 and later versions are supported.");
 }
 
+QString OfficeProcess::machineShortage()
+{
+    // Far below what the office needs for one flyer; the usual limits are
+    // many times these.
+    constexpr rlim_t kFewestFiles = 64;
+    constexpr rlim_t kLeastMemoryBytes = rlim_t(1536) * 1024 * 1024;
+    constexpr qint64 kLeastFreeKilobytes = 200 * 1024;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < kFewestFiles)
+        return QStringLiteral("The system lets Pellamont and its office keep only %1 files open "
+                              "at once, too few for the office to fill and save the flyer. Raise "
+                              "the limit (for example with \"ulimit -n 4096\" in the terminal "
+                              "that starts Pellamont) and start Pellamont again.")
+            .arg(limit.rlim_cur);
+    if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur < kLeastMemoryBytes)
+        return QStringLiteral("The system lets Pellamont and its office use only %1 MB of memory, "
+                              "too little for the office to fill the flyer. Raise the limit (for "
+                              "example with \"ulimit -v unlimited\" in the terminal that starts "
+                              "Pellamont) and start Pellamont again.")
+            .arg(limit.rlim_cur / (1024 * 1024));
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = meminfo.readAll().split('\n');
+        for (const QByteArray& line : lines) {
+            if (!line.startsWith("MemAvailable:"))
+                continue;
+            const qint64 free = line.mid(13).trimmed().split(' ').value(0).toLongLong();
+            if (free > 0 && free < kLeastFreeKilobytes)
+                return QStringLiteral("This computer has only %1 MB of memory free, too little "
+                                      "for the office to fill the flyer. Close other programs "
+                                      "and start the flyer again.")
+                    .arg(free / 1024);
+        }
+    }
+    return {};
+}
+
 void OfficeProcess::claimProfile()
 {
     if (m_profileLock >= 0)
@@ -236,12 +276,15 @@ void OfficeProcess::claimProfile()
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
                          QStringLiteral("/pellamont");
     makeFolder(base);
+    int openError = 0;
     for (int slot = 0; slot < kProfileSlots; ++slot) {
         const QString lockPath = base + QStringLiteral("/profile-%1.lock").arg(slot);
         const int fd =
             ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
+        if (fd < 0) {
+            openError = errno;
             continue;
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             m_profileLock = fd;
             m_profileFolder = base + QStringLiteral("/profile-%1").arg(slot);
@@ -252,6 +295,14 @@ void OfficeProcess::claimProfile()
         }
         ::close(fd);
     }
+    // A folder that refuses every lock is this machine's problem, not a
+    // missing office.
+    if (openError == EACCES || openError == EPERM || openError == EROFS)
+        throw Word::SystemProblem(
+            QStringLiteral("Pellamont cannot write in the folder %1 (%2), where the office keeps "
+                           "its settings. Make the folder writable for you (for example with "
+                           "\"chmod u+w %1\"), or remove it, and start Pellamont again.")
+                .arg(base, QString::fromLocal8Bit(std::strerror(openError))));
     throw Failure(
         QStringLiteral("Every office profile in \"%1\" is in use by another program.").arg(base));
 }

@@ -21,6 +21,11 @@ public:
     // The warning shown when no office can be started: "Error 842001." and
     // advice on installing, choosing and checking the office.
     static QString unavailableText();
+    // What on this machine keeps the office from working, in plain words with
+    // what to do: too few files it may open at once, too little memory. Empty
+    // when nothing is short. The office itself only reports that a step
+    // failed, in its own terms.
+    static QString machineShortage();
 
     // Starts the process unless it is running; never waits for it to be ready.
     // Throws Failure when it cannot be started.

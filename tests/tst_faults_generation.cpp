@@ -5,8 +5,10 @@
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
+#include "base/shutdown.h"
 #include "faultinjection.h"
 #include "mainwindow/form1.h"
+#include "mainwindow/runprogress.h"
 #include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -48,6 +51,7 @@ public:
 private Q_SLOTS:
     void officeFails_duringRun_reportsEndsAndNextRunSucceeds_data();
     void officeFails_duringRun_reportsEndsAndNextRunSucceeds();
+    void officeFrozen_closeGiven_progressShownAndProgramEndsWithoutBox();
 
 private:
     void startTestCase() override;
@@ -139,6 +143,36 @@ void TestFaultsGeneration::officeFails_duringRun_reportsEndsAndNextRunSucceeds()
 
     dialogs.clear();
     expectCleanSuccessfulRun(form, dialogs);
+}
+
+void TestFaultsGeneration::officeFrozen_closeGiven_progressShownAndProgramEndsWithoutBox()
+{
+    QList<int> endings;
+    Shutdown::setHandlerForTesting([&endings](int code) { endings << code; });
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    m_armedStage = Stage::DuringFirstPass;
+    m_signal = SIGSTOP;
+    // While the office is frozen the window shows that work goes on, and a
+    // close given then is taken at once.
+    bool progressShown = false;
+    QTimer::singleShot(RunProgress::kShowAfterMilliseconds + 1000, &form, [&] {
+        const auto* progress = form.findChild<QWidget*>(QStringLiteral("runProgress"));
+        progressShown = progress && progress->isVisible();
+        form.close();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    form.PushButton6_Click();
+    const qint64 elapsed = clock.elapsed();
+    Shutdown::resetForTesting();
+
+    QVERIFY(progressShown);
+    QCOMPARE(endings, QList<int>{0});
+    QVERIFY2(dialogs.shown().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
+    QVERIFY2(elapsed < kCallLimitMilliseconds, qPrintable(QString::number(elapsed)));
+    QVERIFY(waitUntilGone(m_victims, 10000));
 }
 
 void TestFaultsGeneration::expectCleanSuccessfulRun(Form1& form, ScriptedDialogs& dialogs)

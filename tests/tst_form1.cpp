@@ -251,6 +251,8 @@ void TestForm1::close_unwritableStore_reportsListLines()
     // A plain file where the store's folder should be: nothing can be written.
     writeFile(m_environment->root() + QStringLiteral("/blocked"), "x");
     SettingsStore::useFileForTesting(m_environment->root() + QStringLiteral("/blocked/a.conf"));
+    // Not saved elsewhere when offered.
+    m_dialogs->answerQuestions({Dialogs::Answer::No});
     form.close();
     const QStringList errors = m_dialogs->errors();
     QCOMPARE(errors.size(), 2);

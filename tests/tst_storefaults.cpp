@@ -5,6 +5,7 @@
 
 #include "base/appinfo.h"
 #include "base/settings.h"
+#include "base/shutdown.h"
 #include "fakeword.h"
 #include "mainwindow/form1.h"
 #include "scripteddialogs.h"
@@ -13,7 +14,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 
 #include <memory>
@@ -27,6 +33,8 @@ class TestStoreFaults : public QObject
 private Q_SLOTS:
     void unwritableStore_typingGoesOn_oneMessage_nothingLost_data();
     void unwritableStore_typingGoesOn_oneMessage_nothingLost();
+    void unstoredAtClose_toldWhereAndSavedElsewhere_data();
+    void unstoredAtClose_toldWhereAndSavedElsewhere();
 };
 
 void TestStoreFaults::unwritableStore_typingGoesOn_oneMessage_nothingLost_data()
@@ -95,6 +103,62 @@ void TestStoreFaults::unwritableStore_typingGoesOn_oneMessage_nothingLost()
     QCOMPARE(ReadSetting(QStringLiteral("Text1_0")), QStringLiteral("Acme Lawn"));
     QCOMPARE(ReadSetting(QStringLiteral("Text1_5")), QStringLiteral("Boise"));
     QCOMPARE(ReadSetting(QStringLiteral("Text1_7")), QStringLiteral("8"));
+    Word::setEngine(nullptr);
+}
+
+void TestStoreFaults::unstoredAtClose_toldWhereAndSavedElsewhere_data()
+{
+    QTest::addColumn<qint64>("storeSize");
+    // 0: the store's folder is a file.
+    QTest::newRow("store cannot be written") << qint64(0);
+    QTest::newRow("store far too large, refused at start") << qint64(50) * 1024 * 1024;
+}
+
+void TestStoreFaults::unstoredAtClose_toldWhereAndSavedElsewhere()
+{
+    QFETCH(qint64, storeSize);
+    TestEnvironment environment;
+    loadProgramResources();
+    Word::setEngine(std::make_shared<FakeWord::Engine>());
+    Shutdown::setHandlerForTesting([](int) {});
+    ScriptedDialogs dialogs;
+    const QString folder = environment.root() + QStringLiteral("/store");
+    const QString path = folder + QStringLiteral("/Corvanti.conf");
+    SettingsStore::useFileForTesting(path);
+    QFile blocker(storeSize > 0 ? path : folder);
+    QVERIFY(QDir().mkpath(environment.root()) && (storeSize == 0 || QDir().mkpath(folder)));
+    QVERIFY(blocker.open(QIODevice::WriteOnly) && blocker.resize(std::max<qint64>(storeSize, 1)));
+    blocker.close();
+    const QString saved = environment.root() + QStringLiteral("/kept.json");
+    {
+        Form1 form;
+        form.show();
+        QTest::keyClicks(form.Text1(1), QStringLiteral("Boise"));
+        form.List1()->addItem(QStringLiteral("Mowing"));
+        dialogs.clear();
+        // Cancel in the file dialog asks again; then a file is chosen.
+        dialogs.answerQuestions({Dialogs::Answer::Yes, Dialogs::Answer::Yes});
+        dialogs.answerSaveFiles({QString(), saved});
+        form.close();
+        QStringList questions;
+        for (const auto& shown : dialogs.shown()) {
+            if (shown.kind == ScriptedDialogs::Shown::Question)
+                questions << shown.text;
+        }
+        QCOMPARE(questions.size(), 2);
+        QVERIFY2(questions.first().contains(path) &&
+                     questions.first().contains(QStringLiteral("City")),
+                 qPrintable(questions.first()));
+    }
+    // The store is as it was; the data is in the file chosen.
+    QCOMPARE(QFileInfo(storeSize > 0 ? path : folder).size(), std::max<qint64>(storeSize, 1));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject data = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(data.value(QStringLiteral("city")).toString(), QStringLiteral("Boise"));
+    QCOMPARE(data.value(QStringLiteral("services")).toArray().first().toString(),
+             QStringLiteral("Mowing"));
+    Shutdown::resetForTesting();
     Word::setEngine(nullptr);
 }
 

@@ -28,6 +28,7 @@ public:
 
     std::shared_ptr<Word::Application> createApplication() override;
     void prepare() override { m_inner->prepare(); }
+    void abandon() override { m_inner->abandon(); }
     QString unavailableText() const override { return m_inner->unavailableText(); }
 
 private:
