@@ -1,5 +1,6 @@
 // Saving the filled document where it cannot go: the target is a folder, its
-// folder is a file or missing, the target is a link to a folder. Each time a
+// folder is a file or missing, the target is a link to a folder, a pipe or a
+// link to one (a device would be replaced just the same). Each time a
 // clear reason, the old target as it was, and no half-written copy left.
 
 #include "base/failure.h"
@@ -10,6 +11,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestSaveFaults : public QObject
 {
@@ -32,6 +35,10 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged_data()
                                           << "Cannot write to the folder";
     QTest::newRow("its folder is missing") << "missing folder"
                                            << "Cannot write to the folder";
+    QTest::newRow("target is a pipe") << "pipe"
+                                      << "is not a plain file";
+    QTest::newRow("target is a link to a pipe") << "link to pipe"
+                                                << "is not a plain file";
     QTest::newRow("target is the source") << "source"
                                           << "cannot be saved over itself";
 }
@@ -55,6 +62,12 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
     } else if (kind == QLatin1String("link to folder")) {
         QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere")));
         QVERIFY(QFile::link(root + QStringLiteral("/elsewhere"), target));
+    } else if (kind.endsWith(QLatin1String("pipe"))) {
+        const QString pipe = root + (kind == QLatin1String("pipe") ? QStringLiteral("/flyer.doc")
+                                                                   : QStringLiteral("/pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (pipe != target)
+            QVERIFY(QFile::link(pipe, target));
     } else if (kind == QLatin1String("folder is a file")) {
         QFile file(root + QStringLiteral("/notafolder"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -79,6 +92,9 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
     QFile file(source);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("the filled document"));
+    if (kind.endsWith(QLatin1String("pipe")))
+        QVERIFY(QFileInfo(QFileInfo(target).canonicalFilePath()).isReadable() &&
+                !QFileInfo(QFileInfo(target).canonicalFilePath()).isFile());
     if (kind == QLatin1String("folder") || kind == QLatin1String("link to folder"))
         QCOMPARE(entriesOf(QFileInfo(target).canonicalFilePath()).size(),
                  kind == QLatin1String("folder") ? 1 : 0);
