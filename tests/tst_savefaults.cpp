@@ -1,6 +1,7 @@
 // Saving the filled document where it cannot go: the target is a folder, its
 // folder is a file or missing, the target is a link to a folder, a pipe or a
-// link to one (a device would be replaced just the same). Each time a
+// link to one (a device would be replaced just the same), a target whose
+// final rename is refused. Each time a
 // clear reason, the old target as it was, and no half-written copy left.
 
 #include "base/failure.h"
@@ -10,6 +11,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -39,6 +42,10 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged_data()
                                       << "is not a plain file";
     QTest::newRow("target is a link to a pipe") << "link to pipe"
                                                 << "is not a plain file";
+    // As another user's file in a sticky folder would be: the final rename
+    // is refused (this binds the superuser too).
+    QTest::newRow("target cannot be replaced") << "immutable"
+                                               << "Cannot replace";
     QTest::newRow("target is the source") << "source"
                                           << "cannot be saved over itself";
 }
@@ -68,6 +75,13 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
         QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
         if (pipe != target)
             QVERIFY(QFile::link(pipe, target));
+    } else if (kind == QLatin1String("immutable")) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the old one");
+        file.close();
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), target}) != 0)
+            QSKIP("Files cannot be made immutable here (chattr needs the superuser)");
     } else if (kind == QLatin1String("folder is a file")) {
         QFile file(root + QStringLiteral("/notafolder"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -78,6 +92,10 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
         target = source;
     }
     const QStringList before = entriesOf(root);
+    const auto mutableAgain = qScopeGuard([&] {
+        if (kind == QLatin1String("immutable"))
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), target});
+    });
 
     try {
         copyFileSafely(source, target);
