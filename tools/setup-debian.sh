@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-dev
   fonts-liberation fonts-dejavu-core
-  xvfb xauth imagemagick
+  xvfb xauth x11-utils imagemagick
   librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
 )
