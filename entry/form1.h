@@ -72,6 +72,11 @@ public:
     // Edit > Redo: brings back what the last Undo replaced, keeping what it
     // replaces for Undo in turn.
     void redoReplace();
+    // File > Export Flyer Data...: the fields and lists as a JSON file.
+    void exportFlyerData();
+    // File > Import Flyer Data...: replaces the fields and lists with those of
+    // a JSON file, as "Load Sample/Example Data" does (Undo brings them back).
+    void importFlyerData();
     // Help > About: version, document engine and licence.
     void showAbout();
 
