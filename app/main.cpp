@@ -4,9 +4,11 @@
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
-#include "entry/form1.h"
-#include "generate/libreoffice/officeengine.h"
+#include "base/version.h"
 #include "generate/word.h"
+#include "gui/systemdialogs.h"
+#include "mainwindow/form1.h"
+#include "office/officeengine.h"
 
 #include <QApplication>
 #include <QSessionManager>
@@ -14,6 +16,20 @@
 #include <QWidget>
 
 #include <cstdio>
+
+namespace {
+// The start-up benchmark times the real program up to its window.
+void quitOnceShownIfAsked(QApplication& app)
+{
+    if (!qEnvironmentVariableIsSet("PELLAMONT_QUIT_WHEN_SHOWN"))
+        return;
+    QTimer::singleShot(0, &app, [] {
+        std::fputs("shown\n", stdout);
+        std::fflush(stdout);
+        Shutdown::endProgram(0);
+    });
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -28,6 +44,9 @@ int main(int argc, char* argv[])
     // the closing steps of its windows; one that comes during start-up waits
     // for the event loop.
     TerminationSignals terminationSignals;
+    // Every message, question and file dialog of the program is a window.
+    SystemDialogs systemDialogs;
+    Dialogs::install(&systemDialogs);
 
     // A second start on the same store shows the running program instead:
     // two windows would write their lists over each other's.
@@ -74,20 +93,14 @@ int main(int argc, char* argv[])
                          [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {
             form.show();
-            // The start-up benchmark times the real program up to its window.
-            if (qEnvironmentVariableIsSet("PELLAMONT_QUIT_WHEN_SHOWN")) {
-                QTimer::singleShot(0, &app, [] {
-                    std::fputs("shown\n", stdout);
-                    std::fflush(stdout);
-                    Shutdown::endProgram(0);
-                });
-            }
+            quitOnceShownIfAsked(app);
             exitCode = QApplication::exec();
         } else {
             exitCode = Shutdown::exitCode();
         }
     }
     Word::setEngine(nullptr);
+    Dialogs::install(nullptr);
     Main::releaseTempFolder();
     return exitCode;
 }
