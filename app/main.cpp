@@ -1,6 +1,8 @@
+#include "app/singleinstance.h"
 #include "app/terminationsignals.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "base/settings.h"
 #include "base/shutdown.h"
 #include "base/version.h"
 #include "generate/word.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QSessionManager>
 #include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 
@@ -45,6 +48,14 @@ int main(int argc, char* argv[])
     SystemDialogs systemDialogs;
     Dialogs::install(&systemDialogs);
 
+    // A second start on the same store shows the running program instead:
+    // two windows would write their lists over each other's.
+    SingleInstance instance(SettingsStore::filePath());
+    if (!instance.isFirst()) {
+        std::fputs("Pellamont is already running; its window was brought to the front.\n", stderr);
+        return 0;
+    }
+
     // What killed programs left behind goes; then this program takes its own
     // temporary folder (a failure there is reported by the run that needs it).
     Main::removeLeftovers();
@@ -68,6 +79,16 @@ int main(int argc, char* argv[])
         // windows' closing steps run before the program goes.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                          [&form](QSessionManager&) { form.storeLists(); });
+        QObject::connect(&instance, &SingleInstance::raiseRequested, &form, [] {
+            const auto windows = QApplication::topLevelWidgets();
+            for (QWidget* window : windows) {
+                if (!window->isVisible())
+                    continue;
+                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+                window->raise();
+                window->activateWindow();
+            }
+        });
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
                          [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {

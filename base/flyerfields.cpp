@@ -1,5 +1,7 @@
 #include "base/flyerfields.h"
 
+#include <QRegularExpression>
+
 #include <array>
 
 namespace FlyerFields {
@@ -81,6 +83,15 @@ const QStringList& sampleScheduledServices()
         QStringLiteral("Weekly Lawn Cutting"), QStringLiteral("Bi-Weekly Weeding and Cutting"),
         QStringLiteral("Bi-Monthly Planting"), QStringLiteral("Pruning")};
     return items;
+}
+
+QString oneLine(const QString& text)
+{
+    static const QRegularExpression breaks(
+        QStringLiteral("[\\r\\n\\v\\f\\x{85}\\x{2028}\\x{2029}]+"));
+    if (!text.contains(breaks))
+        return text;
+    return QString(text).replace(breaks, QStringLiteral(" "));
 }
 
 } // namespace FlyerFields

@@ -30,4 +30,10 @@ QString sampleText(int index);
 const QStringList& sampleServices();
 const QStringList& sampleScheduledServices();
 
+// `text` on one line, as a field holds it: every run of line breaks (CR LF,
+// LF, CR, vertical tab, form feed, the Unicode line and paragraph
+// separators) becomes one space. A field is printed on one line of the
+// flyer, and a pasted break would push the rest of the box out of sight.
+QString oneLine(const QString& text);
+
 } // namespace FlyerFields

@@ -13,7 +13,12 @@
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace FlyerPicture {
 
@@ -22,9 +27,15 @@ const auto kCopyName = QStringLiteral("flyer-picture.png");
 
 // An SVG is read whole; a logo is a few hundred kilobytes at most.
 constexpr qint64 kLargestSvgBytes = 16 * 1024 * 1024;
-// A picture whose format cannot be decoded at a smaller size is decoded
-// whole first; beyond this it is refused rather than risk the memory.
-constexpr qint64 kLargestDecodeBytes = 256LL * 1024 * 1024;
+// The kept copy is at most the box at 300 dpi, well under a megabyte as PNG.
+constexpr qint64 kLargestKeptBytes = 8 * 1024 * 1024;
+// A PNG or baseline JPEG is decoded straight to the small size, in little
+// memory: what limits it is time, about 2.5 s for this many on a desktop.
+constexpr qint64 kPixelBudget = 100'000'000;
+// Everything else (GIF, BMP, interlaced PNG, progressive JPEG) is decoded
+// whole at up to 8 bytes a pixel: this keeps it under 300 MB.
+constexpr qint64 kWholePixelBudget = 32'000'000;
+constexpr int kWholeDecodeMegabytes = 300;
 
 const QStringList& rasterFormats()
 {
@@ -139,29 +150,64 @@ QImage readSvg(const QString& path, QFile& file)
     return image;
 }
 
+// True when the JPEG file beginning with `head` is progressive: its decoder
+// keeps the whole picture's coefficients however small it draws it.
+bool isProgressiveJpeg(const QByteArray& head)
+{
+    qsizetype at = 2;
+    while (at + 4 <= head.size() && quint8(head[at]) == 0xff) {
+        const quint8 marker = quint8(head[at + 1]);
+        if (marker == 0xff) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc)
+            return marker == 0xc2 || marker == 0xc6 || marker == 0xca || marker == 0xce;
+        at += 2 + (quint8(head[at + 2]) << 8 | quint8(head[at + 3]));
+    }
+    // Frame header beyond what was read: judged by the worst case.
+    return true;
+}
+
+// True when the picture can be decoded straight to a smaller size in little memory.
+bool decodesScaled(const QByteArray& format, const QByteArray& head)
+{
+    if (format == "png")
+        return head.size() > 28 && head[28] == 0; // not interlaced
+    if (format == "jpeg" || format == "jpg")
+        return !isProgressiveJpeg(head);
+    return false;
+}
+
 QImage readRaster(const QString& path, QFile& file)
 {
+    const QByteArray head = file.peek(256 * 1024);
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead() || !rasterFormats().contains(QString::fromLatin1(reader.format())))
         throw Failure(notAPicture(path));
+    // The size comes from the header: nothing is decoded before it is known.
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
         throw Failure(damaged(path, QStringLiteral("it gives no size")));
+    const bool scaled = decodesScaled(reader.format(), head);
+    const qint64 budget = scaled ? kPixelBudget : kWholePixelBudget;
+    if (qint64(size.width()) * size.height() > budget)
+        throw Failure(QStringLiteral("The picture %1 is too large (%2 x %3 pixels): Pellamont "
+                                     "takes pictures of this kind up to %4 million pixels. Save "
+                                     "it smaller and choose it again.")
+                          .arg(QDir::toNativeSeparators(path))
+                          .arg(size.width())
+                          .arg(size.height())
+                          .arg(budget / 1'000'000));
     if (size.width() > largestSize().width() || size.height() > largestSize().height()) {
-        // Only the JPEG decoder makes the smaller picture while decoding; the
-        // others decode the whole picture and scale it afterwards.
-        const QByteArray format = reader.format();
-        if (format == "jpeg" || format == "jpg") {
+        if (scaled)
             reader.setScaledSize(fitted(size, largestSize()));
-        } else if (qint64(size.width()) * size.height() * 4 > kLargestDecodeBytes) {
-            throw Failure(QStringLiteral("The picture %1 is too large to use (%2 x %3 pixels). "
-                                         "Save it smaller, or as a JPEG, and choose it again.")
-                              .arg(QDir::toNativeSeparators(path))
-                              .arg(size.width())
-                              .arg(size.height()));
-        }
+        else if (QImageReader::allocationLimit() < kWholeDecodeMegabytes)
+            // Within the budget, so the reader's own lower limit must not
+            // turn a valid picture away as unreadable.
+            QImageReader::setAllocationLimit(kWholeDecodeMegabytes);
     }
     QImage image = reader.read();
     if (image.isNull())
@@ -169,6 +215,60 @@ QImage readRaster(const QString& path, QFile& file)
     // Turned by its orientation tag, or decoded whole: fit it now.
     if (image.width() > largestSize().width() || image.height() > largestSize().height())
         image = image.scaled(largestSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+// Opens `path` for reading when it is a regular file, without waiting on
+// anything else (a pipe's writer, a device): a pipe opened for reading
+// blocks until someone writes. `followLinks` false refuses a link as well.
+// Throws Failure with `notAFile` when it is not a regular file.
+void openRegularFile(QFile& file, const QString& path, bool followLinks, const QString& notAFile)
+{
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW);
+    const int descriptor = ::open(QFile::encodeName(path).constData(), flags);
+    if (descriptor < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            throw Failure(QStringLiteral("The picture file %1 cannot be found.")
+                              .arg(QDir::toNativeSeparators(path)));
+        if (error == ELOOP || error == ENXIO)
+            throw Failure(notAFile);
+        throw Failure(
+            QStringLiteral("The picture file %1 cannot be read: %2")
+                .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error))));
+    }
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(descriptor);
+        throw Failure(notAFile);
+    }
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        throw Failure(QStringLiteral("The picture file %1 cannot be read: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    }
+}
+
+// Reads the kept copy, checked as a chosen picture is and more: the program
+// wrote it, so it is a plain PNG file no larger than the box.
+QImage readKept(const QString& path)
+{
+    const QString notKept =
+        QStringLiteral("%1 is not the picture Pellamont kept").arg(QDir::toNativeSeparators(path));
+    QFile file;
+    openRegularFile(file, path, false, notKept);
+    if (file.size() > kLargestKeptBytes)
+        throw Failure(notKept);
+    QImageReader reader(&file, "png");
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || size.width() > largestSize().width() ||
+        size.height() > largestSize().height())
+        throw Failure(notKept);
+    QImage image = reader.read();
+    if (image.isNull())
+        throw Failure(damaged(path, reader.errorString()));
     return image;
 }
 } // namespace
@@ -196,15 +296,8 @@ QString currentPath()
 QImage readPicture(const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw Failure(QStringLiteral("The picture file %1 cannot be found.").arg(shown));
-    if (!info.isFile())
-        throw Failure(notAPicture(path));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The picture file %1 cannot be read: %2")
-                          .arg(shown, file.errorString()));
+    QFile file;
+    openRegularFile(file, path, true, notAPicture(path));
     if (file.size() == 0)
         throw Failure(QStringLiteral("The file %1 is empty: it holds no picture.").arg(shown));
     if (looksLikeSvg(file.peek(4096)))
@@ -226,6 +319,11 @@ void keep(const QImage& picture, const QString& source)
     };
     if (!QDir().mkpath(folder))
         throw cannotKeep(QStringLiteral("the folder cannot be created"));
+    // Only a plain file of ours is replaced in place: a link or a pipe put
+    // there goes first, so the write never lands on what it points to.
+    const QFileInfo existing(copy);
+    if ((existing.isSymLink() || (existing.exists() && !existing.isFile())) && !QFile::remove(copy))
+        throw cannotKeep(QStringLiteral("%1 is in the way").arg(kCopyName));
     // Written aside and renamed over the old copy only when complete, so a
     // full disk or a failed write leaves the previous picture whole.
     QSaveFile file(copy);
@@ -250,7 +348,29 @@ void choose(const QString& path)
 QImage current()
 {
     const QString path = currentPath();
-    return path.isEmpty() ? QImage() : QImage(path, "PNG");
+    if (path.isEmpty())
+        return QImage();
+    try {
+        return readKept(path);
+    } catch (const Failure&) {
+        return QImage();
+    }
+}
+
+QString keptProblem()
+{
+    const QString path = currentPath();
+    if (path.isEmpty())
+        return QString();
+    try {
+        readKept(path);
+    } catch (const Failure& failure) {
+        return QStringLiteral("The flyer's picture cannot be used (%1), so this flyer shows the "
+                              "standard picture. Choose your picture again under File, Flyer "
+                              "Picture.")
+            .arg(failure.description());
+    }
+    return QString();
 }
 
 void restore(const QImage& picture)

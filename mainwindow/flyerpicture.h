@@ -45,8 +45,14 @@ void choose(const QString& path);
 // Goes back to the standard picture and removes the kept copy.
 void useStandard();
 
-// The picture in use, as kept: a null image for the standard picture.
+// The picture in use, as kept: a null image for the standard picture, and for
+// a kept copy that is not the plain, small PNG file this program wrote (a
+// link, a pipe, a device, a damaged or huge picture); never waits on a file.
 QImage current();
+
+// Why the kept copy cannot go into a flyer, in words for the user, or the
+// empty text when it can (or the standard picture is in use).
+QString keptProblem();
 
 // Makes `picture`, from current(), the flyer's picture again (a null one: the
 // standard picture), so that what replaced it can be undone. Throws Failure

@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <QValidator>
 
 #include <algorithm>
 #include <functional>
@@ -83,6 +84,24 @@ bool focusFromAnotherControl(Qt::FocusReason reason)
            reason != Qt::MenuBarFocusReason;
 }
 
+// Keeps a field on one line however the text arrives (typed, pasted, dropped,
+// set): the line edit applies the corrected text itself, undo included.
+class OneLineValidator final : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override
+    {
+        const QString corrected = FlyerFields::oneLine(input);
+        if (corrected != input) {
+            position =
+                int(std::min(FlyerFields::oneLine(input.left(position)).size(), corrected.size()));
+            input = corrected;
+        }
+        return Acceptable;
+    }
+};
+
 // A flyer field. Selecting the whole text on focus is undone by QLineEdit
 // itself when a click brought the focus (the click places the caret), so the
 // click that focuses a field is kept from the line edit.
@@ -94,6 +113,7 @@ public:
     {
         // A field has no length limit (QLineEdit would stop at 32,767).
         setMaxLength(std::numeric_limits<int>::max());
+        setValidator(new OneLineValidator(this));
     }
 
 protected:

@@ -74,8 +74,12 @@ public:
 
     // Edit > Undo: brings back the fields and lists as they were before the
     // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
-    // One level; nothing happens when there is nothing to undo.
+    // One level; nothing happens when there is nothing to undo. What it
+    // replaces (the reset's result and all typed since) goes to Redo.
     void undoReplace();
+    // Edit > Redo: brings back what the last Undo replaced, keeping what it
+    // replaces for Undo in turn.
+    void redoReplace();
     // File > Export Flyer Data...: the fields and lists as a JSON file.
     void exportFlyerData();
     // File > Import Flyer Data...: replaces the fields and lists with those of
@@ -147,8 +151,10 @@ private:
     QMenu* m_fileMenu = nullptr;
     FlyerPictureMenu* m_pictureMenu = nullptr;
     QAction* m_undoAction = nullptr;
-    // What Undo brings back: the fourteen field texts, both lists and, after
-    // a reset, the flyer's own picture (a null image: the standard one).
+    QAction* m_redoAction = nullptr;
+    // What Undo and Redo bring back: the fourteen field texts, both lists
+    // and, around a reset, the flyer's own picture (a null image: the
+    // standard one). Further settings of the flyer belong here too.
     struct FlyerData
     {
         QStringList fields;
@@ -156,7 +162,14 @@ private:
         QStringList scheduledServices;
         std::optional<QImage> picture;
     };
+    FlyerData flyerData(bool withPicture);
+    // Puts `from` in place of the flyer data shown, which goes to `keepIn`.
+    void swapIn(std::optional<FlyerData>& from, std::optional<FlyerData>& keepIn);
     std::optional<FlyerData> m_undo;
+    std::optional<FlyerData> m_redo;
+    // Why this run's flyer shows the standard picture instead of the kept
+    // one, for the preview to say; empty when nothing went wrong.
+    QString m_pictureNotice;
     // Holds the user's input while "Start Creating Template" runs.
     RunInput* m_runInput = nullptr;
     bool m_engineWarmed = false;

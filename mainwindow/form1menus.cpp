@@ -49,10 +49,14 @@ void Form1::createMenus()
 
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
-    // A field with the focus takes Ctrl+Z for its own typing first.
+    // A field with the focus takes Ctrl+Z and Ctrl+Shift+Z for its own typing first.
     m_undoAction = addMenuItem(this, edit, "UndoAction", QStringLiteral("&Undo"),
                                {QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { undoReplace(); });
+    m_redoAction =
+        addMenuItem(this, edit, "RedoAction", QStringLiteral("&Redo"),
+                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, [this] { redoReplace(); });
     m_undoAction->setEnabled(false);
+    m_redoAction->setEnabled(false);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("HelpMenu"));
@@ -62,7 +66,7 @@ void Form1::createMenus()
     placeMenuBarAbove(this, m_menuBar);
 }
 
-void Form1::rememberForUndo(bool withPicture)
+Form1::FlyerData Form1::flyerData(bool withPicture)
 {
     FlyerData kept;
     for (QLineEdit* field : m_fields)
@@ -71,19 +75,40 @@ void Form1::rememberForUndo(bool withPicture)
     kept.scheduledServices = scheduledServices();
     if (withPicture)
         kept.picture = FlyerPicture::current();
-    m_undo = std::move(kept);
+    return kept;
+}
+
+void Form1::rememberForUndo(bool withPicture)
+{
+    m_undo = flyerData(withPicture);
+    m_redo.reset();
     m_undoAction->setEnabled(true);
+    m_redoAction->setEnabled(false);
 }
 
 void Form1::undoReplace()
 {
-    if (!m_undo)
+    swapIn(m_undo, m_redo);
+}
+
+void Form1::redoReplace()
+{
+    swapIn(m_redo, m_undo);
+}
+
+void Form1::swapIn(std::optional<FlyerData>& from, std::optional<FlyerData>& keepIn)
+{
+    if (!from)
         return;
-    const FlyerData kept = std::move(*m_undo);
-    m_undo.reset();
-    m_undoAction->setEnabled(false);
+    const FlyerData kept = std::move(*from);
+    from.reset();
+    // What is replaced, with whatever was typed since, is kept for the way
+    // back: nothing the user did vanishes without Undo or Redo reaching it.
+    keepIn = flyerData(kept.picture.has_value());
+    m_undoAction->setEnabled(m_undo.has_value());
+    m_redoAction->setEnabled(m_redo.has_value());
     // Each field that changes is stored by its change handling; the lists
-    // are stored here, as the user expects what Undo brought back to stay.
+    // are stored here, as the user expects what came back to stay.
     for (int i = 0; i < FlyerFields::kFieldCount; ++i)
         m_fields[i]->setText(kept.fields.value(i));
     m_list1->clear();

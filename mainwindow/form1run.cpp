@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <utility>
+
 // "Start Creating Template": the run, the input held while it goes, and what
 // template filling asks of this window and the preview.
 
@@ -109,7 +111,10 @@ QStringList Form1::scheduledServices()
 
 QString Form1::flyerPicture()
 {
-    return FlyerPicture::currentPath();
+    // Checked now as when it was chosen: a kept copy replaced meanwhile (by a
+    // pipe, a huge or broken picture) gives the standard picture and a word.
+    m_pictureNotice = FlyerPicture::keptProblem();
+    return m_pictureNotice.isEmpty() ? FlyerPicture::currentPath() : QString();
 }
 
 void Form1::setMousePointer(WindowPointer::Setting setting)
@@ -158,7 +163,9 @@ void Form1::setPreviewWordFile(const QString& documentPath)
 
 void Form1::setPreviewNotice(const QString& notice)
 {
-    preview().setFitNotice(notice);
+    QStringList notices{std::exchange(m_pictureNotice, QString()), notice};
+    notices.removeAll(QString());
+    preview().setFitNotice(notices.join(QStringLiteral("\n\n")));
 }
 
 void Form1::showPreview()

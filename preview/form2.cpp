@@ -522,7 +522,7 @@ void Form2::PushButton6_Click()
     std::optional<Dialogs::Answer> answer;
     guard(112, [&] { target = Dialogs::current().saveFile(title, filter); });
     if (!guard.test(116, [&] { return target.isEmpty(); })) {
-        if (guard.test(118, [&] { return Main::FileExists(target); })) {
+        if (guard.test(118, [&] { return targetTaken(target); })) {
             guard(120, [&] {
                 answer = Dialogs::current().question(applicationTitle(), overwriteQuestion(target));
             });

@@ -62,13 +62,11 @@ void Form2::saveAsPdf()
     if (target.isEmpty())
         return;
     target = DocumentOutput::pdfTarget(target);
-    if (QFileInfo(target).isDir()) {
-        Dialogs::current().error(
-            applicationTitle(),
-            QStringLiteral("%1 is a folder. Choose a file name to save the PDF to.").arg(target));
+    if (const QString refused = refusedTarget(target); !refused.isEmpty()) {
+        Dialogs::current().error(applicationTitle(), refused);
         return;
     }
-    if (Main::FileExists(target) &&
+    if (targetTaken(target) &&
         Dialogs::current().question(applicationTitle(), overwriteQuestion(target)) !=
             Dialogs::Answer::Yes)
         return;
@@ -88,14 +86,14 @@ void Form2::printDocument()
                 ? QStringLiteral("No printer is set up on this computer, so the flyer cannot be "
                                  "printed. Add a printer in the system's printer settings and "
                                  "print again, or save the flyer as a PDF.")
-                : QStringLiteral("The print service cannot be reached (%1), so the flyer cannot "
-                                 "be printed. Save it as a PDF instead, or try again once the "
-                                 "print service runs.")
+                : QStringLiteral("The flyer cannot be printed: %1. Start the print service "
+                                 "(CUPS) in the system's settings, or with \"sudo systemctl "
+                                 "start cups\", and print again; or save the flyer as a PDF.")
                       .arg(problem));
         return;
     }
-    const QString jobName =
-        m_jobName.trimmed().isEmpty() ? QString::fromLatin1(kDisplayName) : m_jobName.trimmed();
+    const QString title = PrintQueue::jobTitle(m_jobName);
+    const QString jobName = title.isEmpty() ? QString::fromLatin1(kDisplayName) : title;
     const std::optional<Dialogs::PrintChoice> choice = Dialogs::current().print(jobName);
     if (!choice)
         return;
@@ -110,5 +108,9 @@ void Form2::printDocument()
         return;
     Dialogs::current().message(
         applicationTitle(),
-        QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
+        PrintQueue::isPaused(choice->printer)
+            ? QStringLiteral("The flyer was sent to the printer %1, which is paused: it prints "
+                             "once the printer is resumed in the system's printer settings.")
+                  .arg(choice->printer)
+            : QStringLiteral("The flyer was sent to the printer %1.").arg(choice->printer));
 }

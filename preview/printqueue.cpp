@@ -34,9 +34,47 @@ QStringList printers(QString* problem)
             names.append(name);
     }
     cupsFreeDests(count, destinations);
-    if (problem)
-        *problem = count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE ? lastProblem() : QString();
+    if (problem) {
+        problem->clear();
+        // "Not found" is the running service's word for "no printers".
+        if (count == 0 && status > IPP_STATUS_OK_EVENTS_COMPLETE &&
+            status != IPP_STATUS_ERROR_NOT_FOUND)
+            *problem = status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE
+                           ? QStringLiteral("the print service is not running")
+                           : QStringLiteral("the print service refused: %1").arg(lastProblem());
+    }
     return names;
+}
+
+bool isPaused(const QString& printer)
+{
+    cups_dest_t* destination =
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, printer.toUtf8().constData(), nullptr);
+    if (!destination)
+        return false;
+    // IPP printer-state 5: stopped.
+    const char* state =
+        cupsGetOption("printer-state", destination->num_options, destination->options);
+    const bool paused = state && QByteArray(state) == "5";
+    cupsFreeDests(1, destination);
+    return paused;
+}
+
+QString jobTitle(const QString& name)
+{
+    QString title;
+    for (const char32_t character : name.toUcs4()) {
+        if (QChar::isSpace(character)) {
+            if (!title.isEmpty() && !title.endsWith(QLatin1Char(' ')))
+                title += QLatin1Char(' ');
+        } else if (QChar::category(character) != QChar::Other_Control) {
+            const QString next = QString::fromUcs4(&character, 1);
+            if (title.toUtf8().size() + next.toUtf8().size() > 255)
+                break;
+            title += next;
+        }
+    }
+    return title.trimmed();
 }
 
 int submit(const QString& printer, const QString& path, const QString& jobName, int copies,

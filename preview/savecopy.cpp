@@ -85,14 +85,15 @@ void copyFileSafely(const QString& source, const QString& target)
                                      "saved. Go back and create the template again.")
                           .arg(source));
 
+    const QString refused = refusedTarget(target);
+    if (!refused.isEmpty())
+        throw Failure(refused);
     // Saving over a link replaces the file it points to, not the link.
     QString destination = target;
     const QFileInfo targetInfo(target);
     if (targetInfo.isSymLink() && targetInfo.exists())
         destination = targetInfo.canonicalFilePath();
     const QFileInfo destinationInfo(destination);
-    if (destinationInfo.isDir())
-        throw Failure(QStringLiteral("%1 is a folder; choose a file name to save to.").arg(target));
     if (destinationInfo.exists() && sameFile(source, destination))
         throw Failure(QStringLiteral("%1 is the document shown in this window; it cannot be "
                                      "saved over itself. Choose another name.")
@@ -132,6 +133,26 @@ void copyFileSafely(const QString& source, const QString& target)
         throw Failure(QStringLiteral("Cannot replace %1: %2").arg(target, systemError(errno)));
     output.setAutoRemove(false);
     syncFolder(folder);
+}
+
+QString refusedTarget(const QString& target)
+{
+    const QFileInfo info(target); // through a link, to what it names
+    if (info.isDir())
+        return QStringLiteral("%1 is a folder; choose a file name to save to.").arg(target);
+    // A device or a pipe would be replaced by a plain file (or, through a
+    // link, the system's own device would be).
+    if (info.exists() && !info.isFile())
+        return QStringLiteral("%1 is not a plain file (it is a device, a pipe or a socket), so "
+                              "nothing was saved over it. Choose another name.")
+            .arg(target);
+    return QString();
+}
+
+bool targetTaken(const QString& target)
+{
+    const QFileInfo info(target);
+    return info.exists() || info.isSymLink();
 }
 
 QString overwriteQuestion(const QString& target)

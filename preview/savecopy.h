@@ -10,5 +10,13 @@
 // be made (source gone, folder not writable, disk full, target is the source).
 void copyFileSafely(const QString& source, const QString& target);
 
+// Why a save may not write to `target`, for the user, or the empty text when
+// it may: a folder, or anything but a regular file (followed through links).
+QString refusedTarget(const QString& target);
+
+// True when anything has the name `target`, a link to nothing included: a
+// save asks before replacing it.
+bool targetTaken(const QString& target);
+
 // The question asked before a save replaces the existing file `target`.
 QString overwriteQuestion(const QString& target);

@@ -1,5 +1,8 @@
 #include "base/clipboardpicture.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QTest>
 #include <QThread>
 
@@ -56,6 +59,7 @@ private Q_SLOTS:
     void read_busyForSomeRequests_asksUntilFirstSuccessAtMost1000Times();
     void pagePicture_clipboardTakenOver_givesThePicturePutThere_data();
     void pagePicture_clipboardTakenOver_givesThePicturePutThere();
+    void keeper_usersPictureAndText_onClipboardAgain();
 };
 
 void TestClipboardPicture::read_busyForSomeRequests_asksUntilFirstSuccessAtMost1000Times_data()
@@ -132,5 +136,26 @@ void TestClipboardPicture::pagePicture_clipboardTakenOver_givesThePicturePutTher
     QVERIFY(Main::ReadPagePicture().size() != QSize(5, 5));
 }
 
-QTEST_GUILESS_MAIN(TestClipboardPicture)
+void TestClipboardPicture::keeper_usersPictureAndText_onClipboardAgain()
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    auto* copied = new QMimeData;
+    copied->setImageData(picture);
+    copied->setText(QStringLiteral("caption"));
+    QGuiApplication::clipboard()->setMimeData(copied);
+    {
+        Main::ClipboardKeeper keeper;
+        QImage page(5, 5, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QGuiApplication::clipboard()->setImage(page);
+    }
+    const QMimeData* after = QGuiApplication::clipboard()->mimeData();
+    QVERIFY(after && after->hasImage());
+    QCOMPARE(after->text(), QStringLiteral("caption"));
+    QCOMPARE(qvariant_cast<QImage>(after->imageData()).convertToFormat(QImage::Format_RGB32),
+             picture);
+}
+
+QTEST_MAIN(TestClipboardPicture)
 #include "tst_clipboardpicture.moc"

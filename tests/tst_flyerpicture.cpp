@@ -2,9 +2,12 @@
 // size and transparency, the settings key, the menu commands, the reset, its
 // undo and the sample data, and the files that cannot be used.
 
+#include "base/clipboardpicture.h"
 #include "base/failure.h"
 #include "base/settings.h"
 #include "fakeword.h"
+#include "generate/templatefilling.h"
+#include "preview/form2.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
 #include "mainwindow/form1.h"
@@ -15,14 +18,18 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <QUrl>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -77,6 +84,39 @@ QByteArray hugePng(quint32 width, quint32 height)
            chunk("IDAT", qCompress(QByteArray(64, '\0')).mid(4)) + chunk("IEND", {});
 }
 
+// A small progressive JPEG whose frame header claims `width` x `height`
+// pixels: its decoder would hold the whole picture's coefficients.
+QByteArray progressiveJpeg(quint16 width, quint16 height)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(logo(QSize(16, 16)).convertToFormat(QImage::Format_RGB32)))
+        qFatal("cannot write a JPEG");
+    const qsizetype frame = jpeg.indexOf("\xff\xc2");
+    if (frame < 0)
+        qFatal("the JPEG writer wrote no progressive frame");
+    jpeg[frame + 5] = char(height >> 8);
+    jpeg[frame + 6] = char(height & 0xff);
+    jpeg[frame + 7] = char(width >> 8);
+    jpeg[frame + 8] = char(width & 0xff);
+    return jpeg;
+}
+
+// The page picture the fake engine copies.
+class WhitePage final : public Main::PictureClipboard
+{
+public:
+    QImage picture(int) override
+    {
+        QImage page(85, 110, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        return page;
+    }
+};
+
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);
@@ -100,6 +140,8 @@ private Q_SLOTS:
     void choose_svgWithExternalImage_referenceNotFollowed();
     void choose_dataFolderBlocked_messageAndStandardKept();
     void menu_chooseResetSample_pictureFollows();
+    void keptCopyReplaced_standardPictureNoticeAndNoWriteThrough_data();
+    void keptCopyReplaced_standardPictureNoticeAndNoWriteThrough();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -132,6 +174,12 @@ void TestFlyerPicture::choose_keepsScaledCopy_data()
         << "photo.jpeg" << QByteArray("JPEG") << QSize(3000, 2000) << QSize(333, 222) << false;
     QTest::newRow("square BMP") << "logo.bmp" << QByteArray("BMP") << QSize(800, 800)
                                 << QSize(222, 222) << false;
+    // Beyond what the reader itself allows (8 MB here, as 8000 x 8000 is
+    // beyond its usual limit): decoded scaled, or within the pixel budget.
+    QTest::newRow("PNG over the reader's memory limit")
+        << "export.png" << QByteArray("PNG") << QSize(4000, 1000) << QSize(534, 133) << true;
+    QTest::newRow("BMP over the reader's memory limit")
+        << "export.bmp" << QByteArray("BMP") << QSize(1600, 1600) << QSize(222, 222) << false;
     QTest::newRow("SVG drawn at the largest size")
         << "logo.svg" << QByteArray() << QSize(300, 100) << QSize(534, 178) << true;
 }
@@ -143,6 +191,9 @@ void TestFlyerPicture::choose_keepsScaledCopy()
     QFETCH(QSize, original);
     QFETCH(QSize, kept);
     QFETCH(bool, alpha);
+    const int readerLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(8);
+    const auto restoreLimit = qScopeGuard([&] { QImageReader::setAllocationLimit(readerLimit); });
     const QString path = m_environment->root() + QLatin1Char('/') + name;
     if (format.isEmpty())
         writeFile(path, QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" "
@@ -189,9 +240,16 @@ void TestFlyerPicture::choose_badFile_clearMessageAndPreviousKept_data()
         << "notes.png" << QByteArray("Just some words.\n") << "is not a picture";
     QTest::newRow("damaged") << "broken.png" << png.left(png.size() / 2) << "is damaged";
     QTest::newRow("empty") << "empty.png" << QByteArray() << "is empty";
+    // Refused by the size its header gives: were it decoded, a damaged one.
     QTest::newRow("20,000 x 20,000 pixels")
-        << "huge.png" << hugePng(20000, 20000) << "20000 x 20000";
+        << "huge.png" << hugePng(20000, 20000) << "too large (20000 x 20000 pixels)";
+    QTest::newRow("progressive JPEG claiming 30,000 x 30,000 pixels")
+        << "bomb.jpg" << progressiveJpeg(30000, 30000) << "too large (30000 x 30000 pixels)";
+    // Within what a baseline JPEG may have, but decoded whole when progressive.
+    QTest::newRow("progressive JPEG claiming 8,000 x 8,000 pixels")
+        << "large.jpg" << progressiveJpeg(8000, 8000) << "too large (8000 x 8000 pixels)";
     QTest::newRow("removed before it was read") << "gone.png" << QByteArray() << "cannot be found";
+    QTest::newRow("a pipe, never waited on") << "pipe.png" << QByteArray() << "is not a picture";
 }
 
 void TestFlyerPicture::choose_badFile_clearMessageAndPreviousKept()
@@ -206,7 +264,9 @@ void TestFlyerPicture::choose_badFile_clearMessageAndPreviousKept()
     const QByteArray settings = m_environment->settingsText();
 
     QString path = m_environment->root() + QLatin1Char('/') + name;
-    if (name != QLatin1String("gone.png"))
+    if (name == QLatin1String("pipe.png"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (name != QLatin1String("gone.png"))
         writeFile(path, bytes);
     try {
         FlyerPicture::choose(path);
@@ -314,6 +374,75 @@ void TestFlyerPicture::menu_chooseResetSample_pictureFollows()
     QVERIFY(!choose->icon().isNull());
     QVERIFY(form.pictureMenu()->standardAction()->isEnabled());
     QCOMPARE(dialogs.errors().size(), 1);
+}
+
+void TestFlyerPicture::keptCopyReplaced_standardPictureNoticeAndNoWriteThrough_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("link to the user's notes") << "link";
+    QTest::newRow("pipe") << "pipe";
+    QTest::newRow("link to an endless device") << "device";
+    QTest::newRow("text file") << "text";
+    QTest::newRow("truncated picture") << "truncated";
+    QTest::newRow("30,000 x 30,000 picture") << "huge";
+    QTest::newRow("missing") << "missing";
+}
+
+void TestFlyerPicture::keptCopyReplaced_standardPictureNoticeAndNoWriteThrough()
+{
+    QFETCH(QString, kind);
+    const QString path = m_environment->root() + QStringLiteral("/logo.png");
+    QVERIFY(logo(QSize(600, 200)).save(path));
+    FlyerPicture::choose(path);
+    const QString kept = FlyerPicture::currentPath();
+    const QByteArray picture = fileBytes(kept);
+    QVERIFY(QFile::remove(kept));
+    const QString notes =
+        writeFile(m_environment->root() + QStringLiteral("/notes.txt"), "private notes\n");
+    if (kind == QLatin1String("link"))
+        QVERIFY(QFile::link(notes, kept));
+    else if (kind == QLatin1String("pipe"))
+        QCOMPARE(::mkfifo(QFile::encodeName(kept).constData(), 0600), 0);
+    else if (kind == QLatin1String("device"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), kept));
+    else if (kind == QLatin1String("text"))
+        writeFile(kept, "not a picture\n");
+    else if (kind == QLatin1String("truncated"))
+        writeFile(kept, picture.left(picture.size() / 2));
+    else if (kind == QLatin1String("huge"))
+        writeFile(kept, hugePng(30000, 30000));
+
+    // The window comes up without waiting on the file, and the flyer is
+    // made with the standard picture and a word why, not an error report.
+    FakeWord::Engine::Installed word;
+    FakeWord::Content flyer;
+    flyer.body << QStringLiteral("[BusinessName]");
+    flyer.shapes << FakeWord::Shape{FakeWord::Shape::Picture, QString()};
+    TemplateFilling::setTemplateSourceForTesting([flyer] { return flyer.toBytes(); });
+    WhitePage page;
+    Main::PictureClipboard::install(&page);
+    ScriptedDialogs dialogs;
+    {
+        Form1 form;
+        QVERIFY(FlyerPicture::current().isNull());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.PushButton6_Click();
+        QTRY_COMPARE(dialogs.shown().size(), 1);
+        QCOMPARE(dialogs.errors(), QStringList());
+        QVERIFY2(dialogs.messages().first().contains(QStringLiteral("shows the standard picture")),
+                 qPrintable(dialogs.messages().first()));
+        QCOMPARE(word->count(QStringLiteral("Shapes.AddPicture")), 0);
+        form.previewWindow()->hide();
+    }
+    Main::PictureClipboard::install(nullptr);
+    TemplateFilling::setTemplateSourceForTesting({});
+
+    // A new choice replaces what is there, never what a link points to.
+    FlyerPicture::choose(path);
+    QVERIFY(QFileInfo(kept).isFile() && !QFileInfo(kept).isSymLink());
+    QCOMPARE(fileBytes(kept), picture);
+    QCOMPARE(fileBytes(notes), QByteArray("private notes\n"));
 }
 
 QTEST_MAIN(TestFlyerPicture)

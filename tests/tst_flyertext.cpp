@@ -203,6 +203,9 @@ void TestFlyerText::laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines()
         line.repeated(9));
     QCOMPARE(FlyerText::laidOutColumn(QString(2000, QLatin1Char('u')) + QChar(13)),
              QString(limit, QLatin1Char('u')));
+    // A line whose end mark falls just past the limit is not whole within it.
+    QCOMPARE(FlyerText::laidOutColumn(QString(limit, QLatin1Char('v')) + QChar(13) + line),
+             QString(limit, QLatin1Char('v')));
 }
 
 QTEST_GUILESS_MAIN(TestFlyerText)

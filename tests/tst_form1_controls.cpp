@@ -406,6 +406,19 @@ void TestForm1Controls::undo_bringsBackWhatResetOrSampleReplaced_andStoresIt()
     QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(form.List1()->count(), 20);
 
+    // What was typed after a reset is not lost to Undo: Redo brings it back.
+    form.PushButton3_Click();
+    form.Text1(0)->setText(QStringLiteral("Fresh Start"));
+    form.List1()->addItem(QStringLiteral("Hedges"));
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.List1()->count(), 20);
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Fresh Start"));
+    QCOMPARE(ReadSetting(QStringLiteral("List1")), QStringLiteral("Hedges;"));
+    QVERIFY(undo->isEnabled());
+    QTest::keyClick(form.List2(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+
     // In a field, Ctrl+Z is the field's own undo of its typing.
     form.PushButton4_Click();
     form.PushButton3_Click();

@@ -1,8 +1,10 @@
 // The program itself, run offscreen as a child process, ended by the signals
 // a logout, a shutdown or Ctrl+C sends: it must end through its closing steps
 // (lists stored, office ended, its temporary folder gone), and its start must
-// have removed what a killed program left.
+// have removed what a killed program left, and another program's start must
+// leave its folder alone.
 
+#include "base/mainmodule.h"
 #include "base/settings.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
@@ -69,6 +71,11 @@ void TestOfficeSignals::signal_runsClosingSteps()
     const QString lock = user + QStringLiteral("/run-%1.lock").arg(program.processId());
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(lock), 60000);
     QVERIFY(!QFileInfo::exists(user + QStringLiteral("/run-1")));
+    // Another program's start (this one's) leaves the running program's folder.
+    const QString running = user + QStringLiteral("/run-%1").arg(program.processId());
+    QTRY_VERIFY(QFileInfo::exists(running));
+    Main::removeLeftovers();
+    QVERIFY(QFileInfo::exists(running) && QFileInfo::exists(lock));
 
     QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
     QVERIFY(program.waitForFinished(60000));

@@ -6,6 +6,7 @@
 #include "pdffacts.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
+#include "preview/printqueue.h"
 #include "previewtesting.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -20,6 +21,7 @@
 #include <QWheelEvent>
 
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // What the preview's commands do: Back, closing, the pointer, saving as a
@@ -48,6 +50,8 @@ private Q_SLOTS:
     void savePdf_officesPdf_extensionAdded_replacedOnlyOnYes();
     void savePdf_failure_saysWhy_andKeepsEveryFile_data();
     void savePdf_failure_saysWhy_andKeepsEveryFile();
+    void printJobName_plainWithinTheProtocolLimit_data();
+    void printJobName_plainWithinTheProtocolLimit();
 };
 
 void TestPreviewActions::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
@@ -381,7 +385,9 @@ void TestPreviewActions::menus_shortcutsAndWheelRunTheButtonsHandlers()
     key(Qt::Key_P, Qt::ControlModifier);
     qunsetenv("CUPS_SERVER");
     QCOMPARE(m_dialogs->errors().size(), 1);
-    QVERIFY(m_dialogs->errors().first().contains(QStringLiteral("print")));
+    QVERIFY2(m_dialogs->errors().first().contains(
+                 QStringLiteral("the print service is not running. Start the print service")),
+             qPrintable(m_dialogs->errors().first()));
     m_dialogs->clear();
 
     key(Qt::Key_Left, Qt::AltModifier);
@@ -458,8 +464,12 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile_data()
     QTest::newRow("folder cannot be written")
         << QStringLiteral("readonly") << QStringLiteral("Cannot write to the folder /proc");
     QTest::newRow("name is a folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+    QTest::newRow("name is a pipe")
+        << QStringLiteral("pipe") << QStringLiteral("is not a plain file");
     QTest::newRow("office ends while exporting")
         << QStringLiteral("officeDies") << QStringLiteral("ended while exporting");
+    QTest::newRow("office reports a cut-off PDF written")
+        << QStringLiteral("cutShort") << QStringLiteral("no complete PDF");
     QTest::newRow("document gone")
         << QStringLiteral("vanished") << QStringLiteral("no longer exists");
 }
@@ -486,12 +496,22 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile()
         target = folder + QStringLiteral("/old.pdf");
         QVERIFY(QDir().mkpath(target));
         asked = false;
+    } else if (failure == QLatin1String("pipe")) {
+        target = folder + QStringLiteral("/pipe.pdf");
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        asked = false;
     } else if (failure == QLatin1String("officeDies")) {
         engine->setExportDiesHalfway(true);
+    } else if (failure == QLatin1String("cutShort")) {
+        engine->setExportCutShort(true);
     } else {
         QVERIFY(QFile::remove(m_document));
     }
-    const QByteArray before = readFile(target);
+    // A pipe is never read: that would wait for a writer.
+    const auto contents = [&] {
+        return QFileInfo(target).isFile() ? readFile(target) : QByteArray("pipe");
+    };
+    const QByteArray before = contents();
     m_dialogs->answerSaveFiles({target});
     if (asked)
         m_dialogs->answerQuestions({Dialogs::Answer::Yes});
@@ -501,7 +521,7 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile()
     const QString report = m_dialogs->errors().first();
     QVERIFY2(report.contains(reason), qPrintable(report));
     QVERIFY2(m_dialogs->messages().isEmpty(), "nothing was done");
-    QCOMPARE(readFile(target), before);
+    QCOMPARE(contents(), before);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
              QStringList{QStringLiteral("flyer.pdf")});
     QCOMPARE(
@@ -510,6 +530,33 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile()
     if (failure != QLatin1String("vanished"))
         QCOMPARE(readFile(m_document), document);
     QCOMPARE(engine->runningApplications(), 0);
+}
+
+void TestPreviewActions::printJobName_plainWithinTheProtocolLimit_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("job");
+    QTest::newRow("as typed") << QStringLiteral("Corvanti Gardens")
+                              << QStringLiteral("Corvanti Gardens");
+    QTest::newRow("terminal escape and bell")
+        << QStringLiteral("\x1b[2J\x1b]0;owned\aCorvanti") << QStringLiteral("[2J]0;ownedCorvanti");
+    QTest::newRow("line breaks and tabs")
+        << QStringLiteral(" Corvanti\r\n\tGardens\n") << QStringLiteral("Corvanti Gardens");
+    QTest::newRow("only controls") << QStringLiteral("\x01\x02\x7f") << QString();
+    // 300 octets: the cut falls inside the 128th two-octet letter, which goes whole.
+    QTest::newRow("300 octets") << QString(150, QChar(0xe9)) << QString(127, QChar(0xe9));
+    QTest::newRow("four-octet characters at the limit")
+        << QString::fromUcs4(std::u32string(70, U'\U0001F333').c_str())
+        << QString::fromUcs4(std::u32string(63, U'\U0001F333').c_str());
+}
+
+void TestPreviewActions::printJobName_plainWithinTheProtocolLimit()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, job);
+    const QString title = PrintQueue::jobTitle(typed);
+    QCOMPARE(title, job);
+    QVERIFY(title.toUtf8().size() <= 255);
 }
 
 QTEST_MAIN(TestPreviewActions)

@@ -1,5 +1,7 @@
 // Saving the filled document where it cannot go: the target is a folder, its
-// folder is a file or missing, the target is a link to a folder. Each time a
+// folder is a file or missing, the target is a link to a folder, a pipe or a
+// link to one (a device would be replaced just the same), a target whose
+// final rename is refused. Each time a
 // clear reason, the old target as it was, and no half-written copy left.
 
 #include "base/failure.h"
@@ -9,7 +11,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestSaveFaults : public QObject
 {
@@ -32,6 +38,14 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged_data()
                                           << "Cannot write to the folder";
     QTest::newRow("its folder is missing") << "missing folder"
                                            << "Cannot write to the folder";
+    QTest::newRow("target is a pipe") << "pipe"
+                                      << "is not a plain file";
+    QTest::newRow("target is a link to a pipe") << "link to pipe"
+                                                << "is not a plain file";
+    // As another user's file in a sticky folder would be: the final rename
+    // is refused (this binds the superuser too).
+    QTest::newRow("target cannot be replaced") << "immutable"
+                                               << "Cannot replace";
     QTest::newRow("target is the source") << "source"
                                           << "cannot be saved over itself";
 }
@@ -55,6 +69,19 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
     } else if (kind == QLatin1String("link to folder")) {
         QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere")));
         QVERIFY(QFile::link(root + QStringLiteral("/elsewhere"), target));
+    } else if (kind.endsWith(QLatin1String("pipe"))) {
+        const QString pipe = root + (kind == QLatin1String("pipe") ? QStringLiteral("/flyer.doc")
+                                                                   : QStringLiteral("/pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        if (pipe != target)
+            QVERIFY(QFile::link(pipe, target));
+    } else if (kind == QLatin1String("immutable")) {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the old one");
+        file.close();
+        if (QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), target}) != 0)
+            QSKIP("Files cannot be made immutable here (chattr needs the superuser)");
     } else if (kind == QLatin1String("folder is a file")) {
         QFile file(root + QStringLiteral("/notafolder"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -65,6 +92,10 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
         target = source;
     }
     const QStringList before = entriesOf(root);
+    const auto mutableAgain = qScopeGuard([&] {
+        if (kind == QLatin1String("immutable"))
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), target});
+    });
 
     try {
         copyFileSafely(source, target);
@@ -79,6 +110,9 @@ void TestSaveFaults::unusableTarget_reasonGiven_nothingChanged()
     QFile file(source);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("the filled document"));
+    if (kind.endsWith(QLatin1String("pipe")))
+        QVERIFY(QFileInfo(QFileInfo(target).canonicalFilePath()).isReadable() &&
+                !QFileInfo(QFileInfo(target).canonicalFilePath()).isFile());
     if (kind == QLatin1String("folder") || kind == QLatin1String("link to folder"))
         QCOMPARE(entriesOf(QFileInfo(target).canonicalFilePath()).size(),
                  kind == QLatin1String("folder") ? 1 : 0);

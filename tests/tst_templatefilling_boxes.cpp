@@ -130,6 +130,8 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
 {
     const QString huge = QString(100000, QLatin1Char('x'));
     m_host->texts[12] = huge; // the e-mail
+    // Exactly at the limit: kept whole, and not named.
+    m_host->texts[7] = QString(FlyerText::kLaidOutCharacters, QLatin1Char('t')); // the tag line
     for (int i = 0; i < 10000; ++i)
         m_host->list1 << QStringLiteral("Service %1").arg(i);
     QCOMPARE(click(), QList<int>{});
@@ -140,6 +142,7 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
     QVERIFY2(told.contains(QStringLiteral("The e-mail on the tear-off tabs: the first 1,000 of "
                                           "its 100,000 characters")),
              qPrintable(told));
+    QCOMPARE(told.count(QStringLiteral(" characters")), 1);
     // Lines of 15 characters ("Service 10" to "Service 99"): 66 within 1,000.
     QVERIFY2(told.contains(QStringLiteral("The services in the right column: the first 66 of its "
                                           "9,990 services")),

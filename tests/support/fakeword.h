@@ -99,6 +99,8 @@ public:
     // ExportAsFixedFormat writes the start of a PDF and then fails as an
     // office killed in the middle of it would.
     void setExportDiesHalfway(bool value);
+    // ExportAsFixedFormat writes the start of a PDF and reports success.
+    void setExportCutShort(bool value);
 
     // Applications started and not yet quit (released ones included, as a
     // server process that was never told to quit lives on); documents open.

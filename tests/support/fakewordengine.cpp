@@ -137,6 +137,11 @@ void Engine::setExportDiesHalfway(bool value)
     m_state->exportDiesHalfway = value;
 }
 
+void Engine::setExportCutShort(bool value)
+{
+    m_state->exportCutShort = value;
+}
+
 int Engine::runningApplications() const
 {
     return m_state->running;

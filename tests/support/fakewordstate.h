@@ -68,6 +68,7 @@ public:
     QStringList pictures;
     bool saveWritesNothing = false;
     bool exportDiesHalfway = false;
+    bool exportCutShort = false;
     int running = 0;
     std::vector<std::weak_ptr<void>> handedOut;
     std::vector<std::weak_ptr<Life>> documentLives;
