@@ -32,8 +32,11 @@ public:
     // Title, prompt and one empty answer field; the empty text on Cancel.
     virtual QString input(const QString& title, const QString& prompt) = 0;
     // A save-file dialog that asks no overwrite question and adds no extension.
-    // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
-    virtual QString saveFile(const QString& title, const QString& filter) = 0;
+    // `filter` is in the "Description (*.ext)|*.ext" form; `suggestedName`
+    // fills the name field ("" leaves it empty). It opens in saveFolder().
+    // The empty text on Cancel.
+    virtual QString saveFile(const QString& title, const QString& filter,
+                             const QString& suggestedName = QString()) = 0;
     // An open-file dialog for one existing file, `filter` in the same form.
     // The empty text on Cancel (also the answer of dialogs that offer none).
     virtual QString openFile(const QString& /*title*/, const QString& /*filter*/) { return {}; }
@@ -62,7 +65,8 @@ public:
     void notice(QWidget* window, const QString& title, const QString& text) override;
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
-    QString saveFile(const QString& title, const QString& filter) override;
+    QString saveFile(const QString& title, const QString& filter,
+                     const QString& suggestedName = QString()) override;
     QString openFile(const QString& title, const QString& filter) override;
     std::optional<PrintChoice> print(const QString& documentName) override;
 };
@@ -73,7 +77,8 @@ public:
 // zero-width spaces.
 QString displayText(const QString& text);
 // The message box SystemDialogs shows: plain text whatever the text holds
-// (a "<b>" in a path is shown as typed), long paths wrapped to the box.
+// (a "<b>" in a path is shown as typed), long paths wrapped to the box, and
+// wide enough for its title to be read in the title bar.
 std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
                                             const QString& text,
                                             QMessageBox::StandardButtons buttons);

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void text_failureOnStartUpLine_hasEveryPartInOrder();
     void box_isTitledApplicationError_andShownOncePerFailure();
     void box_showsPlainText_andWrapsLongPaths();
+    void box_shortText_wideEnoughForItsTitle();
     void guard_failingStatement_resumesWithNextStatement();
     void guard_failingCondition_continuesInsideBlock();
     void guard_failingStatementInLoop_reportsEachPassAndFinishes();
@@ -68,6 +69,22 @@ void TestErrorReport::box_showsPlainText_andWrapsLongPaths()
         const int screenWidth = box->screen()->availableGeometry().width();
         QVERIFY2(box->width() <= screenWidth * 3 / 4,
                  qPrintable(QStringLiteral("%1 of %2").arg(box->width()).arg(screenWidth)));
+    }
+}
+
+void TestErrorReport::box_shortText_wideEnoughForItsTitle()
+{
+    // "Done." alone made a box narrower than "Pellamont", cut to "..".
+    for (const QString& title : {QStringLiteral("Pellamont"),
+                                 QStringLiteral("Pellamont: the flyer could not be printed")}) {
+        const auto box =
+            makeMessageBox(QMessageBox::NoIcon, title, QStringLiteral("Done."), QMessageBox::Ok);
+        box->show();
+        QFont bold = box->font();
+        bold.setBold(true);
+        const int titleWidth = QFontMetrics(bold).horizontalAdvance(title);
+        QVERIFY2(box->width() >= titleWidth + 100,
+                 qPrintable(QStringLiteral("%1 for %2").arg(box->width()).arg(titleWidth)));
     }
 }
 

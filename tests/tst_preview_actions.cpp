@@ -1,5 +1,7 @@
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
+#include "base/savefolder.h"
+#include "base/settings.h"
 #include "base/shutdown.h"
 #include "fakeword.h"
 #include "pdffacts.h"
@@ -11,14 +13,26 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <memory>
 #include <unistd.h>
+
+namespace {
+
+// What Save as PDF says once the file is there, offering to show it.
+QString savedAndOpen(const QString& path)
+{
+    return QStringLiteral("Done. The flyer is saved as %1.\n\nOpen it now?").arg(path);
+}
+
+} // namespace
 
 // What the preview's commands do: Back, closing, the pointer, saving as a
 // Word file or a PDF, the menus and the fit notice.
@@ -46,6 +60,7 @@ private Q_SLOTS:
     void savePdf_officesPdf_extensionAdded_replacedOnlyOnYes();
     void savePdf_failure_saysWhy_andKeepsEveryFile_data();
     void savePdf_failure_saysWhy_andKeepsEveryFile();
+    void saveDialogs_openWhereLastSaved_pdfNamedAfterBusiness();
 };
 
 void TestPreviewActions::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
@@ -402,9 +417,10 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     // A name typed without an extension gets ".pdf".
     const QString target = m_env->root() + QStringLiteral("/flyer.pdf");
     m_dialogs->answerSaveFiles({m_env->root() + QStringLiteral("/flyer")});
+    m_dialogs->answerQuestions({Dialogs::Answer::No});
     trigger("SavePdfAction");
     QCOMPARE(m_dialogs->errors(), QStringList());
-    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_dialogs->shown().last().text, savedAndOpen(target));
     const PdfFacts facts = readPdf(target);
     QCOMPARE(facts.pages, 1);
     QVERIFY2(facts.pageSize.contains(QStringLiteral("letter")), qPrintable(facts.pageSize));
@@ -425,14 +441,14 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     writeFile(target, "the old one");
     m_dialogs->clear();
     m_dialogs->answerSaveFiles({link, link});
-    m_dialogs->answerQuestions({Dialogs::Answer::No, Dialogs::Answer::Yes});
+    m_dialogs->answerQuestions({Dialogs::Answer::No, Dialogs::Answer::Yes, Dialogs::Answer::No});
     trigger("SavePdfAction");
     QCOMPARE(m_dialogs->shown().last().text,
              QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(link));
     QCOMPARE(readFile(target), QByteArray("the old one"));
     QCOMPARE(m_dialogs->messages(), QStringList());
     trigger("SavePdfAction");
-    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_dialogs->shown().last().text, savedAndOpen(link));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readFile(target).left(5), first.left(5));
     QCOMPARE(readPdf(target).pages, 1);
@@ -503,6 +519,48 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile()
     if (failure != QLatin1String("vanished"))
         QCOMPARE(readFile(m_document), document);
     QCOMPARE(engine->runningApplications(), 0);
+}
+
+void TestPreviewActions::saveDialogs_openWhereLastSaved_pdfNamedAfterBusiness()
+{
+    FakeWord::Engine::Installed engine;
+    presentFakeDocument({QStringLiteral("Corvanti")});
+    m_form->setJobName(QStringLiteral("Corvanti / Söhne"));
+    // The real save dialog: where it opens and the name it offers.
+    const auto realDialog = [](const QString& suggested) {
+        QStringList seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                seen << dialog->directory().absolutePath()
+                     << QFileInfo(dialog->selectedFiles().value(0)).fileName();
+                dialog->reject();
+            }
+        });
+        poll.start(10);
+        SystemDialogs().saveFile(QStringLiteral("Save as PDF"),
+                                 QStringLiteral("PDF Files (*.pdf)|*.pdf"), suggested);
+        return seen;
+    };
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString fresh = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    QCOMPARE(realDialog(QString()).value(0), fresh);
+
+    // Saving the Word file remembers its folder under a key of its own.
+    const QString folder = m_env->root() + QStringLiteral("/flyers");
+    QVERIFY(QDir().mkpath(folder));
+    m_dialogs->answerSaveFiles({folder + QStringLiteral("/a.doc"), QString()});
+    click("PushButton6");
+    QCOMPARE(ReadSetting(QStringLiteral("SaveFolder")), folder);
+    QCOMPARE(realDialog(QStringLiteral("Corvanti flyer.pdf")),
+             (QStringList{folder, QStringLiteral("Corvanti flyer.pdf")}));
+    // Save as PDF offers the business's name, made fit for a file name.
+    trigger("SavePdfAction");
+    QCOMPARE(m_dialogs->shown().last().kind, ScriptedDialogs::Shown::SaveFile);
+    QCOMPARE(m_dialogs->shown().last().text, QStringLiteral("Corvanti Söhne flyer.pdf"));
+    // A remembered folder that has gone is passed over.
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(saveFolder(), fresh);
 }
 
 QTEST_MAIN(TestPreviewActions)
