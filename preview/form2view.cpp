@@ -54,6 +54,11 @@ void Form2::createViewCommands(QMenu* view)
     m_zoomLabel->setObjectName(QStringLiteral("ZoomLabel"));
     m_zoomLabel->setToolTip(QStringLiteral("Zoom"));
     m_zoomLabel->setContentsMargins(0, 0, 8, 0);
+    m_zoomLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Made before it has a text: room for the widest figure, so the bar
+    // gives it its place.
+    m_zoomLabel->setMinimumWidth(
+        m_zoomLabel->fontMetrics().horizontalAdvance(QStringLiteral("0000 %")) + 8);
     m_menuBar->setCornerWidget(m_zoomLabel, Qt::TopRightCorner);
 
     const double page = m_viewportInside->height() * kTwipsPerPixel * kPageShare;
