@@ -26,20 +26,6 @@ constexpr double kLineTwips = 240;
 // line they were on.
 constexpr double kPageShare = 0.9;
 
-// A key of the window that has no menu item: it works wherever the focus is
-// in the window, as the menus' shortcuts do.
-void addKey(QWidget* window, const char* name, const QList<QKeySequence>& keys,
-            std::function<void()> handler)
-{
-    auto* action = new QAction(window);
-    action->setObjectName(QLatin1String(name));
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WindowShortcut);
-    window->addAction(action);
-    QObject::connect(action, &QAction::triggered, window,
-                     [handler = std::move(handler)] { handler(); });
-}
-
 } // namespace
 
 void Form2::createViewCommands(QMenu* view)
@@ -64,10 +50,10 @@ void Form2::createViewCommands(QMenu* view)
     const double page = m_viewportInside->height() * kTwipsPerPixel * kPageShare;
     const double pageAcross = m_viewportInside->width() * kTwipsPerPixel * kPageShare;
     const auto down = [this](const char* name, QKeySequence key, double twips) {
-        addKey(this, name, {key}, [this, twips] { scrollBy(VScroll1, mVStep, twips); });
+        addWindowKeys(this, name, {key}, [this, twips] { scrollBy(VScroll1, mVStep, twips); });
     };
     const auto across = [this](const char* name, QKeySequence key, double twips) {
-        addKey(this, name, {key}, [this, twips] { scrollBy(HScroll1, mHStep, twips); });
+        addWindowKeys(this, name, {key}, [this, twips] { scrollBy(HScroll1, mHStep, twips); });
     };
     down("LineDownKey", QKeySequence(Qt::Key_Down), kLineTwips);
     down("LineUpKey", QKeySequence(Qt::Key_Up), -kLineTwips);
@@ -77,13 +63,13 @@ void Form2::createViewCommands(QMenu* view)
     across("LineLeftKey", QKeySequence(Qt::Key_Left), -kLineTwips);
     across("PageRightKey", QKeySequence(Qt::SHIFT | Qt::Key_PageDown), pageAcross);
     across("PageLeftKey", QKeySequence(Qt::SHIFT | Qt::Key_PageUp), -pageAcross);
-    addKey(this, "HomeKey", {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_Home)},
-           [this] {
-               scrollToEnd(VScroll1, false);
-               scrollToEnd(HScroll1, false);
-           });
-    addKey(this, "EndKey", {QKeySequence(Qt::Key_End), QKeySequence(Qt::CTRL | Qt::Key_End)},
-           [this] { scrollToEnd(VScroll1, true); });
+    addWindowKeys(this, "HomeKey",
+                  {QKeySequence(Qt::Key_Home), QKeySequence(Qt::CTRL | Qt::Key_Home)}, [this] {
+                      scrollToEnd(VScroll1, false);
+                      scrollToEnd(HScroll1, false);
+                  });
+    addWindowKeys(this, "EndKey", {QKeySequence(Qt::Key_End), QKeySequence(Qt::CTRL | Qt::Key_End)},
+                  [this] { scrollToEnd(VScroll1, true); });
 }
 
 void Form2::fitPage()
