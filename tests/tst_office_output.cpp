@@ -214,10 +214,8 @@ void TestOfficeOutput::print_toPdfPrinter_oneLetterPageNamedAfterTheBusiness()
         m_queue.clear();
         QSKIP("Adding a printer needs the right to manage printers (root or group lpadmin)");
     }
-    // A second printer as set up by hand, on the print service's own way to
-    // PostScript, which turns a page holding any transparency into one
-    // bitmap, text and all; its PDF cannot be read back as text, but it
-    // shows whether the fonts arrived.
+    // A printer as set up by hand turns a page holding any transparency into
+    // one bitmap, text and all; its PDF reads back no text, but shows the fonts.
     m_plainQueue = m_queue + QStringLiteral("-plain");
     QCOMPARE(runTool(QStringLiteral("lpadmin"),
                      {QStringLiteral("-p"), m_plainQueue, QStringLiteral("-E"),
@@ -261,8 +259,6 @@ void TestOfficeOutput::print_toPdfPrinter_oneLetterPageNamedAfterTheBusiness()
     QVERIFY(words(pdf.text).contains(QStringLiteral("Tobin Marsh")));
     QVERIFY2(pdf.fonts.size() >= 2, qPrintable(pdf.fonts.join(QLatin1Char(' '))));
 
-    // On the plain printer the text is still set in its fonts, not flattened
-    // with the page into one picture.
     const QStringList beforePlain = QDir(folder).entryList(QDir::Files);
     dialogs.answerPrints({Dialogs::PrintChoice{m_plainQueue, 1}});
     child<QAction>(preview, "PrintAction")->trigger();

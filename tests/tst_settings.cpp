@@ -1,5 +1,4 @@
 #include "base/appinfo.h"
-#include "base/savefolder.h"
 #include "base/settings.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -24,8 +23,6 @@ private Q_SLOTS:
     void open_handTypedValues_readAsTypedAndKeptWhenRewritten();
     void shortenedTitle_cutsLastWordsDownToForty_data();
     void shortenedTitle_cutsLastWordsDownToForty();
-    void safeFileName_keepsTheNameAFileSystemTakes_data();
-    void safeFileName_keepsTheNameAFileSystemTakes();
 };
 
 namespace {
@@ -201,37 +198,6 @@ void TestSettings::shortenedTitle_cutsLastWordsDownToForty()
     QFETCH(QString, name);
     QFETCH(QString, title);
     QCOMPARE(shortenedTitle(name), title);
-}
-
-void TestSettings::safeFileName_keepsTheNameAFileSystemTakes_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("file");
-    const QString ending = QStringLiteral("flyer.pdf");
-    QTest::newRow("plain") << QStringLiteral("Corvanti") << QStringLiteral("Corvanti flyer.pdf");
-    QTest::newRow("Unicode kept") << QStringLiteral("Müller & Söhne")
-                                  << QStringLiteral("Müller & Söhne flyer.pdf");
-    QTest::newRow("slashes and the like become spaces")
-        << QStringLiteral("A/B\\C: \"D\" <E>|*?") << QStringLiteral("A B C D E flyer.pdf");
-    QTest::newRow("line breaks and tabs")
-        << QStringLiteral("Two\nlines\tand tab") << QStringLiteral("Two lines and tab flyer.pdf");
-    QTest::newRow("no hidden file")
-        << QStringLiteral("..profile") << QStringLiteral("profile flyer.pdf");
-    QTest::newRow("empty") << QString() << ending;
-    QTest::newRow("nothing usable") << QStringLiteral(" / ? ") << ending;
-    QTest::newRow("long names end at 100")
-        << QString(150, QLatin1Char('x'))
-        << QString(100, QLatin1Char('x')) + QStringLiteral(" flyer.pdf");
-    QTest::newRow("never half an astral character")
-        << QString(99, QLatin1Char('x')) + QString::fromUcs4(U"\U0001F33F")
-        << QString(99, QLatin1Char('x')) + QStringLiteral(" flyer.pdf");
-}
-
-void TestSettings::safeFileName_keepsTheNameAFileSystemTakes()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, file);
-    QCOMPARE(safeFileName(name, QStringLiteral("flyer.pdf")), file);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -25,10 +25,6 @@ private Q_SLOTS:
     void release_percentRules_data();
     void release_percentRules();
     void sixteenBit_productsAndConversionsSaturate();
-    void fitZoom_largestWholeFitWithinRange_data();
-    void fitZoom_largestWholeFitWithinRange();
-    void scrolledValue_movesByTwipsHeldToBar_data();
-    void scrolledValue_movesByTwipsHeldToBar();
 };
 
 void TestZoomScroll::zoomedSize_againstLimits_data()
@@ -225,55 +221,6 @@ void TestZoomScroll::sixteenBit_productsAndConversionsSaturate()
     QVERIFY(!valueForPercent(-1, 291));
     QVERIFY(!valueForPercent(101, 291));
     QCOMPARE(valueForPercent(50, 3).value_or(-1), 2); // 1.5 to even
-}
-
-void TestZoomScroll::fitZoom_largestWholeFitWithinRange_data()
-{
-    QTest::addColumn<int>("base");
-    QTest::addColumn<double>("available");
-    QTest::addColumn<float>("zoom");
-    QTest::newRow("page into the viewport's width") << 9358 << 9270.0 << float(9270.0 / 9358);
-    QTest::newRow("exact") << 4635 << 9270.0 << 2.0f;
-    QTest::newRow("a thumbnail stops at four") << 1000 << 9270.0 << 4.0f;
-    QTest::newRow("a huge page stops at a quarter") << 90000 << 9270.0 << 0.25f;
-    QTest::newRow("no picture stays at one") << 0 << 9270.0 << 1.0f;
-}
-
-void TestZoomScroll::fitZoom_largestWholeFitWithinRange()
-{
-    QFETCH(int, base);
-    QFETCH(double, available);
-    QFETCH(float, zoom);
-    const float fit = fitZoom(base, available);
-    QCOMPARE(fit, zoom);
-    if (base > 0 && fit > kLowestZoom)
-        QVERIFY(zoomedLength(fit, base) <= available);
-}
-
-void TestZoomScroll::scrolledValue_movesByTwipsHeldToBar_data()
-{
-    QTest::addColumn<int>("value");
-    QTest::addColumn<double>("twips");
-    QTest::addColumn<int>("step");
-    QTest::addColumn<int>("maximum");
-    QTest::addColumn<int>("result");
-    QTest::newRow("a line down, ten-twip units") << 0 << 240.0 << 10 << 290 << 24;
-    QTest::newRow("a line up") << 30 << -240.0 << 10 << 290 << 6;
-    QTest::newRow("past the end stops at the maximum") << 280 << 6500.0 << 10 << 290 << 290;
-    QTest::newRow("past the start stops at zero") << 5 << -6500.0 << 10 << 290 << 0;
-    QTest::newRow("one-twip units") << 0 << 40.0 << 1 << 100 << 40;
-    QTest::newRow("a small move is still one unit") << 7 << 3.0 << 10 << 290 << 8;
-    QTest::newRow("a disabled bar's step does not move") << 7 << 240.0 << 0 << 290 << 7;
-}
-
-void TestZoomScroll::scrolledValue_movesByTwipsHeldToBar()
-{
-    QFETCH(int, value);
-    QFETCH(double, twips);
-    QFETCH(int, step);
-    QFETCH(int, maximum);
-    QFETCH(int, result);
-    QCOMPARE(scrolledValue(value, twips, qint16(step), maximum), result);
 }
 
 QTEST_GUILESS_MAIN(TestZoomScroll)
