@@ -2,15 +2,31 @@
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
-#include "entry/form1.h"
-#include "generate/libreoffice/officeengine.h"
+#include "base/version.h"
 #include "generate/word.h"
+#include "gui/systemdialogs.h"
+#include "mainwindow/form1.h"
+#include "office/officeengine.h"
 
 #include <QApplication>
 #include <QSessionManager>
 #include <QTimer>
 
 #include <cstdio>
+
+namespace {
+// The start-up benchmark times the real program up to its window.
+void quitOnceShownIfAsked(QApplication& app)
+{
+    if (!qEnvironmentVariableIsSet("PELLAMONT_QUIT_WHEN_SHOWN"))
+        return;
+    QTimer::singleShot(0, &app, [] {
+        std::fputs("shown\n", stdout);
+        std::fflush(stdout);
+        Shutdown::endProgram(0);
+    });
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -25,6 +41,9 @@ int main(int argc, char* argv[])
     // the closing steps of its windows; one that comes during start-up waits
     // for the event loop.
     TerminationSignals terminationSignals;
+    // Every message, question and file dialog of the program is a window.
+    SystemDialogs systemDialogs;
+    Dialogs::install(&systemDialogs);
 
     // What killed programs left behind goes; then this program takes its own
     // temporary folder (a failure there is reported by the run that needs it).
@@ -53,20 +72,14 @@ int main(int argc, char* argv[])
                          [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {
             form.show();
-            // The start-up benchmark times the real program up to its window.
-            if (qEnvironmentVariableIsSet("PELLAMONT_QUIT_WHEN_SHOWN")) {
-                QTimer::singleShot(0, &app, [] {
-                    std::fputs("shown\n", stdout);
-                    std::fflush(stdout);
-                    Shutdown::endProgram(0);
-                });
-            }
+            quitOnceShownIfAsked(app);
             exitCode = QApplication::exec();
         } else {
             exitCode = Shutdown::exitCode();
         }
     }
     Word::setEngine(nullptr);
+    Dialogs::install(nullptr);
     Main::releaseTempFolder();
     return exitCode;
 }

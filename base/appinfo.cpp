@@ -1,5 +1,7 @@
 #include "base/appinfo.h"
 
+#include "base/version.h"
+
 #include <QCoreApplication>
 
 namespace {

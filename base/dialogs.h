@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QMessageBox>
 #include <QString>
 
 #include <memory>
 #include <optional>
+
+class QWidget;
 
 // Every modal question, notice and file dialog of the program goes through
 // this interface, so that tests can answer them with a script instead of a
@@ -32,9 +33,9 @@ public:
     // Title, prompt and one empty answer field; the empty text on Cancel.
     virtual QString input(const QString& title, const QString& prompt) = 0;
     // A save-file dialog that asks no overwrite question and adds no extension.
-    // `filter` is in the "Description (*.ext)|*.ext" form; `suggestedName`
-    // fills the name field ("" leaves it empty). It opens in saveFolder().
-    // The empty text on Cancel.
+    // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
+    // `suggestedName` fills the name field ("" leaves it empty); the dialog
+    // opens in saveFolder() (base/savefolder.h).
     virtual QString saveFile(const QString& title, const QString& filter,
                              const QString& suggestedName = QString()) = 0;
     // An open-file dialog for one existing file, `filter` in the same form.
@@ -50,37 +51,11 @@ public:
     // The print dialog for the document called `documentName`; nullopt on Cancel.
     virtual std::optional<PrintChoice> print(const QString& documentName) = 0;
 
-    // The dialogs in use: the real ones unless a test installed its own.
+    // The dialogs in use: those installed, else plain lines on the standard
+    // error output that answer No or Cancel (a program without windows has
+    // nobody to ask).
     static Dialogs& current();
-    // Use only for testing; nullptr goes back to the real dialogs.
+    // The program installs the window kit's SystemDialogs at start, tests
+    // their scripted ones; nullptr goes back to the standard error output.
     static void install(Dialogs* dialogs);
 };
-
-// The real dialogs, on Qt's widgets.
-class SystemDialogs final : public Dialogs
-{
-public:
-    void error(const QString& title, const QString& text) override;
-    void message(const QString& title, const QString& text) override;
-    void notice(QWidget* window, const QString& title, const QString& text) override;
-    Answer question(const QString& title, const QString& text) override;
-    QString input(const QString& title, const QString& prompt) override;
-    QString saveFile(const QString& title, const QString& filter,
-                     const QString& suggestedName = QString()) override;
-    QString openFile(const QString& title, const QString& filter) override;
-    std::optional<PrintChoice> print(const QString& documentName) override;
-};
-
-// Line breaks of the program's messages (CR LF, and CR alone) as a Qt label
-// shows them, and places where a long path may wrap (after each "/", and
-// within any run of more than 40 characters without a blank) marked with
-// zero-width spaces.
-QString displayText(const QString& text);
-// The message box SystemDialogs shows: plain text whatever the text holds
-// (a "<b>" in a path is shown as typed), long paths wrapped to the box, and
-// wide enough for its title to be read in the title bar.
-std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QString& title,
-                                            const QString& text,
-                                            QMessageBox::StandardButtons buttons);
-// "Word Files (*.doc)|*.doc" in the form Qt's file dialog takes ("Word Files (*.doc)").
-QString qtFileFilter(const QString& filter);

@@ -10,7 +10,7 @@ namespace DiskSpace {
 // A disk with less than this free counts as full once a write to it failed:
 // the largest file the program writes (the page picture) is under 2 MB, and
 // the office needs some room of its own beside what it stores.
-inline constexpr qint64 kNearlyFullBytes = 16 * 1024 * 1024;
+inline constexpr qint64 kNearlyFullBytes = qint64(16) * 1024 * 1024;
 
 // Bytes this user may still write on the disk holding `path` (the nearest
 // existing folder at or above it); -1 when that cannot be found out.

@@ -8,11 +8,31 @@ namespace {
 constexpr std::array<const char*, kFieldCount> kTokens = {
     "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
     "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
+constexpr std::array<const char*, kFieldCount> kSampleTexts = {
+    "Corvanti",
+    "Boise",
+    "Owner and Landscape Architect",
+    "367.555.0100",
+    "367.555.0101",
+    "1234 East Main Street",
+    "Arlo Penwright",
+    "We have your landscape needs covered.",
+    "ID",
+    "91002",
+    "Tobin Marsh",
+    "123 Garage Street",
+    "tobin.marsh@example.com",
+    "367.555.0102"};
 } // namespace
 
 QString token(int index)
 {
     return QLatin1StringView(kTokens.at(static_cast<std::size_t>(index)));
+}
+
+QString sampleText(int index)
+{
+    return QString::fromUtf8(kSampleTexts.at(static_cast<std::size_t>(index)));
 }
 
 QString fieldKey(int index)

@@ -23,6 +23,9 @@ QString fieldKey(int index);
 QString servicesKey();
 QString scheduledServicesKey();
 
+// The text "Load Sample/Example Data" puts into field `index`.
+QString sampleText(int index);
+
 // The sample items the "Sample" button puts into each list.
 const QStringList& sampleServices();
 const QStringList& sampleScheduledServices();

@@ -105,7 +105,7 @@ void ensurePrivateFolder(const QString& folder)
 // The user's private folder, which holds one folder per running program.
 QString userFolder()
 {
-    const QString folder =
+    QString folder =
         systemTempFolder() + QStringLiteral("/pellamont-") + QString::number(::getuid());
     ensurePrivateFolder(folder);
     return folder;

@@ -7,9 +7,9 @@
 #include "batch/batchmaker.h"
 #include "batch/batchnames.h"
 #include "batch/flyeroptions.h"
-#include "entry/flyerpicture.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
+#include "mainwindow/flyerpicture.h"
+#include "office/officeengine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

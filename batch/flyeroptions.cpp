@@ -1,7 +1,7 @@
 #include "batch/flyeroptions.h"
 
 #include "base/settings.h"
-#include "entry/flyerpicture.h"
+#include "mainwindow/flyerpicture.h"
 
 FlyerOptions FlyerOptions::fromSettings()
 {

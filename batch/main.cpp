@@ -1,4 +1,5 @@
 #include "base/mainmodule.h"
+#include "base/version.h"
 #include "batch/batchrun.h"
 
 #include <QGuiApplication>

@@ -6,8 +6,8 @@
 //   bench_batch [flyers]   20 flyers without it
 
 #include "base/mainmodule.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
+#include "office/officeengine.h"
 #include "preview/documentoutput.h"
 #include "sampleflyer.h"
 #include "testenvironment.h"

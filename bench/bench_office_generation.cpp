@@ -11,9 +11,9 @@
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
 #include "generate/flyertext.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
+#include "office/officeengine.h"
 #include "sampleflyer.h"
 
 #include <QClipboard>

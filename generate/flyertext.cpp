@@ -78,7 +78,7 @@ QString freeDocumentPath(const QString& folder, std::mt19937& generator,
                          const std::function<bool(const QString&)>& exists)
 {
     for (;;) {
-        const QString path = folder + QLatin1Char('/') + documentName(generator);
+        QString path = folder + QLatin1Char('/') + documentName(generator);
         if (!exists(path))
             return path;
     }

@@ -89,7 +89,7 @@ QByteArray embeddedTemplate()
     QFile file(QStringLiteral(":/CUSTOM/101"));
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("The flyer template is missing from the program."));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     // An empty template would be written out and then kept, since an existing
     // "template.dot" is never replaced.
     if (bytes.isEmpty())
@@ -111,6 +111,340 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
     templateSource() = std::move(source);
 }
 
+namespace {
+
+// One run of "Start Creating Template", phase by phase. Each phase returns
+// false once the run has ended (the one error box shown, the run's files
+// gone, the main window as it was); the statement numbers are those the error
+// report shows for Form1.PushButton6_Click.
+class FillingRun
+{
+public:
+    FillingRun(Guard& guard, GenerationHost& host) : m_guard(guard), m_host(host) {}
+
+    void tellWhatIsCut();
+    bool openTemplate();
+    bool layOutServices();
+    bool fillStories();
+    bool fillShapes();
+    bool placePicture();
+    bool fitText();
+    bool save();
+    bool takePagePicture();
+    void handOver();
+    void handOverDocument();
+
+private:
+    // Text far beyond what the flyer can show is not laid out (that could
+    // take minutes).
+    QString fieldText(int i) const { return FlyerText::laidOutText(m_host.fieldText(i)); }
+    bool endRun(const QString& orphanedDocument = {});
+
+    Guard& m_guard;
+    GenerationHost& m_host;
+    QString m_templatePath;
+    std::shared_ptr<Word::Application> m_word;
+    std::shared_ptr<Word::Document> m_document;
+    // Which box holds which tokens, read before they are replaced, so that
+    // the notice can name the fields of a box that does not fit.
+    std::vector<FitNotice::Box> m_boxes;
+    std::vector<std::shared_ptr<Word::Shape>> m_shapes;
+    QString m_services1;
+    QString m_services2;
+    QString m_scheduledServices;
+    QString m_notice;
+    QString m_documentPath;
+    QString m_picturePath;
+};
+
+// The user hears before the run what is left out of the flyer.
+void FillingRun::tellWhatIsCut()
+{
+    QList<FitNotice::Cut> cuts;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+        const QString text = m_host.fieldText(i);
+        if (text.size() > FlyerText::kLaidOutCharacters)
+            cuts.append({m_host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
+    }
+    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(m_host.services());
+    for (const auto& [token, column] : {std::pair{QStringLiteral("[Services1]"), columns.first},
+                                        std::pair{QStringLiteral("[Services2]"), columns.second}}) {
+        const QString kept = FlyerText::laidOutColumn(column);
+        if (kept == column)
+            continue;
+        // A first item longer than the limit is cut within, like a field.
+        if (kept.endsWith(QLatin1Char('\r')))
+            cuts.append(
+                {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
+        else
+            cuts.append({token, kept.size(), column.size()});
+    }
+    const QString scheduled = FlyerText::scheduledServicesText(m_host.scheduledServices());
+    if (scheduled.size() > FlyerText::kLaidOutCharacters)
+        cuts.append({QStringLiteral("[ScheduledServices]"),
+                     FlyerText::laidOutText(scheduled).size(), scheduled.size()});
+    const QString notice = FitNotice::cutNotice(cuts);
+    if (!notice.isEmpty())
+        Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
+}
+
+// Ends a run that cannot produce a preview: the one error box has been
+// shown; nothing after it could succeed, so no further boxes and no empty
+// preview. Files of the run go, the main window stays as it is.
+bool FillingRun::endRun(const QString& orphanedDocument)
+{
+    m_document.reset();
+    if (m_word) {
+        try {
+            m_word->quit();
+        } catch (...) {
+            // The user has seen why the run stopped; a session that will
+            // not quit is released below all the same.
+        }
+        m_word.reset();
+    }
+    Main::DeleteFileQuietly(m_templatePath);
+    Main::DeleteFileQuietly(orphanedDocument);
+    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
+    m_guard(252, [&] { m_host.setGenerating(false); });
+    return false;
+}
+
+bool FillingRun::openTemplate()
+{
+    QByteArray templateBytes;
+    if (!m_guard(106, [&] { templateBytes = embeddedTemplate(); }))
+        return endRun();
+    const bool templateWritten = m_guard(108, [&] {
+        m_templatePath = inTempFolder("template.dot");
+        if (!Main::FileExists(m_templatePath))
+            Main::WriteFileIfAbsent(templateBytes, m_templatePath);
+    });
+    if (!templateWritten)
+        return endRun();
+    const bool started = m_guard(110, [&] {
+        m_word = Word::CreateApplication();
+        if (!m_word)
+            throw Failure(QStringLiteral("The document engine did not start."));
+    });
+    if (!started)
+        return endRun();
+    m_guard(112, [&] { m_templatePath = inTempFolder("template.dot"); });
+    const bool opened = m_guard(114, [&] {
+        m_document = m_word->documents().open(m_templatePath, true);
+        if (!m_document)
+            throw Failure(QStringLiteral("The flyer template could not be opened."));
+    });
+    if (!opened)
+        return endRun();
+
+    m_guard(152, [&] {
+        for (const auto& shape : m_document->shapes()) {
+            const auto frame = shape->textFrame();
+            m_boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+        }
+    });
+    return !m_guard.lost() || endRun();
+}
+
+bool FillingRun::layOutServices()
+{
+    m_guard(116, [&] { m_services1.clear(); });
+    m_guard(118, [&] { m_services2.clear(); });
+    m_guard(120, [&] {
+        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(m_host.services());
+        m_services1 = FlyerText::laidOutColumn(columns.first);
+        m_services2 = FlyerText::laidOutColumn(columns.second);
+    });
+    m_guard(140, [&] {
+        m_scheduledServices =
+            FlyerText::laidOutText(FlyerText::scheduledServicesText(m_host.scheduledServices()));
+    });
+    return true;
+}
+
+// Every story, field by field in index order: a field text that contains
+// the token of a later field is filled in turn by that field.
+bool FillingRun::fillStories()
+{
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+        const auto ranges = m_guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
+                                          [&] { return m_document->storyRanges(); });
+        if (m_guard.lost())
+            return endRun();
+        for (const auto& range : ranges) {
+            Word::Find* const find = m_guard.value(156, static_cast<Word::Find*>(nullptr),
+                                                   [&] { return &range->find(); });
+            if (!find)
+                continue;
+            m_guard(158, [&] { find->clearFormatting(); });
+            m_guard(160, [&] { find->replacement().clearFormatting(); });
+            m_guard(162, [&] { find->setText(m_host.fieldToken(i)); });
+            m_guard(164, [&] { find->replacement().setText(fieldText(i)); });
+            m_guard(168, [&] { find->setForward(true); });
+            m_guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
+            m_guard(172, [&] { find->setFormat(false); });
+            m_guard(174, [&] { find->setMatchCase(false); });
+            m_guard(176, [&] { find->setMatchWholeWord(false); });
+            m_guard(178, [&] { find->setMatchWildcards(false); });
+            m_guard(180, [&] { find->setMatchSoundsLike(false); });
+            m_guard(182, [&] { find->setMatchAllWordForms(false); });
+            m_guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
+            if (m_guard.lost())
+                return endRun();
+        }
+    }
+    return true;
+}
+
+// Then every text box again, with the service tokens added.
+bool FillingRun::fillShapes()
+{
+    m_shapes = m_guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
+                             [&] { return m_document->shapes(); });
+    if (m_guard.lost())
+        return endRun();
+    for (const auto& shape : m_shapes) {
+        const bool hasText = m_guard.test(192, [&] { return shape->textFrame()->hasText(); });
+        if (m_guard.lost())
+            return endRun();
+        if (!hasText)
+            continue;
+        auto replaceAll = [&](const QString& token, const QString& text) {
+            shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
+        };
+        for (int i = 0; i < FlyerFields::kFieldCount && !m_guard.lost(); ++i)
+            m_guard(196, [&] { replaceAll(m_host.fieldToken(i), fieldText(i)); });
+        if (!m_guard.lost())
+            m_guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), m_services1); });
+        if (!m_guard.lost())
+            m_guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), m_services2); });
+        if (!m_guard.lost())
+            m_guard(204, [&] {
+                replaceAll(QStringLiteral("[ScheduledServices]"), m_scheduledServices);
+            });
+        if (m_guard.lost())
+            return endRun();
+    }
+    return true;
+}
+
+// The business's own picture, when one was chosen; without one the
+// template's picture stays untouched.
+bool FillingRun::placePicture()
+{
+    const QString picture = m_guard.value(206, QString(), [&] { return m_host.flyerPicture(); });
+    if (!picture.isEmpty())
+        m_guard(206, [&] {
+            const std::size_t replaced = placeFlyerPicture(*m_document, m_shapes, picture);
+            // The template's picture has left the list of shapes and the
+            // chosen one come last, in front of everything: the boxes
+            // follow, so that they stay beside their fits below.
+            if (replaced < m_boxes.size()) {
+                m_boxes.erase(m_boxes.begin() + std::ptrdiff_t(replaced));
+                m_boxes.push_back({});
+            }
+        });
+    return !m_guard.lost() || endRun();
+}
+
+// Text that overflows its box is made smaller before the document is saved,
+// so that the saved document looks like the preview; after the picture, so
+// that fitting sees the document as it is saved.
+bool FillingRun::fitText()
+{
+    m_guard(207, [&] {
+        const auto fits = m_document->fitTextToShapes(kFitLimits);
+        QHash<QString, QString> filled;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+            filled.insert(m_host.fieldToken(i), fieldText(i));
+        filled.insert(QStringLiteral("[Services1]"), m_services1);
+        filled.insert(QStringLiteral("[Services2]"), m_services2);
+        filled.insert(QStringLiteral("[ScheduledServices]"), m_scheduledServices);
+        m_notice = FitNotice::notice(m_boxes, fits, filled);
+    });
+    return !m_guard.lost() || endRun();
+}
+
+bool FillingRun::save()
+{
+    m_guard(220, [&] {
+        m_documentPath = FlyerText::freeDocumentPath(Main::tempFolder(),
+                                                     FlyerText::documentNameGenerator(), nameTaken);
+    });
+    const bool saved = m_guard(224, [&] {
+        if (m_documentPath.isEmpty())
+            throw Failure(QStringLiteral("No name could be found for the filled document."));
+        m_document->saveAs(m_documentPath);
+        // Everything after this reads the file, so an engine that reports
+        // success without writing it has failed here.
+        if (!Main::FileExists(m_documentPath))
+            throw Failure(
+                QStringLiteral("The filled document was not saved as %1.").arg(m_documentPath));
+    });
+    if (m_guard.lost())
+        return endRun(m_documentPath);
+    m_guard(226, [&] { m_word->setDisplayAlerts(false); });
+    m_guard(228, [&] { m_document->close(); });
+    m_guard(230, [&] { m_word->quit(); });
+    m_guard(232, [&] { m_document.reset(); });
+    m_guard(234, [&] { m_word.reset(); });
+    m_guard(236, [&] { Main::DeleteFileQuietly(m_templatePath); });
+    return saved || endRun(m_documentPath);
+}
+
+bool FillingRun::takePagePicture()
+{
+    const bool pictured = m_guard(238, [&] {
+        m_picturePath = inTempFolder("temp.bmp");
+        // A picture left by an earlier run must never pass for this one.
+        Main::DeleteFileQuietly(m_picturePath);
+        m_host.SaveDocAsJPG(m_documentPath);
+    });
+    const bool loaded =
+        pictured && m_guard(240, [&] {
+            if (!Main::FileExists(m_picturePath))
+                throw Failure(QStringLiteral("No picture of the filled page could be made, so "
+                                             "there is nothing to preview."));
+            m_host.loadPreviewPicture(m_picturePath);
+        });
+    if (loaded)
+        return true;
+    Main::DeleteFileQuietly(m_picturePath);
+    return endRun(m_documentPath);
+}
+
+// The preview takes over from the main window.
+void FillingRun::handOver()
+{
+    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
+    m_guard(244, [&] {
+        m_host.setPreviewWordFile(m_documentPath);
+        m_host.setPreviewNotice(m_notice);
+    });
+    const bool shown = m_guard(246, [&] { m_host.showPreview(); });
+    // Hiding the main window without a preview in its place would leave the
+    // user with no window at all.
+    if (shown)
+        m_guard(248, [&] { m_host.hideMainWindow(); });
+    m_guard(250, [&] { Main::DeleteFileQuietly(m_picturePath); });
+    m_guard(252, [&] { m_host.setGenerating(false); });
+}
+
+// A host with no preview takes the saved document as it is: no page picture,
+// no window shown or hidden.
+void FillingRun::handOverDocument()
+{
+    m_guard(244, [&] {
+        m_host.setPreviewWordFile(m_documentPath);
+        m_host.setPreviewNotice(m_notice);
+    });
+    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
+    m_guard(252, [&] { m_host.setGenerating(false); });
+}
+
+} // namespace
+
 void PushButton6_Click(GenerationHost& host)
 {
     Guard guard{Procedure::Form1_PushButton6_Click};
@@ -120,272 +454,15 @@ void PushButton6_Click(GenerationHost& host)
     guard(102, [&] { host.setGenerating(true); });
     guard(104, [&] { host.setMousePointer(PointerSetting::Hourglass); });
 
-    // Text far beyond what the flyer can show is not laid out (that could
-    // take minutes); the user hears before the run what is left out.
-    auto fieldText = [&](int i) { return FlyerText::laidOutText(host.fieldText(i)); };
-    {
-        QList<FitNotice::Cut> cuts;
-        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
-            const QString text = host.fieldText(i);
-            if (text.size() > FlyerText::kLaidOutCharacters)
-                cuts.append({host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
-        }
-        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
-        for (const auto& [token, column] :
-             {std::pair{QStringLiteral("[Services1]"), columns.first},
-              std::pair{QStringLiteral("[Services2]"), columns.second}}) {
-            const QString kept = FlyerText::laidOutColumn(column);
-            if (kept == column)
-                continue;
-            // A first item longer than the limit is cut within, like a field.
-            if (kept.endsWith(QLatin1Char('\r')))
-                cuts.append(
-                    {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
-            else
-                cuts.append({token, kept.size(), column.size()});
-        }
-        const QString scheduled = FlyerText::scheduledServicesText(host.scheduledServices());
-        if (scheduled.size() > FlyerText::kLaidOutCharacters)
-            cuts.append({QStringLiteral("[ScheduledServices]"),
-                         FlyerText::laidOutText(scheduled).size(), scheduled.size()});
-        const QString notice = FitNotice::cutNotice(cuts);
-        if (!notice.isEmpty())
-            Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
-    }
-
-    QString templatePath;
-    std::shared_ptr<Word::Application> word;
-    std::shared_ptr<Word::Document> document;
-
-    // Ends a run that cannot produce a preview: the one error box has been
-    // shown; nothing after it could succeed, so no further boxes and no empty
-    // preview. Files of the run go, the main window stays as it is.
-    auto endRun = [&](const QString& orphanedDocument) {
-        document.reset();
-        if (word) {
-            try {
-                word->quit();
-            } catch (...) {
-                // The user has seen why the run stopped; a session that will
-                // not quit is released below all the same.
-            }
-            word.reset();
-        }
-        Main::DeleteFileQuietly(templatePath);
-        Main::DeleteFileQuietly(orphanedDocument);
-        guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
-        guard(252, [&] { host.setGenerating(false); });
-    };
-
-    QByteArray templateBytes;
-    if (!guard(106, [&] { templateBytes = embeddedTemplate(); }))
-        return endRun({});
-    const bool templateWritten = guard(108, [&] {
-        templatePath = inTempFolder("template.dot");
-        if (!Main::FileExists(templatePath))
-            Main::WriteFileIfAbsent(templateBytes, templatePath);
-    });
-    if (!templateWritten)
-        return endRun({});
-    const bool started = guard(110, [&] {
-        word = Word::CreateApplication();
-        if (!word)
-            throw Failure(QStringLiteral("The document engine did not start."));
-    });
-    if (!started)
-        return endRun({});
-    guard(112, [&] { templatePath = inTempFolder("template.dot"); });
-    const bool opened = guard(114, [&] {
-        document = word->documents().open(templatePath, true);
-        if (!document)
-            throw Failure(QStringLiteral("The flyer template could not be opened."));
-    });
-    if (!opened)
-        return endRun({});
-
-    // Which box holds which tokens, read before they are replaced, so that
-    // the notice can name the fields of a box that does not fit.
-    std::vector<FitNotice::Box> boxes;
-    guard(152, [&] {
-        for (const auto& shape : document->shapes()) {
-            const auto frame = shape->textFrame();
-            boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
-        }
-    });
-    if (guard.lost())
-        return endRun({});
-
-    QString services1;
-    QString services2;
-    QString scheduledServices;
-    guard(116, [&] { services1.clear(); });
-    guard(118, [&] { services2.clear(); });
-    guard(120, [&] {
-        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
-        services1 = FlyerText::laidOutColumn(columns.first);
-        services2 = FlyerText::laidOutColumn(columns.second);
-    });
-    guard(140, [&] {
-        scheduledServices =
-            FlyerText::laidOutText(FlyerText::scheduledServicesText(host.scheduledServices()));
-    });
-
-    // Every story, field by field in index order: a field text that contains
-    // the token of a later field is filled in turn by that field.
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
-        const auto ranges = guard.value(154, std::vector<std::shared_ptr<Word::Range>>{},
-                                        [&] { return document->storyRanges(); });
-        if (guard.lost())
-            return endRun({});
-        for (const auto& range : ranges) {
-            Word::Find* const find =
-                guard.value(156, static_cast<Word::Find*>(nullptr), [&] { return &range->find(); });
-            if (!find)
-                continue;
-            guard(158, [&] { find->clearFormatting(); });
-            guard(160, [&] { find->replacement().clearFormatting(); });
-            guard(162, [&] { find->setText(host.fieldToken(i)); });
-            guard(164, [&] { find->replacement().setText(fieldText(i)); });
-            guard(168, [&] { find->setForward(true); });
-            guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
-            guard(172, [&] { find->setFormat(false); });
-            guard(174, [&] { find->setMatchCase(false); });
-            guard(176, [&] { find->setMatchWholeWord(false); });
-            guard(178, [&] { find->setMatchWildcards(false); });
-            guard(180, [&] { find->setMatchSoundsLike(false); });
-            guard(182, [&] { find->setMatchAllWordForms(false); });
-            guard(184, [&] { find->execute(Word::Find::wdReplaceAll); });
-            if (guard.lost())
-                return endRun({});
-        }
-    }
-
-    // Then every text box again, with the service tokens added.
-    const auto shapes = guard.value(190, std::vector<std::shared_ptr<Word::Shape>>{},
-                                    [&] { return document->shapes(); });
-    if (guard.lost())
-        return endRun({});
-    for (const auto& shape : shapes) {
-        const bool hasText = guard.test(192, [&] { return shape->textFrame()->hasText(); });
-        if (guard.lost())
-            return endRun({});
-        if (!hasText)
-            continue;
-        auto replaceAll = [&](const QString& token, const QString& text) {
-            shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
-        };
-        for (int i = 0; i < FlyerFields::kFieldCount && !guard.lost(); ++i)
-            guard(196, [&] { replaceAll(host.fieldToken(i), fieldText(i)); });
-        if (!guard.lost())
-            guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), services1); });
-        if (!guard.lost())
-            guard(202, [&] { replaceAll(QStringLiteral("[Services2]"), services2); });
-        if (!guard.lost())
-            guard(204,
-                  [&] { replaceAll(QStringLiteral("[ScheduledServices]"), scheduledServices); });
-        if (guard.lost())
-            return endRun({});
-    }
-
-    // The business's own picture, when one was chosen; without one the
-    // template's picture stays untouched.
-    const QString picture = guard.value(206, QString(), [&] { return host.flyerPicture(); });
-    if (!picture.isEmpty())
-        guard(206, [&] {
-            const std::size_t replaced = placeFlyerPicture(*document, shapes, picture);
-            // The template's picture has left the list of shapes and the
-            // chosen one come last, in front of everything: the boxes
-            // follow, so that they stay beside their fits below.
-            if (replaced < boxes.size()) {
-                boxes.erase(boxes.begin() + std::ptrdiff_t(replaced));
-                boxes.push_back({});
-            }
-        });
-    if (guard.lost())
-        return endRun({});
-
-    // Text that overflows its box is made smaller before the document is
-    // saved, so that the saved document looks like the preview; after the
-    // picture, so that fitting sees the document as it is saved.
-    QString notice;
-    guard(207, [&] {
-        const auto fits = document->fitTextToShapes(kFitLimits);
-        QHash<QString, QString> filled;
-        for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-            filled.insert(host.fieldToken(i), fieldText(i));
-        filled.insert(QStringLiteral("[Services1]"), services1);
-        filled.insert(QStringLiteral("[Services2]"), services2);
-        filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
-        notice = FitNotice::notice(boxes, fits, filled);
-    });
-    if (guard.lost())
-        return endRun({});
-
-    QString documentPath;
-    guard(220, [&] {
-        documentPath = FlyerText::freeDocumentPath(Main::tempFolder(),
-                                                   FlyerText::documentNameGenerator(), nameTaken);
-    });
-    const bool saved = guard(224, [&] {
-        if (documentPath.isEmpty())
-            throw Failure(QStringLiteral("No name could be found for the filled document."));
-        document->saveAs(documentPath);
-        // Everything after this reads the file, so an engine that reports
-        // success without writing it has failed here.
-        if (!Main::FileExists(documentPath))
-            throw Failure(
-                QStringLiteral("The filled document was not saved as %1.").arg(documentPath));
-    });
-    if (guard.lost())
-        return endRun(documentPath);
-    guard(226, [&] { word->setDisplayAlerts(false); });
-    guard(228, [&] { document->close(); });
-    guard(230, [&] { word->quit(); });
-    guard(232, [&] { document.reset(); });
-    guard(234, [&] { word.reset(); });
-    guard(236, [&] { Main::DeleteFileQuietly(templatePath); });
-    if (!saved)
-        return endRun(documentPath);
-    if (!host.showsPreview()) {
-        guard(244, [&] {
-            host.setPreviewWordFile(documentPath);
-            host.setPreviewNotice(notice);
-        });
-        guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
-        guard(252, [&] { host.setGenerating(false); });
+    FillingRun run(guard, host);
+    run.tellWhatIsCut();
+    if (!(run.openTemplate() && run.layOutServices() && run.fillStories() && run.fillShapes() &&
+          run.placePicture() && run.fitText() && run.save()))
         return;
-    }
-
-    QString picturePath;
-    const bool pictured = guard(238, [&] {
-        picturePath = inTempFolder("temp.bmp");
-        // A picture left by an earlier run must never pass for this one.
-        Main::DeleteFileQuietly(picturePath);
-        host.SaveDocAsJPG(documentPath);
-    });
-    const bool loaded =
-        pictured && guard(240, [&] {
-            if (!Main::FileExists(picturePath))
-                throw Failure(QStringLiteral("No picture of the filled page could be made, so "
-                                             "there is nothing to preview."));
-            host.loadPreviewPicture(picturePath);
-        });
-    if (!loaded) {
-        Main::DeleteFileQuietly(picturePath);
-        return endRun(documentPath);
-    }
-    guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
-    guard(244, [&] {
-        host.setPreviewWordFile(documentPath);
-        host.setPreviewNotice(notice);
-    });
-    const bool shown = guard(246, [&] { host.showPreview(); });
-    // Hiding the main window without a preview in its place would leave the
-    // user with no window at all.
-    if (shown)
-        guard(248, [&] { host.hideMainWindow(); });
-    guard(250, [&] { Main::DeleteFileQuietly(picturePath); });
-    guard(252, [&] { host.setGenerating(false); });
+    if (!host.showsPreview())
+        run.handOverDocument();
+    else if (run.takePagePicture())
+        run.handOver();
 }
 
 } // namespace TemplateFilling

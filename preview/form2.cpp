@@ -74,24 +74,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
         this, QSize(pixelsFromTwips(kClientWidth), pixelsFromTwips(kClientHeight)));
     setMouseTracking(true);
 
-    auto* viewport = new QFrame(this);
-    viewport->setObjectName(QStringLiteral("Picture2"));
-    viewport->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    viewport->setLineWidth(pixelsFromTwips(kViewportBorder));
-    viewport->setGeometry(twipsRect(120, 120, kViewportWidth, kViewportHeight));
-    WindowKit::paintBackground(viewport, Qt::white);
-    Picture2 = viewport;
-
-    // The surface is clipped to the area inside the border.
-    m_viewportInside = new QWidget(viewport);
-    m_viewportInside->setGeometry(
-        twipsRect(kViewportBorder, kViewportBorder, kViewportInnerWidth, kViewportInnerHeight));
-    WindowKit::paintBackground(m_viewportInside, Qt::white);
-
-    Picture1 = new PictureBox(m_viewportInside);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(twipsRect(0, 0, 2340, 3435));
-    Picture1->installEventFilter(this);
+    makePage();
 
     VScroll1 = makeScrollBar(this, "VScroll1", Qt::Vertical, twipsRect(9450, 120, 255, 7425));
     HScroll1 = makeScrollBar(this, "HScroll1", Qt::Horizontal, twipsRect(120, 7545, 9330, 255));
@@ -131,6 +114,29 @@ Form2::Form2(QWidget* parent) : QWidget(parent, Qt::Window)
     createMenus();
 
     Form_Load();
+}
+
+// The page inside its sunken frame, which clips it.
+void Form2::makePage()
+{
+    auto* viewport = new QFrame(this);
+    viewport->setObjectName(QStringLiteral("Picture2"));
+    viewport->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    viewport->setLineWidth(pixelsFromTwips(kViewportBorder));
+    viewport->setGeometry(twipsRect(120, 120, kViewportWidth, kViewportHeight));
+    WindowKit::paintBackground(viewport, Qt::white);
+    Picture2 = viewport;
+
+    // The surface is clipped to the area inside the border.
+    m_viewportInside = new QWidget(viewport);
+    m_viewportInside->setGeometry(
+        twipsRect(kViewportBorder, kViewportBorder, kViewportInnerWidth, kViewportInnerHeight));
+    WindowKit::paintBackground(m_viewportInside, Qt::white);
+
+    Picture1 = new PictureBox(m_viewportInside);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(twipsRect(0, 0, 2340, 3435));
+    Picture1->installEventFilter(this);
 }
 
 void Form2::createMenus()

@@ -75,6 +75,8 @@ private:
     // The menu bar above the client area; menu items run the same handlers
     // as the buttons. Everything the menus hold is built here.
     void createMenus();
+    // Picture1 inside Picture2, the frame that clips it.
+    void makePage();
     // "Save as PDF...": the office's PDF of the filled document, at a path
     // the user picks, with the same overwrite question as the Word file.
     void saveAsPdf();

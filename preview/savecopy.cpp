@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,36 @@ void syncFolder(const QString& folder)
     if (descriptor >= 0) {
         ::fsync(descriptor);
         ::close(descriptor);
+    }
+}
+
+// A replaced file keeps its permissions; a new one gets the usual ones.
+mode_t modeFor(const QString& destination)
+{
+    struct stat old
+    {
+    };
+    if (::stat(QFile::encodeName(destination).constData(), &old) == 0)
+        return old.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// `writeFailed` is told why a write failed, and throws.
+void copyContent(QFile& input, QFile& output,
+                 const std::function<void(const QString&)>& writeFailed)
+{
+    char buffer[64 * 1024];
+    for (;;) {
+        const qint64 read = input.read(buffer, sizeof buffer);
+        if (read < 0)
+            throw Failure(QStringLiteral("Cannot read the filled document %1: %2")
+                              .arg(input.fileName(), input.errorString()));
+        if (read == 0)
+            break;
+        if (output.write(buffer, read) != read)
+            writeFailed(output.errorString());
     }
 }
 
@@ -86,33 +117,11 @@ void copyFileSafely(const QString& source, const QString& target)
         throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, reason));
     };
 
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 read = input.read(buffer, sizeof buffer);
-        if (read < 0)
-            throw Failure(QStringLiteral("Cannot read the filled document %1: %2")
-                              .arg(source, input.errorString()));
-        if (read == 0)
-            break;
-        if (output.write(buffer, read) != read)
-            writeFailed(output.errorString());
-    }
+    copyContent(input, output, writeFailed);
     if (!output.flush())
         writeFailed(output.errorString());
 
-    // A replaced file keeps its permissions; a new one gets the usual ones.
-    struct stat old
-    {
-    };
-    mode_t mode;
-    if (::stat(QFile::encodeName(destination).constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(output.handle(), mode);
+    ::fchmod(output.handle(), modeFor(destination));
 
     if (::fsync(output.handle()) != 0)
         writeFailed(systemError(errno));

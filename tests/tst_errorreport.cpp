@@ -1,5 +1,6 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
+#include "gui/systemdialogs.h"
 #include "scripteddialogs.h"
 
 #include <QLabel>

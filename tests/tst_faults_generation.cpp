@@ -5,9 +5,9 @@
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
-#include "entry/form1.h"
 #include "faultinjection.h"
-#include "generate/libreoffice/officeengine.h"
+#include "mainwindow/form1.h"
+#include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"

@@ -4,10 +4,10 @@
 
 #include "base/failure.h"
 #include "base/settings.h"
-#include "entry/flyerpicture.h"
-#include "entry/flyerpicturemenu.h"
-#include "entry/form1.h"
 #include "fakeword.h"
+#include "mainwindow/flyerpicture.h"
+#include "mainwindow/flyerpicturemenu.h"
+#include "mainwindow/form1.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

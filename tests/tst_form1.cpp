@@ -1,10 +1,10 @@
 #include "base/appinfo.h"
 #include "base/errorreport.h"
 #include "base/settings.h"
-#include "entry/form1.h"
 #include "form1testing.h"
 #include "generate/isinstalled.h"
 #include "generate/word.h"
+#include "mainwindow/form1.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

@@ -1,8 +1,8 @@
 #include "base/appinfo.h"
 #include "base/settings.h"
-#include "entry/form1.h"
 #include "form1testing.h"
 #include "generate/word.h"
+#include "mainwindow/form1.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

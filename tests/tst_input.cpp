@@ -7,12 +7,11 @@
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
-#include "entry/form1.h"
 #include "fakeword.h"
 #include "generate/templatefilling.h"
+#include "mainwindow/form1.h"
 #include "preview/form2.h"
-#include "scripteddialogs.h"
-#include "testenvironment.h"
+#include "windowfixture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -86,7 +85,7 @@ using Input = std::function<void(Form1&, bool now)>;
 
 Q_DECLARE_METATYPE(Input)
 
-class TestInput : public QObject
+class TestInput : public QObject, protected WindowFixture
 {
     Q_OBJECT
 
@@ -112,26 +111,19 @@ private:
         return QDir(Main::tempFolder()).entryList({QStringLiteral("qorvin*.doc")}, QDir::Files);
     }
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<FakeWord::Engine::Installed> m_word;
     PagePicture m_picture;
-    QList<int> m_endings;
 };
 
 void TestInput::init()
 {
-    m_environment = std::make_unique<TestEnvironment>();
-    m_dialogs = std::make_unique<ScriptedDialogs>();
+    setUpWindowTest();
     m_word = std::make_unique<FakeWord::Engine::Installed>();
     FakeWord::Content flyer;
     flyer.body << QStringLiteral("[BusinessName]");
     flyer.shapes << FakeWord::Shape{FakeWord::Shape::TextBox, QStringLiteral("[Services1]")};
     TemplateFilling::setTemplateSourceForTesting([flyer] { return flyer.toBytes(); });
     Main::PictureClipboard::install(&m_picture);
-    m_endings.clear();
-    Shutdown::resetForTesting();
-    Shutdown::setHandlerForTesting([this](int code) { m_endings << code; });
 }
 
 void TestInput::cleanup()
@@ -141,8 +133,7 @@ void TestInput::cleanup()
     m_picture.onRead = nullptr;
     TemplateFilling::setTemplateSourceForTesting({});
     m_word.reset();
-    m_dialogs.reset();
-    m_environment.reset();
+    tearDownWindowTest();
 }
 
 void TestInput::inputDuringRun_isDropped_data()

@@ -7,10 +7,10 @@
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
 #include "generate/flyertext.h"
-#include "generate/libreoffice/documentfacts.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
+#include "office/documentfacts.h"
+#include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "sampleflyer.h"
@@ -169,11 +169,11 @@ void TestOfficeFit::fit_eachKindOfBoxOverflowing_shrinksAndFits()
     QCOMPARE(int(fits.size()), 15);
     for (int i = 0; i < int(fits.size()); ++i) {
         const QByteArray where = "shape " + QByteArray::number(i);
-        QVERIFY2(fits[i].fits, where);
+        QVERIFY2(fits[i].fits, where.constData());
         if (boxes.contains(i))
-            QVERIFY2(fits[i].percent < 100 && fits[i].percent >= 60, where);
+            QVERIFY2(fits[i].percent < 100 && fits[i].percent >= 60, where.constData());
         else
-            QVERIFY2(fits[i].percent == 100, where);
+            QVERIFY2(fits[i].percent == 100, where.constData());
     }
     const QString saved = m_environment->root() + QStringLiteral("/shrunk.doc");
     document->saveAs(saved);
@@ -208,7 +208,7 @@ void TestOfficeFit::fit_overflowAtTheFloor_reportedWithItsField()
         QCOMPARE(fits[tab].percent, 60);
         // A tab holds a few lines of about 35 characters at 6 points.
         QVERIFY2(fits[tab].shownCharacters > 60 && fits[tab].shownCharacters < 400,
-                 QByteArray::number(fits[tab].shownCharacters));
+                 QByteArray::number(fits[tab].shownCharacters).constData());
     }
     QCOMPARE(fits[Title].fits && fits[Owner].fits, true);
 

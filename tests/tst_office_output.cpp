@@ -4,10 +4,10 @@
 
 #include "base/appinfo.h"
 #include "base/shutdown.h"
-#include "entry/form1.h"
 #include "findchild.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "mainwindow/form1.h"
+#include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "pdffacts.h"

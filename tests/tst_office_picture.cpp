@@ -2,11 +2,11 @@
 // read back; the standard picture after the reset.
 
 #include "base/shutdown.h"
-#include "entry/flyerpicture.h"
-#include "entry/form1.h"
 #include "findchild.h"
-#include "generate/libreoffice/documentfacts.h"
 #include "generate/word.h"
+#include "mainwindow/flyerpicture.h"
+#include "mainwindow/form1.h"
+#include "office/documentfacts.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "preview/form2.h"

@@ -5,9 +5,9 @@
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
-#include "generate/libreoffice/documentfacts.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/word.h"
+#include "office/documentfacts.h"
+#include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "testenvironment.h"

@@ -5,10 +5,10 @@
 #include "base/clipboardpicture.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
-#include "generate/libreoffice/documentfacts.h"
-#include "generate/libreoffice/officeengine.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"
+#include "office/documentfacts.h"
+#include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
 #include "sampleflyer.h"
@@ -174,10 +174,12 @@ void TestOfficeTemplate::template_shapes_fifteenPlacedAsDesigned()
         const auto& shape = facts.shapes[i];
         const Box& box = boxes[i];
         const QByteArray where = QByteArray("shape ") + QByteArray::number(int(i));
-        QVERIFY2(std::abs(shape.left - box.left * 1440) <= tolerance, where);
-        QVERIFY2(std::abs(shape.top - box.top * 1440) <= tolerance, where);
-        QVERIFY2(std::abs(shape.width - (box.right - box.left) * 1440) <= tolerance, where);
-        QVERIFY2(std::abs(shape.height - (box.bottom - box.top) * 1440) <= tolerance, where);
+        QVERIFY2(std::abs(shape.left - box.left * 1440) <= tolerance, where.constData());
+        QVERIFY2(std::abs(shape.top - box.top * 1440) <= tolerance, where.constData());
+        QVERIFY2(std::abs(shape.width - (box.right - box.left) * 1440) <= tolerance,
+                 where.constData());
+        QVERIFY2(std::abs(shape.height - (box.bottom - box.top) * 1440) <= tolerance,
+                 where.constData());
         const auto expected =
             i == 4 ? OfficeShapeFacts::Kind::Picture : OfficeShapeFacts::Kind::TextFrame;
         QCOMPARE(shape.kind, expected);

@@ -355,7 +355,7 @@ void TestPreview::densePicture_keepsItsSizeInTwips_andDrawsEveryPixel()
     // the picture file the preview is loaded from.
     QImage dense = makePage(600, 800, Qt::blue);
     PixelDensity::mark(dense, 2.0);
-    const QString file = m_env->root() + QStringLiteral("/temp.bmp");
+    const QString file = m_environment->root() + QStringLiteral("/temp.bmp");
     QVERIFY(dense.save(file, "BMP"));
     QImage loaded(file);
     QCOMPARE(PixelDensity::ratioOf(loaded), 2.0);

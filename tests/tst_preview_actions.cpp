@@ -4,6 +4,7 @@
 #include "base/settings.h"
 #include "base/shutdown.h"
 #include "fakeword.h"
+#include "gui/systemdialogs.h"
 #include "pdffacts.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
@@ -16,6 +17,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
@@ -87,6 +89,9 @@ void TestPreviewActions::fitNotice_box_leavesPreviewFreeToClose()
     // close request for a blocked window is dropped: the watch records and
     // ends any modal box instead of letting it wait for a person.
     m_dialogs.reset();
+    SystemDialogs system;
+    Dialogs::install(&system);
+    const auto uninstall = qScopeGuard([] { Dialogs::install(nullptr); });
     bool modal = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
@@ -184,7 +189,7 @@ void TestPreviewActions::pointer_followsButtonsFrameAndBackground()
 
 void TestPreviewActions::startUp_unreadableCursor_reportedAsInMainWindow()
 {
-    const QString cursorFile = m_env->programFolder() + QStringLiteral("/HAND-M.CUR");
+    const QString cursorFile = m_environment->programFolder() + QStringLiteral("/HAND-M.CUR");
     writeFile(cursorFile, "not a cursor");
     Form2 form;
     QCOMPARE(m_dialogs->errors().size(), 1);
@@ -215,7 +220,7 @@ void TestPreviewActions::save_toNewPath_copiesByteForByte()
 {
     QFETCH(QString, name);
     present(makePage(612, 792, Qt::blue));
-    const QString folder = m_env->root() + QStringLiteral("/my files");
+    const QString folder = m_environment->root() + QStringLiteral("/my files");
     QVERIFY(QDir().mkpath(folder));
     const QString target = folder + QLatin1Char('/') + name;
     m_dialogs->answerSaveFiles({target});
@@ -237,7 +242,7 @@ void TestPreviewActions::save_toNewPath_copiesByteForByte()
 void TestPreviewActions::save_overExistingFile_asksAndObeys()
 {
     present(makePage(612, 792, Qt::blue));
-    const QString target = m_env->root() + QStringLiteral("/old flyer.doc");
+    const QString target = m_environment->root() + QStringLiteral("/old flyer.doc");
     const QString question =
         QStringLiteral("Are you sure you wish to overwrite ") + target + QStringLiteral(" ?");
     {
@@ -274,10 +279,11 @@ void TestPreviewActions::save_overExistingFile_asksAndObeys()
 void TestPreviewActions::save_cancelled_writesNothing()
 {
     present(makePage(612, 792, Qt::blue));
-    const QStringList before = QDir(m_env->root()).entryList(QDir::AllEntries | QDir::Hidden);
+    const QStringList before =
+        QDir(m_environment->root()).entryList(QDir::AllEntries | QDir::Hidden);
     m_dialogs->answerSaveFiles({QString()});
     click("PushButton6");
-    QCOMPARE(QDir(m_env->root()).entryList(QDir::AllEntries | QDir::Hidden), before);
+    QCOMPARE(QDir(m_environment->root()).entryList(QDir::AllEntries | QDir::Hidden), before);
     QCOMPARE(m_dialogs->shown().size(), 2);
     QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
 }
@@ -295,7 +301,7 @@ void TestPreviewActions::save_failingCopy_keepsOldFile_andSaysWhy()
 {
     QFETCH(QString, failure);
     present(makePage(612, 792, Qt::blue));
-    const QString folder = m_env->root() + QStringLiteral("/out");
+    const QString folder = m_environment->root() + QStringLiteral("/out");
     QVERIFY(QDir().mkpath(folder));
     QString target = folder + QStringLiteral("/flyer.doc");
     QString reason;
@@ -344,8 +350,8 @@ void TestPreviewActions::menus_shortcutsAndWheelRunTheButtonsHandlers()
     QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
     // Wherever the focus is in the window.
     button("PushButton1")->setFocus();
-    const auto key = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
-        QTest::keyClick(m_form.get(), key, modifiers);
+    const auto key = [&](Qt::Key pressed, Qt::KeyboardModifiers modifiers) {
+        QTest::keyClick(m_form.get(), pressed, modifiers);
     };
     const auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
         const QPointF at(40, 40);
@@ -385,7 +391,8 @@ void TestPreviewActions::menus_shortcutsAndWheelRunTheButtonsHandlers()
     QCOMPARE(m_dialogs->shown().size(), 1);
     m_dialogs->clear();
     // Print asks the print service first; here there is none to ask.
-    qputenv("CUPS_SERVER", QFile::encodeName(m_env->root() + QStringLiteral("/no-cups.sock")));
+    qputenv("CUPS_SERVER",
+            QFile::encodeName(m_environment->root() + QStringLiteral("/no-cups.sock")));
     key(Qt::Key_P, Qt::ControlModifier);
     qunsetenv("CUPS_SERVER");
     QCOMPARE(m_dialogs->errors().size(), 1);
@@ -415,8 +422,8 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     const QByteArray document = readFile(m_document);
 
     // A name typed without an extension gets ".pdf".
-    const QString target = m_env->root() + QStringLiteral("/flyer.pdf");
-    m_dialogs->answerSaveFiles({m_env->root() + QStringLiteral("/flyer")});
+    const QString target = m_environment->root() + QStringLiteral("/flyer.pdf");
+    m_dialogs->answerSaveFiles({m_environment->root() + QStringLiteral("/flyer")});
     m_dialogs->answerQuestions({Dialogs::Answer::No});
     trigger("SavePdfAction");
     QCOMPARE(m_dialogs->errors(), QStringList());
@@ -436,7 +443,7 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
 
     // An existing file: No keeps it and says nothing more; Yes replaces it.
     // Through a link, the file the link names is replaced and the link stays.
-    const QString link = m_env->root() + QStringLiteral("/link.pdf");
+    const QString link = m_environment->root() + QStringLiteral("/link.pdf");
     QVERIFY(QFile::link(target, link));
     writeFile(target, "the old one");
     m_dialogs->clear();
@@ -480,7 +487,7 @@ void TestPreviewActions::savePdf_failure_saysWhy_andKeepsEveryFile()
     FakeWord::Engine::Installed engine;
     presentFakeDocument({QStringLiteral("Corvanti")});
     const QByteArray document = readFile(m_document);
-    const QString folder = m_env->root() + QStringLiteral("/out");
+    const QString folder = m_environment->root() + QStringLiteral("/out");
     QVERIFY(QDir().mkpath(folder));
     QString target = folder + QStringLiteral("/flyer.pdf");
     writeFile(target, "the old one");
@@ -541,7 +548,7 @@ void TestPreviewActions::saveDialogs_openWhereLastSaved_pdfNamedAfterBusiness()
     QCOMPARE(seen.value(0), fresh);
 
     // Saving remembers the folder, under a key of its own.
-    const QString folder = m_env->root() + QStringLiteral("/flyers");
+    const QString folder = m_environment->root() + QStringLiteral("/flyers");
     QVERIFY(QDir().mkpath(folder));
     m_dialogs->answerSaveFiles({folder + QStringLiteral("/a.doc"), QString()});
     click("PushButton6");

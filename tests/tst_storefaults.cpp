@@ -5,8 +5,8 @@
 
 #include "base/appinfo.h"
 #include "base/settings.h"
-#include "entry/form1.h"
 #include "fakeword.h"
+#include "mainwindow/form1.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 

@@ -69,9 +69,11 @@ FakeWord::Content TestTemplateFilling::savedDocument() const
     return content.value_or(FakeWord::Content{});
 }
 
-void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
+void TestTemplateFilling::run_sampleData_documentSavedAndPreviewShown()
 {
     m_host->list1 = {QStringLiteral("Mowing")};
+    // A token is found whatever its letter case.
+    m_host->tokens[0] = QStringLiteral("[BUSINESSname]");
     QCOMPARE(click(), QList<int>{});
     const QString temp = Main::tempFolder();
     const QString documentPath = m_host->wordFile;
@@ -79,78 +81,9 @@ void TestTemplateFilling::run_sampleData_wordCalledInOrderAndPreviewShown()
              qPrintable(documentPath));
     QCOMPARE(QFileInfo(documentPath).absolutePath(), temp);
 
-    // The session of the run, then the capture's own session.
-    QStringList expected{QStringLiteral("CreateObject(Word.Application)"),
-                         QStringLiteral("Documents.Open(%1/template.dot, ReadOnly=true)").arg(temp),
-                         // Which box holds which field, for the notice of text that does not fit.
-                         QStringLiteral("Document.Shapes")};
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        expected << QStringLiteral("Document.StoryRanges");
-    expected << QStringLiteral("Document.Shapes")
-             << QStringLiteral("Document.FitTextToShapes(5, 60, 6)")
-             << QStringLiteral("Document.SaveAs(%1)").arg(documentPath)
-             << QStringLiteral("Application.DisplayAlerts=false")
-             << QStringLiteral("Document.Close") << QStringLiteral("Application.Quit")
-             << QStringLiteral("CreateObject(Word.Application)")
-             << QStringLiteral("Documents.Open(%1)").arg(documentPath)
-             << QStringLiteral("Range.CopyAsPicture")
-             << QStringLiteral("Document.Close(SaveChanges=0)")
-             << QStringLiteral("Application.Quit");
-    const QStringList main{QStringLiteral("CreateObject"),
-                           QStringLiteral("Documents.Open"),
-                           QStringLiteral("Document.StoryRanges"),
-                           QStringLiteral("Document.Shapes"),
-                           QStringLiteral("Document.FitTextToShapes"),
-                           QStringLiteral("Document.SaveAs"),
-                           QStringLiteral("Application.DisplayAlerts"),
-                           QStringLiteral("Document.Close"),
-                           QStringLiteral("Application.Quit"),
-                           QStringLiteral("Range.CopyAsPicture")};
-    QCOMPARE((*m_word)->calls(main), expected);
-
-    // The full find setup on each story, in this order, for the first field.
-    const QStringList setup{QStringLiteral("Find.ClearFormatting"),
-                            QStringLiteral("Replacement.ClearFormatting"),
-                            QStringLiteral("Find.Text"),
-                            QStringLiteral("Replacement.Text"),
-                            QStringLiteral("Find.Forward"),
-                            QStringLiteral("Find.Wrap"),
-                            QStringLiteral("Find.Format"),
-                            QStringLiteral("Find.MatchCase"),
-                            QStringLiteral("Find.MatchWholeWord"),
-                            QStringLiteral("Find.MatchWildcards"),
-                            QStringLiteral("Find.MatchSoundsLike"),
-                            QStringLiteral("Find.MatchAllWordForms"),
-                            QStringLiteral("Find.Execute")};
-    const QStringList firstStory = (*m_word)->calls(setup).mid(0, setup.size());
-    QCOMPARE(
-        firstStory,
-        (QStringList{
-            QStringLiteral("Find.ClearFormatting"), QStringLiteral("Replacement.ClearFormatting"),
-            QStringLiteral("Find.Text=[BusinessName]"), QStringLiteral("Replacement.Text=Corvanti"),
-            QStringLiteral("Find.Forward=true"), QStringLiteral("Find.Wrap=1"),
-            QStringLiteral("Find.Format=false"), QStringLiteral("Find.MatchCase=false"),
-            QStringLiteral("Find.MatchWholeWord=false"),
-            QStringLiteral("Find.MatchWildcards=false"),
-            QStringLiteral("Find.MatchSoundsLike=false"),
-            QStringLiteral("Find.MatchAllWordForms=false"),
-            QStringLiteral("Find.Execute(Replace=2)")}));
-    // Stories: body, 13 text boxes, header; every one for each of the 14 fields.
-    const int stories = 1 + 13 + 1;
-    QCOMPARE((*m_word)->count(QStringLiteral("Find.MatchAllWordForms")), 14 * stories);
-
-    // Shapes: 13 text boxes with text get 17 eleven-argument replacements each,
-    // the picture none; the last three name the service tokens.
-    QCOMPARE((*m_word)->count(QStringLiteral("TextFrame.HasText")), 2 * 14);
-    const QStringList executes = (*m_word)->calls({QStringLiteral("Find.Execute")});
-    const QStringList shapeCalls = executes.mid(14 * stories);
-    QCOMPARE(shapeCalls.size(), 13 * 17);
-    QCOMPARE(shapeCalls.at(0), QStringLiteral("Find.Execute([BusinessName], Corvanti, 2)"));
-    QCOMPARE(shapeCalls.at(13), QStringLiteral("Find.Execute([Phone2], 555-0199, 2)"));
-    QCOMPARE(shapeCalls.at(14), QString(QStringLiteral("Find.Execute([Services1], ") + kBullet +
-                                        QStringLiteral("   Mowing\r, 2)")));
-    QCOMPARE(shapeCalls.at(15), QStringLiteral("Find.Execute([Services2], , 2)"));
-    QCOMPARE(shapeCalls.at(16), QStringLiteral("Find.Execute([ScheduledServices], , 2)"));
+    const QString saved = savedDocument().allText();
+    QVERIFY2(saved.contains(QStringLiteral("Corvanti")) && !saved.contains(QLatin1Char('[')),
+             qPrintable(saved));
 
     // The windows: hourglass through the capture, preview in, main window out.
     QCOMPARE(m_host->snapshotOf, documentPath);

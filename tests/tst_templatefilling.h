@@ -116,10 +116,10 @@ public:
     void loadPreviewPicture(const QString& path) override
     {
         events << QStringLiteral("loadPreviewPicture(%1)").arg(QFileInfo(path).fileName());
-        QImage picture;
-        if (!picture.load(path))
+        QImage page;
+        if (!page.load(path))
             throw Failure(QStringLiteral("Invalid picture"));
-        pictureSize = picture.size();
+        pictureSize = page.size();
     }
     void setPreviewWordFile(const QString& documentPath) override
     {
@@ -161,7 +161,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void run_sampleData_wordCalledInOrderAndPreviewShown();
+    void run_sampleData_documentSavedAndPreviewShown();
     void run_sampleData_everyTokenReplaced();
     void run_emptyData_noTokenRemains();
     void run_serviceLists_filledIntoTheirBoxes_data();

@@ -5,11 +5,11 @@
 
 #include "base/failure.h"
 #include "flyerart.h"
-#include "generate/libreoffice/documentfacts.h"
-#include "generate/libreoffice/officeconnection.h"
-#include "generate/libreoffice/officeengine.h"
-#include "generate/libreoffice/unonames.h"
-#include "generate/libreoffice/unotext.h"
+#include "office/documentfacts.h"
+#include "office/officeconnection.h"
+#include "office/officeengine.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
 
 #include <QClipboard>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config clang-format
+  cmake g++ make pkg-config clang-format clang-tidy
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libreoffice-writer-nogui libreoffice-draw-nogui libreoffice-dev
   fonts-liberation fonts-dejavu-core

@@ -2,10 +2,8 @@
 
 #include "base/errorreport.h"
 #include "base/failure.h"
-#include "base/shutdown.h"
 #include "generate/word.h"
-#include "scripteddialogs.h"
-#include "testenvironment.h"
+#include "windowfixture.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -127,33 +125,24 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-// Every main-window test gets its own files and settings, scripted dialogs,
-// the stand-in office, and the program's ending caught instead of done.
-class Form1Fixture
+// Every main-window test starts as every window test does, with the stand-in
+// office as its engine.
+class Form1Fixture : protected WindowFixture
 {
 protected:
     void setUp()
     {
-        m_environment = std::make_unique<TestEnvironment>();
-        m_dialogs = std::make_unique<ScriptedDialogs>();
+        setUpWindowTest();
         m_engine = std::make_shared<StandInEngine>();
         Word::setEngine(m_engine);
-        m_endings.clear();
-        Shutdown::resetForTesting();
-        Shutdown::setHandlerForTesting([this](int code) { m_endings << code; });
     }
 
     void tearDown()
     {
         Guard::failStatementForTesting(Procedure::Form1_Form_Load, 0);
-        Shutdown::resetForTesting();
         Word::setEngine(nullptr);
-        m_dialogs.reset();
-        m_environment.reset();
+        tearDownWindowTest();
     }
 
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::shared_ptr<StandInEngine> m_engine;
-    QList<int> m_endings;
 };

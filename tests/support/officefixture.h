@@ -1,7 +1,7 @@
 #pragma once
 
-#include "generate/libreoffice/documentfacts.h"
-#include "generate/libreoffice/officeengine.h"
+#include "office/documentfacts.h"
+#include "office/officeengine.h"
 #include "testenvironment.h"
 
 #include <QByteArray>

@@ -4,8 +4,7 @@
 #include "fakeword.h"
 #include "preview/form2.h"
 #include "preview/picturebox.h"
-#include "scripteddialogs.h"
-#include "testenvironment.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,30 +81,25 @@ inline void drag(QWidget* surface, QPoint grab, QPoint offset, bool release = tr
 
 // Every preview test gets its own files, scripted dialogs, a stand-in main
 // window, and a fresh preview whose ending of the program is caught.
-class PreviewFixture
+class PreviewFixture : protected WindowFixture
 {
 protected:
     void setUp()
     {
-        m_env = std::make_unique<TestEnvironment>();
-        m_dialogs = std::make_unique<ScriptedDialogs>();
-        Shutdown::resetForTesting();
-        Shutdown::setHandlerForTesting([](int) {});
+        setUpWindowTest();
         m_main = std::make_unique<QWidget>();
         m_form = std::make_unique<Form2>();
         m_form->setMainWindow(m_main.get());
         m_storedLists = 0;
         m_form->setStoreLists([this] { ++m_storedLists; });
-        m_document = m_env->systemTemp() + QStringLiteral("/qorvin12345678.doc");
+        m_document = m_environment->systemTemp() + QStringLiteral("/qorvin12345678.doc");
     }
 
     void tearDown()
     {
         m_form.reset();
         m_main.reset();
-        Shutdown::resetForTesting();
-        m_dialogs.reset();
-        m_env.reset();
+        tearDownWindowTest();
     }
 
     // Shows `picture` as the generation step would, with a fresh document.
@@ -143,8 +137,6 @@ protected:
         writeFile(m_document, FakeWord::Content{texts, {}, {}}.toBytes());
     }
 
-    std::unique_ptr<TestEnvironment> m_env;
-    std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<QWidget> m_main;
     std::unique_ptr<Form2> m_form;
     QString m_document;

@@ -1,0 +1,207 @@
+#pragma once
+
+// The office process and the bridge to it, for the engine's adapters and its
+// document-facts reader: every UNO call runs through Connection::call(), which
+// applies the time limit (the watchdog) and turns UNO exceptions into
+// Failures. Brings in UNO headers: only the LibreOffice engine includes it.
+
+#include "base/failure.h"
+#include "generate/word.h"
+#include "office/officeengine.h"
+#include "office/officeprocess.h"
+#include "office/officewarmup.h"
+#include "office/unotext.h"
+
+#include <QString>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+#include <utility>
+
+namespace Office {
+
+// The UNO runtime of this program, which only talks to the office process.
+// Created once and never torn down: its libraries outlive static destruction
+// badly.
+css::uno::Reference<css::uno::XComponentContext> localContext();
+
+QString describeUnoException(const css::uno::Exception& e);
+
+css::uno::Sequence<css::beans::PropertyValue>
+properties(std::initializer_list<std::pair<const char*, css::uno::Any>> values);
+
+// Sets `values` on `object` one after the other, in the order given.
+void setProperties(const css::uno::Reference<css::uno::XInterface>& object,
+                   std::initializer_list<std::pair<const char*, css::uno::Any>> values);
+
+// True when the office read a document with one of its plain text filters,
+// which accept whatever a file holds.
+bool readAsPlainText(const css::uno::Reference<css::lang::XComponent>& component);
+
+OUString fileUrl(const QString& path);
+
+// Ends the office when one call takes longer than the limit, so that the
+// blocked call returns (with an error) instead of hanging the program.
+class Watchdog
+{
+public:
+    explicit Watchdog(OfficeProcess& process);
+    ~Watchdog();
+    Q_DISABLE_COPY_MOVE(Watchdog)
+
+    void arm(int milliseconds);
+    // True when the limit ran out since arm() and the office was ended.
+    bool disarm();
+
+private:
+    void run();
+
+    OfficeProcess& m_process;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_armed = false;
+    bool m_fired = false;
+    bool m_stopping = false;
+};
+
+// The office process, the bridge to it and the one desktop that loads every
+// document. Every UNO call of the adapter runs through call(), which applies
+// the time limit and turns UNO exceptions into Failures.
+class Connection : public std::enable_shared_from_this<Connection>
+{
+public:
+    explicit Connection(OfficeEngineLimits limits) : m_limits(limits), m_watchdog(m_process) {}
+    ~Connection() { shutdown(); }
+    Q_DISABLE_COPY_MOVE(Connection)
+
+    void prepare();
+    // Remembers the sample for every office this connection starts, and
+    // works the running one through it.
+    void warmUp(const QByteArray& sample);
+
+    // Connected to a live office; returns the generation of this connection,
+    // which objects remember to notice that "their" office has gone.
+    int connect();
+
+    // Runs one step of UNO calls under the time limit.
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        if (m_depth > 0)
+            return step();
+        struct Depth
+        {
+            int& depth;
+            explicit Depth(int& d) : depth(d) { ++depth; }
+            ~Depth() { --depth; }
+        } depth(m_depth);
+        m_watchdog.arm(m_limits.callMilliseconds);
+        try {
+            if constexpr (std::is_void_v<decltype(step())>) {
+                step();
+                m_watchdog.disarm();
+            } else {
+                auto result = step();
+                m_watchdog.disarm();
+                return result;
+            }
+        } catch (const css::lang::DisposedException& e) {
+            // The bridge is gone: whatever is left of the office is no use.
+            failed();
+            m_process.stop();
+            drop();
+            throw Word::EngineLost(m_timedOut ? timeoutText()
+                                              : QStringLiteral("The office process has ended (%1).")
+                                                    .arg(describeUnoException(e)));
+        } catch (const css::uno::Exception& e) {
+            failed();
+            if (m_timedOut)
+                throw Word::EngineLost(timeoutText());
+            if (!m_process.running())
+                throw Word::EngineLost(describeUnoException(e));
+            throw Failure(describeUnoException(e));
+        } catch (...) {
+            failed();
+            if (m_timedOut)
+                throw Word::EngineLost(timeoutText());
+            throw;
+        }
+    }
+
+    // Throws when the office this object belongs to is no longer there.
+    void checkGeneration(int generation);
+
+    // Counts the applications of the running office. When the last one of
+    // enough has quit, the office is started afresh once the program is idle,
+    // which gives back the memory its caches took; the new office is warm
+    // again by the time the user asks for the next flyer.
+    void applicationOpened();
+    void applicationClosed(int generation);
+
+    css::uno::Reference<css::frame::XDesktop2> desktop() const { return m_desktop; }
+    css::uno::Reference<css::uno::XComponentContext> context() const { return m_context; }
+
+    void shutdown();
+
+private:
+    void recycle();
+    void startWarmUp();
+    // A fresh office can hang when two connections load documents at once:
+    // the warm-up ends after the office call it waits for before anyone
+    // else uses the office. An office that does not finish that call within
+    // the limit is hung and is ended.
+    void giveWayToWarmUp();
+    void failed();
+    // Forgets the bridge's objects; a later connect() starts afresh.
+    void drop();
+    QString timeoutText() const;
+
+    OfficeEngineLimits m_limits;
+    OfficeProcess m_process;
+    Watchdog m_watchdog;
+    OfficeWarmUp m_warmUp;
+    QByteArray m_warmUpSample;
+    css::uno::Reference<css::uno::XComponentContext> m_context;
+    css::uno::Reference<css::frame::XDesktop2> m_desktop;
+    int m_applicationsServed = 0;
+    int m_openApplications = 0;
+    bool m_recycleScheduled = false;
+    int m_generation = 0;
+    int m_depth = 0;
+    bool m_timedOut = false;
+};
+
+// Runs `step` on the model behind a document of this engine, its layout
+// released, under the time limit; throws Failure for other engines' documents.
+void withDocumentModel(
+    Word::Document& document,
+    const std::function<void(const css::uno::Reference<css::lang::XComponent>&)>& step);
+
+// What every object of one application shares: the connection and the
+// generation of the office it was made on.
+struct Session
+{
+    std::shared_ptr<Connection> connection;
+    int generation = 0;
+
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        connection->checkGeneration(generation);
+        return connection->call(std::forward<Step>(step));
+    }
+};
+
+} // namespace Office

@@ -1,0 +1,75 @@
+#pragma once
+
+// One document open in the office engine, as Word's Document: its ranges,
+// finds, shapes and text frames are adapters over it (officedocument.cpp).
+// Brings in UNO headers: only the LibreOffice engine includes it.
+
+#include "generate/word.h"
+#include "office/documentcalls.h"
+#include "office/documenttexts.h"
+#include "office/replacelater.h"
+#include "office/shapecache.h"
+
+#include <QString>
+
+#include <com/sun/star/lang/XComponent.hpp>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace Office {
+
+class OfficeDocument final : public Word::Document,
+                             public std::enable_shared_from_this<OfficeDocument>
+{
+public:
+    OfficeDocument(Session session, css::uno::Reference<css::lang::XComponent> model)
+        : m_calls(std::move(session), std::move(model))
+    {}
+    Q_DISABLE_COPY_MOVE(OfficeDocument)
+
+    std::vector<std::shared_ptr<Word::Range>> storyRanges() override;
+    std::vector<std::shared_ptr<Word::Shape>> shapes() override;
+    std::shared_ptr<Word::Range> range() override;
+    std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override;
+    void saveAs(const QString& path) override;
+    void exportAsFixedFormat(const QString& path, int exportFormat) override;
+    void close() override;
+    void close(int) override { close(); }
+
+    // The lock file the office keeps beside a document opened for editing.
+    void setLockFile(const QString& documentPath);
+    bool isOpen() const { return !m_calls.isClosed(); }
+
+    // Renders the page as the office prints it, shapes included, onto the
+    // clipboard.
+    void copyAsPicture();
+
+    // Carries out the replacement that waits, if any: everything but another
+    // story's part of the same replace-all first settles it.
+    void settle() { m_later.settle(); }
+
+    template <typename Step> auto call(Step&& step) -> decltype(step())
+    {
+        return m_calls.call(std::forward<Step>(step));
+    }
+    DocumentCalls& calls() { return m_calls; }
+    DocumentTexts& texts() { return m_texts; }
+    ReplaceLater& later() { return m_later; }
+    ShapeCache& shapeCache() { return m_shapes; }
+
+private:
+    // A store into `folder`: the office's store error on a full disk is a
+    // code, so the disk is asked when it fails.
+    template <typename Step> void storing(const QString& folder, Step&& step);
+
+    DocumentCalls m_calls;
+    DocumentTexts m_texts{m_calls};
+    ReplaceLater m_later{m_calls, m_texts};
+    ShapeCache m_shapes{m_calls};
+    QString m_lockFile;
+};
+
+} // namespace Office

@@ -1,0 +1,122 @@
+#include "office/officepicture.h"
+
+#include "base/failure.h"
+#include "office/officeconnection.h"
+#include "office/unonames.h"
+#include "office/unotext.h"
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XShape.hpp>
+#include <com/sun/star/graphic/GraphicProvider.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/text/HoriOrientation.hpp>
+#include <com/sun/star/text/RelOrientation.hpp>
+#include <com/sun/star/text/TextContentAnchorType.hpp>
+#include <com/sun/star/text/VertOrientation.hpp>
+#include <com/sun/star/text/WrapTextMode.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+
+#include <cmath>
+
+namespace {
+// The office measures in hundredths of a millimetre, Word in points.
+constexpr double kHundredthsMmPerPoint = 2540.0 / 72.0;
+
+double points(sal_Int32 hundredthsMm)
+{
+    return hundredthsMm / kHundredthsMmPerPoint;
+}
+
+sal_Int32 hundredthsMm(double points)
+{
+    return static_cast<sal_Int32>(std::lround(points * kHundredthsMmPerPoint));
+}
+} // namespace
+
+std::vector<Reference<uno::XInterface>>
+floatingShapeObjects(const Reference<lang::XComponent>& document)
+{
+    std::vector<Reference<uno::XInterface>> result;
+    Reference<drawing::XDrawPage> page = drawPageOf(document);
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<uno::XInterface> shape(page->getByIndex(i), UNO_QUERY);
+        if (!isAnchoredInHeaderOrFooter(shape))
+            result.push_back(shape);
+    }
+    return result;
+}
+
+int officeShapeType(const Reference<uno::XInterface>& object)
+{
+    Reference<lang::XServiceInfo> info(object, UNO_QUERY_THROW);
+    if (info->supportsService("com.sun.star.text.TextFrame"))
+        return Word::Shape::msoTextBox;
+    if (info->supportsService("com.sun.star.text.TextGraphicObject") ||
+        info->supportsService("com.sun.star.drawing.GraphicObjectShape"))
+        return Word::Shape::msoPicture;
+    if (info->supportsService("com.sun.star.drawing.GroupShape"))
+        return Word::Shape::msoGroup;
+    return Word::Shape::msoAutoShape;
+}
+
+QRectF officeShapePlace(const Reference<uno::XInterface>& object)
+{
+    Reference<drawing::XShape> shape(object, UNO_QUERY_THROW);
+    const awt::Size size = shape->getSize();
+    awt::Point position;
+    try {
+        position = shape->getPosition();
+    } catch (const uno::RuntimeException&) {
+        // Frames give their place only as an offset from the page they stand on.
+        Reference<beans::XPropertySet> placement(object, UNO_QUERY_THROW);
+        placement->getPropertyValue("HoriOrientPosition") >>= position.X;
+        placement->getPropertyValue("VertOrientPosition") >>= position.Y;
+    }
+    return QRectF(points(position.X), points(position.Y), points(size.Width), points(size.Height));
+}
+
+Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentContext>& context,
+                                            const Reference<lang::XComponent>& document,
+                                            const OUString& url, const QRectF& place)
+{
+    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+    // The graphic itself, not its address: the document keeps the picture's
+    // data and saves it inside the file.
+    Reference<graphic::XGraphic> graphic =
+        provider->queryGraphic(Office::properties({{"URL", Any(url)}}));
+    if (!graphic.is())
+        throw Failure(
+            QStringLiteral("The office could not read the picture %1.").arg(toQString(url)));
+    Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
+    Reference<beans::XPropertySet> picture(
+        factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
+    Office::setProperties(picture, {{"Graphic", Any(graphic)},
+                                    {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                                    {"AnchorPageNo", Any(sal_Int16(1))},
+                                    {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                                    {"HoriOrient", Any(text::HoriOrientation::NONE)},
+                                    {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                                    {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
+                                    {"VertOrient", Any(text::VertOrientation::NONE)},
+                                    {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                                    {"VertOrientPosition", Any(hundredthsMm(place.top()))},
+                                    {"Width", Any(hundredthsMm(place.width()))},
+                                    {"Height", Any(hundredthsMm(place.height()))}});
+    Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
+    const Reference<text::XText> body = textDocument->getText();
+    body->insertTextContent(body->getEnd(), Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
+                            false);
+    return Reference<uno::XInterface>(picture, UNO_QUERY_THROW);
+}
+
+void removeOfficeShape(const Reference<uno::XInterface>& object)
+{
+    Reference<lang::XComponent>(object, UNO_QUERY_THROW)->dispose();
+}

@@ -1,0 +1,407 @@
+#include "office/textfit.h"
+
+#include "office/unonames.h"
+#include "office/unotext.h"
+
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/beans/PropertyState.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/beans/XPropertyState.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/text/SizeType.hpp>
+#include <com/sun/star/text/WritingMode2.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextViewCursor.hpp>
+#include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace {
+
+// A stretch of text with one set of designed values (the sizes, or the
+// indents: a hanging indent follows the width of the bullet, so it shrinks
+// with the text), in the order of their names, and the cursor that spans it
+// (cursors follow the text, and only its look changes here).
+struct Run
+{
+    Reference<beans::XMultiPropertySet> cursor;
+    Sequence<Any> designed;
+};
+
+// Property names for the office's multi-property calls, which want them in
+// alphabetical order.
+Sequence<OUString> names(std::initializer_list<const char*> list)
+{
+    Sequence<OUString> result(sal_Int32(list.size()));
+    sal_Int32 i = 0;
+    for (const char* name : list)
+        result.getArray()[i++] = OUString::createFromAscii(name);
+    return result;
+}
+
+const Sequence<OUString> kSizeNames = names({"CharHeight", "CharHeightAsian", "CharHeightComplex"});
+const Sequence<OUString> kIndentNames = names({"ParaFirstLineIndent", "ParaLeftMargin"});
+
+struct Frame
+{
+    std::size_t shape = 0;
+    Reference<text::XText> text;
+    Reference<beans::XPropertySet> properties;
+    OUString content;
+    bool vertical = false;
+    sal_Int16 sizeType = text::SizeType::FIX;
+    sal_Int32 width = 0, height = 0;
+    sal_Int32 left = 0, right = 0, top = 0, bottom = 0;
+    // A frame with the same text and shape as an earlier one (a tear-off
+    // tab) is not measured: it takes the result of that one.
+    const Frame* twin = nullptr;
+
+    std::vector<Run> sizes;
+    std::vector<Run> indents;
+    bool runsRead = false;
+
+    // Where the frame stands, while it is measured at the top of the page.
+    std::optional<sal_Int32> position;
+
+    int percent = 100;
+    bool settled = false;
+    bool fits = true;
+    double needRatio = 1; // room needed / room there, at the present size
+
+    // The room in which the lines stack (the height; the width when they run
+    // top to bottom), inside the inner margins.
+    sal_Int32 stackRoom() const { return vertical ? width - left - right : height - top - bottom; }
+    // The last line may run into the inner margin at the end of the stack,
+    // never past the frame's edge.
+    sal_Int32 tolerance() const { return vertical ? left : bottom; }
+
+    // Same text, same writing mode and size: the same look, as the frames
+    // of one template have the same inner margins.
+    bool sameAs(const Frame& other) const
+    {
+        return content == other.content && vertical == other.vertical && width == other.width &&
+               height == other.height;
+    }
+};
+
+template <typename T> T property(const Reference<beans::XPropertySet>& set, const char* name)
+{
+    return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
+}
+
+std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
+{
+    std::vector<Frame> frames;
+    frames.reserve(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (!texts[i].is())
+            continue;
+        Frame frame;
+        frame.shape = i;
+        frame.text = texts[i];
+        frame.properties.set(texts[i], UNO_QUERY_THROW);
+        frame.content = texts[i]->getString();
+        // Frames offer no multi-property calls: one call per property, and
+        // the fewest for a twin.
+        const auto& set = frame.properties;
+        frame.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
+        frame.width = property<sal_Int32>(set, "Width");
+        frame.height = property<sal_Int32>(set, "Height");
+        for (const Frame& earlier : frames) {
+            if (!frame.twin && frame.sameAs(earlier))
+                frame.twin = earlier.twin ? earlier.twin : &earlier;
+        }
+        if (frame.twin) {
+            frames.push_back(std::move(frame));
+            continue;
+        }
+        frame.sizeType = property<sal_Int16>(set, "SizeType");
+        frame.top = property<sal_Int32>(set, "TopBorderDistance");
+        frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
+        if (frame.vertical) {
+            frame.left = property<sal_Int32>(set, "LeftBorderDistance");
+            frame.right = property<sal_Int32>(set, "RightBorderDistance");
+        }
+        frames.push_back(std::move(frame));
+    }
+    return frames;
+}
+
+// A frame grows only as far as the page's bottom edge, which would hide how
+// much room a long text needs; at the top of the page it has the most.
+void measureAtTop(Frame& frame)
+{
+    if (frame.position)
+        return;
+    frame.position = property<sal_Int32>(frame.properties, "VertOrientPosition");
+    frame.properties->setPropertyValue("VertOrientPosition", Any(sal_Int32(0)));
+}
+
+void startMeasuring(Frame& frame)
+{
+    if (!frame.vertical) {
+        frame.properties->setPropertyValue("SizeType", Any(text::SizeType::MIN));
+        return;
+    }
+    // Lines that run top to bottom do not make the frame taller; turned to
+    // run left to right, with the same line length, they stack downwards
+    // into a height that can grow.
+    const auto& set = frame.properties;
+    set->setPropertyValue("WritingMode", Any(text::WritingMode2::LR_TB));
+    set->setPropertyValue("Width", Any(sal_Int32(frame.height - frame.top - frame.bottom +
+                                                 frame.left + frame.right)));
+    set->setPropertyValue("Height", Any(sal_Int32(frame.width - frame.left - frame.right +
+                                                  frame.top + frame.bottom)));
+    set->setPropertyValue("SizeType", Any(text::SizeType::MIN));
+}
+
+void stopMeasuring(Frame& frame)
+{
+    const auto& set = frame.properties;
+    if (frame.position)
+        set->setPropertyValue("VertOrientPosition", Any(*frame.position));
+    set->setPropertyValue("SizeType", Any(frame.sizeType));
+    if (!frame.vertical)
+        return;
+    set->setPropertyValue("Width", Any(frame.width));
+    set->setPropertyValue("Height", Any(frame.height));
+    set->setPropertyValue("WritingMode", Any(text::WritingMode2::TB_RL));
+}
+
+// The office lays out lazily; moving the view cursor makes it lay out the
+// page now, so that the frames' layout sizes are current.
+void layOut(const Reference<lang::XComponent>& document, const Reference<text::XText>& somewhere)
+{
+    Reference<frame::XModel> model(document, UNO_QUERY);
+    if (!model.is())
+        return;
+    Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(), UNO_QUERY);
+    if (!supplier.is())
+        return;
+    Reference<text::XTextViewCursor> cursor = supplier->getViewCursor();
+    cursor->gotoRange(somewhere->getStart(), false);
+    Reference<text::XTextDocument> text(document, UNO_QUERY_THROW);
+    cursor->gotoRange(text->getText()->getStart(), false);
+}
+
+void measure(Frame& frame)
+{
+    awt::Size laidOut;
+    frame.properties->getPropertyValue("LayoutSize") >>= laidOut;
+    // While measuring, the stack runs downwards in either case.
+    const sal_Int32 needed = laidOut.Height - frame.top - frame.bottom;
+    const sal_Int32 room = frame.stackRoom();
+    frame.fits = needed <= room + frame.tolerance();
+    frame.needRatio = std::max(1.0, double(needed) / std::max(1, room));
+}
+
+// Lays the page out and measures every frame not yet settled; one that
+// fits is settled.
+void measureUnsettled(const Reference<lang::XComponent>& document,
+                      const std::vector<Frame*>& measured)
+{
+    layOut(document, measured.front()->text);
+    for (Frame* frame : measured) {
+        if (frame->settled)
+            continue;
+        measure(*frame);
+        frame->settled = frame->fits;
+    }
+}
+
+bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>& names)
+{
+    Reference<beans::XPropertyState> state(range, UNO_QUERY_THROW);
+    const auto states = state->getPropertyStates(names);
+    return std::any_of(states.begin(), states.end(), [](beans::PropertyState s) {
+        return s == beans::PropertyState_AMBIGUOUS_VALUE;
+    });
+}
+
+Run readRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range,
+            const Sequence<OUString>& names)
+{
+    Run run;
+    run.cursor.set(text->createTextCursorByRange(range), UNO_QUERY_THROW);
+    run.designed = run.cursor->getPropertyValues(names);
+    return run;
+}
+
+// Sets each value of `run` to `scale` of its designed value; a run whose
+// values are all zero (no indent) keeps them.
+template <typename T, typename Scale>
+void scaleRun(const Run& run, const Sequence<OUString>& names, Scale scale)
+{
+    Sequence<Any> values(run.designed.getLength());
+    bool nonZero = false;
+    for (sal_Int32 i = 0; i < run.designed.getLength(); ++i) {
+        T designed{};
+        run.designed[i] >>= designed;
+        nonZero = nonZero || designed != T{};
+        values.getArray()[i] = Any(scale(designed));
+    }
+    if (nonZero)
+        run.cursor->setPropertyValues(names, values);
+}
+
+// The designed sizes and indents of the frame's shown text: one run when
+// they are the same throughout (the usual case, and the only cheap one for a
+// long list), else one per paragraph, or per portion of a mixed paragraph.
+void readRuns(Frame& frame)
+{
+    frame.runsRead = true;
+    Reference<text::XTextCursor> shown = frame.text->createTextCursor();
+    shown->gotoStart(false);
+    shown->gotoEnd(true);
+    const Reference<text::XTextRange> whole(shown, UNO_QUERY_THROW);
+    const bool mixedSizes = ambiguous(shown, kSizeNames);
+    const bool mixedIndents = ambiguous(shown, kIndentNames);
+    if (!mixedSizes)
+        frame.sizes.push_back(readRun(frame.text, whole, kSizeNames));
+    if (!mixedIndents)
+        frame.indents.push_back(readRun(frame.text, whole, kIndentNames));
+    if (!mixedSizes && !mixedIndents)
+        return;
+
+    Reference<container::XEnumerationAccess> access(frame.text, UNO_QUERY_THROW);
+    Reference<container::XEnumeration> paragraphs = access->createEnumeration();
+    while (paragraphs->hasMoreElements()) {
+        Reference<text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
+        if (!paragraph.is())
+            continue; // a table, which these frames do not hold
+        if (mixedIndents)
+            frame.indents.push_back(readRun(frame.text, paragraph, kIndentNames));
+        if (!mixedSizes)
+            continue;
+        if (!ambiguous(paragraph, kSizeNames)) {
+            frame.sizes.push_back(readRun(frame.text, paragraph, kSizeNames));
+            continue;
+        }
+        Reference<container::XEnumerationAccess> portionAccess(paragraph, UNO_QUERY_THROW);
+        Reference<container::XEnumeration> portions = portionAccess->createEnumeration();
+        while (portions->hasMoreElements()) {
+            Reference<text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
+            if (portion.is() && !portion->getString().isEmpty())
+                frame.sizes.push_back(readRun(frame.text, portion, kSizeNames));
+        }
+    }
+}
+
+// Word documents keep text sizes in half points, and saving rounds to them:
+// rounded up, text measured as fitting could overflow once saved.
+float scaled(float designed, int percent, const Word::TextFitLimits& limits)
+{
+    const float minimum = float(limits.minimumPoints);
+    if (designed <= minimum)
+        return designed;
+    const float size = std::floor(designed * float(percent) / 100.0f * 2.0f) / 2.0f;
+    return std::max(size, minimum);
+}
+
+void applyPercent(Frame& frame, int percent, const Word::TextFitLimits& limits)
+{
+    if (!frame.runsRead)
+        readRuns(frame);
+    frame.percent = percent;
+    for (const Run& run : frame.sizes)
+        scaleRun<float>(run, kSizeNames,
+                        [&](float designed) { return scaled(designed, percent, limits); });
+    for (const Run& run : frame.indents)
+        scaleRun<sal_Int32>(run, kIndentNames, [&](sal_Int32 designed) {
+            return sal_Int32(std::lround(designed * percent / 100.0));
+        });
+}
+
+// The first size to try: laid-out text needs room about in proportion to the
+// square of its size (lines get both shorter and fuller), so this guess is at
+// or above the size that fits; the steps go down from it.
+int firstGuess(double needRatio, const Word::TextFitLimits& limits)
+{
+    const int step = std::max(1, limits.stepPercent);
+    const int guess = int(std::floor(100.0 / std::sqrt(needRatio) / step)) * step;
+    return std::clamp(guess, limits.floorPercent, 100 - step);
+}
+
+qsizetype shownCharacters(const Frame& frame)
+{
+    return qsizetype(double(frame.content.getLength()) / frame.needRatio);
+}
+
+// One step down for every frame that still overflows: the first guess, then
+// a step at a time down to the floor. False when no frame changed.
+bool shrinkOnce(const std::vector<Frame*>& measured, bool firstStep,
+                const Word::TextFitLimits& limits)
+{
+    const int step = std::max(1, limits.stepPercent);
+    bool changed = false;
+    for (Frame* frame : measured) {
+        if (frame->settled)
+            continue;
+        if (frame->percent <= limits.floorPercent) {
+            frame->settled = true;
+            continue;
+        }
+        const int next = firstStep ? firstGuess(frame->needRatio, limits)
+                                   : std::max(limits.floorPercent, frame->percent - step);
+        applyPercent(*frame, next, limits);
+        measureAtTop(*frame);
+        changed = true;
+    }
+    return changed;
+}
+
+} // namespace
+
+std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
+                                         const Word::TextFitLimits& limits,
+                                         const std::vector<Reference<text::XText>>& texts)
+{
+    std::vector<Frame> frames = textFrames(texts);
+
+    std::vector<Word::TextFit> result(texts.size());
+    std::vector<Frame*> measured;
+    for (Frame& frame : frames) {
+        if (!frame.twin)
+            measured.push_back(&frame);
+    }
+    if (measured.empty())
+        return result;
+    struct Restore
+    {
+        std::vector<Frame*>& frames;
+        ~Restore()
+        {
+            try {
+                for (Frame* frame : frames)
+                    stopMeasuring(*frame);
+            } catch (...) {
+                // The office has failed; the caller hears of it from the call itself.
+            }
+        }
+    } restore{measured};
+
+    for (Frame* frame : measured)
+        startMeasuring(*frame);
+    measureUnsettled(document, measured);
+    for (bool firstStep = true; shrinkOnce(measured, firstStep, limits); firstStep = false)
+        measureUnsettled(document, measured);
+
+    for (Frame& frame : frames) {
+        const Frame& model = frame.twin ? *frame.twin : frame;
+        if (frame.twin && model.percent != 100)
+            applyPercent(frame, model.percent, limits);
+        Word::TextFit& fit = result.at(frame.shape);
+        fit.percent = model.percent;
+        fit.fits = model.fits;
+        if (!model.fits)
+            fit.shownCharacters = shownCharacters(model);
+    }
+    return result;
+}

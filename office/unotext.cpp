@@ -1,0 +1,249 @@
+#include "office/unotext.h"
+
+#include "office/officeconnection.h"
+#include "office/officeengine.h"
+#include "office/unonames.h"
+
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
+#include <com/sun/star/drawing/XDrawPage.hpp>
+#include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/style/XStyle.hpp>
+#include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
+#include <com/sun/star/text/XTextCursor.hpp>
+#include <com/sun/star/text/XTextDocument.hpp>
+#include <com/sun/star/text/XTextFrame.hpp>
+#include <com/sun/star/text/XTextFramesSupplier.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
+#include <com/sun/star/util/XSearchDescriptor.hpp>
+#include <com/sun/star/util/XSearchable.hpp>
+
+namespace {
+
+bool isHeaderOrFooter(const Reference<text::XText>& text)
+{
+    Reference<lang::XServiceInfo> info(text, UNO_QUERY);
+    return info.is() && info->getImplementationName() == "SwXHeadFootText";
+}
+
+// Word keeps the look of the text it replaces; the office would give new text
+// the look of whatever precedes it. So the new text goes in right after the
+// first old character (taking its look) before the old characters go.
+void putText(const Reference<text::XText>& text, const Reference<text::XTextRange>& where,
+             const QString& replacement)
+{
+    const sal_Int32 oldLength = where->getString().getLength();
+    Reference<text::XTextCursor> cursor = text->createTextCursorByRange(where->getStart());
+    if (oldLength > 0)
+        cursor->goRight(1, false);
+    // The office starts a paragraph at each carriage return of an inserted
+    // string: one call for the whole text.
+    if (!replacement.isEmpty())
+        text->insertString(cursor.get(), toOUString(replacement), false);
+    if (oldLength == 0)
+        return;
+    // `where` now spans the first old character, the new text and the rest.
+    Reference<text::XTextCursor> first = text->createTextCursorByRange(where->getStart());
+    first->goRight(1, true);
+    first->setString(OUString());
+    if (oldLength > 1) {
+        Reference<text::XTextCursor> rest = text->createTextCursorByRange(where->getEnd());
+        rest->goLeft(static_cast<sal_Int16>(oldLength - 1), true);
+        rest->setString(OUString());
+    }
+}
+
+} // namespace
+
+void storePagePicture(const Reference<lang::XComponent>& document, const QString& path,
+                      QSize pixels)
+{
+    if (pixels.isEmpty())
+        pixels = QSize(kPagePictureWidth, kPagePictureHeight);
+    using Office::fileUrl;
+    using Office::properties;
+    Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
+    const auto filterData = properties({{"PixelWidth", uno::Any(sal_Int32(pixels.width()))},
+                                        {"PixelHeight", uno::Any(sal_Int32(pixels.height()))}});
+    storable->storeToURL(fileUrl(path),
+                         properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
+                                     {"FilterData", uno::Any(filterData)}}));
+}
+
+bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)
+{
+    Reference<text::XTextContent> content(object, UNO_QUERY);
+    if (!content.is())
+        return false;
+    Reference<text::XTextRange> anchor;
+    try {
+        anchor = content->getAnchor();
+    } catch (const uno::RuntimeException&) {
+        // Anchored to the page: part of the body's layer.
+    }
+    return anchor.is() && isHeaderOrFooter(anchor->getText());
+}
+
+bool mayContain(const QString& ownText, const FindOptions& options)
+{
+    if (options.matchCase)
+        return ownText.contains(options.text);
+    // Case folding covers more than the simple upper/lower pairs.
+    return ownText.contains(options.text, Qt::CaseInsensitive) ||
+           ownText.toCaseFolded().contains(options.text.toCaseFolded());
+}
+
+std::vector<TextHit> findInDocument(const Reference<lang::XComponent>& document,
+                                    const FindOptions& options)
+{
+    std::vector<TextHit> hits;
+    if (options.text.isEmpty())
+        return hits;
+    Reference<util::XSearchable> searchable(document, UNO_QUERY_THROW);
+    Reference<util::XSearchDescriptor> descriptor = searchable->createSearchDescriptor();
+    descriptor->setSearchString(toOUString(options.text));
+    Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    settings->setPropertyValue("SearchCaseSensitive", uno::Any(options.matchCase));
+    settings->setPropertyValue("SearchWords", uno::Any(options.matchWholeWord));
+    settings->setPropertyValue("SearchRegularExpression", uno::Any(false));
+    settings->setPropertyValue("SearchSimilarity", uno::Any(false));
+
+    Reference<container::XIndexAccess> found = searchable->findAll(descriptor);
+    const sal_Int32 count = found.is() ? found->getCount() : 0;
+    for (sal_Int32 i = 0; i < count; ++i) {
+        Reference<text::XTextRange> range(found->getByIndex(i), UNO_QUERY);
+        if (!range.is())
+            continue;
+        Reference<uno::XInterface> owner(range->getText(), UNO_QUERY);
+        hits.push_back({owner, range});
+    }
+    return hits;
+}
+
+int replaceHits(const Reference<text::XText>& text,
+                const std::vector<Reference<text::XTextRange>>& ranges, const QString& replacement,
+                ReplaceMode mode)
+{
+    if (mode == ReplaceMode::None)
+        return static_cast<int>(ranges.size());
+    for (const auto& range : ranges) {
+        putText(text, range, replacement);
+        if (mode == ReplaceMode::First)
+            break;
+    }
+    return static_cast<int>(ranges.size());
+}
+
+int replaceAllInDocument(const Reference<lang::XComponent>& document, const FindOptions& options,
+                         const QString& replacement)
+{
+    if (options.text.isEmpty())
+        return 0;
+    Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
+    Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
+    descriptor->setSearchString(toOUString(options.text));
+    descriptor->setReplaceString(toOUString(replacement));
+    // A new descriptor searches literally, ignoring case, for any part of a
+    // word: each call to the office costs a round trip, so only what differs
+    // is set.
+    Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    if (options.matchCase)
+        settings->setPropertyValue("SearchCaseSensitive", uno::Any(true));
+    if (options.matchWholeWord)
+        settings->setPropertyValue("SearchWords", uno::Any(true));
+    return replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
+}
+
+int replaceInText(const Reference<lang::XComponent>& document, const Reference<text::XText>& text,
+                  const FindOptions& options, const QString& replacement, ReplaceMode mode)
+{
+    // The office searches the whole document; the range keeps what lies in its own text.
+    const Reference<uno::XInterface> owner(text, UNO_QUERY);
+    std::vector<Reference<text::XTextRange>> inRange;
+    for (const TextHit& hit : findInDocument(document, options)) {
+        if (hit.text == owner)
+            inRange.push_back(hit.range);
+    }
+    return replaceHits(text, inRange, replacement, mode);
+}
+
+std::vector<Reference<text::XText>> storyTexts(const Reference<lang::XComponent>& document)
+{
+    std::vector<Reference<text::XText>> result;
+    Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
+    result.push_back(textDocument->getText());
+
+    Reference<text::XTextFramesSupplier> framesSupplier(document, UNO_QUERY_THROW);
+    Reference<container::XIndexAccess> frames(framesSupplier->getTextFrames(), UNO_QUERY_THROW);
+    for (sal_Int32 i = 0; i < frames->getCount(); ++i) {
+        Reference<text::XTextFrame> frame(frames->getByIndex(i), UNO_QUERY);
+        if (frame.is())
+            result.push_back(frame->getText());
+    }
+
+    Reference<style::XStyleFamiliesSupplier> stylesSupplier(document, UNO_QUERY_THROW);
+    Reference<container::XNameAccess> pageStyles(
+        stylesSupplier->getStyleFamilies()->getByName("PageStyles"), UNO_QUERY_THROW);
+    const auto names = pageStyles->getElementNames();
+    for (sal_Int32 n = 0; n < names.getLength(); ++n) {
+        Reference<style::XStyle> style(pageStyles->getByName(names[n]), UNO_QUERY_THROW);
+        if (!style->isInUse())
+            continue;
+        Reference<beans::XPropertySet> page(style, UNO_QUERY_THROW);
+        for (const char* part : {"Header", "Footer"}) {
+            const OUString prefix = OUString::createFromAscii(part);
+            if (!page->getPropertyValue(prefix + "IsOn").get<bool>())
+                continue;
+            for (const char* which : {"Text", "TextLeft", "TextFirst"}) {
+                const OUString property = prefix + OUString::createFromAscii(which);
+                Reference<text::XText> story;
+                try {
+                    story.set(page->getPropertyValue(property), UNO_QUERY);
+                } catch (const beans::UnknownPropertyException&) {
+                }
+                bool known = false;
+                for (const auto& seen : result)
+                    known = known || seen == story;
+                if (story.is() && !known)
+                    result.push_back(story);
+            }
+        }
+    }
+    return result;
+}
+
+Reference<drawing::XDrawPage> drawPageOf(const Reference<uno::XInterface>& document)
+{
+    Reference<drawing::XDrawPageSupplier> supplier(document, UNO_QUERY_THROW);
+    // Writer offers only this (deprecated) way to its single draw page.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return supplier->getDrawPage();
+#pragma GCC diagnostic pop
+}
+
+QString paragraphText(const Reference<text::XText>& text)
+{
+    return paragraphList(text).join(QLatin1Char('\r'));
+}
+
+QStringList paragraphList(const Reference<text::XText>& text)
+{
+    QStringList paragraphs;
+    Reference<container::XEnumerationAccess> access(text, UNO_QUERY_THROW);
+    Reference<container::XEnumeration> items = access->createEnumeration();
+    while (items->hasMoreElements()) {
+        Reference<text::XTextRange> paragraph(items->nextElement(), UNO_QUERY);
+        if (paragraph.is())
+            paragraphs << toQString(paragraph->getString());
+    }
+    return paragraphs;
+}
