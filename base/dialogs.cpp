@@ -22,7 +22,10 @@ public:
         tell(title, prompt);
         return {};
     }
-    QString saveFile(const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString& = QString()) override
+    {
+        return {};
+    }
     std::optional<PrintChoice> print(const QString&) override { return std::nullopt; }
 
 private:

@@ -34,7 +34,10 @@ public:
     virtual QString input(const QString& title, const QString& prompt) = 0;
     // A save-file dialog that asks no overwrite question and adds no extension.
     // `filter` is in the "Description (*.ext)|*.ext" form. The empty text on Cancel.
-    virtual QString saveFile(const QString& title, const QString& filter) = 0;
+    // `suggestedName` fills the name field ("" leaves it empty); the dialog
+    // opens in saveFolder() (base/savefolder.h).
+    virtual QString saveFile(const QString& title, const QString& filter,
+                             const QString& suggestedName = QString()) = 0;
     // An open-file dialog for one existing file, `filter` in the same form.
     // The empty text on Cancel (also the answer of dialogs that offer none).
     virtual QString openFile(const QString& /*title*/, const QString& /*filter*/) { return {}; }

@@ -29,7 +29,10 @@ public:
     void message(const QString&, const QString& text) override { notes << text; }
     Answer question(const QString&, const QString&) override { return Answer::No; }
     QString input(const QString&, const QString&) override { return {}; }
-    QString saveFile(const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString& = QString()) override
+    {
+        return {};
+    }
     std::optional<PrintChoice> print(const QString&) override { return std::nullopt; }
 
     QStringList problems;

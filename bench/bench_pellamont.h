@@ -77,7 +77,10 @@ public:
         shown << prompt;
         return {};
     }
-    QString saveFile(const QString&, const QString&) override { return {}; }
+    QString saveFile(const QString&, const QString&, const QString& = QString()) override
+    {
+        return {};
+    }
     std::optional<PrintChoice> print(const QString&) override { return std::nullopt; }
 };
 

@@ -1,10 +1,13 @@
 #include "gui/systemdialogs.h"
 
 #include "base/appinfo.h"
+#include "base/savefolder.h"
 
 #include <QApplication>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -12,6 +15,11 @@
 #include <QStringList>
 
 namespace {
+
+// What a title bar holds besides its title: the window icon and the close,
+// minimise and maximise buttons of the common desktops, with their margins.
+constexpr int kTitleBarExtras = 160;
+
 QWidget* dialogParent()
 {
     return QApplication::activeWindow();
@@ -81,6 +89,16 @@ std::unique_ptr<QMessageBox> makeMessageBox(QMessageBox::Icon icon, const QStrin
     // Texts hold paths and descriptions from elsewhere, never markup.
     box->setTextFormat(Qt::PlainText);
     box->setText(displayText(text));
+    // A short text makes a box narrower than its title, which the title bar
+    // then cuts to "..": the title's width, with room for the bar's buttons
+    // and icon, is the least the box may be.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+        titleFont.setBold(true);
+        const int least = QFontMetrics(titleFont).horizontalAdvance(title) + kTitleBarExtras;
+        grid->addItem(new QSpacerItem(least, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return box;
 }
 
@@ -133,9 +151,12 @@ QString SystemDialogs::input(const QString& title, const QString& prompt)
     return ok ? answer : QString();
 }
 
-QString SystemDialogs::saveFile(const QString& title, const QString& filter)
+QString SystemDialogs::saveFile(const QString& title, const QString& filter,
+                                const QString& suggestedName)
 {
-    QFileDialog dialog(dialogParent(), title, QString(), qtFileFilter(filter));
+    QFileDialog dialog(dialogParent(), title, saveFolder(), qtFileFilter(filter));
+    if (!suggestedName.isEmpty())
+        dialog.selectFile(suggestedName);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // The program asks its own overwrite question and keeps the name as typed.
@@ -150,7 +171,7 @@ QString SystemDialogs::saveFile(const QString& title, const QString& filter)
 
 QString SystemDialogs::openFile(const QString& title, const QString& filter)
 {
-    QFileDialog dialog(dialogParent(), title, QString(), qtFileFilter(filter));
+    QFileDialog dialog(dialogParent(), title, saveFolder(), qtFileFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setWindowModality(Qt::ApplicationModal);

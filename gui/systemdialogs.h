@@ -17,7 +17,8 @@ public:
     void notice(QWidget* window, const QString& title, const QString& text) override;
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
-    QString saveFile(const QString& title, const QString& filter) override;
+    QString saveFile(const QString& title, const QString& filter,
+                     const QString& suggestedName = QString()) override;
     QString openFile(const QString& title, const QString& filter) override;
     std::optional<PrintChoice> print(const QString& documentName) override;
 };

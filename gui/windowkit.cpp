@@ -8,11 +8,37 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStringList>
+
+namespace {
+
+// Enter (or the keypad's Enter) on a focused button presses it, as Space
+// does; with Ctrl or another modifier it stays free for the menus' shortcuts.
+class EnterPresses final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || key->isAutoRepeat())
+            return false;
+        static_cast<QAbstractButton*>(watched)->animateClick();
+        return true;
+    }
+};
+
+} // namespace
 
 namespace WindowKit {
 
@@ -49,6 +75,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     button->setGeometry(place);
     button->setFont(arialBold(11.25));
     button->setMouseTracking(true);
+    button->installEventFilter(new EnterPresses(button));
     return button;
 }
 

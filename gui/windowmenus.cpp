@@ -7,10 +7,11 @@
 #include <QMenu>
 #include <QMenuBar>
 
-QAction* addMenuItem(QWidget* window, QMenu* menu, const char* name, const QString& text,
-                     const QList<QKeySequence>& shortcuts, std::function<void()> handler)
+namespace {
+
+QAction* bindKeys(QWidget* window, QAction* action, const char* name,
+                  const QList<QKeySequence>& shortcuts, std::function<void()> handler)
 {
-    QAction* action = menu->addAction(text);
     action->setObjectName(QLatin1String(name));
     action->setShortcuts(shortcuts);
     action->setShortcutContext(Qt::WindowShortcut);
@@ -19,6 +20,20 @@ QAction* addMenuItem(QWidget* window, QMenu* menu, const char* name, const QStri
     QObject::connect(action, &QAction::triggered, window,
                      [handler = std::move(handler)] { handler(); });
     return action;
+}
+
+} // namespace
+
+QAction* addWindowKeys(QWidget* window, const char* name, const QList<QKeySequence>& shortcuts,
+                       std::function<void()> handler)
+{
+    return bindKeys(window, new QAction(window), name, shortcuts, std::move(handler));
+}
+
+QAction* addMenuItem(QWidget* window, QMenu* menu, const char* name, const QString& text,
+                     const QList<QKeySequence>& shortcuts, std::function<void()> handler)
+{
+    return bindKeys(window, menu->addAction(text), name, shortcuts, std::move(handler));
 }
 
 QWidget* placeMenuBarAbove(QWidget* window, QMenuBar* menuBar)

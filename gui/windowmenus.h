@@ -11,6 +11,11 @@ class QMenu;
 class QMenuBar;
 class QWidget;
 
+// Keys named `name` that run `handler` wherever the focus is in `window`,
+// without a menu item.
+QAction* addWindowKeys(QWidget* window, const char* name, const QList<QKeySequence>& shortcuts,
+                       std::function<void()> handler);
+
 // Adds an item named `name` to `menu` that runs `handler`, with `shortcuts`
 // that work wherever the focus is in `window`.
 QAction* addMenuItem(QWidget* window, QMenu* menu, const char* name, const QString& text,

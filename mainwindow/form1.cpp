@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QValidator>
 
@@ -361,6 +362,12 @@ void Form1::connectControls()
     connect(m_buttons[5 - 1], &QPushButton::clicked, this, [this] { PushButton5_Click(); });
     connect(m_buttons[6 - 1], &QPushButton::clicked, this, [this] { PushButton6_Click(); });
     connect(m_buttons[7 - 1], &QPushButton::clicked, this, [this] { PushButton7_Click(); });
+    // The Delete key in a list does what the list's "Delete" button does.
+    for (const auto& [list, button] : {std::pair{m_list1, 2}, std::pair{m_list2, 7}}) {
+        auto* key = new QShortcut(QKeySequence::Delete, list);
+        key->setContext(Qt::WidgetShortcut);
+        connect(key, &QShortcut::activated, m_buttons[button - 1], &QPushButton::click);
+    }
 }
 
 QLineEdit* Form1::Text1(int index) const
@@ -505,8 +512,15 @@ void Form1::addService(Procedure procedure, QListWidget* list, const QString& ti
     const QStringList items = itemsFromAnswer(answer);
     if (items.isEmpty())
         return;
-    if (guard(104, [&] { list->addItems(items); }))
+    if (guard(104, [&] { list->addItems(items); })) {
+        // The new service is what the user looks for next, even in a long
+        // list: brought into view, and the keyboard's place, but not selected,
+        // so that "Delete" still means the item the user chose.
+        QListWidgetItem* added = list->item(list->count() - 1);
+        list->setCurrentItem(added, QItemSelectionModel::NoUpdate);
+        list->scrollToItem(added);
         storeListNow(list);
+    }
 }
 
 void Form1::deleteService(Procedure procedure, QListWidget* list)

@@ -4,6 +4,7 @@
 #include "base/dialogs.h"
 #include "base/errorreport.h"
 #include "base/mainmodule.h"
+#include "base/savefolder.h"
 #include "base/shutdown.h"
 #include "base/twips.h"
 #include "gui/windowkit.h"
@@ -163,6 +164,7 @@ void Form2::createMenus()
                 [this] { PushButton1_Click(); });
     addMenuItem(this, view, "ZoomOutAction", QStringLiteral("Zoom &Out"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, [this] { PushButton2_Click(); });
+    createViewCommands(view);
     m_client = placeMenuBarAbove(this, m_menuBar);
 }
 
@@ -304,7 +306,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event)
 {
     const auto type = event->type();
     // Over the page, or over the viewport around a small page.
-    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel && zoomByWheel(event))
+    if ((watched == Picture1 || watched == Picture2) && type == QEvent::Wheel &&
+        (zoomByWheel(event) || scrollByWheel(event)))
         return true;
     if (watched == Picture1 && (type == QEvent::MouseButtonPress || type == QEvent::MouseMove ||
                                 type == QEvent::MouseButtonRelease)) {
@@ -401,6 +404,7 @@ void Form2::RedrawImage()
         guard(130, [&] { mZoomWidth = ZoomScroll::zoomedLength(mZoom, mOrigWidth); });
         guard(132, [&] { mZoomHeight = ZoomScroll::zoomedLength(mZoom, mOrigHeight); });
     }
+    showZoom();
 }
 
 // Scrolling and drag.
@@ -533,7 +537,10 @@ void Form2::PushButton6_Click()
     }
     bool copied = true;
     if (guard.test(128, [&] { return answer == Dialogs::Answer::Yes; }))
-        copied = guard(130, [&] { copyFileSafely(mWordFile, target); });
+        copied = guard(130, [&] {
+            copyFileSafely(mWordFile, target);
+            rememberSaveFolder(target);
+        });
     // "Done." only for what is done: a failed copy has had its own report.
     if (copied)
         guard(132,

@@ -14,6 +14,7 @@
 
 class PictureBox;
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QMenuBar;
 class QMouseEvent;
@@ -79,11 +80,25 @@ private:
     // "Save as PDF...": the office's PDF of the filled document, at a path
     // the user picks, with the same overwrite question as the Word file.
     void saveAsPdf();
+    // The desktop's viewer for a saved PDF; a plain message when there is none.
+    void openInViewer(const QString& pdf);
     // "Print...": the print dialog, then the office's PDF of the document as
     // one job to the chosen printer.
     void printDocument();
     // Ctrl with the mouse wheel over the page zooms like the buttons.
     bool zoomByWheel(QEvent* event);
+    // View > Fit Page and Fit Width: the zoom at which the whole page, or its
+    // whole width, shows in the viewport, through the buttons' redraw.
+    void createViewCommands(QMenu* view);
+    void fitPage();
+    void fitWidth();
+    // The zoom now shown, as a percentage at the right of the menu bar.
+    void showZoom();
+    // The wheel without Ctrl, and the keys that move a page, scroll by moving
+    // the scroll bars, so that the bars always say where the view is.
+    bool scrollByWheel(QEvent* event);
+    void scrollBy(QScrollBar* bar, qint16 step, double twips);
+    void scrollToEnd(QScrollBar* bar, bool end);
 
     void Form_Load();
     void Form_Activate();
@@ -130,6 +145,7 @@ private:
     QString m_jobName;
     // Wheel movement with Ctrl not yet turned into zoom steps.
     int m_wheelTravel = 0;
+    QLabel* m_zoomLabel = nullptr;
 
     QString mWordFile;
     bool mFirstActivate = false;

@@ -4,12 +4,15 @@
 #include "base/dialogs.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "base/savefolder.h"
 #include "preview/documentoutput.h"
 #include "preview/printqueue.h"
 #include "preview/savecopy.h"
 
+#include <QDesktopServices>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
@@ -57,8 +60,9 @@ bool exportPdfThen(WindowPointer& pointer, const QString& wordFile, const QStrin
 
 void Form2::saveAsPdf()
 {
-    QString target = Dialogs::current().saveFile(QStringLiteral("Save as PDF"),
-                                                 QStringLiteral("PDF Files (*.pdf)|*.pdf"));
+    QString target = Dialogs::current().saveFile(
+        QStringLiteral("Save as PDF"), QStringLiteral("PDF Files (*.pdf)|*.pdf"),
+        safeFileName(m_jobName, QStringLiteral("flyer.pdf")));
     if (target.isEmpty())
         return;
     target = DocumentOutput::pdfTarget(target);
@@ -73,7 +77,23 @@ void Form2::saveAsPdf()
     if (!exportPdfThen(m_pointer, mWordFile, QStringLiteral("The PDF was not saved.\n\n"),
                        [&](const QString& pdf) { copyFileSafely(pdf, target); }))
         return;
-    Dialogs::current().message(applicationTitle(), QStringLiteral("Done."));
+    rememberSaveFolder(target);
+    // A PDF is saved to be looked at or sent; the next step is one click away.
+    if (Dialogs::current().question(
+            applicationTitle(),
+            QStringLiteral("Done. The flyer is saved as %1.\n\nOpen it now?").arg(target)) ==
+        Dialogs::Answer::Yes)
+        openInViewer(target);
+}
+
+void Form2::openInViewer(const QString& pdf)
+{
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(pdf)))
+        Dialogs::current().error(
+            applicationTitle(),
+            QStringLiteral("No program to show PDF files could be started. The PDF is saved as "
+                           "%1; open it from your file manager.")
+                .arg(pdf));
 }
 
 void Form2::printDocument()

@@ -1,5 +1,6 @@
 #include "preview/zoomscroll.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -103,6 +104,27 @@ std::optional<int> valueForPercent(qint16 percent, int maximum)
     if (percent < 0 || percent > 100)
         return std::nullopt;
     return roundHalfEven(double(percent) / 100.0 * double(maximum));
+}
+
+float fitZoom(qint32 baseLength, double availableLength)
+{
+    if (baseLength <= 0)
+        return 1.0f;
+    float zoom = float(availableLength / baseLength);
+    // float rounding may land a hair above the fit, which would cut a pixel.
+    while (zoom > kLowestZoom && zoomedLength(zoom, baseLength) > availableLength)
+        zoom = std::nextafter(zoom, 0.0f);
+    return std::clamp(zoom, kLowestZoom, kHighestZoom);
+}
+
+int scrolledValue(int value, double twips, qint16 step, int maximum)
+{
+    if (step <= 0 || std::isnan(twips))
+        return value;
+    qint64 units = roundHalfEven(twips / step);
+    if (units == 0 && std::abs(twips) >= 1)
+        units = twips > 0 ? 1 : -1;
+    return int(std::clamp<qint64>(qint64(value) + units, 0, std::max(0, maximum)));
 }
 
 } // namespace ZoomScroll

@@ -73,4 +73,15 @@ qint32 releasePercent(double surfacePosition, double surfaceLength, double viewp
 // percentage outside 0 to 100.
 std::optional<int> valueForPercent(qint16 percent, int maximum);
 
+// The zoom at which `baseLength` fits into `availableLength` whole (View >
+// Fit Page and Fit Width), held to the buttons' range: the largest zoom whose
+// floored length does not pass the available one.
+float fitZoom(qint32 baseLength, double availableLength);
+
+// A scroll bar's value after the wheel or a key moved the view by `twips`
+// (negative: back to the start), on a bar of `step` twips per unit, held to 0
+// to `maximum`. Any move of at least a twip moves at least one unit, so a key
+// is never lost on a fine bar.
+int scrolledValue(int value, double twips, qint16 step, int maximum);
+
 } // namespace ZoomScroll

@@ -18,6 +18,7 @@ private Q_SLOTS:
     void text_failureOnStartUpLine_hasEveryPartInOrder();
     void box_isTitledApplicationError_andShownOncePerFailure();
     void box_showsPlainText_andWrapsLongPaths();
+    void box_shortText_wideEnoughForItsTitle();
     void guard_failingStatement_resumesWithNextStatement();
     void guard_failingCondition_continuesInsideBlock();
     void guard_failingStatementInLoop_reportsEachPassAndFinishes();
@@ -70,6 +71,15 @@ void TestErrorReport::box_showsPlainText_andWrapsLongPaths()
         QVERIFY2(box->width() <= screenWidth * 3 / 4,
                  qPrintable(QStringLiteral("%1 of %2").arg(box->width()).arg(screenWidth)));
     }
+}
+
+void TestErrorReport::box_shortText_wideEnoughForItsTitle()
+{
+    // "Done." alone made a box of 110 pixels, its title cut to "..".
+    const QString title = QStringLiteral("Pellamont: the flyer could not be printed");
+    const auto box = makeMessageBox(QMessageBox::NoIcon, title, QStringLiteral("Done."), {});
+    box->show();
+    QVERIFY(box->width() >= box->fontMetrics().horizontalAdvance(title) + 100);
 }
 
 void TestErrorReport::guard_failingStatement_resumesWithNextStatement()

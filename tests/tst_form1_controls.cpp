@@ -35,6 +35,7 @@ private Q_SLOTS:
     void add_answers();
     void add_dialogTexts_andSecondList();
     void delete_selectedItemOnly();
+    void keys_enterPressesButton_deleteKeyDeletes_addedServiceInView();
     void sample_fillsEverythingAndStoresFields();
     void reset_emptiesEverythingAndStoredFields();
     void layout_controlsAtTheirPlaces_data();
@@ -205,6 +206,30 @@ void TestForm1Controls::delete_selectedItemOnly()
     QCOMPARE(itemsOf(form.List2()),
              (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B")}));
     QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+void TestForm1Controls::keys_enterPressesButton_deleteKeyDeletes_addedServiceInView()
+{
+    Form1 form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    for (int i = 0; i < 30; ++i)
+        form.List1()->addItem(QString::number(i));
+    // Enter on "Add" presses it; the new service, below the visible rows, is
+    // scrolled into view, the selection left alone.
+    m_dialogs->answerInputs({QStringLiteral("Mowing")});
+    QTest::keyClick(form.findChild<QPushButton*>(QStringLiteral("PushButton1")), Qt::Key_Return);
+    QTRY_COMPARE(form.List1()->count(), 31);
+    QCOMPARE(selectedRowOf(form.List1()), -1);
+    QVERIFY(form.List1()->viewport()->rect().contains(
+        form.List1()->visualItemRect(form.List1()->item(30))));
+    // Delete in the list does what its "Delete" button does.
+    form.List1()->setFocus();
+    form.List1()->setCurrentRow(30);
+    QTest::keyClick(form.List1(), Qt::Key_Delete);
+    QCOMPARE(form.List1()->count(), 30);
+    QVERIFY(!ReadSetting(QStringLiteral("List1")).contains(QStringLiteral("Mowing")));
 }
 
 void TestForm1Controls::sample_fillsEverythingAndStoresFields()

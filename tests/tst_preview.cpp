@@ -6,8 +6,10 @@
 #include "testenvironment.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenuBar>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -34,6 +36,9 @@ private Q_SLOTS:
     void zoom_afterScroll_returnsToTopLeft_andEnablesBarsBySize();
     void activationAgain_keepsZoomAndScroll();
     void densePicture_keepsItsSizeInTwips_andDrawsEveryPixel();
+    void fitPageAndWidth_redrawWholeView_andShowPercent();
+    void wheelAndKeys_scrollThroughTheBars_data();
+    void wheelAndKeys_scrollThroughTheBars();
 };
 
 void TestPreview::layout_everyElementAtItsPlace()
@@ -370,6 +375,60 @@ void TestPreview::densePicture_keepsItsSizeInTwips_andDrawsEveryPixel()
     QCOMPARE(m_form->zoomedSize(), QSize(5622, 7497));
     QCOMPARE(surface()->size(), QSize(375, 500));
     QCOMPARE(surface()->drawing().size(), QSize(750, 1000));
+}
+
+void TestPreview::fitPageAndWidth_redrawWholeView_andShowPercent()
+{
+    present(makePage(612, 792, Qt::blue));
+    const auto* percent = m_form->findChild<QLabel*>(QStringLiteral("ZoomLabel"));
+    QCOMPARE(percent->text(), QStringLiteral("100 %"));
+    // The viewport's inside is 618 x 491 pixels: the page's height decides.
+    trigger("FitPageAction");
+    QCOMPARE(surface()->geometry(), QRect(0, 0, 379, 491));
+    QVERIFY(!bar("HScroll1")->isEnabled() && !bar("VScroll1")->isEnabled());
+    QCOMPARE(percent->text(), QStringLiteral("62 %"));
+    trigger("FitWidthAction");
+    QCOMPARE(surface()->width(), 618);
+    QCOMPARE(percent->text(), QStringLiteral("101 %"));
+    click("PushButton2"); // the buttons go on from there
+    QCOMPARE(percent->text(), QStringLiteral("76 %"));
+}
+
+void TestPreview::wheelAndKeys_scrollThroughTheBars_data()
+{
+    // 1200 x 1600 pixels: ten-twip units on both bars, maxima 867 and 1658.
+    QTest::addColumn<QString>("keys"); // none: one notch of the wheel down
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QPoint>("values");
+    QTest::newRow("wheel: three lines of 240 twips") << "" << 0 << QPoint(0, 72);
+    QTest::newRow("Shift+wheel: sideways") << "" << int(Qt::SHIFT) << QPoint(72, 0);
+    QTest::newRow("PageDown: nine tenths of the view") << "PgDown" << 0 << QPoint(0, 663);
+    QTest::newRow("Right, Up at the top") << "Right, Up" << 0 << QPoint(24, 0);
+    QTest::newRow("End") << "End" << 0 << QPoint(0, 1658);
+    QTest::newRow("Home after End") << "End, Right, Home" << 0 << QPoint(0, 0);
+}
+
+void TestPreview::wheelAndKeys_scrollThroughTheBars()
+{
+    QFETCH(QString, keys);
+    QFETCH(int, modifiers);
+    QFETCH(QPoint, values);
+    present(makePage(1200, 1600, Qt::blue));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    button("PushButton6")->setFocus(); // wherever the focus is
+    const QKeySequence sequence(keys);
+    for (int i = 0; i < sequence.count(); ++i)
+        QTest::keyClick(m_form.get(), sequence[i].key());
+    if (keys.isEmpty()) {
+        QWheelEvent wheel(QPointF(40, 40), surface()->mapToGlobal(QPointF(40, 40)), QPoint(),
+                          QPoint(0, -120), Qt::NoButton, Qt::KeyboardModifiers(modifiers),
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(surface(), &wheel);
+    }
+    QCOMPARE(QPoint(bar("HScroll1")->value(), bar("VScroll1")->value()), values);
+    // The page follows the bars, through their own change handlers.
+    QCOMPARE(surface()->pos(), -values * 10 / 15);
 }
 
 QTEST_MAIN(TestPreview)

@@ -1,5 +1,7 @@
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
+#include "base/savefolder.h"
+#include "base/settings.h"
 #include "base/shutdown.h"
 #include "fakeword.h"
 #include "gui/systemdialogs.h"
@@ -13,9 +15,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -23,6 +27,16 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// What Save as PDF says once the file is there, offering to show it.
+QString savedAndOpen(const QString& path)
+{
+    return QStringLiteral("Done. The flyer is saved as %1.\n\nOpen it now?").arg(path);
+}
+
+} // namespace
 
 // What the preview's commands do: Back, closing, the pointer, saving as a
 // Word file or a PDF, the menus and the fit notice.
@@ -52,6 +66,7 @@ private Q_SLOTS:
     void savePdf_failure_saysWhy_andKeepsEveryFile();
     void printJobName_plainWithinTheProtocolLimit_data();
     void printJobName_plainWithinTheProtocolLimit();
+    void saveDialogs_openWhereLastSaved_pdfNamedAfterBusiness();
 };
 
 void TestPreviewActions::fitNotice_toldOnceAfterShowing_controlsStayInPlace()
@@ -415,9 +430,10 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     // A name typed without an extension gets ".pdf".
     const QString target = m_environment->root() + QStringLiteral("/flyer.pdf");
     m_dialogs->answerSaveFiles({m_environment->root() + QStringLiteral("/flyer")});
+    m_dialogs->answerQuestions({Dialogs::Answer::No});
     trigger("SavePdfAction");
     QCOMPARE(m_dialogs->errors(), QStringList());
-    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_dialogs->shown().last().text, savedAndOpen(target));
     const PdfFacts facts = readPdf(target);
     QCOMPARE(facts.pages, 1);
     QVERIFY2(facts.pageSize.contains(QStringLiteral("letter")), qPrintable(facts.pageSize));
@@ -438,14 +454,14 @@ void TestPreviewActions::savePdf_officesPdf_extensionAdded_replacedOnlyOnYes()
     writeFile(target, "the old one");
     m_dialogs->clear();
     m_dialogs->answerSaveFiles({link, link});
-    m_dialogs->answerQuestions({Dialogs::Answer::No, Dialogs::Answer::Yes});
+    m_dialogs->answerQuestions({Dialogs::Answer::No, Dialogs::Answer::Yes, Dialogs::Answer::No});
     trigger("SavePdfAction");
     QCOMPARE(m_dialogs->shown().last().text,
              QStringLiteral("Are you sure you wish to overwrite %1 ?").arg(link));
     QCOMPARE(readFile(target), QByteArray("the old one"));
     QCOMPARE(m_dialogs->messages(), QStringList());
     trigger("SavePdfAction");
-    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+    QCOMPARE(m_dialogs->shown().last().text, savedAndOpen(link));
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readFile(target).left(5), first.left(5));
     QCOMPARE(readPdf(target).pages, 1);
@@ -557,6 +573,42 @@ void TestPreviewActions::printJobName_plainWithinTheProtocolLimit()
     const QString title = PrintQueue::jobTitle(typed);
     QCOMPARE(title, job);
     QVERIFY(title.toUtf8().size() <= 255);
+}
+
+void TestPreviewActions::saveDialogs_openWhereLastSaved_pdfNamedAfterBusiness()
+{
+    FakeWord::Engine::Installed engine;
+    presentFakeDocument({QStringLiteral("Corvanti")});
+    m_form->setJobName(QStringLiteral("Corvanti / Söhne"));
+    QStringList seen; // where the real dialog opens, and the name it offers
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            seen = {dialog->directory().absolutePath(), dialog->selectedFiles().value(0)};
+            dialog->reject();
+        }
+    });
+    poll.start(10);
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString fresh = QFileInfo(documents).isDir() ? documents : QDir::homePath();
+    SystemDialogs().saveFile(QStringLiteral("Save"), QStringLiteral("All (*)|*"));
+    QCOMPARE(seen.value(0), fresh);
+
+    // Saving remembers the folder, under a key of its own.
+    const QString folder = m_environment->root() + QStringLiteral("/flyers");
+    QVERIFY(QDir().mkpath(folder));
+    m_dialogs->answerSaveFiles({folder + QStringLiteral("/a.doc"), QString()});
+    click("PushButton6");
+    QCOMPARE(ReadSetting(QStringLiteral("SaveFolder")), folder);
+    SystemDialogs().saveFile(QStringLiteral("Save"), QStringLiteral("All (*)|*"),
+                             QStringLiteral("b.pdf"));
+    QCOMPARE(seen, (QStringList{folder, folder + QStringLiteral("/b.pdf")}));
+    // Save as PDF offers the business's name, fit for a file name.
+    trigger("SavePdfAction");
+    QCOMPARE(m_dialogs->shown().last().text, QStringLiteral("Corvanti Söhne flyer.pdf"));
+    // A remembered folder that has gone is passed over.
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(saveFolder(), fresh);
 }
 
 QTEST_MAIN(TestPreviewActions)

@@ -85,3 +85,19 @@ QImage drawWatermark(int width, int height)
             QColor(246, 234, 224));
     return image;
 }
+
+QImage drawEmblemOnWatermark(const QImage& emblem, const QImage& watermark, const QRectF& box,
+                             double pageWidth, int dpi)
+{
+    const QSize size(qRound(box.width() * dpi), qRound(box.height() * dpi));
+    QImage image(size, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const double watermarkDpi = watermark.width() / pageWidth;
+    const QRectF under(box.left() * watermarkDpi, box.top() * watermarkDpi,
+                       box.width() * watermarkDpi, box.height() * watermarkDpi);
+    const QRectF whole(QPointF(0, 0), QSizeF(size));
+    painter.drawImage(whole, watermark, under);
+    painter.drawImage(whole, emblem);
+    return image;
+}

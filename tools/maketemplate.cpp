@@ -16,6 +16,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QRectF>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -310,6 +311,9 @@ Run broken(Run run)
     return run;
 }
 
+// The emblem's picture box on the page, in inches.
+const QRectF kEmblemBox(QPointF(3.38, 7.38), QPointF(5.16, 8.12));
+
 void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
 {
     const QString dot = QStringLiteral("   \u2022   ");
@@ -341,7 +345,8 @@ void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
               broken(serif(QStringLiteral(""), 12)),
               sans(QStringLiteral("Phone:  [PhoneNo]") + dot + QStringLiteral("Fax:  [FaxNo]"), 11,
                    true)}}});
-    flyer.pictureBox(emblemPng, 3.38, 5.16, 7.38, 8.12);
+    flyer.pictureBox(emblemPng, kEmblemBox.left(), kEmblemBox.right(), kEmblemBox.top(),
+                     kEmblemBox.bottom());
     flyer.textBox(
         1.03, 7.53, 8.32, 8.57,
         {Paragraph{{serif(QStringLiteral("[ScheduledServices]"), 12, true, kDarkBrown)}}});
@@ -412,8 +417,10 @@ int main(int argc, char* argv[])
         QTemporaryDir work;
         const QString emblem = work.filePath(QStringLiteral("emblem.png"));
         const QString watermark = work.filePath(QStringLiteral("watermark.png"));
-        drawEmblem(512).save(emblem);
-        drawWatermark(850, 1100).save(watermark);
+        const QImage watermarkImage = drawWatermark(850, 1100);
+        watermarkImage.save(watermark);
+        // 300 dpi, as the user's own pictures are kept.
+        drawEmblemOnWatermark(drawEmblem(512), watermarkImage, kEmblemBox, 8.5, 300).save(emblem);
 
         auto engine = createOfficeEngine();
         auto application = engine->createApplication();

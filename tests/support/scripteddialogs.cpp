@@ -65,9 +65,10 @@ QString ScriptedDialogs::input(const QString& title, const QString& prompt)
     return m_inputs.takeFirst();
 }
 
-QString ScriptedDialogs::saveFile(const QString& title, const QString& filter)
+QString ScriptedDialogs::saveFile(const QString& title, const QString& filter,
+                                  const QString& suggestedName)
 {
-    m_shown.append({Shown::SaveFile, title, QString()});
+    m_shown.append({Shown::SaveFile, title, suggestedName});
     m_lastFilter = filter;
     if (m_saveFiles.isEmpty()) {
         QTest::qFail("A save dialog was shown that the test did not expect", __FILE__, __LINE__);

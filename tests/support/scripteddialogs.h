@@ -41,7 +41,9 @@ public:
     void message(const QString& title, const QString& text) override;
     Answer question(const QString& title, const QString& text) override;
     QString input(const QString& title, const QString& prompt) override;
-    QString saveFile(const QString& title, const QString& filter) override;
+    // The shown entry's text is the name the dialog suggested.
+    QString saveFile(const QString& title, const QString& filter,
+                     const QString& suggestedName = QString()) override;
     QString openFile(const QString& title, const QString& filter) override;
     std::optional<PrintChoice> print(const QString& documentName) override;
 
