@@ -16,7 +16,10 @@
 #include <QImageReader>
 
 #include <memory>
+#include <optional>
 #include <vector>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace TemplateFilling {
 
@@ -111,6 +114,50 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
     templateSource() = std::move(source);
 }
 
+FlyerFit fitFlyer(Word::Document& document, const std::vector<FitNotice::Box>& boxes,
+                  const QStringList& services, FlyerText::ServiceColumns columns)
+{
+    FlyerFit result{{}, std::move(columns)};
+    std::optional<std::size_t> left;
+    std::optional<std::size_t> right;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const QStringList tokens = FitNotice::tokensIn(boxes[i].templateText);
+        if (tokens == QStringList{QStringLiteral("[Services1]")})
+            left = i;
+        else if (tokens == QStringList{QStringLiteral("[Services2]")})
+            right = i;
+    }
+    if (!left || !right || services.size() < 2) {
+        result.fits = document.fitTextToShapes(kFitLimits);
+        return result;
+    }
+    // The columns are only measured at first: moved between the columns,
+    // the items keep their designed size.
+    Word::TextFitPlan plan;
+    plan.measureOnly = {*left, *right};
+    result.fits = document.fitTextToShapes(kFitLimits, plan);
+    auto fitsAsDesigned = [&](std::size_t shape) {
+        return shape >= result.fits.size() || result.fits[shape].fits;
+    };
+    if (fitsAsDesigned(*left) && fitsAsDesigned(*right))
+        return result;
+    const FlyerText::ServiceColumns balanced = FlyerText::balancedColumns(services);
+    result.columns = {FlyerText::laidOutColumn(balanced.first),
+                      FlyerText::laidOutColumn(balanced.second)};
+    const auto shapes = document.shapes();
+    shapes.at(*left)->textFrame()->textRange()->setText(result.columns.first);
+    shapes.at(*right)->textFrame()->textRange()->setText(result.columns.second);
+    Word::TextFitPlan together;
+    together.together = {{*left, *right}};
+    together.only = {*left, *right};
+    const auto fits = document.fitTextToShapes(kFitLimits, together);
+    for (const std::size_t shape : {*left, *right}) {
+        if (shape < fits.size() && shape < result.fits.size())
+            result.fits[shape] = fits[shape];
+    }
+    return result;
+}
+
 void PushButton6_Click(GenerationHost& host)
 {
     Guard guard{Procedure::Form1_PushButton6_Click};
@@ -128,7 +175,9 @@ void PushButton6_Click(GenerationHost& host)
         for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
             const QString text = host.fieldText(i);
             if (text.size() > FlyerText::kLaidOutCharacters)
-                cuts.append({host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
+                cuts.append({host.fieldToken(i),
+                             FlyerText::characterCount(FlyerText::laidOutText(text)),
+                             FlyerText::characterCount(text)});
         }
         const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(host.services());
         for (const auto& [token, column] :
@@ -142,12 +191,14 @@ void PushButton6_Click(GenerationHost& host)
                 cuts.append(
                     {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
             else
-                cuts.append({token, kept.size(), column.size()});
+                cuts.append(
+                    {token, FlyerText::characterCount(kept), FlyerText::characterCount(column)});
         }
         const QString scheduled = FlyerText::scheduledServicesText(host.scheduledServices());
         if (scheduled.size() > FlyerText::kLaidOutCharacters)
             cuts.append({QStringLiteral("[ScheduledServices]"),
-                         FlyerText::laidOutText(scheduled).size(), scheduled.size()});
+                         FlyerText::characterCount(FlyerText::laidOutText(scheduled)),
+                         FlyerText::characterCount(scheduled)});
         const QString notice = FitNotice::cutNotice(cuts);
         if (!notice.isEmpty())
             Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
@@ -211,6 +262,30 @@ void PushButton6_Click(GenerationHost& host)
             const auto frame = shape->textFrame();
             boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
         }
+    });
+    if (guard.lost())
+        return endRun({});
+
+    // An empty field takes its label and separators with it, and a line that
+    // holds nothing else goes; with every field filled nothing changes here.
+    guard(153, [&] {
+        QStringList empty;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+            if (host.fieldText(i).trimmed().isEmpty())
+                empty << host.fieldToken(i);
+        }
+        if (empty.isEmpty())
+            return;
+        const auto edits = FlyerText::emptyFieldEdits(
+            [&](const QString& token) { return empty.contains(token, Qt::CaseInsensitive); });
+        for (const auto& shape : document->shapes()) {
+            if (!shape->textFrame()->hasText())
+                continue;
+            for (const FlyerText::Edit& edit : edits)
+                shape->textFrame()->textRange()->find().execute(edit.find, edit.replace,
+                                                                Word::Find::wdReplaceAll);
+        }
+        document->removeTokenLines(empty);
     });
     if (guard.lost())
         return endRun({});
@@ -309,7 +384,10 @@ void PushButton6_Click(GenerationHost& host)
     // picture, so that fitting sees the document as it is saved.
     QString notice;
     guard(207, [&] {
-        const auto fits = document->fitTextToShapes(kFitLimits);
+        const FlyerFit fit = fitFlyer(*document, boxes, host.services(), {services1, services2});
+        const auto& fits = fit.fits;
+        services1 = fit.columns.first;
+        services2 = fit.columns.second;
         QHash<QString, QString> filled;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i)
             filled.insert(host.fieldToken(i), fieldText(i));
@@ -317,6 +395,10 @@ void PushButton6_Click(GenerationHost& host)
         filled.insert(QStringLiteral("[Services2]"), services2);
         filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
         notice = FitNotice::notice(boxes, fits, filled);
+        // It blocks nothing: a flyer may be made before the name is settled.
+        if (filled.value(QStringLiteral("[BusinessName]")).trimmed().isEmpty())
+            notice = notice.isEmpty() ? FitNotice::noNameNotice()
+                                      : FitNotice::noNameNotice() + u"\n\n"_s + notice;
     });
     if (guard.lost())
         return endRun({});
