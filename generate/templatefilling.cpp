@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -269,9 +270,15 @@ void PushButton6_Click(GenerationHost& host)
     // An empty field takes its label and separators with it, and a line that
     // holds nothing else goes; with every field filled nothing changes here.
     guard(153, [&] {
+        // Spaces show nothing; a line break is there to be seen.
+        auto blank = [](const QString& text) {
+            return std::all_of(text.begin(), text.end(), [](QChar c) {
+                return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QChar(0xa0);
+            });
+        };
         QStringList empty;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
-            if (host.fieldText(i).trimmed().isEmpty())
+            if (blank(host.fieldText(i)))
                 empty << host.fieldToken(i);
         }
         if (empty.isEmpty())

@@ -253,10 +253,24 @@ QStringList paragraphList(const Reference<text::XText>& text)
 
 void replaceWholeText(const Reference<text::XText>& text, const QString& replacement)
 {
-    Reference<text::XTextCursor> whole = text->createTextCursor();
-    whole->gotoStart(false);
-    whole->gotoEnd(true);
-    putText(text, Reference<text::XTextRange>(whole, UNO_QUERY_THROW), replacement);
+    // The office's cursor steps are not the text's UTF-16 units, so nothing
+    // here is counted: all but the first character go, the new text follows
+    // it (taking its look), and then the first character goes.
+    Reference<text::XTextCursor> cursor = text->createTextCursor();
+    cursor->gotoStart(false);
+    const bool empty = !cursor->goRight(1, false);
+    if (!empty) {
+        cursor->gotoEnd(true);
+        cursor->setString(OUString());
+        cursor->collapseToEnd();
+    }
+    if (!replacement.isEmpty())
+        text->insertString(cursor.get(), toOUString(replacement), false);
+    if (empty)
+        return;
+    cursor->gotoStart(false);
+    cursor->goRight(1, true);
+    cursor->setString(OUString());
 }
 
 namespace {
