@@ -32,6 +32,10 @@ void Form1::createMenus()
                 [this] { PushButton4_Click(); });
     addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
                 [this] { PushButton3_Click(); });
+    addMenuItem(this, m_fileMenu, "ExportDataAction", QStringLiteral("&Export Flyer Data..."), {},
+                [this] { exportFlyerData(); });
+    addMenuItem(this, m_fileMenu, "ImportDataAction", QStringLiteral("&Import Flyer Data..."), {},
+                [this] { importFlyerData(); });
     m_fileMenu->addSeparator();
     m_pictureMenu = new FlyerPictureMenu(this);
     m_pictureMenu->addTo(m_fileMenu);
