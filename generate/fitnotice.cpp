@@ -1,5 +1,7 @@
 #include "generate/fitnotice.h"
 
+#include "generate/flyertext.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -47,6 +49,12 @@ const Known* known(const QString& token)
     return nullptr;
 }
 
+const QRegularExpression& tokenPattern()
+{
+    static const QRegularExpression pattern(u"\\[[A-Za-z0-9]+\\]"_s);
+    return pattern;
+}
+
 bool isList(const QString& token)
 {
     return token == "[Services1]"_L1 || token == "[Services2]"_L1;
@@ -73,6 +81,12 @@ QString number(qsizetype value)
     return QLocale(QLocale::English).toString(qlonglong(value));
 }
 
+// "1 character", "28 characters".
+QString characters(qsizetype count)
+{
+    return number(count) + (count == 1 ? " character"_L1 : " characters"_L1);
+}
+
 // The box's text after filling, as far as its length goes.
 qsizetype filledLength(const QString& templateText, const QStringList& tokens,
                        const QHash<QString, QString>& filled)
@@ -83,14 +97,47 @@ qsizetype filledLength(const QString& templateText, const QStringList& tokens,
     return length;
 }
 
+// Whether `token`'s text stands in one of the paragraphs that were made
+// smaller, when only some were.
+bool inSmallerParagraph(const QString& token, const Word::TextFit& fit,
+                        const QHash<QString, QString>& filled)
+{
+    if (fit.smallerParagraphs.isEmpty())
+        return true;
+    const QString text = filled.value(token).trimmed().left(40);
+    return std::any_of(fit.smallerParagraphs.begin(), fit.smallerParagraphs.end(),
+                       [&](const QString& paragraph) { return paragraph.contains(text); });
+}
+
+// The fields of a box whose text ends past the `shown` characters of the
+// filled box, in their order.
+QStringList cutOff(const QString& templateText, qsizetype shown,
+                   const QHash<QString, QString>& filled)
+{
+    QStringList tokens;
+    qsizetype shift = 0;
+    for (auto it = tokenPattern().globalMatch(templateText); it.hasNext();) {
+        const auto match = it.next();
+        const QString found = match.captured();
+        if (!known(found))
+            continue;
+        const qsizetype length = filled.value(found).size();
+        if (length > 0 && match.capturedStart() + shift + length > shown && !tokens.contains(found))
+            tokens << found;
+        shift += length - found.size();
+    }
+    return tokens;
+}
+
 // Why one box that does not fit does not, and what would make it fit.
-QString overflowLine(const Box& box, const Word::TextFit& fit,
-                     const QHash<QString, QString>& filled)
+QString overflowReason(const Box& box, const Word::TextFit& fit,
+                       const QHash<QString, QString>& filled)
 {
     const QStringList tokens = tokensIn(box.templateText);
     QStringList present;
     for (const QString& token : tokens) {
-        if (!filled.value(token).isEmpty() && !present.contains(token))
+        if (!filled.value(token).isEmpty() && !present.contains(token) &&
+            inSmallerParagraph(token, fit, filled))
             present << token;
     }
     if (present.isEmpty())
@@ -126,18 +173,38 @@ QString overflowLine(const Box& box, const Word::TextFit& fit,
     const Known* entry = known(longest);
     const bool plural = entry && entry->plural;
     if (present.size() == 1 || keep >= std::max<qsizetype>(1, length / 4)) {
-        return u"%1 %2; shorten %3 to about %4 characters."_s.arg(
+        return u"%1 %2; shorten %3 to about %4."_s.arg(
             capitalised(fieldName(longest)), plural ? "do not fit"_L1 : "does not fit"_L1,
-            plural ? "them"_L1 : "it"_L1, number(std::max<qsizetype>(1, keep)));
+            plural ? "them"_L1 : "it"_L1,
+            characters(std::max<qsizetype>(1, FlyerText::characterCount(filled.value(longest).left(
+                                                  std::max<qsizetype>(0, keep))))));
     }
     QStringList names;
-    qsizetype together = 0;
+    QString together;
     for (const QString& token : present) {
         names << fieldName(token);
-        together += filled.value(token).size();
+        together += filled.value(token);
     }
-    return u"%1 do not fit together; shorten them to about %2 characters in all."_s.arg(
-        capitalised(joined(names)), number(std::max<qsizetype>(1, together - excess)));
+    const qsizetype kept = std::max<qsizetype>(0, together.size() - excess);
+    return u"%1 do not fit together; shorten them to about %2 in all."_s.arg(
+        capitalised(joined(names)),
+        characters(std::max<qsizetype>(1, FlyerText::characterCount(together.left(kept)))));
+}
+
+// The reason, and every other field that the box does not show in full, so
+// that nothing vanishes unnamed.
+QString overflowLine(const Box& box, const Word::TextFit& fit,
+                     const QHash<QString, QString>& filled)
+{
+    const QString reason = overflowReason(box, fit, filled);
+    QStringList others;
+    for (const QString& token : cutOff(box.templateText, fit.shownCharacters, filled)) {
+        if (!isList(token) && !reason.contains(fieldName(token), Qt::CaseInsensitive))
+            others << fieldName(token);
+    }
+    if (others.isEmpty())
+        return reason;
+    return reason + u" Not shown in full either: %1."_s.arg(joined(others));
 }
 
 QString shrunkLine(const Box& box, const Word::TextFit& fit, const QHash<QString, QString>& filled)
@@ -145,7 +212,8 @@ QString shrunkLine(const Box& box, const Word::TextFit& fit, const QHash<QString
     QStringList names;
     bool plural = false;
     for (const QString& token : tokensIn(box.templateText)) {
-        if (!filled.value(token).isEmpty() && !names.contains(fieldName(token))) {
+        if (!filled.value(token).isEmpty() && !names.contains(fieldName(token)) &&
+            inSmallerParagraph(token, fit, filled)) {
             names << fieldName(token);
             plural = plural || known(token)->plural;
         }
@@ -161,9 +229,8 @@ QString shrunkLine(const Box& box, const Word::TextFit& fit, const QHash<QString
 
 QStringList tokensIn(const QString& text)
 {
-    static const QRegularExpression token(u"\\[[A-Za-z0-9]+\\]"_s);
     QStringList tokens;
-    for (auto it = token.globalMatch(text); it.hasNext();) {
+    for (auto it = tokenPattern().globalMatch(text); it.hasNext();) {
         const QString found = it.next().captured();
         if (known(found))
             tokens << found;
@@ -199,8 +266,11 @@ QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& 
         return {};
     QStringList paragraphs;
     if (!overflowing.isEmpty()) {
+        // The saved document is the flyer: what the boxes do not show is not
+        // shown there either, and text past the laid-out limit is not in it.
         paragraphs << u"Some text does not fit on the flyer, even printed smaller. The flyer "
-                      u"shows what fits; the saved document and your entries keep all of it."_s;
+                      u"and the saved document show only what fits; your entries keep all of "
+                      u"it."_s;
         paragraphs << overflowing;
     }
     if (!shrunk.isEmpty()) {
@@ -209,6 +279,12 @@ QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& 
         paragraphs << shrunk;
     }
     return paragraphs.join(u"\n\n"_s);
+}
+
+QString noNameNotice()
+{
+    return u"The flyer has no business name, so whoever reads it cannot tell whose it is. "
+           u"Type it into Business Name and make the flyer again."_s;
 }
 
 QString cutNotice(const QList<Cut>& cuts)

@@ -34,6 +34,9 @@ QString fieldName(const QString& token);
 QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& fits,
                const QHash<QString, QString>& filled);
 
+// What the user is told over the preview of a flyer without a business name.
+QString noNameNotice();
+
 // Text of one field or list that will not go on the flyer at all: `kept` of
 // its `total` characters (or services, when `services` is set) go on it.
 struct Cut

@@ -1,5 +1,8 @@
 #include "generate/flyertext.h"
 
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
 #include <array>
 
 namespace FlyerText {
@@ -26,6 +29,54 @@ ServiceColumns servicesColumns(const QStringList& services)
                                                                             : columns.first,
                           services.at(i));
     return columns;
+}
+
+ServiceColumns balancedColumns(const QStringList& services)
+{
+    ServiceColumns columns;
+    const qsizetype left = (services.size() + 1) / 2;
+    for (qsizetype i = 0; i < services.size(); ++i)
+        appendServiceLine(i < left ? columns.first : columns.second, services.at(i));
+    return columns;
+}
+
+QList<Edit> emptyFieldEdits(const std::function<bool(const QString&)>& empty)
+{
+    const QString dot = QStringLiteral("   \u2022   ");
+    // Joins the filled pieces; `separators[i]` goes before piece i.
+    auto line = [&](const QStringList& tokens, const QStringList& pieces,
+                    const QStringList& separators) {
+        QString joined;
+        for (qsizetype i = 0; i < tokens.size(); ++i) {
+            if (empty(tokens.at(i)))
+                continue;
+            if (!joined.isEmpty())
+                joined += separators.at(i);
+            joined += pieces.at(i);
+        }
+        return joined.isEmpty() ? tokens.first() : joined;
+    };
+    const QStringList address{QStringLiteral("[Address]"), QStringLiteral("[City]"),
+                              QStringLiteral("[State]"), QStringLiteral("[Zip]")};
+    const QStringList contact{QStringLiteral("[PhoneNo]"), QStringLiteral("[FaxNo]")};
+    const QStringList contactPieces{QStringLiteral("Phone:  [PhoneNo]"),
+                                    QStringLiteral("Fax:  [FaxNo]")};
+    QList<Edit> edits;
+    auto add = [&](const QString& designed, const QString& rewritten) {
+        if (rewritten != designed)
+            edits.append({designed, rewritten});
+    };
+    // The state and zip follow the street with the bullet when the city is
+    // missing, and the zip follows the city with a space when the state is.
+    QStringList separators{QString(), dot, QStringLiteral(", "), QStringLiteral(" ")};
+    if (empty(address.at(1)))
+        separators[2] = separators[3] = dot;
+    if (empty(address.at(1)) && !empty(address.at(2)))
+        separators[3] = QStringLiteral(" ");
+    add(address.at(0) + dot + QStringLiteral("[City], [State] [Zip]"),
+        line(address, address, separators));
+    add(contactPieces.join(dot), line(contact, contactPieces, {QString(), dot}));
+    return edits;
 }
 
 QString scheduledServicesText(const QStringList& scheduled)
@@ -97,10 +148,20 @@ QString laidOutText(const QString& text)
 {
     if (text.size() <= kLaidOutCharacters)
         return text;
-    qsizetype end = kLaidOutCharacters;
-    if (text.at(end - 1).isHighSurrogate())
-        --end;
-    return text.left(end);
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.setPosition(kLaidOutCharacters);
+    if (!characters.isAtBoundary())
+        characters.toPreviousBoundary();
+    return text.left(std::max<qsizetype>(0, characters.position()));
+}
+
+qsizetype characterCount(const QString& text)
+{
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (characters.toNextBoundary() > 0)
+        ++count;
+    return count;
 }
 
 QString laidOutColumn(const QString& column)

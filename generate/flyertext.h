@@ -28,6 +28,26 @@ struct ServiceColumns
 // text box), the last line included.
 ServiceColumns servicesColumns(const QStringList& services);
 
+// The same services spread over both columns: the first half, rounded up,
+// in the left one and the rest in the right, so that both can take one size.
+// For a list whose columns do not fit at their designed size.
+ServiceColumns balancedColumns(const QStringList& services);
+
+// A piece of the template's text and what it becomes.
+struct Edit
+{
+    QString find;
+    QString replace;
+};
+
+// The template's lines that join several fields with labels and separators
+// ("Phone:  [PhoneNo]   •   Fax:  [FaxNo]"), each rewritten without the
+// pieces of its empty fields; a line left with no field keeps one empty
+// token, so that removing the empty fields' lines takes it too. None for a
+// line whose fields are all filled. `empty` says of a token whether its
+// field is empty or blank.
+QList<Edit> emptyFieldEdits(const std::function<bool(const QString&)>& empty);
+
 // The one-line text for "[ScheduledServices]": items joined by two spaces, a
 // bullet and two spaces, except that the last one is joined by "  and ".
 // "A", "B" gives "A  and B". A single item stands alone; no items give "".
@@ -39,8 +59,13 @@ QString scheduledServicesText(const QStringList& scheduled);
 // the services column with the whole items that fit in it.
 inline constexpr qsizetype kLaidOutCharacters = 1000;
 
-// `text` cut to kLaidOutCharacters (never inside a surrogate pair).
+// `text` cut to at most kLaidOutCharacters units, never inside a character
+// as people see it (an emoji sequence, a letter with its accents).
 QString laidOutText(const QString& text);
+
+// How many characters `text` has as people count them (grapheme clusters):
+// a family emoji or an accented letter is one.
+qsizetype characterCount(const QString& text);
 // The services column text cut after the last whole line within
 // kLaidOutCharacters (a single longer line is cut like a field).
 QString laidOutColumn(const QString& column);

@@ -15,8 +15,12 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace TemplateFilling {
 
@@ -111,6 +115,50 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
     templateSource() = std::move(source);
 }
 
+FlyerFit fitFlyer(Word::Document& document, const std::vector<FitNotice::Box>& boxes,
+                  const QStringList& services, FlyerText::ServiceColumns columns)
+{
+    FlyerFit result{{}, std::move(columns)};
+    std::optional<std::size_t> left;
+    std::optional<std::size_t> right;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const QStringList tokens = FitNotice::tokensIn(boxes[i].templateText);
+        if (tokens == QStringList{QStringLiteral("[Services1]")})
+            left = i;
+        else if (tokens == QStringList{QStringLiteral("[Services2]")})
+            right = i;
+    }
+    if (!left || !right || services.size() < 2) {
+        result.fits = document.fitTextToShapes(kFitLimits);
+        return result;
+    }
+    // The columns are only measured at first: moved between the columns,
+    // the items keep their designed size.
+    Word::TextFitPlan plan;
+    plan.measureOnly = {*left, *right};
+    result.fits = document.fitTextToShapes(kFitLimits, plan);
+    auto fitsAsDesigned = [&](std::size_t shape) {
+        return shape >= result.fits.size() || result.fits[shape].fits;
+    };
+    if (fitsAsDesigned(*left) && fitsAsDesigned(*right))
+        return result;
+    const FlyerText::ServiceColumns balanced = FlyerText::balancedColumns(services);
+    result.columns = {FlyerText::laidOutColumn(balanced.first),
+                      FlyerText::laidOutColumn(balanced.second)};
+    const auto shapes = document.shapes();
+    shapes.at(*left)->textFrame()->textRange()->setText(result.columns.first);
+    shapes.at(*right)->textFrame()->textRange()->setText(result.columns.second);
+    Word::TextFitPlan together;
+    together.together = {{*left, *right}};
+    together.only = {*left, *right};
+    const auto fits = document.fitTextToShapes(kFitLimits, together);
+    for (const std::size_t shape : {*left, *right}) {
+        if (shape < fits.size() && shape < result.fits.size())
+            result.fits[shape] = fits[shape];
+    }
+    return result;
+}
+
 namespace {
 
 // One run of "Start Creating Template", phase by phase. Each phase returns
@@ -124,6 +172,7 @@ public:
 
     void tellWhatIsCut();
     bool openTemplate();
+    bool leaveOutEmptyFields();
     bool layOutServices();
     bool fillStories();
     bool fillShapes();
@@ -165,7 +214,9 @@ void FillingRun::tellWhatIsCut()
     for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
         const QString text = m_host.fieldText(i);
         if (text.size() > FlyerText::kLaidOutCharacters)
-            cuts.append({m_host.fieldToken(i), FlyerText::laidOutText(text).size(), text.size()});
+            cuts.append({m_host.fieldToken(i),
+                         FlyerText::characterCount(FlyerText::laidOutText(text)),
+                         FlyerText::characterCount(text)});
     }
     const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(m_host.services());
     for (const auto& [token, column] : {std::pair{QStringLiteral("[Services1]"), columns.first},
@@ -178,12 +229,14 @@ void FillingRun::tellWhatIsCut()
             cuts.append(
                 {token, kept.count(QLatin1Char('\r')), column.count(QLatin1Char('\r')), true});
         else
-            cuts.append({token, kept.size(), column.size()});
+            cuts.append(
+                {token, FlyerText::characterCount(kept), FlyerText::characterCount(column)});
     }
     const QString scheduled = FlyerText::scheduledServicesText(m_host.scheduledServices());
     if (scheduled.size() > FlyerText::kLaidOutCharacters)
         cuts.append({QStringLiteral("[ScheduledServices]"),
-                     FlyerText::laidOutText(scheduled).size(), scheduled.size()});
+                     FlyerText::characterCount(FlyerText::laidOutText(scheduled)),
+                     FlyerText::characterCount(scheduled)});
     const QString notice = FitNotice::cutNotice(cuts);
     if (!notice.isEmpty())
         Dialogs::current().message(QString::fromLatin1(kDisplayName), notice);
@@ -250,6 +303,38 @@ bool FillingRun::openTemplate()
             const auto frame = shape->textFrame();
             m_boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
         }
+    });
+    return !m_guard.lost() || endRun();
+}
+
+// An empty field takes its label and separators with it, and a line that
+// holds nothing else goes; with every field filled nothing changes here.
+bool FillingRun::leaveOutEmptyFields()
+{
+    m_guard(153, [&] {
+        // Spaces show nothing; a line break is there to be seen.
+        auto blank = [](const QString& text) {
+            return std::all_of(text.begin(), text.end(), [](QChar c) {
+                return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QChar(0xa0);
+            });
+        };
+        QStringList empty;
+        for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+            if (blank(m_host.fieldText(i)))
+                empty << m_host.fieldToken(i);
+        }
+        if (empty.isEmpty())
+            return;
+        const auto edits = FlyerText::emptyFieldEdits(
+            [&](const QString& token) { return empty.contains(token, Qt::CaseInsensitive); });
+        for (const auto& shape : m_document->shapes()) {
+            if (!shape->textFrame()->hasText())
+                continue;
+            for (const FlyerText::Edit& edit : edits)
+                shape->textFrame()->textRange()->find().execute(edit.find, edit.replace,
+                                                                Word::Find::wdReplaceAll);
+        }
+        m_document->removeTokenLines(empty);
     });
     return !m_guard.lost() || endRun();
 }
@@ -361,7 +446,11 @@ bool FillingRun::placePicture()
 bool FillingRun::fitText()
 {
     m_guard(207, [&] {
-        const auto fits = m_document->fitTextToShapes(kFitLimits);
+        const FlyerFit fit =
+            fitFlyer(*m_document, m_boxes, m_host.services(), {m_services1, m_services2});
+        const auto& fits = fit.fits;
+        m_services1 = fit.columns.first;
+        m_services2 = fit.columns.second;
         QHash<QString, QString> filled;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i)
             filled.insert(m_host.fieldToken(i), fieldText(i));
@@ -369,6 +458,10 @@ bool FillingRun::fitText()
         filled.insert(QStringLiteral("[Services2]"), m_services2);
         filled.insert(QStringLiteral("[ScheduledServices]"), m_scheduledServices);
         m_notice = FitNotice::notice(m_boxes, fits, filled);
+        // It blocks nothing: a flyer may be made before the name is settled.
+        if (filled.value(QStringLiteral("[BusinessName]")).trimmed().isEmpty())
+            m_notice = m_notice.isEmpty() ? FitNotice::noNameNotice()
+                                          : FitNotice::noNameNotice() + u"\n\n"_s + m_notice;
     });
     return !m_guard.lost() || endRun();
 }
@@ -463,8 +556,9 @@ void PushButton6_Click(GenerationHost& host)
 
     FillingRun run(guard, host);
     run.tellWhatIsCut();
-    if (!(run.openTemplate() && run.layOutServices() && run.fillStories() && run.fillShapes() &&
-          run.placePicture() && run.fitText() && run.save()))
+    if (!(run.openTemplate() && run.leaveOutEmptyFields() && run.layOutServices() &&
+          run.fillStories() && run.fillShapes() && run.placePicture() && run.fitText() &&
+          run.save()))
         return;
     if (!host.showsPreview())
         run.handOverDocument();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "base/pointersetting.h"
+#include "generate/fitnotice.h"
+#include "generate/flyertext.h"
 #include "generate/word.h"
 
 #include <QByteArray>
@@ -64,6 +66,23 @@ namespace TemplateFilling {
 // How far text is made smaller to fit its box: in steps of 5 % down to 60 %
 // of its designed size, never under 6 points, so that it stays legible in print.
 inline constexpr Word::TextFitLimits kFitLimits{5, 60, 6.0};
+
+// What fitting made of one flyer: the fits of its boxes, in the order of the
+// document's shapes, and the services columns' texts as they now stand.
+struct FlyerFit
+{
+    std::vector<Word::TextFit> fits;
+    FlyerText::ServiceColumns columns;
+};
+
+// Fits the text of every box of the filled `document` to its box (kFitLimits).
+// The services columns, filled with `columns` (the split of `services` made
+// by FlyerText::servicesColumns), keep that split while both fit at their
+// designed size; otherwise the services are spread over both columns
+// (FlyerText::balancedColumns) at one size for both, the largest at which
+// both fit. `boxes` are the template's boxes in the order of the shapes.
+FlyerFit fitFlyer(Word::Document& document, const std::vector<FitNotice::Box>& boxes,
+                  const QStringList& services, FlyerText::ServiceColumns columns);
 
 // "Start Creating Template": fills the embedded template with the host's data,
 // saves it under a fresh name in the temporary folder, has its page captured

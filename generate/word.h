@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -82,6 +83,12 @@ public:
     virtual QString text() = 0;
     // Puts a picture of the range's content (shapes included) on the clipboard.
     virtual void copyAsPicture() = 0;
+    // Range.Text = text: the range's whole text becomes `text`, in the look of
+    // its first character and paragraph; a carriage return starts a paragraph.
+    virtual void setText(const QString& /*text*/)
+    {
+        throw Failure(QStringLiteral("This document engine cannot rewrite a text."));
+    }
 };
 
 class TextFrame
@@ -130,6 +137,22 @@ struct TextFitLimits
     double minimumPoints = 6;
 };
 
+// What fitting does with particular boxes (each given by its position in
+// Document::shapes()); every other box is fitted on its own.
+struct TextFitPlan
+{
+    // Boxes whose texts take one size together: the largest at which each of
+    // them fits, as two columns of one list should.
+    std::vector<std::vector<std::size_t>> together;
+    // Boxes only measured: their text keeps its size, and their fit says
+    // whether it overflows at that size (percent stays 100), so that the
+    // caller can rearrange it and fit again.
+    std::vector<std::size_t> measureOnly;
+    // When not empty, the only boxes looked at: the others keep their text as
+    // it is and report 100 %.
+    std::vector<std::size_t> only;
+};
+
 struct TextFit
 {
     // The size of the box's text now, as a share of its designed size.
@@ -139,6 +162,10 @@ struct TextFit
     // When it does not fit: about how many characters from the start of the
     // box's text (paragraph marks counted) the box shows.
     qsizetype shownCharacters = 0;
+    // When only some of the box's paragraphs were made smaller (those that
+    // took more lines than they are written in), their texts; empty when the
+    // whole text was, or nothing.
+    QStringList smallerParagraphs;
 };
 
 class Document
@@ -170,7 +197,18 @@ public:
     // fits keeps its designed size. The sizes are the document's own
     // formatting, so saveAs() keeps them. One entry per entry of shapes(), in
     // that order; a shape without text fits at 100 %.
-    virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
+    virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits,
+                                                 const TextFitPlan& plan) = 0;
+    std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits)
+    {
+        return fitTextToShapes(limits, TextFitPlan{});
+    }
+    // Our own operation: deletes every line of the text boxes (a paragraph, or
+    // a part of one between line breaks) that holds nothing but some of
+    // `tokens` and blanks, with its break, so that the lines around it close
+    // up; a box keeps at least one paragraph. For the tokens of empty fields,
+    // before they are replaced. An engine that cannot leaves the lines.
+    virtual void removeTokenLines(const QStringList& /*tokens*/) {}
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
     // ExportAsFixedFormat(OutputFileName, ExportFormat): writes the pages as

@@ -90,6 +90,13 @@ public:
         return m_document->texts().textOf(m_text);
     }
     void copyAsPicture() override { m_document->copyAsPicture(); }
+    void setText(const QString& text) override
+    {
+        m_document->settle();
+        m_document->texts().forget(m_text);
+        m_document->calls().holdLayout();
+        m_document->call([&] { replaceWholeText(m_text, storableText(text)); });
+    }
 
     OfficeDocument& document() { return *m_document; }
     const Reference<text::XText>& unoText() const { return m_text; }
@@ -241,12 +248,27 @@ std::shared_ptr<Word::Range> OfficeDocument::range()
     return std::make_shared<OfficeRange>(shared_from_this(), body);
 }
 
-std::vector<Word::TextFit> OfficeDocument::fitTextToShapes(const Word::TextFitLimits& limits)
+std::vector<Word::TextFit> OfficeDocument::fitTextToShapes(const Word::TextFitLimits& limits,
+                                                           const Word::TextFitPlan& plan)
 {
     // Fitting measures the filled text: replacements still waiting go in first.
     settle();
     m_calls.releaseLayout();
-    return call([&] { return fitFrameTexts(m_calls.model(), limits, m_shapes.texts()); });
+    return call([&] { return fitFrameTexts(m_calls.model(), limits, m_shapes.texts(), plan); });
+}
+
+void OfficeDocument::removeTokenLines(const QStringList& tokens)
+{
+    if (tokens.isEmpty())
+        return;
+    settle();
+    m_calls.holdLayout();
+    call([&] {
+        for (const auto& text : m_shapes.texts()) {
+            if (text.is() && removeLinesOfTokens(text, tokens))
+                m_texts.forget(text);
+        }
+    });
 }
 
 template <typename Step> void OfficeDocument::storing(const QString& folder, Step&& step)

@@ -33,7 +33,10 @@ public:
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
     std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
-    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override;
+    using Word::Document::fitTextToShapes;
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
+                                               const Word::TextFitPlan& plan) override;
+    void removeTokenLines(const QStringList& tokens) override;
     void saveAs(const QString& path) override;
     void exportAsFixedFormat(const QString& path, int exportFormat) override;
     void close() override;

@@ -3,6 +3,7 @@
 #include "office/unonames.h"
 #include "office/unotext.h"
 
+#include <com/sun/star/awt/Point.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyState.hpp>
 #include <com/sun/star/beans/XMultiPropertySet.hpp>
@@ -66,6 +67,10 @@ struct Frame
     std::vector<Run> sizes;
     std::vector<Run> indents;
     bool runsRead = false;
+    // The paragraphs (by their place) that are made smaller, and their
+    // texts; none listed for all of them.
+    std::vector<int> shrinking;
+    QStringList shrinkingTexts;
 
     // Where the frame stands, while it is measured at the top of the page.
     std::optional<sal_Int32> position;
@@ -225,6 +230,56 @@ bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>
     });
 }
 
+// The paragraphs of a frame that take more lines than they are written in (one,
+// and one more for each line break): when the frame needs more room, these
+// overflow, while the others keep to their designed lines and their size.
+// None when the frame has a single paragraph or every paragraph keeps to its
+// lines, or when the office has no view to tell.
+void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Frame& target)
+{
+    // A list is written in one size throughout, and shrinks as a whole.
+    Reference<text::XTextCursor> whole = target.text->createTextCursor();
+    whole->gotoStart(false);
+    whole->gotoEnd(true);
+    if (!ambiguous(whole, kSizeNames))
+        return;
+    Reference<frame::XModel> model(document, UNO_QUERY);
+    Reference<text::XTextViewCursorSupplier> supplier(
+        model.is() ? model->getCurrentController() : nullptr, UNO_QUERY);
+    if (!supplier.is())
+        return;
+    Reference<text::XTextViewCursor> view = supplier->getViewCursor();
+    Reference<container::XEnumerationAccess> access(target.text, UNO_QUERY_THROW);
+    Reference<container::XEnumeration> paragraphs = access->createEnumeration();
+    int count = 0;
+    for (int index = 0; paragraphs->hasMoreElements(); ++index) {
+        Reference<text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
+        if (!paragraph.is())
+            continue;
+        ++count;
+        const QString text = toQString(paragraph->getString());
+        Reference<text::XTextCursor> walker =
+            target.text->createTextCursorByRange(paragraph->getStart());
+        // A line that wraps ends lower than it starts.
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            view->gotoRange(walker->getStart(), false);
+            const sal_Int32 top = view->getPosition().Y;
+            walker->goRight(sal_Int16(std::min<qsizetype>(line.size(), SAL_MAX_INT16)), false);
+            view->gotoRange(walker->getStart(), false);
+            if (view->getPosition().Y != top) {
+                target.shrinking.push_back(index);
+                target.shrinkingTexts << text;
+                break;
+            }
+            walker->goRight(1, false);
+        }
+    }
+    if (count < 2 || int(target.shrinking.size()) == count) {
+        target.shrinking.clear();
+        target.shrinkingTexts.clear();
+    }
+}
+
 Run readRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range,
             const Sequence<OUString>& names)
 {
@@ -257,30 +312,40 @@ void scaleRun(const Run& run, const Sequence<OUString>& names, Scale scale)
 void readRuns(Frame& frame)
 {
     frame.runsRead = true;
-    Reference<text::XTextCursor> shown = frame.text->createTextCursor();
-    shown->gotoStart(false);
-    shown->gotoEnd(true);
-    const Reference<text::XTextRange> whole(shown, UNO_QUERY_THROW);
-    const bool mixedSizes = ambiguous(shown, kSizeNames);
-    const bool mixedIndents = ambiguous(shown, kIndentNames);
-    if (!mixedSizes)
-        frame.sizes.push_back(readRun(frame.text, whole, kSizeNames));
-    if (!mixedIndents)
-        frame.indents.push_back(readRun(frame.text, whole, kIndentNames));
-    if (!mixedSizes && !mixedIndents)
-        return;
+    // Only some paragraphs: each read on its own.
+    bool mixedSizes = true;
+    bool mixedIndents = true;
+    if (frame.shrinking.empty()) {
+        Reference<text::XTextCursor> shown = frame.text->createTextCursor();
+        shown->gotoStart(false);
+        shown->gotoEnd(true);
+        const Reference<text::XTextRange> whole(shown, UNO_QUERY_THROW);
+        mixedSizes = ambiguous(shown, kSizeNames);
+        mixedIndents = ambiguous(shown, kIndentNames);
+        if (!mixedSizes)
+            frame.sizes.push_back(readRun(frame.text, whole, kSizeNames));
+        if (!mixedIndents)
+            frame.indents.push_back(readRun(frame.text, whole, kIndentNames));
+        if (!mixedSizes && !mixedIndents)
+            return;
+    }
 
     Reference<container::XEnumerationAccess> access(frame.text, UNO_QUERY_THROW);
     Reference<container::XEnumeration> paragraphs = access->createEnumeration();
-    while (paragraphs->hasMoreElements()) {
+    for (int index = 0; paragraphs->hasMoreElements(); ++index) {
         Reference<text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
         if (!paragraph.is())
             continue; // a table, which these frames do not hold
+        if (!frame.shrinking.empty() && std::find(frame.shrinking.begin(), frame.shrinking.end(),
+                                                  index) == frame.shrinking.end())
+            continue;
         if (mixedIndents)
             frame.indents.push_back(readRun(frame.text, paragraph, kIndentNames));
         if (!mixedSizes)
             continue;
-        if (!ambiguous(paragraph, kSizeNames)) {
+        // A paragraph reports its own state, never that of its characters:
+        // a cursor over it tells whether their sizes differ.
+        if (!ambiguous(frame.text->createTextCursorByRange(paragraph), kSizeNames)) {
             frame.sizes.push_back(readRun(frame.text, paragraph, kSizeNames));
             continue;
         }
@@ -334,24 +399,77 @@ qsizetype shownCharacters(const Frame& frame)
     return qsizetype(double(frame.content.getLength()) / frame.needRatio);
 }
 
-// One step down for every frame that still overflows: the first guess, then
-// a step at a time down to the floor. False when no frame changed.
-bool shrinkOnce(const std::vector<Frame*>& measured, bool firstStep,
+} // namespace
+
+namespace {
+
+bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
+{
+    return std::find(shapes.begin(), shapes.end(), shape) != shapes.end();
+}
+
+// The frames that change size as one: each group of the plan, and every
+// other frame that may shrink on its own.
+std::vector<std::vector<Frame*>> sizeUnits(const std::vector<Frame*>& measured,
+                                           const Word::TextFitPlan& plan)
+{
+    std::vector<std::vector<Frame*>> units;
+    for (const auto& group : plan.together) {
+        std::vector<Frame*> unit;
+        for (Frame* frame : measured) {
+            if (listed(group, frame->shape))
+                unit.push_back(frame);
+        }
+        if (!unit.empty())
+            units.push_back(std::move(unit));
+    }
+    for (Frame* frame : measured) {
+        const bool grouped =
+            std::any_of(plan.together.begin(), plan.together.end(),
+                        [&](const auto& group) { return listed(group, frame->shape); });
+        if (!grouped && !listed(plan.measureOnly, frame->shape))
+            units.push_back({frame});
+    }
+    return units;
+}
+
+// The next size of a unit, or nullopt when it is settled: fits everywhere,
+// or has reached the floor.
+std::optional<int> nextPercent(const std::vector<Frame*>& unit, bool firstStep,
+                               const Word::TextFitLimits& limits)
+{
+    const bool settled =
+        std::all_of(unit.begin(), unit.end(), [](const Frame* frame) { return frame->fits; });
+    const int percent = unit.front()->percent;
+    if (settled || percent <= limits.floorPercent)
+        return std::nullopt;
+    if (!firstStep)
+        return std::max(limits.floorPercent, percent - std::max(1, limits.stepPercent));
+    int guess = 100;
+    for (const Frame* frame : unit)
+        guess = std::min(guess, firstGuess(frame->needRatio, limits));
+    return guess;
+}
+
+// One step down for every unit that still overflows: the first guess, then a
+// step at a time down to the floor. False when no frame changed.
+bool shrinkOnce(const std::vector<std::vector<Frame*>>& units, bool firstStep,
                 const Word::TextFitLimits& limits)
 {
-    const int step = std::max(1, limits.stepPercent);
     bool changed = false;
-    for (Frame* frame : measured) {
-        if (frame->settled)
-            continue;
-        if (frame->percent <= limits.floorPercent) {
-            frame->settled = true;
+    for (const auto& unit : units) {
+        const auto next = nextPercent(unit, firstStep, limits);
+        if (!next) {
+            for (Frame* frame : unit)
+                frame->settled = true;
             continue;
         }
-        const int next = firstStep ? firstGuess(frame->needRatio, limits)
-                                   : std::max(limits.floorPercent, frame->percent - step);
-        applyPercent(*frame, next, limits);
-        measureAtTop(*frame);
+        // A frame of a group that fits already shrinks with the others.
+        for (Frame* frame : unit) {
+            applyPercent(*frame, *next, limits);
+            measureAtTop(*frame);
+            frame->settled = false;
+        }
         changed = true;
     }
     return changed;
@@ -361,9 +479,17 @@ bool shrinkOnce(const std::vector<Frame*>& measured, bool firstStep,
 
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
                                          const Word::TextFitLimits& limits,
-                                         const std::vector<Reference<text::XText>>& texts)
+                                         const std::vector<Reference<text::XText>>& texts,
+                                         const Word::TextFitPlan& plan)
 {
-    std::vector<Frame> frames = textFrames(texts);
+    std::vector<Reference<text::XText>> looked = texts;
+    if (!plan.only.empty()) {
+        for (std::size_t i = 0; i < looked.size(); ++i) {
+            if (!listed(plan.only, i))
+                looked[i].clear();
+        }
+    }
+    std::vector<Frame> frames = textFrames(looked);
 
     std::vector<Word::TextFit> result(texts.size());
     std::vector<Frame*> measured;
@@ -390,18 +516,28 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     for (Frame* frame : measured)
         startMeasuring(*frame);
     measureUnsettled(document, measured);
-    for (bool firstStep = true; shrinkOnce(measured, firstStep, limits); firstStep = false)
+    for (Frame* frame : measured) {
+        frame->settled = frame->settled || listed(plan.measureOnly, frame->shape);
+        if (!frame->settled)
+            findOverflowingParagraphs(document, *frame);
+    }
+    const auto units = sizeUnits(measured, plan);
+    for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
 
     for (Frame& frame : frames) {
         const Frame& model = frame.twin ? *frame.twin : frame;
-        if (frame.twin && model.percent != 100)
+        if (frame.twin && model.percent != 100) {
+            frame.shrinking = model.shrinking;
             applyPercent(frame, model.percent, limits);
+        }
         Word::TextFit& fit = result.at(frame.shape);
         fit.percent = model.percent;
         fit.fits = model.fits;
         if (!model.fits)
             fit.shownCharacters = shownCharacters(model);
+        if (model.percent != 100)
+            fit.smallerParagraphs = model.shrinkingTexts;
     }
     return result;
 }

@@ -12,6 +12,7 @@
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
 #include <com/sun/star/style/XStyle.hpp>
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
@@ -25,6 +26,8 @@
 #include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
+
+#include <algorithm>
 
 namespace {
 
@@ -246,4 +249,83 @@ QStringList paragraphList(const Reference<text::XText>& text)
             paragraphs << toQString(paragraph->getString());
     }
     return paragraphs;
+}
+
+void replaceWholeText(const Reference<text::XText>& text, const QString& replacement)
+{
+    // The office's cursor steps are not the text's UTF-16 units, so nothing
+    // here is counted: all but the first character go, the new text follows
+    // it (taking its look), and then the first character goes.
+    Reference<text::XTextCursor> cursor = text->createTextCursor();
+    cursor->gotoStart(false);
+    const bool empty = !cursor->goRight(1, false);
+    if (!empty) {
+        cursor->gotoEnd(true);
+        cursor->setString(OUString());
+        cursor->collapseToEnd();
+    }
+    if (!replacement.isEmpty())
+        text->insertString(cursor.get(), toOUString(replacement), false);
+    if (empty)
+        return;
+    cursor->gotoStart(false);
+    cursor->goRight(1, true);
+    cursor->setString(OUString());
+}
+
+namespace {
+bool onlyTokens(QString line, const QStringList& tokens)
+{
+    bool any = false;
+    for (const QString& token : tokens) {
+        any = any || line.contains(token, Qt::CaseInsensitive);
+        line.remove(token, Qt::CaseInsensitive);
+    }
+    return any && line.trimmed().isEmpty();
+}
+} // namespace
+
+bool removeLinesOfTokens(const Reference<text::XText>& text, const QStringList& tokens)
+{
+    std::vector<Reference<text::XTextRange>> paragraphs;
+    Reference<container::XEnumerationAccess> access(text, UNO_QUERY_THROW);
+    for (Reference<container::XEnumeration> items = access->createEnumeration();
+         items->hasMoreElements();) {
+        Reference<text::XTextRange> paragraph(items->nextElement(), UNO_QUERY);
+        if (paragraph.is())
+            paragraphs.push_back(paragraph);
+    }
+    std::size_t left = paragraphs.size();
+    bool removed = false;
+    for (const auto& paragraph : paragraphs) {
+        QStringList lines = toQString(paragraph->getString()).split(QLatin1Char('\n'));
+        if (std::all_of(lines.begin(), lines.end(),
+                        [&](const QString& line) { return onlyTokens(line, tokens); })) {
+            // The box's last paragraph stays, empty once its token is replaced.
+            if (left > 1) {
+                Reference<lang::XComponent>(paragraph, UNO_QUERY_THROW)->dispose();
+                --left;
+                removed = true;
+            }
+            continue;
+        }
+        // From the last line up, so that the lines before keep their places;
+        // a line goes with the break after it, the last with the one before.
+        for (qsizetype i = lines.size() - 1; i >= 0; --i) {
+            if (!onlyTokens(lines.at(i), tokens))
+                continue;
+            qsizetype start = 0;
+            for (qsizetype j = 0; j < i; ++j)
+                start += lines.at(j).size() + 1;
+            const bool last = i == lines.size() - 1;
+            Reference<text::XTextCursor> cursor =
+                text->createTextCursorByRange(paragraph->getStart());
+            cursor->goRight(sal_Int16(last ? start - 1 : start), false);
+            cursor->goRight(sal_Int16(lines.at(i).size() + 1), true);
+            cursor->setString(OUString());
+            lines.removeAt(i);
+            removed = true;
+        }
+    }
+    return removed;
 }

@@ -110,6 +110,16 @@ bool isAnchoredInHeaderOrFooter(const css::uno::Reference<css::uno::XInterface>&
 QString paragraphText(const css::uno::Reference<css::text::XText>& text);
 QStringList paragraphList(const css::uno::Reference<css::text::XText>& text);
 
+// The whole of `text` replaced by `replacement` (a carriage return starts a
+// paragraph), in the look of its first character.
+void replaceWholeText(const css::uno::Reference<css::text::XText>& text,
+                      const QString& replacement);
+
+// Deletes each line of `text` that holds nothing but some of `tokens` and
+// blanks (Word::Document::removeTokenLines); true when it deleted one.
+bool removeLinesOfTokens(const css::uno::Reference<css::text::XText>& text,
+                         const QStringList& tokens);
+
 // The office context behind an application of the office engine, for tools
 // that build documents with the full UNO API. Throws Failure for other engines.
 css::uno::Reference<css::uno::XComponentContext> officeContext(Word::Application& application);

@@ -57,10 +57,11 @@ public:
 // run does: field by field in every story, then every text box again with the
 // service tokens added; tokens are found in any letter case, and a replaced
 // text is not searched again by the same token.
-QStringList filled(QStringList shapes, const TextHost& host)
+QStringList filled(QStringList shapes, const TextHost& host, bool balanced = false)
 {
     // Text far beyond what the flyer shows is left out, from the end.
-    const auto columns = FlyerText::servicesColumns(host.list1);
+    const auto columns =
+        balanced ? FlyerText::balancedColumns(host.list1) : FlyerText::servicesColumns(host.list1);
     QStringList texts;
     for (const QString& text : host.texts)
         texts << storableText(FlyerText::laidOutText(text));
@@ -246,10 +247,12 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
     Main::DeleteFileQuietly(host.document);
 
     const QStringList expected = filled(m_templateShapes, host);
+    // Services that do not fit their columns as designed are spread over both.
+    const QStringList spread = filled(m_templateShapes, host, true);
     QCOMPARE(int(facts.shapes.size()), int(expected.size()));
     for (int i = 0; i < expected.size(); ++i) {
         const QString& actual = facts.shapes.at(std::size_t(i)).text;
-        if (actual != expected.at(i)) {
+        if (actual != expected.at(i) && actual != spread.at(i)) {
             // Where they part, rather than two pages of text.
             qsizetype at = 0;
             while (at < actual.size() && at < expected.at(i).size() &&

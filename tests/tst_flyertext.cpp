@@ -42,6 +42,8 @@ private Q_SLOTS:
     void documentName_eightDigitsOneToNine_noRepeatsAcrossDraws();
     void freeDocumentPath_takenName_drawsCompletelyNewName();
     void laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines();
+    void emptyFieldEdits_piecesOfEmptyFieldsGo_data();
+    void emptyFieldEdits_piecesOfEmptyFieldsGo();
 };
 
 void TestFlyerText::servicesColumns_splitAtTen_data()
@@ -49,11 +51,15 @@ void TestFlyerText::servicesColumns_splitAtTen_data()
     QTest::addColumn<int>("count");
     QTest::addColumn<int>("firstLines");
     QTest::addColumn<int>("secondLines");
-    QTest::newRow("none") << 0 << 0 << 0;
-    QTest::newRow("one") << 1 << 1 << 0;
-    QTest::newRow("ten, all left") << 10 << 10 << 0;
-    QTest::newRow("eleven, one right") << 11 << 10 << 1;
-    QTest::newRow("twenty-five") << 25 << 10 << 15;
+    QTest::addColumn<bool>("balanced");
+    QTest::newRow("none") << 0 << 0 << 0 << false;
+    QTest::newRow("one") << 1 << 1 << 0 << false;
+    QTest::newRow("ten, all left") << 10 << 10 << 0 << false;
+    QTest::newRow("eleven, one right") << 11 << 10 << 1 << false;
+    QTest::newRow("twenty-five") << 25 << 10 << 15 << false;
+    QTest::newRow("balanced: thirty, half each") << 30 << 15 << 15 << true;
+    QTest::newRow("balanced: seven, the odd one left") << 7 << 4 << 3 << true;
+    QTest::newRow("balanced: one") << 1 << 1 << 0 << true;
 }
 
 void TestFlyerText::servicesColumns_splitAtTen()
@@ -61,8 +67,10 @@ void TestFlyerText::servicesColumns_splitAtTen()
     QFETCH(int, count);
     QFETCH(int, firstLines);
     QFETCH(int, secondLines);
+    QFETCH(bool, balanced);
     const QStringList services = numbered(count);
-    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services);
+    const FlyerText::ServiceColumns columns =
+        balanced ? FlyerText::balancedColumns(services) : FlyerText::servicesColumns(services);
 
     // Rebuild each column from its own lines: every line is one item, in order.
     QString first;
@@ -193,6 +201,11 @@ void TestFlyerText::laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines()
     // An emoji across the limit goes whole, never half.
     const QString emoji = QString(limit - 1, QLatin1Char('a')) + QStringLiteral("\U0001F333");
     QCOMPARE(FlyerText::laidOutText(emoji), QString(limit - 1, QLatin1Char('a')));
+    // A family of three is eight units and one character: cut whole, counted once.
+    const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+    const QString families = QLatin1Char('a') + family.repeated(200);
+    QCOMPARE(FlyerText::characterCount(families), 201);
+    QCOMPARE(FlyerText::laidOutText(families), QLatin1Char('a') + family.repeated(124));
 
     // Columns: whole lines within the limit; one longer first line is cut within.
     const QString line = QString(99, QLatin1Char('s')) + QChar(13);
@@ -206,6 +219,59 @@ void TestFlyerText::laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines()
     // A line whose end mark falls just past the limit is not whole within it.
     QCOMPARE(FlyerText::laidOutColumn(QString(limit, QLatin1Char('v')) + QChar(13) + line),
              QString(limit, QLatin1Char('v')));
+}
+
+void TestFlyerText::emptyFieldEdits_piecesOfEmptyFieldsGo_data()
+{
+    QTest::addColumn<QStringList>("empty");
+    QTest::addColumn<QString>("addressLine");
+    QTest::addColumn<QString>("contactLine");
+    const QString dot = QStringLiteral("   ") + kBullet + QStringLiteral("   ");
+    const QString address =
+        QStringLiteral("[Address]") + dot + QStringLiteral("[City], [State] [Zip]");
+    const QString contact =
+        QStringLiteral("Phone:  [PhoneNo]") + dot + QStringLiteral("Fax:  [FaxNo]");
+    QTest::newRow("all filled: unchanged") << QStringList{} << address << contact;
+    QTest::newRow("no fax") << QStringList{QStringLiteral("[FaxNo]")} << address
+                            << QStringLiteral("Phone:  [PhoneNo]");
+    QTest::newRow("no phone") << QStringList{QStringLiteral("[PhoneNo]")} << address
+                              << QStringLiteral("Fax:  [FaxNo]");
+    QTest::newRow("neither: one empty token for the line to go")
+        << QStringList{QStringLiteral("[PhoneNo]"), QStringLiteral("[FaxNo]")} << address
+        << QStringLiteral("[PhoneNo]");
+    QTest::newRow("no street") << QStringList{QStringLiteral("[Address]")}
+                               << QStringLiteral("[City], [State] [Zip]") << contact;
+    QTest::newRow("no city") << QStringList{QStringLiteral("[City]")}
+                             << QStringLiteral("[Address]") + dot + QStringLiteral("[State] [Zip]")
+                             << contact;
+    QTest::newRow("no state") << QStringList{QStringLiteral("[State]")}
+                              << QStringLiteral("[Address]") + dot + QStringLiteral("[City] [Zip]")
+                              << contact;
+    QTest::newRow("street and zip only")
+        << QStringList{QStringLiteral("[City]"), QStringLiteral("[State]")}
+        << QStringLiteral("[Address]") + dot + QStringLiteral("[Zip]") << contact;
+    QTest::newRow("every field empty")
+        << QStringList{QStringLiteral("[Address]"), QStringLiteral("[City]"),
+                       QStringLiteral("[State]"),   QStringLiteral("[Zip]"),
+                       QStringLiteral("[PhoneNo]"), QStringLiteral("[FaxNo]")}
+        << QStringLiteral("[Address]") << QStringLiteral("[PhoneNo]");
+}
+
+void TestFlyerText::emptyFieldEdits_piecesOfEmptyFieldsGo()
+{
+    QFETCH(QStringList, empty);
+    QFETCH(QString, addressLine);
+    QFETCH(QString, contactLine);
+    const QString dot = QStringLiteral("   ") + kBullet + QStringLiteral("   ");
+    // The two lines as the template has them, edited as filling edits them.
+    QString owner = QStringLiteral("[Address]") + dot + QStringLiteral("[City], [State] [Zip]") +
+                    QLatin1Char('\n') + QStringLiteral("Phone:  [PhoneNo]") + dot +
+                    QStringLiteral("Fax:  [FaxNo]");
+    const auto edits =
+        FlyerText::emptyFieldEdits([&](const QString& token) { return empty.contains(token); });
+    for (const FlyerText::Edit& edit : edits)
+        owner.replace(edit.find, edit.replace);
+    QCOMPARE(owner, addressLine + QLatin1Char('\n') + contactLine);
 }
 
 QTEST_GUILESS_MAIN(TestFlyerText)

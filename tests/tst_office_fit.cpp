@@ -13,6 +13,7 @@
 #include "office/officeengine.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
+#include "pdffacts.h"
 #include "sampleflyer.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -79,11 +80,18 @@ private Q_SLOTS:
     void fit_eachKindOfBoxOverflowing_shrinksAndFits();
     void fit_overflowAtTheFloor_reportedWithItsField();
     void fit_sampleData_flyerUnchanged();
+    void fit_longNameShortTagLine_onlyTheNameShrinks();
     void columns_longItems_neverShareAHorizontalSpanOfInk();
+    // Before the runs, which remove the template they share.
+    void balance_columnsOverflowing_spreadAtOneSize_data();
+    void balance_columnsOverflowing_spreadAtOneSize();
     void run_hostileInput_boundedWithNoticeAndNothingLost_data();
     void run_hostileInput_boundedWithNoticeAndNothingLost();
+    void run_emptyFields_leaveNoLabelsSeparatorsOrLines_data();
+    void run_emptyFields_leaveNoLabelsSeparatorsOrLines();
 
 private:
+    std::vector<FitNotice::Box> templateBoxes();
     void startTestCase() override;
 
     std::shared_ptr<Word::Document> filled(const Data& data);
@@ -110,6 +118,18 @@ std::shared_ptr<Word::Document> TestOfficeFit::filled(const Data& data)
             range->find().execute(tokens.at(i), texts.at(i), Word::Find::wdReplaceAll);
     }
     return document;
+}
+
+std::vector<FitNotice::Box> TestOfficeFit::templateBoxes()
+{
+    std::vector<FitNotice::Box> boxes;
+    auto plain = m_word->documents().open(m_template, true);
+    for (const auto& shape : plain->shapes()) {
+        auto frame = shape->textFrame();
+        boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+    }
+    plain->close();
+    return boxes;
 }
 
 QImage TestOfficeFit::picture(Word::Document& document)
@@ -192,15 +212,7 @@ void TestOfficeFit::fit_overflowAtTheFloor_reportedWithItsField()
     Data data;
     data.texts[13] = repeated(QStringLiteral("tobin.marsh.harbor.lane."), 300);
     auto document = filled(data);
-    std::vector<FitNotice::Box> boxes;
-    {
-        auto plain = m_word->documents().open(m_template, true);
-        for (const auto& shape : plain->shapes()) {
-            auto frame = shape->textFrame();
-            boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
-        }
-        plain->close();
-    }
+    const std::vector<FitNotice::Box> boxes = templateBoxes();
     const auto fits = document->fitTextToShapes(TemplateFilling::kFitLimits);
     document->close();
     for (int tab = FirstTab; tab < FirstTab + 8; ++tab) {
@@ -236,6 +248,30 @@ void TestOfficeFit::fit_sampleData_flyerUnchanged()
     fitted->close();
     QVERIFY(!before.isNull());
     QCOMPARE(after, before);
+}
+
+void TestOfficeFit::fit_longNameShortTagLine_onlyTheNameShrinks()
+{
+    // The printed heights of a word of the name and of the tag line.
+    auto heights = [&](const QString& name) {
+        Data data;
+        data.texts[0] = name;
+        data.texts[1] = QStringLiteral("Lawns that turn heads");
+        auto document = filled(data);
+        document->fitTextToShapes(TemplateFilling::kFitLimits);
+        const QString pdf = m_environment->root() + QStringLiteral("/title.pdf");
+        document->exportAsFixedFormat(pdf, Word::Document::wdExportFormatPDF);
+        document->close();
+        return std::pair{pdfWordHeight(pdf, QStringLiteral("Greenway")),
+                         pdfWordHeight(pdf, QStringLiteral("heads"))};
+    };
+    const auto designed = heights(QStringLiteral("Greenway"));
+    const auto fitted = heights(QStringLiteral("Greenway Brothers Landscaping, Lawn Care, Tree "
+                                               "Service and Seasonal Garden Design of Boise, ID"));
+    QVERIFY(designed.first > 0 && designed.second > 0);
+    QVERIFY2(fitted.first < designed.first * 0.9, qPrintable(QString::number(fitted.first)));
+    QVERIFY2(std::abs(fitted.second - designed.second) < 0.1,
+             qPrintable(QStringLiteral("%1 against %2").arg(fitted.second).arg(designed.second)));
 }
 
 void TestOfficeFit::columns_longItems_neverShareAHorizontalSpanOfInk()
@@ -284,7 +320,8 @@ void TestOfficeFit::run_hostileInput_boundedWithNoticeAndNothingLost_data()
     empty.texts = QStringList(kTokens.size(), QString());
     empty.services.clear();
     empty.scheduled.clear();
-    QTest::newRow("empty fields and lists") << empty << false;
+    // Nothing to shrink; the flyer without a name is told so.
+    QTest::newRow("empty fields and lists") << empty << true;
     Data word;
     word.texts[0] = QString(500, QLatin1Char('W'));
     QTest::newRow("a 500-character word") << word << true;
@@ -326,6 +363,99 @@ void TestOfficeFit::run_hostileInput_boundedWithNoticeAndNothingLost()
     Main::DeleteFileQuietly(host.document);
     const QString title = facts.shapes.at(Title).text;
     QVERIFY(title.startsWith(FlyerText::laidOutText(data.texts[0]).left(200)));
+}
+
+void TestOfficeFit::balance_columnsOverflowing_spreadAtOneSize_data()
+{
+    QTest::addColumn<QStringList>("services");
+    QTest::addColumn<int>("leftItems");
+    QTest::addColumn<bool>("shrunk");
+    QStringList thirty;
+    for (int i = 0; i < 30; ++i)
+        thirty << QStringLiteral("Service %1: Mowing and Edging").arg(i + 1);
+    QTest::newRow("30 services, half each") << thirty << 15 << true;
+    QStringList described;
+    for (int i = 0; i < 7; ++i)
+        described << QStringLiteral("Private lessons for beginners aged five and up, thirty or "
+                                    "forty-five minutes every week, number %1")
+                         .arg(i + 1);
+    QTest::newRow("7 long descriptions, the odd one left") << described << 4 << true;
+    QTest::newRow("the sample's 20: split at ten as designed")
+        << SampleFlyer::services() << 10 << false;
+}
+
+void TestOfficeFit::balance_columnsOverflowing_spreadAtOneSize()
+{
+    QFETCH(QStringList, services);
+    QFETCH(int, leftItems);
+    QFETCH(bool, shrunk);
+    Data data;
+    data.services = services;
+    const auto boxes = templateBoxes();
+    auto document = filled(data);
+    const auto fit =
+        TemplateFilling::fitFlyer(*document, boxes, services, FlyerText::servicesColumns(services));
+    const auto facts = inspectOfficeDocument(*document);
+    document->close();
+    auto items = [&](int shape) {
+        return int(facts.shapes.at(shape).paragraphs.filter(QChar(FlyerText::kBullet)).size());
+    };
+    QCOMPARE(items(Left), leftItems);
+    QCOMPARE(items(Right), int(services.size()) - leftItems);
+    QVERIFY(fit.fits[Left].fits && fit.fits[Right].fits);
+    QCOMPARE(fit.fits[Left].percent, fit.fits[Right].percent);
+    QCOMPARE(fit.fits[Left].percent < 100, shrunk);
+    QVERIFY(fit.fits[Left].percent >= TemplateFilling::kFitLimits.floorPercent);
+    QCOMPARE(fit.columns.first.count(QChar(13)), leftItems);
+}
+
+void TestOfficeFit::run_emptyFields_leaveNoLabelsSeparatorsOrLines_data()
+{
+    QTest::addColumn<QList<int>>("empty");
+    QTest::addColumn<QString>("owner");
+    QTest::addColumn<int>("tabLines");
+    // Fields in the order of SampleFlyer::tokens().
+    enum { Name, Tag, OwnerName, JobTitle, Street, City, State, Zip, Phone, Fax, Address2 = 11 };
+    QTest::newRow("no fax") << QList<int>{Fax}
+                            << QStringLiteral("Arlo Penwright\rOwner and Landscape Architect\n"
+                                              "1234 East Main Street   \u2022   Boise, ID 91002\n"
+                                              "Phone:  367.555.0100")
+                            << 4;
+    QTest::newRow("no title, city or phone; a tab line gone")
+        << QList<int>{JobTitle, City, Phone, Address2}
+        << QStringLiteral("Arlo Penwright\r1234 East Main Street   \u2022   ID 91002\n"
+                          "Fax:  367.555.0101")
+        << 3;
+    QTest::newRow("no address line, nor name or tag line")
+        << QList<int>{Name, Tag, Street, City, State, Zip}
+        << QStringLiteral("Arlo Penwright\rOwner and Landscape Architect\n"
+                          "Phone:  367.555.0100   \u2022   Fax:  367.555.0101")
+        << 4;
+}
+
+void TestOfficeFit::run_emptyFields_leaveNoLabelsSeparatorsOrLines()
+{
+    QFETCH(QList<int>, empty);
+    QFETCH(QString, owner);
+    QFETCH(int, tabLines);
+    ScriptedDialogs dialogs;
+    Host host;
+    for (int field : empty)
+        host.data.texts[field] = field % 2 ? QString() : QStringLiteral("  ");
+    TemplateFilling::PushButton6_Click(host);
+    QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
+    auto document = m_word->documents().open(host.document, true);
+    const auto facts = inspectOfficeDocument(*document);
+    document->close();
+    Main::DeleteFileQuietly(host.document);
+    QCOMPARE(facts.shapes.at(Owner).text, owner);
+    QCOMPARE(int(facts.shapes.at(FirstTab).paragraphs.size()), tabLines);
+    QCOMPARE(int(facts.shapes.at(FirstTab + 7).paragraphs.size()), tabLines);
+    // The title box keeps what is left of its two lines (the name, field 0,
+    // and the tag line, field 1); a flyer without a name is told so, and
+    // made all the same.
+    QCOMPARE(facts.shapes.at(Title).paragraphs.size() == 1, empty.contains(1));
+    QCOMPARE(host.notice.contains(QStringLiteral("no business name")), empty.contains(0));
 }
 
 QTEST_MAIN(TestOfficeFit)

@@ -98,6 +98,11 @@ void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice_data
         << int(TitleBox) << qsizetype(10) << 60
         << QStringList{
                QStringLiteral("The tag line does not fit; shorten it to about 18 characters.")};
+    // The owner's block shows 75 of its 83 characters: the fax number is cut off.
+    QTest::newRow("does not fit, another field cut off with it")
+        << int(OwnerBox) << qsizetype(27) << 60
+        << QStringList{QStringLiteral("The address does not fit; shorten it to about 5 "
+                                      "characters. Not shown in full either: the fax number.")};
 }
 
 void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice()
@@ -117,7 +122,7 @@ void TestTemplateFilling::run_textTooLongForItsBox_shrunkOrNamedInTheNotice()
     const FakeWord::Content saved = savedDocument();
     for (int i = box; i < last; ++i)
         QCOMPARE(saved.shapes.at(i).percent, percent);
-    QCOMPARE(saved.shapes.at(OwnerBox).percent, 100);
+    QCOMPARE(saved.shapes.at(OwnerBox).percent, box == OwnerBox ? percent : 100);
     if (notice.isEmpty())
         QCOMPARE(m_host->notice, QString());
     for (const QString& part : notice)
@@ -132,6 +137,7 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
     m_host->texts[12] = huge; // the e-mail
     // Exactly at the limit: kept whole, and not named.
     m_host->texts[7] = QString(FlyerText::kLaidOutCharacters, QLatin1Char('t')); // the tag line
+    m_host->texts[0] = QStringLiteral("\U0001F333").repeated(600); // two units each
     for (int i = 0; i < 10000; ++i)
         m_host->list1 << QStringLiteral("Service %1").arg(i);
     QCOMPARE(click(), QList<int>{});
@@ -142,7 +148,12 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
     QVERIFY2(told.contains(QStringLiteral("The e-mail on the tear-off tabs: the first 1,000 of "
                                           "its 100,000 characters")),
              qPrintable(told));
-    QCOMPARE(told.count(QStringLiteral(" characters")), 1);
+    // The e-mail and the business name; the tag line at the limit is not named.
+    QCOMPARE(told.count(QStringLiteral(" characters")), 2);
+    // Counted as people count them.
+    QVERIFY2(
+        told.contains(QStringLiteral("The business name: the first 500 of its 600 characters")),
+        qPrintable(told));
     // Lines of 15 characters ("Service 10" to "Service 99"): 66 within 1,000.
     QVERIFY2(told.contains(QStringLiteral("The services in the right column: the first 66 of its "
                                           "9,990 services")),

@@ -112,11 +112,22 @@ void writeParagraphs(const Reference<text::XText>& text, const std::vector<Parag
             const OUString words = toOUString(run.text);
             text->insertString(cursor.get(), words, false);
             cursor->goLeft(static_cast<sal_Int16>(words.getLength()), true);
+            const Any weight(run.bold ? 150.0f : 100.0f);
+            const Any posture(run.italic ? awt::FontSlant_ITALIC : awt::FontSlant_NONE);
+            // Arabic, Hebrew and the Asian scripts have sizes and fonts of
+            // their own; left unset, they print at the office's defaults.
             setProperties(cursor, {{"CharFontName", Any(OUString::createFromAscii(run.font))},
+                                   {"CharFontNameAsian", Any(OUString("Noto Sans CJK SC"))},
+                                   {"CharFontNameComplex", Any(OUString("DejaVu Sans"))},
                                    {"CharHeight", Any(run.size)},
-                                   {"CharWeight", Any(run.bold ? 150.0f : 100.0f)},
-                                   {"CharPosture",
-                                    Any(run.italic ? awt::FontSlant_ITALIC : awt::FontSlant_NONE)},
+                                   {"CharHeightAsian", Any(run.size)},
+                                   {"CharHeightComplex", Any(run.size)},
+                                   {"CharWeight", weight},
+                                   {"CharWeightAsian", weight},
+                                   {"CharWeightComplex", weight},
+                                   {"CharPosture", posture},
+                                   {"CharPostureAsian", posture},
+                                   {"CharPostureComplex", posture},
                                    {"CharColor", Any(run.color)}});
             cursor->collapseToEnd();
             if (run.lineBreakAfter)
@@ -169,7 +180,10 @@ public:
                                   Reference<text::XTextContent>(picture, UNO_QUERY_THROW), false);
     }
 
-    // `rightInset`: the inner margin on the right, in inches.
+    // `rightInset`: the inner margin on the right, in inches. A Word text box
+    // keeps its margins in the direction of its text, so for lines that run
+    // top to bottom the office's top margin is the one that comes back on
+    // the right once the template is saved and opened again.
     Reference<text::XText> textBox(double left, double right, double top, double bottom,
                                    const std::vector<Paragraph>& paragraphs,
                                    bool topToBottom = false, double rightInset = 0.04)
@@ -187,8 +201,8 @@ public:
                               {"TopBorder", Any(table::BorderLine2())},
                               {"BottomBorder", Any(table::BorderLine2())},
                               {"LeftBorderDistance", Any(in(0.04))},
-                              {"RightBorderDistance", Any(in(rightInset))},
-                              {"TopBorderDistance", Any(in(0.03))},
+                              {"RightBorderDistance", Any(in(topToBottom ? 0.04 : rightInset))},
+                              {"TopBorderDistance", Any(in(topToBottom ? rightInset : 0.03))},
                               {"BottomBorderDistance", Any(in(0.03))}});
         if (topToBottom)
             setProperties(frame, {{"WritingMode", Any(text::WritingMode2::TB_RL)}});
@@ -351,6 +365,11 @@ void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
         1.03, 7.53, 8.32, 8.57,
         {Paragraph{{serif(QStringLiteral("[ScheduledServices]"), 12, true, kDarkBrown)}}});
     const double left = 0.88, right = 7.39, top = 8.84, bottom = 10.38;
+    // Lines that run top to bottom stack from a tab's right edge, and a
+    // frame saved as Word's cannot centre them: the wider inner margin on
+    // the right centres the designed four lines between the cut lines
+    // (about 0.17 inch either side instead of 0.29 left and 0.06 right).
+    const double kTabRightInset = 0.14;
     const double step = (right - left) / 8;
     for (int tab = 0; tab < 8; ++tab) {
         flyer.textBox(left + tab * step, left + (tab + 1) * step, top, bottom,
@@ -358,7 +377,7 @@ void buildFlyer(TemplateBuilder& flyer, const QString& emblemPng)
                        Paragraph{{sans(QStringLiteral("[Address2]"), 7.5)}},
                        Paragraph{{sans(QStringLiteral("[Phone2]"), 8, true)}},
                        Paragraph{{sans(QStringLiteral("[Email2]"), 7.5)}}},
-                      true);
+                      true, kTabRightInset);
     }
     flyer.cutLines(left, right, top, bottom, 8);
 }

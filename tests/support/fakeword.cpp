@@ -157,6 +157,12 @@ public:
         requireAlive(m_life);
         return *m_cell;
     }
+    void setText(const QString& text) override
+    {
+        m_state->call(QStringLiteral("Range.Text = %1").arg(text));
+        requireAlive(m_life);
+        *m_cell = text;
+    }
     void copyAsPicture() override
     {
         m_state->call(QStringLiteral("Range.CopyAsPicture"));
@@ -364,7 +370,9 @@ public:
         // The main text with its shapes: the body cell stands for all of it.
         return range(m_body.empty() ? std::make_shared<QString>() : m_body.front());
     }
-    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    using Word::Document::fitTextToShapes;
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
+                                               const Word::TextFitPlan&) override
     {
         call(QStringLiteral("Document.FitTextToShapes(%1, %2, %3)")
                  .arg(limits.stepPercent)

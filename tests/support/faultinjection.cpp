@@ -56,10 +56,13 @@ public:
             (*m_hook)(Stage::BetweenPasses);
         return m_inner->shapes();
     }
-    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override
+    using Word::Document::fitTextToShapes;
+    std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
+                                               const Word::TextFitPlan& plan) override
     {
-        return m_inner->fitTextToShapes(limits);
+        return m_inner->fitTextToShapes(limits, plan);
     }
+    void removeTokenLines(const QStringList& tokens) override { m_inner->removeTokenLines(tokens); }
     std::shared_ptr<Word::Range> range() override
     {
         return std::make_shared<Range>(m_inner->range(), m_hook);

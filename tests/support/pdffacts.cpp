@@ -47,3 +47,18 @@ PdfFacts readPdf(const QString& path)
     }
     return facts;
 }
+
+double pdfWordHeight(const QString& path, const QString& word)
+{
+    static const QRegularExpression box(
+        QStringLiteral("<word xMin=\"[-0-9.]+\" yMin=\"([-0-9.]+)\" xMax=\"[-0-9.]+\" "
+                       "yMax=\"([-0-9.]+)\">([^<]*)</word>"));
+    const QString boxes =
+        run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    for (auto it = box.globalMatch(boxes); it.hasNext();) {
+        const auto match = it.next();
+        if (match.captured(3) == word)
+            return match.captured(2).toDouble() - match.captured(1).toDouble();
+    }
+    return -1;
+}

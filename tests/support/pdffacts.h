@@ -16,3 +16,7 @@ struct PdfFacts
 
 // Fails the running test when the tools cannot read the file.
 PdfFacts readPdf(const QString& path);
+
+// The height in points of the first word box poppler finds with exactly the
+// text `word` (about the size it is printed at), or -1 when there is none.
+double pdfWordHeight(const QString& path, const QString& word);
