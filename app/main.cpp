@@ -29,6 +29,30 @@ void quitOnceShownIfAsked(QApplication& app)
         Shutdown::endProgram(0);
     });
 }
+// What killed programs left behind goes; then this program takes its own
+// temporary folder (a failure there is reported by the run that needs it).
+void takeTempFolder()
+{
+    Main::removeLeftovers();
+    try {
+        Main::tempFolder();
+    } catch (const Failure&) {
+    }
+}
+
+// A second start asked for this program: whichever window shows comes to
+// the front, out of the task bar if it was minimised.
+void raiseVisibleWindows()
+{
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (!window->isVisible())
+            continue;
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+        window->raise();
+        window->activateWindow();
+    }
+}
 } // namespace
 
 int main(int argc, char* argv[])
@@ -56,13 +80,7 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    // What killed programs left behind goes; then this program takes its own
-    // temporary folder (a failure there is reported by the run that needs it).
-    Main::removeLeftovers();
-    try {
-        Main::tempFolder();
-    } catch (const Failure&) {
-    }
+    takeTempFolder();
 
     // The office takes seconds to start: set it going before the window is
     // built, so that building and restoring the window overlap its start.
@@ -79,16 +97,7 @@ int main(int argc, char* argv[])
         // windows' closing steps run before the program goes.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &form,
                          [&form](QSessionManager&) { form.storeLists(); });
-        QObject::connect(&instance, &SingleInstance::raiseRequested, &form, [] {
-            const auto windows = QApplication::topLevelWidgets();
-            for (QWidget* window : windows) {
-                if (!window->isVisible())
-                    continue;
-                window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-                window->raise();
-                window->activateWindow();
-            }
-        });
+        QObject::connect(&instance, &SingleInstance::raiseRequested, &form, &raiseVisibleWindows);
         QObject::connect(&app, &QCoreApplication::aboutToQuit, &form,
                          [&form] { form.closeShowingWindow(); });
         if (!Shutdown::requested()) {

@@ -267,6 +267,24 @@ void Connection::startWarmUp()
     m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample);
 }
 
+namespace {
+
+// What the user reads when the office ends before it answers: the machine's
+// shortage when there is one, else that something ended it.
+QString endedWhileStartingText(const QString& lastProblem)
+{
+    const QString shortage = OfficeProcess::machineShortage();
+    return (shortage.isEmpty()
+                ? QStringLiteral("The office program that fills the flyer ended while it was "
+                                 "starting (another program or the system may have ended it). "
+                                 "Start the flyer again; if this keeps happening, restart the "
+                                 "computer.")
+                : shortage) +
+           QStringLiteral("\r\n\r\nDetails: ") + lastProblem;
+}
+
+} // namespace
+
 void Connection::giveWayToWarmUp()
 {
     const bool finished =
@@ -314,15 +332,7 @@ int Connection::connect()
                 continue;
             }
             m_process.checkProfileDisk();
-            const QString shortage = OfficeProcess::machineShortage();
-            throw Failure(
-                (shortage.isEmpty()
-                     ? QStringLiteral("The office program that fills the flyer ended while it was "
-                                      "starting (another program or the system may have ended "
-                                      "it). Start the flyer again; if this keeps happening, "
-                                      "restart the computer.")
-                     : shortage) +
-                QStringLiteral("\r\n\r\nDetails: ") + m_process.lastProblem());
+            throw Failure(endedWhileStartingText(m_process.lastProblem()));
         }
         if (clock.elapsed() > m_limits.connectMilliseconds) {
             m_process.stop();

@@ -475,12 +475,9 @@ bool shrinkOnce(const std::vector<std::vector<Frame*>>& units, bool firstStep,
     return changed;
 }
 
-} // namespace
-
-std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
-                                         const Word::TextFitLimits& limits,
-                                         const std::vector<Reference<text::XText>>& texts,
-                                         const Word::TextFitPlan& plan)
+// The texts the plan looks at; the others are left out of the fitting.
+std::vector<Reference<text::XText>> onlyPlanned(const std::vector<Reference<text::XText>>& texts,
+                                                const Word::TextFitPlan& plan)
 {
     std::vector<Reference<text::XText>> looked = texts;
     if (!plan.only.empty()) {
@@ -489,7 +486,17 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
                 looked[i].clear();
         }
     }
-    std::vector<Frame> frames = textFrames(looked);
+    return looked;
+}
+
+} // namespace
+
+std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
+                                         const Word::TextFitLimits& limits,
+                                         const std::vector<Reference<text::XText>>& texts,
+                                         const Word::TextFitPlan& plan)
+{
+    std::vector<Frame> frames = textFrames(onlyPlanned(texts, plan));
 
     std::vector<Word::TextFit> result(texts.size());
     std::vector<Frame*> measured;
