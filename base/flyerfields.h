@@ -23,6 +23,9 @@ QString fieldKey(int index);
 QString servicesKey();
 QString scheduledServicesKey();
 
+// The settings key of the flyer's colour style.
+QString styleKey();
+
 // The sample items the "Sample" button puts into each list.
 const QStringList& sampleServices();
 const QStringList& sampleScheduledServices();

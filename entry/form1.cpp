@@ -11,6 +11,7 @@
 #include "base/twips.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
+#include "entry/flyerstylemenu.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
 #include "gui/windowkit.h"
@@ -531,6 +532,8 @@ void Form1::PushButton3_Click()
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
+    guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
+    m_styleMenu->refresh();
 }
 
 void Form1::PushButton4_Click()

@@ -6,6 +6,7 @@
 #include "base/flyerfields.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
+#include "entry/flyerstylemenu.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
 
@@ -33,11 +34,17 @@ void Form1::createMenus()
     addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
                 [this] { PushButton3_Click(); });
     m_fileMenu->addSeparator();
-    m_pictureMenu = new FlyerPictureMenu(this);
-    m_pictureMenu->addTo(m_fileMenu);
-    m_fileMenu->addSeparator();
     addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+
+    // What the flyer looks like, apart from what the fields say.
+    QMenu* flyer = m_menuBar->addMenu(QStringLiteral("F&lyer"));
+    flyer->setObjectName(QStringLiteral("flyerMenu"));
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(flyer);
+    flyer->addSeparator();
+    m_styleMenu = new FlyerStyleMenu(this);
+    m_styleMenu->addTo(flyer);
 
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -63,6 +70,7 @@ void Form1::rememberForUndo(bool withPicture)
     data.scheduledServices = scheduledServices();
     if (withPicture)
         data.picture = FlyerPicture::current();
+    data.style = FlyerStyle::current();
     m_undo = std::move(data);
     m_undoAction->setEnabled(true);
 }
@@ -90,6 +98,14 @@ void Form1::undoReplace()
             Dialogs::current().error(applicationTitle(), describeCurrentException());
         }
         m_pictureMenu->refresh();
+    }
+    if (data.style != FlyerStyle::current()) {
+        try {
+            FlyerStyle::store(data.style);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+        m_styleMenu->refresh();
     }
 }
 

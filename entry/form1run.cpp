@@ -95,6 +95,11 @@ QString Form1::flyerPicture()
     return FlyerPicture::currentPath();
 }
 
+FlyerStyle::Style Form1::flyerStyle()
+{
+    return FlyerStyle::current();
+}
+
 void Form1::setMousePointer(WindowPointer::Setting setting)
 {
     m_pointer.set(setting);

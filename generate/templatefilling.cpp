@@ -7,6 +7,7 @@
 #include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
+#include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
@@ -52,13 +53,13 @@ std::size_t placeFlyerPicture(Word::Document& document,
     if (!Main::FileExists(path))
         throw Failure(QStringLiteral("The flyer's picture %1 is missing, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     const QSize pixels = QImageReader(path).size();
     if (pixels.isEmpty())
         throw Failure(QStringLiteral("The flyer's picture %1 cannot be read, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         const auto& shape = shapes[i];
@@ -290,9 +291,11 @@ void PushButton6_Click(GenerationHost& host)
     // The business's own picture, when one was chosen; without one the
     // template's picture stays untouched.
     const QString picture = guard.value(206, QString(), [&] { return host.flyerPicture(); });
+    bool ownPicture = false;
     if (!picture.isEmpty())
         guard(206, [&] {
             const std::size_t replaced = placeFlyerPicture(*document, shapes, picture);
+            ownPicture = true;
             // The template's picture has left the list of shapes and the
             // chosen one come last, in front of everything: the boxes
             // follow, so that they stay beside their fits below.
@@ -317,6 +320,17 @@ void PushButton6_Click(GenerationHost& host)
         filled.insert(QStringLiteral("[Services2]"), services2);
         filled.insert(QStringLiteral("[ScheduledServices]"), scheduledServices);
         notice = FitNotice::notice(boxes, fits, filled);
+    });
+    if (guard.lost())
+        return endRun({});
+
+    // The flyer's colours, in one pass over the filled document: after the
+    // picture, so that the business's own is greyed for printing too. The
+    // designed look is left untouched.
+    guard(208, [&] {
+        const FlyerStyle::Look& look = FlyerStyle::look(host.flyerStyle());
+        if (look.style != FlyerStyle::Style::Earth)
+            document->recolor(FlyerStyle::recoloring(look, ownPicture));
     });
     if (guard.lost())
         return endRun({});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/pointersetting.h"
+#include "generate/flyerstyle.h"
 #include "generate/word.h"
 
 #include <QByteArray>
@@ -26,6 +27,8 @@ public:
     // The picture file for the flyer's picture box, or the empty text for the
     // template's own picture.
     virtual QString flyerPicture() { return {}; }
+    // The colour style to make the flyer in.
+    virtual FlyerStyle::Style flyerStyle() { return FlyerStyle::Style::Earth; }
 
     // The main window's mGenerating flag.
     virtual bool generating() const = 0;

@@ -3,10 +3,13 @@
 #include "base/failure.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The operations the program asks of its document engine, in the shape of the
@@ -141,6 +144,27 @@ struct TextFit
     qsizetype shownCharacters = 0;
 };
 
+// Our own operation, not Word's (Word changes Font.Color through Find and
+// each shape's Line and PictureFormat one by one): the colours of a whole
+// document changed in one pass. Colours are 0xRRGGBB.
+struct Recoloring
+{
+    using Pair = std::pair<quint32, quint32>;
+    using Pixels = std::function<QImage(const QImage&)>;
+    // Text of the first colour, in every story, takes the second.
+    std::vector<Pair> text;
+    // Lines of the first colour, of shapes and of the shapes in groups, take
+    // the second.
+    std::vector<Pair> lines;
+    // The new pixels of each floating picture; empty: the pictures stay.
+    Pixels pictures;
+    // The same for the pictures of headers and footers, which lie behind the
+    // page as its background.
+    Pixels background;
+    // False: those pictures go, and the page has no background.
+    bool keepBackground = true;
+};
+
 class Document
 {
 public:
@@ -171,6 +195,13 @@ public:
     // formatting, so saveAs() keeps them. One entry per entry of shapes(), in
     // that order; a shape without text fits at 100 %.
     virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
+    // Changes the document's colours as `recoloring` says. Returns the text
+    // and line colours met that it names no partner for (the automatic text
+    // colour aside), each once: what kept its colour.
+    virtual std::vector<quint32> recolor(const Recoloring& /*recoloring*/)
+    {
+        throw Failure(QStringLiteral("This document engine cannot change colours."));
+    }
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
     // ExportAsFixedFormat(OutputFileName, ExportFormat): writes the pages as

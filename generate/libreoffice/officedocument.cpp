@@ -2,6 +2,7 @@
 
 #include "base/diskspace.h"
 #include "base/failure.h"
+#include "generate/libreoffice/officecolors.h"
 #include "generate/libreoffice/officeengine.h"
 #include "generate/libreoffice/officepicture.h"
 #include "generate/libreoffice/textfit.h"
@@ -247,6 +248,19 @@ std::vector<Word::TextFit> OfficeDocument::fitTextToShapes(const Word::TextFitLi
     settle();
     m_calls.releaseLayout();
     return call([&] { return fitFrameTexts(m_calls.model(), limits, m_shapes.texts()); });
+}
+
+std::vector<quint32> OfficeDocument::recolor(const Word::Recoloring& recoloring)
+{
+    // The colours of replaced text are those of its token: replacements go in first.
+    settle();
+    auto kept = call([&] {
+        return recolorOfficeDocument(m_calls.session().connection->context(), m_calls.model(),
+                                     m_texts.stories(), recoloring);
+    });
+    // A removed background was a shape of a header.
+    m_shapes.forget();
+    return kept;
 }
 
 template <typename Step> void OfficeDocument::storing(const QString& folder, Step&& step)

@@ -34,6 +34,7 @@ public:
     std::shared_ptr<Word::Range> range() override;
     std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits) override;
+    std::vector<quint32> recolor(const Word::Recoloring& recoloring) override;
     void saveAs(const QString& path) override;
     void exportAsFixedFormat(const QString& path, int exportFormat) override;
     void close() override;
