@@ -163,6 +163,9 @@ struct Recoloring
     Pixels background;
     // False: those pictures go, and the page has no background.
     bool keepBackground = true;
+    // Whether recolor() looks for text colours without a partner, which
+    // takes far longer than the change itself; lines are always looked at.
+    bool reportKept = false;
 };
 
 class Document
@@ -195,9 +198,10 @@ public:
     // formatting, so saveAs() keeps them. One entry per entry of shapes(), in
     // that order; a shape without text fits at 100 %.
     virtual std::vector<TextFit> fitTextToShapes(const TextFitLimits& limits) = 0;
-    // Changes the document's colours as `recoloring` says. Returns the text
-    // and line colours met that it names no partner for (the automatic text
-    // colour aside), each once: what kept its colour.
+    // Changes the document's colours as `recoloring` says. Returns the line
+    // colours met that it names no partner for, and with reportKept the text
+    // colours too (the automatic text colour aside), each once: what kept its
+    // colour.
     virtual std::vector<quint32> recolor(const Recoloring& /*recoloring*/)
     {
         throw Failure(QStringLiteral("This document engine cannot change colours."));

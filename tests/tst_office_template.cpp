@@ -382,8 +382,14 @@ void TestOfficeTemplate::recolor_template_everyColourHasItsPartner()
 {
     QFETCH(int, style);
     auto document = openTemplate(*m_word);
-    const auto kept = document->recolor(
-        FlyerStyle::recoloring(FlyerStyle::look(FlyerStyle::Style(style)), false));
+    std::vector<quint32> kept;
+    try {
+        auto recoloring = FlyerStyle::recoloring(FlyerStyle::look(FlyerStyle::Style(style)), false);
+        recoloring.reportKept = true;
+        kept = document->recolor(recoloring);
+    } catch (const Failure& failure) {
+        QFAIL(qPrintable(failure.description()));
+    }
     QStringList left;
     for (const quint32 color : kept)
         left << QString::number(color, 16);

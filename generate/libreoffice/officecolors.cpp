@@ -23,6 +23,10 @@
 #include <com/sun/star/io/XSeekable.hpp>
 #include <com/sun/star/io/XStream.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
+#include <com/sun/star/util/XPropertyReplace.hpp>
+#include <com/sun/star/util/XReplaceDescriptor.hpp>
+#include <com/sun/star/util/XReplaceable.hpp>
+#include <com/sun/star/util/XSearchDescriptor.hpp>
 
 #include <algorithm>
 
@@ -40,7 +44,7 @@ public:
     // Gives `object`'s colour `property` its partner; a colour without one is
     // noted in `kept`.
     void apply(const Reference<beans::XPropertySet>& object, const OUString& property,
-               std::vector<quint32>& kept) const
+               std::vector<quint32>& kept, bool change = true) const
     {
         sal_Int32 color = kAutomatic;
         if (!(object->getPropertyValue(property) >>= color) || color == kAutomatic)
@@ -51,8 +55,27 @@ public:
         if (pair == m_pairs.end()) {
             if (std::find(kept.begin(), kept.end(), rgb) == kept.end())
                 kept.push_back(rgb);
-        } else if (pair->second != rgb) {
+        } else if (change && pair->second != rgb) {
             object->setPropertyValue(property, Any(static_cast<sal_Int32>(pair->second)));
+        }
+    }
+
+    // Notes in `kept` the colours of `text` without a partner, portion by
+    // portion: a colour may start anywhere in a paragraph.
+    void find(const Reference<text::XText>& text, std::vector<quint32>& kept) const
+    {
+        Reference<container::XEnumerationAccess> paragraphs(text, UNO_QUERY_THROW);
+        Reference<container::XEnumeration> eachParagraph = paragraphs->createEnumeration();
+        while (eachParagraph->hasMoreElements()) {
+            Reference<container::XEnumerationAccess> portions(eachParagraph->nextElement(),
+                                                              UNO_QUERY);
+            if (!portions.is()) // a table: the template has none
+                continue;
+            Reference<container::XEnumeration> eachPortion = portions->createEnumeration();
+            while (eachPortion->hasMoreElements()) {
+                Reference<beans::XPropertySet> portion(eachPortion->nextElement(), UNO_QUERY_THROW);
+                apply(portion, "CharColor", kept, false);
+            }
         }
     }
 
@@ -60,47 +83,61 @@ private:
     const std::vector<Word::Recoloring::Pair>& m_pairs;
 };
 
-// Every portion of every paragraph: a colour may start anywhere in one.
-void recolorText(const Reference<text::XText>& text, const ColorChanges& changes,
-                 std::vector<quint32>& kept)
+// Every text of the document at once, the office's search by format: an
+// empty search text with a colour finds every run of that colour.
+void recolorText(const Reference<lang::XComponent>& document,
+                 const std::vector<Word::Recoloring::Pair>& pairs)
 {
-    Reference<container::XEnumerationAccess> paragraphs(text, UNO_QUERY_THROW);
-    Reference<container::XEnumeration> eachParagraph = paragraphs->createEnumeration();
-    while (eachParagraph->hasMoreElements()) {
-        Reference<container::XEnumerationAccess> portions(eachParagraph->nextElement(), UNO_QUERY);
-        if (!portions.is()) // a table: the template has none
+    Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
+    for (const auto& [from, to] : pairs) {
+        if (from == to)
             continue;
-        Reference<container::XEnumeration> eachPortion = portions->createEnumeration();
-        while (eachPortion->hasMoreElements()) {
-            Reference<beans::XPropertySet> portion(eachPortion->nextElement(), UNO_QUERY_THROW);
-            changes.apply(portion, "CharColor", kept);
-        }
+        Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
+        descriptor->setSearchString(OUString());
+        descriptor->setReplaceString(OUString());
+        Reference<util::XPropertyReplace> format(descriptor, UNO_QUERY_THROW);
+        format->setSearchAttributes(
+            Office::properties({{"CharColor", Any(static_cast<sal_Int32>(from))}}));
+        format->setReplaceAttributes(
+            Office::properties({{"CharColor", Any(static_cast<sal_Int32>(to))}}));
+        replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
     }
 }
 
-bool supports(const Reference<uno::XInterface>& object, const char* service)
+// What an object is, asked once: each question is a call to the office.
+struct Kinds
 {
-    Reference<lang::XServiceInfo> info(object, UNO_QUERY);
-    return info.is() && info->supportsService(OUString::createFromAscii(service));
-}
+    explicit Kinds(const Reference<uno::XInterface>& object)
+    {
+        Reference<lang::XServiceInfo> info(object, UNO_QUERY);
+        if (info.is())
+            names = info->getSupportedServiceNames();
+    }
+    bool has(const char* service) const
+    {
+        const OUString wanted = OUString::createFromAscii(service);
+        return std::find(names.begin(), names.end(), wanted) != names.end();
+    }
+    Sequence<OUString> names;
+};
 
 // A drawing's line, or each line of a group's members.
-void recolorLines(const Reference<uno::XInterface>& object, const ColorChanges& changes,
-                  std::vector<quint32>& kept)
+void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
+                  const ColorChanges& changes, std::vector<quint32>& kept)
 {
-    if (supports(object, "com.sun.star.drawing.GroupShape")) {
+    if (kinds.has("com.sun.star.drawing.GroupShape")) {
         Reference<container::XIndexAccess> members(object, UNO_QUERY_THROW);
-        for (sal_Int32 i = 0; i < members->getCount(); ++i)
-            recolorLines(Reference<uno::XInterface>(members->getByIndex(i), UNO_QUERY), changes,
-                         kept);
+        for (sal_Int32 i = 0; i < members->getCount(); ++i) {
+            Reference<uno::XInterface> member(members->getByIndex(i), UNO_QUERY);
+            recolorLines(member, Kinds(member), changes, kept);
+        }
         return;
     }
     // Text frames draw their borders, not lines; the template gives them none.
-    if (supports(object, "com.sun.star.text.TextFrame"))
+    if (!kinds.has("com.sun.star.drawing.LineProperties") ||
+        kinds.has("com.sun.star.text.TextFrame"))
         return;
-    Reference<beans::XPropertySet> properties(object, UNO_QUERY);
-    if (!properties.is() || !properties->getPropertySetInfo()->hasPropertyByName("LineColor"))
-        return;
+    Reference<beans::XPropertySet> properties(object, UNO_QUERY_THROW);
     drawing::LineStyle style = drawing::LineStyle_SOLID;
     properties->getPropertyValue("LineStyle") >>= style;
     if (style != drawing::LineStyle_NONE)
@@ -154,9 +191,14 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
                                            const Word::Recoloring& recoloring)
 {
     std::vector<quint32> kept;
-    const ColorChanges textChanges(recoloring.text);
-    for (const auto& text : stories)
-        recolorText(text, textChanges, kept);
+    if (recoloring.reportKept) {
+        // Portion by portion is slow (calls to the office for each), so it
+        // only looks; the change itself is one replacement per colour.
+        const ColorChanges textChanges(recoloring.text);
+        for (const auto& text : stories)
+            textChanges.find(text, kept);
+    }
+    recolorText(document, recoloring.text);
 
     // Read first: removing a background changes the page's list.
     Reference<drawing::XDrawPage> page = drawPageOf(document);
@@ -165,9 +207,10 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
         objects.emplace_back(page->getByIndex(i), UNO_QUERY);
     const ColorChanges lineChanges(recoloring.lines);
     for (const auto& object : objects) {
-        if (!supports(object, "com.sun.star.text.TextGraphicObject") &&
-            !supports(object, "com.sun.star.drawing.GraphicObjectShape")) {
-            recolorLines(object, lineChanges, kept);
+        const Kinds kinds(object);
+        if (!kinds.has("com.sun.star.text.TextGraphicObject") &&
+            !kinds.has("com.sun.star.drawing.GraphicObjectShape")) {
+            recolorLines(object, kinds, lineChanges, kept);
             continue;
         }
         const bool behindPage = isAnchoredInHeaderOrFooter(object);
