@@ -532,7 +532,7 @@ void Form1::PushButton3_Click()
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
-    // BREAK
+    guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
     m_styleMenu->refresh();
 }
 
