@@ -35,10 +35,8 @@ QIcon swatch(const FlyerStyle::Look& look)
 }
 } // namespace
 
-FlyerStyleMenu::FlyerStyleMenu(QWidget* window)
-    : QObject(window), m_menu(new QMenu(QStringLiteral("&Style"), window))
+FlyerStyleMenu::FlyerStyleMenu(QWidget* window) : QObject(window)
 {
-    m_menu->setObjectName(QStringLiteral("StyleMenu"));
     auto* group = new QActionGroup(this);
     group->setExclusive(true);
     for (int i = 0; i < FlyerStyle::kStyleCount; ++i) {
@@ -49,7 +47,6 @@ FlyerStyleMenu::FlyerStyleMenu(QWidget* window)
         action->setCheckable(true);
         action->setIconVisibleInMenu(true);
         connect(action, &QAction::triggered, this, [this, style] { choose(style); });
-        m_menu->addAction(action);
         m_actions.at(static_cast<std::size_t>(i)) = action;
     }
     refresh();
@@ -57,7 +54,12 @@ FlyerStyleMenu::FlyerStyleMenu(QWidget* window)
 
 void FlyerStyleMenu::addTo(QMenu* menu)
 {
-    menu->addMenu(m_menu);
+    // A submenu of the menu, like the window's other menus, not a window of
+    // its own that the window's pointer handling would meet.
+    QMenu* styles = menu->addMenu(QStringLiteral("&Style"));
+    styles->setObjectName(QStringLiteral("StyleMenu"));
+    for (QAction* action : m_actions)
+        styles->addAction(action);
 }
 
 void FlyerStyleMenu::refresh()

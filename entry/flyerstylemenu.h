@@ -34,6 +34,5 @@ public:
 private:
     void choose(FlyerStyle::Style style);
 
-    QMenu* m_menu;
     std::array<QAction*, FlyerStyle::kStyleCount> m_actions{};
 };

@@ -532,7 +532,9 @@ void Form1::PushButton3_Click()
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
-    guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
+    // Back to the designed look; an empty window's reset writes nothing.
+    if (FlyerStyle::current() != FlyerStyle::Style::Earth)
+        guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
     m_styleMenu->refresh();
 }
 
