@@ -52,6 +52,11 @@ QString scheduledServicesKey()
     return QStringLiteral("List2");
 }
 
+QString styleKey()
+{
+    return QStringLiteral("FlyerStyle");
+}
+
 const QStringList& sampleServices()
 {
     static const QStringList items = {QStringLiteral("Mowing"),

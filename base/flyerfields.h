@@ -25,6 +25,8 @@ QString scheduledServicesKey();
 
 // The text "Load Sample/Example Data" puts into field `index`.
 QString sampleText(int index);
+// The settings key of the flyer's colour style.
+QString styleKey();
 
 // The sample items the "Sample" button puts into each list.
 const QStringList& sampleServices();

@@ -8,10 +8,13 @@
 //       the office's part of a warm generation (open, fill, fit, save), with
 //       the sample text and with every box overflowing; targets +60 ms and
 //       +400 ms on the median.
+//   bench_office_generation style [runs] what recolouring the flyer in one
+//       style adds to the same part of a generation; target +40 ms.
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
+#include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
@@ -36,7 +39,8 @@ enum class Fitting { None, Plain, Balancing };
 // The office's part of one generation, in milliseconds: open, fill every
 // token, fit (or not), save, close.
 double fillAndSave(Word::Engine& engine, const QString& dot, const QString& doc,
-                   const QStringList& texts, const QStringList& serviceItems, Fitting fit)
+                   const QStringList& texts, const QStringList& serviceItems, Fitting fit,
+                   const Word::Recoloring* recoloring = nullptr)
 {
     QElapsedTimer clock;
     clock.start();
@@ -68,6 +72,8 @@ double fillAndSave(Word::Engine& engine, const QString& dot, const QString& doc,
     if (fit == Fitting::Balancing)
         TemplateFilling::fitFlyer(*document, boxes, serviceItems,
                                   {texts.at(kTokens.size()), texts.at(kTokens.size() + 1)});
+    if (recoloring)
+        document->recolor(*recoloring);
     document->saveAs(doc);
     document->close();
     word->quit();
@@ -81,15 +87,45 @@ double median(QList<double> values)
     return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
 }
 
+// The program's sample data as a filling run puts it in.
+QStringList sampleTexts()
+{
+    QStringList sample = SampleFlyer::fieldTexts();
+    const auto columns = FlyerText::servicesColumns(SampleFlyer::services());
+    sample << columns.first << columns.second
+           << FlyerText::scheduledServicesText(SampleFlyer::scheduledServices());
+    return sample;
+}
+
+int styleCost(const QString& dot, const QString& folder, int runs, QTextStream& out)
+{
+    auto engine = createOfficeEngine();
+    engine->createApplication()->quit();
+    const QStringList sample = sampleTexts();
+    const QString doc = folder + QStringLiteral("/style.doc");
+    for (const auto style : {FlyerStyle::Style::Ocean, FlyerStyle::Style::Mono}) {
+        const FlyerStyle::Look& look = FlyerStyle::look(style);
+        const Word::Recoloring recoloring = FlyerStyle::recoloring(look, false);
+        fillAndSave(*engine, dot, doc, sample, {}, Fitting::Plain, &recoloring);
+        QList<double> with, without;
+        for (int run = 0; run < runs; ++run) {
+            without << fillAndSave(*engine, dot, doc, sample, {}, Fitting::Plain);
+            with << fillAndSave(*engine, dot, doc, sample, {}, Fitting::Plain, &recoloring);
+        }
+        out << "style, " << look.name << ": " << median(without) << " ms median as designed, "
+            << median(with) << " ms recoloured, +" << (median(with) - median(without))
+            << " ms over " << runs << " runs each (target +40)\n";
+        out.flush();
+    }
+    return 0;
+}
+
 int fitCost(const QString& dot, const QString& folder, int runs, QTextStream& out)
 {
     auto engine = createOfficeEngine();
     engine->createApplication()->quit();
     // The program's sample data, then every box given more than it can show.
-    QStringList sample = SampleFlyer::fieldTexts();
-    const auto columns = FlyerText::servicesColumns(SampleFlyer::services());
-    sample << columns.first << columns.second
-           << FlyerText::scheduledServicesText(SampleFlyer::scheduledServices());
+    const QStringList sample = sampleTexts();
     QStringList overflowing;
     QString longText;
     while (longText.size() < 400)
@@ -149,6 +185,8 @@ int main(int argc, char* argv[])
 
     if (argc > 1 && QByteArray(argv[1]) == "fit")
         return fitCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
+    if (argc > 1 && QByteArray(argv[1]) == "style")
+        return styleCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
 
     // An optional argument gives the length of every replacement text.
     QString sample = QStringLiteral("Sample text");

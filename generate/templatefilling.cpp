@@ -7,6 +7,7 @@
 #include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
+#include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
@@ -56,13 +57,13 @@ std::size_t placeFlyerPicture(Word::Document& document,
     if (!Main::FileExists(path))
         throw Failure(QStringLiteral("The flyer's picture %1 is missing, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     const QSize pixels = QImageReader(path).size();
     if (pixels.isEmpty())
         throw Failure(QStringLiteral("The flyer's picture %1 cannot be read, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         const auto& shape = shapes[i];
@@ -178,6 +179,7 @@ public:
     bool fillShapes();
     bool placePicture();
     bool fitText();
+    bool recolor();
     bool save();
     bool takePagePicture();
     void handOver();
@@ -204,6 +206,7 @@ private:
     QString m_notice;
     QString m_documentPath;
     QString m_picturePath;
+    bool m_ownPicture = false;
     const int m_reportsBefore = Guard::reportsInAll();
 };
 
@@ -429,6 +432,7 @@ bool FillingRun::placePicture()
     if (!picture.isEmpty())
         m_guard(206, [&] {
             const std::size_t replaced = placeFlyerPicture(*m_document, m_shapes, picture);
+            m_ownPicture = true;
             // The template's picture has left the list of shapes and the
             // chosen one come last, in front of everything: the boxes
             // follow, so that they stay beside their fits below.
@@ -462,6 +466,19 @@ bool FillingRun::fitText()
         if (filled.value(QStringLiteral("[BusinessName]")).trimmed().isEmpty())
             m_notice = m_notice.isEmpty() ? FitNotice::noNameNotice()
                                           : FitNotice::noNameNotice() + u"\n\n"_s + m_notice;
+    });
+    return !m_guard.lost() || endRun();
+}
+
+// The flyer's colours, in one pass over the filled document: after the
+// picture, so that the business's own is greyed for printing too. The
+// designed look is left untouched.
+bool FillingRun::recolor()
+{
+    m_guard(208, [&] {
+        const FlyerStyle::Look& look = FlyerStyle::look(m_host.flyerStyle());
+        if (look.style != FlyerStyle::Style::Earth)
+            m_document->recolor(FlyerStyle::recoloring(look, m_ownPicture));
     });
     return !m_guard.lost() || endRun();
 }
@@ -558,7 +575,7 @@ void PushButton6_Click(GenerationHost& host)
     run.tellWhatIsCut();
     if (!(run.openTemplate() && run.leaveOutEmptyFields() && run.layOutServices() &&
           run.fillStories() && run.fillShapes() && run.placePicture() && run.fitText() &&
-          run.save()))
+          run.recolor() && run.save()))
         return;
     if (!host.showsPreview())
         run.handOverDocument();

@@ -2,6 +2,7 @@
 
 #include "base/pointersetting.h"
 #include "generate/fitnotice.h"
+#include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
@@ -28,6 +29,8 @@ public:
     // The picture file for the flyer's picture box, or the empty text for the
     // template's own picture.
     virtual QString flyerPicture() { return {}; }
+    // The colour style to make the flyer in.
+    virtual FlyerStyle::Style flyerStyle() { return FlyerStyle::Style::Earth; }
 
     // False for a host with no preview (the batch tool): the run ends once
     // the filled document is saved and hands it over through

@@ -3,11 +3,14 @@
 #include "base/failure.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QRectF>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The operations the program asks of its document engine, in the shape of the
@@ -168,6 +171,30 @@ struct TextFit
     QStringList smallerParagraphs;
 };
 
+// Our own operation, not Word's (Word changes Font.Color through Find and
+// each shape's Line and PictureFormat one by one): the colours of a whole
+// document changed in one pass. Colours are 0xRRGGBB.
+struct Recoloring
+{
+    using Pair = std::pair<quint32, quint32>;
+    using Pixels = std::function<QImage(const QImage&)>;
+    // Text of the first colour, in every story, takes the second.
+    std::vector<Pair> text;
+    // Lines of the first colour, of shapes and of the shapes in groups, take
+    // the second.
+    std::vector<Pair> lines;
+    // The new pixels of each floating picture; empty: the pictures stay.
+    Pixels pictures;
+    // The same for the pictures of headers and footers, which lie behind the
+    // page as its background.
+    Pixels background;
+    // False: those pictures go, and the page has no background.
+    bool keepBackground = true;
+    // Whether recolor() looks for text colours without a partner, which
+    // takes far longer than the change itself; lines are always looked at.
+    bool reportKept = false;
+};
+
 class Document
 {
 public:
@@ -209,6 +236,14 @@ public:
     // up; a box keeps at least one paragraph. For the tokens of empty fields,
     // before they are replaced. An engine that cannot leaves the lines.
     virtual void removeTokenLines(const QStringList& /*tokens*/) {}
+    // Changes the document's colours as `recoloring` says. Returns the line
+    // colours met that it names no partner for, and with reportKept the text
+    // colours too (the automatic text colour aside), each once: what kept its
+    // colour.
+    virtual std::vector<quint32> recolor(const Recoloring& /*recoloring*/)
+    {
+        throw Failure(QStringLiteral("This document engine cannot change colours."));
+    }
     // Writes a Word 97-2003 document at exactly `path`.
     virtual void saveAs(const QString& path) = 0;
     // ExportAsFixedFormat(OutputFileName, ExportFormat): writes the pages as

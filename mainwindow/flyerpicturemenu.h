@@ -18,7 +18,7 @@ class FlyerPictureMenu final : public QObject
 public:
     explicit FlyerPictureMenu(QWidget* window);
 
-    // Adds both commands to `menu` (usually the window's File menu).
+    // Adds both commands to `menu` (the window's Flyer menu).
     void addTo(QMenu* menu);
 
     QAction* chooseAction() const { return m_choose; }

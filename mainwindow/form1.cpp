@@ -13,6 +13,7 @@
 #include "gui/windowkit.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
+#include "mainwindow/flyerstylemenu.h"
 #include "mainwindow/servicelists.h"
 #include "preview/form2.h"
 
@@ -577,6 +578,10 @@ void Form1::PushButton3_Click()
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
+    // Back to the designed look; an empty window's reset writes nothing.
+    if (FlyerStyle::current() != FlyerStyle::Style::Earth)
+        guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
+    m_styleMenu->refresh();
 }
 
 void Form1::PushButton4_Click()

@@ -24,6 +24,7 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class FlyerPictureMenu;
+class FlyerStyleMenu;
 class Form2;
 class RunInput;
 
@@ -69,8 +70,10 @@ public:
 
     // The preview window, created on first use; nullptr before.
     Form2* previewWindow() const { return m_preview.get(); }
-    // The picture commands in the File menu.
+    // The picture commands in the Flyer menu.
     FlyerPictureMenu* pictureMenu() const { return m_pictureMenu; }
+    // The Style submenu of the Flyer menu.
+    FlyerStyleMenu* styleMenu() const { return m_styleMenu; }
 
     // Edit > Undo: brings back the fields and lists as they were before the
     // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
@@ -126,6 +129,7 @@ private:
     QStringList services() override;
     QStringList scheduledServices() override;
     QString flyerPicture() override;
+    FlyerStyle::Style flyerStyle() override;
     bool generating() const override { return mGenerating; }
     void setGenerating(bool generating) override { mGenerating = generating; }
     void setMousePointer(WindowPointer::Setting setting) override;
@@ -150,17 +154,19 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_fileMenu = nullptr;
     FlyerPictureMenu* m_pictureMenu = nullptr;
+    FlyerStyleMenu* m_styleMenu = nullptr;
     QAction* m_undoAction = nullptr;
     QAction* m_redoAction = nullptr;
-    // What Undo and Redo bring back: the fourteen field texts, both lists
-    // and, around a reset, the flyer's own picture (a null image: the
-    // standard one). Further settings of the flyer belong here too.
+    // What Undo and Redo bring back: the fourteen field texts, both lists,
+    // the style and, around a reset, the flyer's own picture (a null image:
+    // the standard one). Further settings of the flyer belong here too.
     struct FlyerData
     {
         QStringList fields;
         QStringList services;
         QStringList scheduledServices;
         std::optional<QImage> picture;
+        FlyerStyle::Style style = FlyerStyle::Style::Earth;
     };
     FlyerData flyerData(bool withPicture);
     // Puts `from` in place of the flyer data shown, which goes to `keepIn`.

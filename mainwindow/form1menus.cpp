@@ -10,6 +10,7 @@
 #include "gui/windowmenus.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
+#include "mainwindow/flyerstylemenu.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -41,11 +42,17 @@ void Form1::createMenus()
     addMenuItem(this, m_fileMenu, "ImportDataAction", QStringLiteral("&Import Flyer Data..."), {},
                 [this] { importFlyerData(); });
     m_fileMenu->addSeparator();
-    m_pictureMenu = new FlyerPictureMenu(this);
-    m_pictureMenu->addTo(m_fileMenu);
-    m_fileMenu->addSeparator();
     addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+
+    // What the flyer looks like, apart from what the fields say.
+    QMenu* flyer = m_menuBar->addMenu(QStringLiteral("F&lyer"));
+    flyer->setObjectName(QStringLiteral("flyerMenu"));
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(flyer);
+    flyer->addSeparator();
+    m_styleMenu = new FlyerStyleMenu(this);
+    m_styleMenu->addTo(flyer);
 
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -75,6 +82,7 @@ Form1::FlyerData Form1::flyerData(bool withPicture)
     kept.scheduledServices = scheduledServices();
     if (withPicture)
         kept.picture = FlyerPicture::current();
+    kept.style = FlyerStyle::current();
     return kept;
 }
 
@@ -123,6 +131,14 @@ void Form1::swapIn(std::optional<FlyerData>& from, std::optional<FlyerData>& kee
             Dialogs::current().error(applicationTitle(), describeCurrentException());
         }
         m_pictureMenu->refresh();
+    }
+    if (kept.style != FlyerStyle::current()) {
+        try {
+            FlyerStyle::store(kept.style);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+        m_styleMenu->refresh();
     }
 }
 

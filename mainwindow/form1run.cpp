@@ -117,6 +117,11 @@ QString Form1::flyerPicture()
     return m_pictureNotice.isEmpty() ? FlyerPicture::currentPath() : QString();
 }
 
+FlyerStyle::Style Form1::flyerStyle()
+{
+    return FlyerStyle::current();
+}
+
 void Form1::setMousePointer(WindowPointer::Setting setting)
 {
     m_pointer.set(setting);

@@ -4,6 +4,7 @@
 #include "base/diskspace.h"
 #include "base/failure.h"
 #include "generate/pixeldensity.h"
+#include "office/officecolors.h"
 #include "office/officeengine.h"
 #include "office/officepicture.h"
 #include "office/textfit.h"
@@ -269,6 +270,19 @@ void OfficeDocument::removeTokenLines(const QStringList& tokens)
                 m_texts.forget(text);
         }
     });
+}
+
+std::vector<quint32> OfficeDocument::recolor(const Word::Recoloring& recoloring)
+{
+    // The colours of replaced text are those of its token: replacements go in first.
+    settle();
+    auto kept = call([&] {
+        return recolorOfficeDocument(m_calls.session().connection->context(), m_calls.model(),
+                                     m_texts.stories(), recoloring);
+    });
+    // A removed background was a shape of a header.
+    m_shapes.forget();
+    return kept;
 }
 
 template <typename Step> void OfficeDocument::storing(const QString& folder, Step&& step)

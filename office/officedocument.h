@@ -37,6 +37,7 @@ public:
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
                                                const Word::TextFitPlan& plan) override;
     void removeTokenLines(const QStringList& tokens) override;
+    std::vector<quint32> recolor(const Word::Recoloring& recoloring) override;
     void saveAs(const QString& path) override;
     void exportAsFixedFormat(const QString& path, int exportFormat) override;
     void close() override;

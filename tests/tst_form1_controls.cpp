@@ -1,7 +1,9 @@
 #include "base/appinfo.h"
+#include "base/flyerfields.h"
 #include "base/settings.h"
 #include "form1testing.h"
 #include "generate/word.h"
+#include "mainwindow/flyerstylemenu.h"
 #include "mainwindow/form1.h"
 #include "scripteddialogs.h"
 #include "testenvironment.h"
@@ -12,6 +14,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -43,6 +46,7 @@ private Q_SLOTS:
     void layout_windowFontsAndTabOrder();
     void menus_shortcutsAndItemsRunTheButtonsHandlers();
     void undo_bringsBackWhatResetOrSampleReplaced_andStoresIt();
+    void style_chosenStoredAtOnce_resetToEarth_undoBringsBack();
     void about_namesVersionEngineAndLicence();
     void flyerData_exportThenImport_replacesAsSampleDoesWithUndo();
 };
@@ -454,6 +458,33 @@ void TestForm1Controls::undo_bringsBackWhatResetOrSampleReplaced_andStoresIt()
     QCOMPARE(form.List1()->count(), 0);
     QVERIFY(undo->isEnabled());
 
+    QVERIFY(m_dialogs->shown().isEmpty());
+}
+
+void TestForm1Controls::style_chosenStoredAtOnce_resetToEarth_undoBringsBack()
+{
+    WriteSetting(FlyerFields::styleKey(), QStringLiteral("purple"));
+    Form1 form;
+    auto* styles = form.findChild<QMenu*>(QStringLiteral("StyleMenu"));
+    QVERIFY(form.findChild<QMenu*>(QStringLiteral("flyerMenu"))
+                ->actions()
+                .contains(styles->menuAction()));
+    QCOMPARE(styles->actions().size(), FlyerStyle::kStyleCount);
+    for (QAction* item : styles->actions())
+        QVERIFY(item->isCheckable() && !item->icon().isNull());
+    // An unknown stored name is the designed look.
+    QVERIFY(form.styleMenu()->action(FlyerStyle::Style::Earth)->isChecked());
+
+    form.styleMenu()->action(FlyerStyle::Style::Ocean)->trigger();
+    QCOMPARE(ReadSetting(FlyerFields::styleKey()), QStringLiteral("ocean"));
+    QVERIFY(!form.styleMenu()->action(FlyerStyle::Style::Earth)->isChecked());
+
+    form.PushButton3_Click();
+    QCOMPARE(ReadSetting(FlyerFields::styleKey()), QStringLiteral("earth"));
+    QVERIFY(form.styleMenu()->action(FlyerStyle::Style::Earth)->isChecked());
+    form.undoReplace();
+    QCOMPARE(ReadSetting(FlyerFields::styleKey()), QStringLiteral("ocean"));
+    QVERIFY(form.styleMenu()->action(FlyerStyle::Style::Ocean)->isChecked());
     QVERIFY(m_dialogs->shown().isEmpty());
 }
 

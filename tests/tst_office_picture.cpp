@@ -3,6 +3,7 @@
 
 #include "base/shutdown.h"
 #include "findchild.h"
+#include "generate/flyerstyle.h"
 #include "generate/word.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/form1.h"
@@ -19,6 +20,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <array>
 #include <memory>
 
 namespace {
@@ -87,6 +90,34 @@ int redInBox(const QImage& page)
     return red;
 }
 
+// The hue most of the page's clearly coloured pixels have, in steps of 10
+// degrees; -1 when no pixel is coloured. `coloured` counts those pixels.
+int dominantHue(const QImage& page, int& coloured)
+{
+    std::array<int, 36> hues{};
+    coloured = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) {
+            const QColor c(page.pixel(x, y));
+            if (c.hslSaturation() < 80 || c.lightness() < 30 || c.lightness() > 220)
+                continue;
+            ++coloured;
+            ++hues.at(std::size_t(c.hslHue() / 10));
+        }
+    const auto top = std::max_element(hues.begin(), hues.end());
+    return *top == 0 ? -1 : int(top - hues.begin()) * 10 + 5;
+}
+
+// The page's left margin, where only the background lies: white without one.
+bool marginIsWhite(const QImage& page)
+{
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width() * 0.8 / 8.5; ++x)
+            if (page.pixel(x, y) != qRgb(255, 255, 255))
+                return false;
+    return true;
+}
+
 } // namespace
 
 class TestOfficePicture : public OfficeFixture
@@ -95,6 +126,8 @@ class TestOfficePicture : public OfficeFixture
 
 private Q_SLOTS:
     void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
+    void style_sampleFlyer_pageTakesTheStyleHue_data();
+    void style_sampleFlyer_pageTakesTheStyleHue();
 
 private:
     void startTestCase() override;
@@ -172,6 +205,44 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     QVERIFY2(near(placeOf(after.first()), placeOf(m_standard)),
              text(placeOf(after.first())).constData());
     QCOMPARE(dialogs.errors(), QStringList());
+}
+
+void TestOfficePicture::style_sampleFlyer_pageTakesTheStyleHue_data()
+{
+    QTest::addColumn<int>("style");
+    for (int i = 0; i < FlyerStyle::kStyleCount; ++i)
+        QTest::newRow(FlyerStyle::look(FlyerStyle::Style(i)).key) << i;
+}
+
+void TestOfficePicture::style_sampleFlyer_pageTakesTheStyleHue()
+{
+    QFETCH(int, style);
+    const FlyerStyle::Look& look = FlyerStyle::look(FlyerStyle::Style(style));
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    FlyerStyle::store(look.style);
+    const QString saved =
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/styled.doc"));
+    QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
+    QVERIFY(!saved.isEmpty());
+    const QImage page =
+        form.previewWindow()->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"))->picture();
+    int coloured = 0;
+    const int hue = dominantHue(page, coloured);
+    QVERIFY(QFile::remove(saved));
+    if (look.printFriendly) {
+        QCOMPARE(coloured, 0);
+        QVERIFY(marginIsWhite(page));
+        return;
+    }
+    const int expected = QColor(QRgb(0xff000000 | look.colors[0])).hslHue();
+    const int distance = std::abs(hue - expected) % 360;
+    QVERIFY2(std::min(distance, 360 - distance) <= 30,
+             qPrintable(QStringLiteral("hue %1 of %2 pixels").arg(hue).arg(coloured)));
+    QVERIFY(!marginIsWhite(page));
 }
 
 QTEST_MAIN(TestOfficePicture)

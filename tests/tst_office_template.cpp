@@ -5,6 +5,7 @@
 #include "base/clipboardpicture.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
+#include "generate/flyerstyle.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"
 #include "office/documentfacts.h"
@@ -101,6 +102,8 @@ private Q_SLOTS:
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
     void shapes_pictureAddedThenRemoved_listFollowsEachChange();
+    void recolor_template_everyColourHasItsPartner_data();
+    void recolor_template_everyColourHasItsPartner();
     void quit_closesEveryDocumentOfTheSession();
     void copyAsPicture_wholePage_fitsPreviewAtZoomOne();
     void saveDocAsJpg_document_writesBitmapOfThePage();
@@ -367,6 +370,32 @@ void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
     const auto removed = document->shapes();
     QCOMPARE(removed.size(), before.size());
     QCOMPARE(removed.back()->type(), before.back()->type());
+    document->close();
+}
+
+void TestOfficeTemplate::recolor_template_everyColourHasItsPartner_data()
+{
+    QTest::addColumn<int>("style");
+    for (int i = 0; i < FlyerStyle::kStyleCount; ++i)
+        QTest::newRow(FlyerStyle::look(FlyerStyle::Style(i)).key) << i;
+}
+
+void TestOfficeTemplate::recolor_template_everyColourHasItsPartner()
+{
+    QFETCH(int, style);
+    auto document = openTemplate(*m_word);
+    std::vector<quint32> kept;
+    try {
+        auto recoloring = FlyerStyle::recoloring(FlyerStyle::look(FlyerStyle::Style(style)), false);
+        recoloring.reportKept = true;
+        kept = document->recolor(recoloring);
+    } catch (const Failure& failure) {
+        QFAIL(qPrintable(failure.description()));
+    }
+    QStringList left;
+    for (const quint32 color : kept)
+        left << QString::number(color, 16);
+    QVERIFY2(kept.empty(), qPrintable(left.join(QLatin1Char(' '))));
     document->close();
 }
 
