@@ -13,6 +13,7 @@
 #include "entry/flyerpicturemenu.h"
 #include "entry/servicelists.h"
 #include "generate/isinstalled.h"
+#include "generate/tearoffcode.h"
 #include "gui/windowkit.h"
 #include "preview/form2.h"
 
@@ -531,6 +532,9 @@ void Form1::PushButton3_Click()
     // The flyer's own picture goes too; the sample data keeps it.
     guard(110, [&] { FlyerPicture::useStandard(); });
     m_pictureMenu->refresh();
+    // Nothing to undo writes nothing (a reset of an empty window leaves the store alone).
+    if (!TearOffCode::stored().isEmpty())
+        guard(112, [&] { TearOffCode::store(QString()); });
 }
 
 void Form1::PushButton4_Click()

@@ -70,6 +70,8 @@ public:
     void undoReplace();
     // Help > About: version, document engine and licence.
     void showAbout();
+    // Flyer > Tear-off QR Code...: the dialog that chooses the tabs' code.
+    void chooseTearOffCode();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -102,6 +104,7 @@ private:
     QStringList services() override;
     QStringList scheduledServices() override;
     QString flyerPicture() override;
+    QString tearOffCode() override;
     bool generating() const override { return mGenerating; }
     void setGenerating(bool generating) override { mGenerating = generating; }
     void setMousePointer(WindowPointer::Setting setting) override;
@@ -128,13 +131,15 @@ private:
     FlyerPictureMenu* m_pictureMenu = nullptr;
     QAction* m_undoAction = nullptr;
     // What Undo brings back: the fourteen field texts, both lists and, after
-    // a reset, the flyer's own picture (a null image: the standard one).
+    // a reset, the flyer's own picture (a null image: the standard one) and
+    // the tabs' code.
     struct FlyerData
     {
         QStringList fields;
         QStringList services;
         QStringList scheduledServices;
         std::optional<QImage> picture;
+        std::optional<QString> tearOffCode;
     };
     std::optional<FlyerData> m_undo;
     // Holds the user's input while "Start Creating Template" runs.

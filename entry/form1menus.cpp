@@ -6,6 +6,8 @@
 #include "base/flyerfields.h"
 #include "entry/flyerpicture.h"
 #include "entry/flyerpicturemenu.h"
+#include "entry/tearoffcodedialog.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
 
@@ -33,11 +35,17 @@ void Form1::createMenus()
     addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
                 [this] { PushButton3_Click(); });
     m_fileMenu->addSeparator();
-    m_pictureMenu = new FlyerPictureMenu(this);
-    m_pictureMenu->addTo(m_fileMenu);
-    m_fileMenu->addSeparator();
     addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });
+
+    // The flyer's own options, beside the data the File menu handles.
+    QMenu* flyer = m_menuBar->addMenu(QStringLiteral("F&lyer"));
+    flyer->setObjectName(QStringLiteral("flyerMenu"));
+    m_pictureMenu = new FlyerPictureMenu(this);
+    m_pictureMenu->addTo(flyer);
+    flyer->addSeparator();
+    addMenuItem(this, flyer, "TearOffCodeAction", QStringLiteral("&Tear-off QR Code..."), {},
+                [this] { chooseTearOffCode(); });
 
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -61,8 +69,11 @@ void Form1::rememberForUndo(bool withPicture)
         data.fields << field->text();
     data.services = services();
     data.scheduledServices = scheduledServices();
-    if (withPicture)
+    // The flyer's options go with the picture: only a reset takes them.
+    if (withPicture) {
         data.picture = FlyerPicture::current();
+        data.tearOffCode = TearOffCode::stored();
+    }
     m_undo = std::move(data);
     m_undoAction->setEnabled(true);
 }
@@ -91,6 +102,21 @@ void Form1::undoReplace()
         }
         m_pictureMenu->refresh();
     }
+    if (data.tearOffCode && *data.tearOffCode != TearOffCode::stored()) {
+        try {
+            TearOffCode::store(*data.tearOffCode);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+    }
+}
+
+void Form1::chooseTearOffCode()
+{
+    TearOffCodeDialog dialog(
+        {m_fields[10]->text(), m_fields[11]->text(), m_fields[13]->text(), m_fields[12]->text()},
+        this);
+    dialog.exec();
 }
 
 void Form1::showAbout()

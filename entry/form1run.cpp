@@ -8,6 +8,7 @@
 #include "entry/runinput.h"
 #include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "generate/tearoffcode.h"
 #include "preview/form2.h"
 
 #include <QImageReader>
@@ -93,6 +94,11 @@ QStringList Form1::scheduledServices()
 QString Form1::flyerPicture()
 {
     return FlyerPicture::currentPath();
+}
+
+QString Form1::tearOffCode()
+{
+    return TearOffCode::stored();
 }
 
 void Form1::setMousePointer(WindowPointer::Setting setting)

@@ -8,6 +8,7 @@
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
 #include "generate/flyertext.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 
 #include <QDir>
@@ -52,13 +53,13 @@ std::size_t placeFlyerPicture(Word::Document& document,
     if (!Main::FileExists(path))
         throw Failure(QStringLiteral("The flyer's picture %1 is missing, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     const QSize pixels = QImageReader(path).size();
     if (pixels.isEmpty())
         throw Failure(QStringLiteral("The flyer's picture %1 cannot be read, so this flyer shows "
                                      "the standard picture. Choose your picture again under "
-                                     "File, Flyer Picture.")
+                                     "Flyer, Flyer Picture.")
                           .arg(shown));
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         const auto& shape = shapes[i];
@@ -286,6 +287,21 @@ void PushButton6_Click(GenerationHost& host)
         if (guard.lost())
             return endRun({});
     }
+
+    // The tabs' code, when one was chosen, before the tabs' text is fitted;
+    // without one the tabs stay as the template has them.
+    const QString code = guard.value(205, QString(), [&] { return host.tearOffCode(); });
+    if (!code.isEmpty())
+        guard(205, [&] {
+            QStringList templateTexts;
+            for (const auto& box : boxes)
+                templateTexts << box.templateText;
+            const int added = TearOffCode::placeOnTabs(*document, shapes, templateTexts, code,
+                                                       Main::tempFolder());
+            boxes.insert(boxes.end(), std::size_t(added), FitNotice::Box{});
+        });
+    if (guard.lost())
+        return endRun({});
 
     // The business's own picture, when one was chosen; without one the
     // template's picture stays untouched.

@@ -26,6 +26,8 @@ public:
     // The picture file for the flyer's picture box, or the empty text for the
     // template's own picture.
     virtual QString flyerPicture() { return {}; }
+    // The text of the tear-off tabs' QR code, or the empty text for none.
+    virtual QString tearOffCode() { return {}; }
 
     // The main window's mGenerating flag.
     virtual bool generating() const = 0;

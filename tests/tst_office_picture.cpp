@@ -6,6 +6,7 @@
 #include "entry/form1.h"
 #include "findchild.h"
 #include "generate/libreoffice/documentfacts.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 #include "officefixture.h"
 #include "officeprocesses.h"
@@ -14,8 +15,10 @@
 #include "scripteddialogs.h"
 #include "testenvironment.h"
 
+#include <QAction>
 #include <QFile>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -59,8 +62,9 @@ QByteArray text(const QRect& rect)
 }
 
 // Clicks "Start Creating Template", saves the result through the preview
-// and goes back; returns the saved document's path.
-QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& saved)
+// (and as `pdf` too, when given) and goes back; returns the saved document's path.
+QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& saved,
+                        const QString& pdf = {})
 {
     QTest::mouseClick(child<QPushButton>(&form, "PushButton6"), Qt::LeftButton);
     Form2* preview = form.previewWindow();
@@ -68,6 +72,10 @@ QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& sa
         return QString();
     dialogs.answerSaveFiles({saved});
     QTest::mouseClick(child<QPushButton>(preview, "PushButton6"), Qt::LeftButton);
+    if (!pdf.isEmpty()) {
+        dialogs.answerSaveFiles({pdf});
+        child<QAction>(preview, "SavePdfAction")->trigger();
+    }
     QTest::mouseClick(child<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
     return saved;
 }
@@ -87,6 +95,38 @@ int redInBox(const QImage& page)
     return red;
 }
 
+// The texts of the QR codes zbarimg reads on a 300 dpi render of `pdf`, one
+// per code.
+QStringList codesIn(const QString& pdf)
+{
+    const QString prefix = pdf + QStringLiteral("-page");
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), pdf, prefix});
+    render.waitForFinished(120000);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"),
+               {QStringLiteral("--raw"), QStringLiteral("-q"), prefix + QStringLiteral(".png")});
+    zbar.waitForFinished(120000);
+    QFile::remove(prefix + QStringLiteral(".png"));
+    QStringList codes = QString::fromUtf8(zbar.readAllStandardOutput()).split(QLatin1Char('\n'));
+    codes.removeAll(QString());
+    return codes;
+}
+
+// The saved document as the office reads it back, printed to a PDF.
+QString documentAsPdf(const QString& document)
+{
+    const QString pdf = document + QStringLiteral(".pdf");
+    auto word = Word::CreateApplication();
+    auto opened = word->documents().open(document, true);
+    opened->exportAsFixedFormat(pdf, Word::Document::wdExportFormatPDF);
+    opened->close(Word::Document::wdDoNotSaveChanges);
+    word->quit();
+    return pdf;
+}
+
 } // namespace
 
 class TestOfficePicture : public OfficeFixture
@@ -95,6 +135,7 @@ class TestOfficePicture : public OfficeFixture
 
 private Q_SLOTS:
     void chosenPicture_embeddedFittedInSavedDocument_standardAfterReset();
+    void tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmpty();
 
 private:
     void startTestCase() override;
@@ -171,6 +212,32 @@ void TestOfficePicture::chosenPicture_embeddedFittedInSavedDocument_standardAfte
     QCOMPARE(after.first().picture.pixels, m_standard.picture.pixels);
     QVERIFY2(near(placeOf(after.first()), placeOf(m_standard)),
              text(placeOf(after.first())).constData());
+    QCOMPARE(dialogs.errors(), QStringList());
+}
+
+void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmpty()
+{
+    const QString code = QStringLiteral("https://corvanti.example/book?from=tab");
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    TearOffCode::store(code);
+    const QString root = m_environment->root();
+    const QString saved = generateAndSave(form, dialogs, root + QStringLiteral("/codes.doc"),
+                                          root + QStringLiteral("/codes.pdf"));
+    QVERIFY(!saved.isEmpty());
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(codesIn(root + QStringLiteral("/codes.pdf")), QStringList(8, code));
+    QCOMPARE(codesIn(documentAsPdf(saved)), QStringList(8, code));
+
+    // Without a code the tabs are as the template has them.
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    const QString plain = generateAndSave(form, dialogs, root + QStringLiteral("/plain.doc"));
+    QCOMPARE(pictures(readBack(plain)).size(), 1);
+    QCOMPARE(codesIn(documentAsPdf(plain)), QStringList());
     QCOMPARE(dialogs.errors(), QStringList());
 }
 

@@ -188,6 +188,10 @@ public:
         m_document->call([&] { removeOfficeShape(m_object); });
         m_document->shapeCache().forget();
     }
+    void setHeight(double points) override
+    {
+        m_document->call([&] { setOfficeShapeHeight(m_object, points); });
+    }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
