@@ -146,6 +146,9 @@ void TestTearOffCode::dialog_refusedText_messageAndNothingStored()
     QFETCH(QString, typed);
     QFETCH(QString, phone);
     QFETCH(QString, message);
+    // A tab is 0.81 inches wide: 41 modules of 0.5 mm, a version 4 code,
+    // which holds 62 bytes at level M.
+    QCOMPARE(TearOffCode::capacity(), 62);
     TearOffCode::store(QStringLiteral("tel:1"));
     ScriptedDialogs dialogs;
     TearOffCodeDialog dialog({QStringLiteral("Tobin Marsh"), QStringLiteral("123 Garage Street"),
