@@ -68,6 +68,11 @@ public:
     // last "Clear/Reset Data" or "Load Sample/Example Data", and stores them.
     // One level; nothing happens when there is nothing to undo.
     void undoReplace();
+    // File > Export Flyer Data...: the fields and lists as a JSON file.
+    void exportFlyerData();
+    // File > Import Flyer Data...: replaces the fields and lists with those of
+    // a JSON file, as "Load Sample/Example Data" does (Undo brings them back).
+    void importFlyerData();
     // Help > About: version, document engine and licence.
     void showAbout();
     // Flyer > Tear-off QR Code...: the dialog that chooses the tabs' code.

@@ -34,6 +34,10 @@ void Form1::createMenus()
                 [this] { PushButton4_Click(); });
     addMenuItem(this, m_fileMenu, "ResetAction", QStringLiteral("&Clear/Reset Data"), {},
                 [this] { PushButton3_Click(); });
+    addMenuItem(this, m_fileMenu, "ExportDataAction", QStringLiteral("&Export Flyer Data..."), {},
+                [this] { exportFlyerData(); });
+    addMenuItem(this, m_fileMenu, "ImportDataAction", QStringLiteral("&Import Flyer Data..."), {},
+                [this] { importFlyerData(); });
     m_fileMenu->addSeparator();
     addMenuItem(this, m_fileMenu, "ExitAction", QStringLiteral("E&xit"),
                 {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { close(); });

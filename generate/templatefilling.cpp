@@ -362,6 +362,15 @@ void PushButton6_Click(GenerationHost& host)
     guard(236, [&] { Main::DeleteFileQuietly(templatePath); });
     if (!saved)
         return endRun(documentPath);
+    if (!host.showsPreview()) {
+        guard(244, [&] {
+            host.setPreviewWordFile(documentPath);
+            host.setPreviewNotice(notice);
+        });
+        guard(242, [&] { host.setMousePointer(PointerSetting::Default); });
+        guard(252, [&] { host.setGenerating(false); });
+        return;
+    }
 
     QString picturePath;
     const bool pictured = guard(238, [&] {

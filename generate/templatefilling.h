@@ -29,6 +29,12 @@ public:
     // The text of the tear-off tabs' QR code, or the empty text for none.
     virtual QString tearOffCode() { return {}; }
 
+    // False for a host with no preview (the batch tool): the run ends once
+    // the filled document is saved and hands it over through
+    // setPreviewWordFile and setPreviewNotice; no page picture is made and
+    // no window is shown or hidden.
+    virtual bool showsPreview() const { return true; }
+
     // The main window's mGenerating flag.
     virtual bool generating() const = 0;
     virtual void setGenerating(bool generating) = 0;

@@ -43,6 +43,7 @@ private Q_SLOTS:
     void menus_shortcutsAndItemsRunTheButtonsHandlers();
     void undo_bringsBackWhatResetOrSampleReplaced_andStoresIt();
     void about_namesVersionEngineAndLicence();
+    void flyerData_exportThenImport_replacesAsSampleDoesWithUndo();
 };
 
 void TestForm1Controls::fieldFocus_selectsWholeText()
@@ -437,6 +438,44 @@ void TestForm1Controls::about_namesVersionEngineAndLicence()
     QCOMPARE(m_engine->quits, m_engine->starts - 1);
     QVERIFY(m_dialogs->messages().last().contains(
         QStringLiteral("Document engine: not available (soffice: not found)")));
+}
+
+void TestForm1Controls::flyerData_exportThenImport_replacesAsSampleDoesWithUndo()
+{
+    Form1 form;
+    form.PushButton4_Click();
+    form.Text1(12)->setText(QStringLiteral("wren@example.org; \"ö\""));
+    const QString file = m_environment->root() + QStringLiteral("/flyer");
+    m_dialogs->answerSaveFiles({file});
+    form.findChild<QAction*>(QStringLiteral("ExportDataAction"))->trigger();
+    QCOMPARE(m_dialogs->messages(), QStringList{QStringLiteral("Done.")});
+
+    form.PushButton3_Click();
+    form.Text1(0)->setText(QStringLiteral("Halvard Gardens"));
+    m_dialogs->answerOpenFiles({file + QStringLiteral(".json")});
+    form.findChild<QAction*>(QStringLiteral("ImportDataAction"))->trigger();
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Corvanti"));
+    QCOMPARE(form.Text1(12)->text(), QStringLiteral("wren@example.org; \"ö\""));
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_12")), form.Text1(12)->text());
+    QCOMPARE(form.List1()->count(), 20);
+    QCOMPARE(ReadSetting(QStringLiteral("List2")),
+             QStringLiteral("Weekly Lawn Cutting;Bi-Weekly Weeding and Cutting;"
+                            "Bi-Monthly Planting;Pruning;"));
+    form.undoReplace();
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Halvard Gardens"));
+    QCOMPARE(form.List1()->count(), 0);
+
+    // A file that is no flyer data changes nothing and says why.
+    QFile other(m_environment->root() + QStringLiteral("/other.json"));
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write(R"({"business_name": "Bolt", "colour": "red"})");
+    other.close();
+    m_dialogs->answerOpenFiles({other.fileName()});
+    form.findChild<QAction*>(QStringLiteral("ImportDataAction"))->trigger();
+    QCOMPARE(form.Text1(0)->text(), QStringLiteral("Halvard Gardens"));
+    QCOMPARE(m_dialogs->errors().size(), 1);
+    QVERIFY2(m_dialogs->errors().first().contains(QStringLiteral("Unknown key \"colour\"")),
+             qPrintable(m_dialogs->errors().first()));
 }
 
 QTEST_MAIN(TestForm1Controls)

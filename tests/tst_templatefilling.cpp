@@ -317,6 +317,20 @@ void TestTemplateFilling::run_takenDocumentName_drawnAgain()
     QCOMPARE(file.readAll(), QByteArray("another run's flyer"));
 }
 
+void TestTemplateFilling::run_hostWithoutPreview_endsWithTheSavedDocument()
+{
+    m_host->preview = false;
+    m_host->texts[7] = QString(FlyerText::kLaidOutCharacters + 5, QLatin1Char('x'));
+    QCOMPARE(click(), QList<int>{});
+    // No page picture, no window shown or hidden: the document is handed over.
+    QCOMPARE(m_host->events, QStringList{QStringLiteral("setPreviewWordFile")});
+    QVERIFY(savedDocument().shapes.at(TitleBox).text.contains(QStringLiteral("Corvanti")));
+    QCOMPARE(filesInTemp(), QStringList{QFileInfo(m_host->wordFile).fileName()});
+    QVERIFY(!m_host->flag);
+    QCOMPARE(m_host->pointers.last(), PointerSetting::Default);
+    QCOMPARE(m_dialogs->messages().size(), 1); // what was left out is still told
+}
+
 void TestTemplateFilling::click_duringRunOrWhileFlagSet_ignored()
 {
     {

@@ -140,6 +140,8 @@ public:
     }
     void setPreviewNotice(const QString& text) override { notice = text; }
     QString notice = QStringLiteral("not set");
+    bool preview = true;
+    bool showsPreview() const override { return preview; }
 };
 
 QStringList filesInTemp();
@@ -167,6 +169,7 @@ private Q_SLOTS:
     void run_fieldTextsHoldingTokens_filledInIndexOrder();
     void run_existingTemplateFile_usedAndDeleted();
     void run_takenDocumentName_drawnAgain();
+    void run_hostWithoutPreview_endsWithTheSavedDocument();
     void click_duringRunOrWhileFlagSet_ignored();
     void run_failure_reportedWithStatementAndRunEndsCleanly_data();
     void run_failure_reportedWithStatementAndRunEndsCleanly();

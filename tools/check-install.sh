@@ -53,7 +53,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-cmake --build "$build" -j"$(nproc)" --target pellamont pellamont_desktop_files
+cmake --build "$build" -j"$(nproc)" --target pellamont pellamont-batch pellamont_desktop_files
 prefix="$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")"
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
 app_id="org.corvanti.Pellamont"
@@ -65,9 +65,11 @@ DESTDIR="$stage" cmake --install "$build" >/dev/null
 root="$stage$prefix"
 expected=(
   "bin/pellamont"
+  "bin/pellamont-batch"
   "share/applications/$app_id.desktop"
   "share/metainfo/$app_id.metainfo.xml"
   "share/man/man1/pellamont.1.gz"
+  "share/man/man1/pellamont-batch.1.gz"
   "share/doc/pellamont/copyright"
   "share/icons/hicolor/scalable/apps/$app_id.svg"
 )
@@ -92,8 +94,10 @@ metainfo="$root/share/metainfo/$app_id.metainfo.xml"
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the metainfo"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo does not name version $version"
 
-warnings="$(zcat "$root/share/man/man1/pellamont.1.gz" | groff -man -ww -z 2>&1)"
-[ -z "$warnings" ] || fail "the manual page has formatting problems: $warnings"
+for page in pellamont pellamont-batch; do
+  warnings="$(zcat "$root/share/man/man1/$page.1.gz" | groff -man -ww -z 2>&1)"
+  [ -z "$warnings" ] || fail "the manual page $page has formatting problems: $warnings"
+done
 
 echo "== cpack -G DEB"
 (cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null)
@@ -126,6 +130,9 @@ if [ "$status" -ne 0 ]; then
   fail "the installed program failed (exit status $status)"
 fi
 [ "$output" = "shown" ] || fail "the installed program printed \"$output\", not \"shown\""
+batch_version="$(env -i PATH=/usr/bin:/bin HOME="$run/home" /usr/bin/pellamont-batch --version)" ||
+  fail "the installed pellamont-batch does not start without a display"
+[ "$batch_version" = "pellamont-batch $version" ] || fail "pellamont-batch says \"$batch_version\""
 # An office killed as the program ends may take a moment to go.
 for _ in 1 2 3 4 5 6 7 8 9 10; do
   pgrep -f -- "$work" >/dev/null || break
@@ -137,7 +144,7 @@ fi
 
 echo "== dpkg -L pellamont"
 owned="$(dpkg -L pellamont)"
-allowed=(/usr/bin/pellamont /usr/share/applications /usr/share/icons/hicolor /usr/share/metainfo
+allowed=(/usr/bin/pellamont /usr/bin/pellamont-batch /usr/share/applications /usr/share/icons/hicolor /usr/share/metainfo
   /usr/share/man /usr/share/doc/pellamont)
 while IFS= read -r path; do
   [ "$path" = "/." ] && continue
