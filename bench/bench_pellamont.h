@@ -10,6 +10,7 @@
 #include "base/shutdown.h"
 #include "bench/benchstats.h"
 #include "generate/flyertext.h"
+#include "generate/tearoffcode.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "mainwindow/flyerpicture.h"
@@ -129,6 +130,7 @@ public:
     void zoom();
     void memory();
     void picture();
+    void tearOffCode();
 
 private:
     Form1& form()
@@ -218,6 +220,21 @@ private:
                                                      m_floorFolder->path());
         application->quit();
         return elapsed;
+    }
+    // Generations with an option switched on and off by turns, so that both
+    // meet the same load of the machine; the first one only warms it.
+    std::pair<QList<double>, QList<double>> withAndWithout(const std::function<void(bool)>& set)
+    {
+        set(true);
+        generateOnce();
+        QList<double> with, without;
+        for (int i = 0; i < std::max(m_runs, 10); ++i) {
+            set(false);
+            without << generateOnce();
+            set(true);
+            with << generateOnce();
+        }
+        return {with, without};
     }
     QList<double> generateTimes(int count)
     {

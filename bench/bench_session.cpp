@@ -146,15 +146,8 @@ void Bench::picture()
     const double chooseMs = double(clock.nsecsElapsed()) / 1e6;
     const QString key = QLatin1String(FlyerPicture::kSettingsKey);
     const QString kept = ReadSetting(key);
-    generateOnce(); // the picture's first placing
-    QList<double> standard;
-    QList<double> withPicture;
-    for (int i = 0; i < std::max(m_runs, 10); ++i) {
-        WriteSetting(key, QString());
-        standard << generateOnce();
-        WriteSetting(key, kept);
-        withPicture << generateOnce();
-    }
+    const auto [withPicture, standard] =
+        withAndWithout([&](bool on) { WriteSetting(key, on ? kept : QString()); });
     FlyerPicture::useStandard();
     const double added = median(withPicture) - median(standard);
     say(QStringLiteral("picture         adds %1 ms to the warm median (%2 with, %3 without, %4 "
@@ -168,5 +161,27 @@ void Bench::picture()
         {u"added_median_ms"_s, added},
         {u"target_added_median_ms"_s, 50},
         {u"choose_6000x4000_jpeg_ms"_s, chooseMs},
+    };
+}
+
+// What the tear-off tabs' QR code adds to a warm generation: a code on all
+// eight tabs against none, by turns.
+void Bench::tearOffCode()
+{
+    form();
+    const QString code = QStringLiteral("https://corvanti.example/book");
+    const auto [withCode, without] =
+        withAndWithout([&](bool on) { TearOffCode::store(on ? code : QString()); });
+    TearOffCode::store(QString());
+    const double added = median(withCode) - median(without);
+    say(QStringLiteral("tear-off code   adds %1 ms to the warm median (%2 with, %3 without, %4 "
+                       "runs each; target <= 50)")
+            .arg(fixed(added), fixed(median(withCode)), fixed(median(without)))
+            .arg(without.size()));
+    results[QStringLiteral("tear_off_code")] = QJsonObject{
+        {u"with_ms"_s, array(withCode)},
+        {u"without_ms"_s, array(without)},
+        {u"added_median_ms"_s, added},
+        {u"target_added_median_ms"_s, 50},
     };
 }

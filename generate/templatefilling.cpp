@@ -9,6 +9,7 @@
 #include "generate/fitnotice.h"
 #include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 
 #include <QDir>
@@ -177,6 +178,7 @@ public:
     bool layOutServices();
     bool fillStories();
     bool fillShapes();
+    bool placeTearOffCode();
     bool placePicture();
     bool fitText();
     bool recolor();
@@ -426,6 +428,23 @@ bool FillingRun::fillShapes()
 
 // The business's own picture, when one was chosen; without one the
 // template's picture stays untouched.
+// The tabs' code, when one was chosen, before the tabs' text is fitted;
+// without one the tabs stay as the template has them.
+bool FillingRun::placeTearOffCode()
+{
+    const QString code = m_guard.value(205, QString(), [&] { return m_host.tearOffCode(); });
+    if (!code.isEmpty())
+        m_guard(205, [&] {
+            QStringList templateTexts;
+            for (const auto& box : m_boxes)
+                templateTexts << box.templateText;
+            const int added = TearOffCode::placeOnTabs(*m_document, m_shapes, templateTexts, code,
+                                                       Main::tempFolder());
+            m_boxes.insert(m_boxes.end(), std::size_t(added), FitNotice::Box{});
+        });
+    return !m_guard.lost() || endRun();
+}
+
 bool FillingRun::placePicture()
 {
     const QString picture = m_guard.value(206, QString(), [&] { return m_host.flyerPicture(); });
@@ -574,8 +593,8 @@ void PushButton6_Click(GenerationHost& host)
     FillingRun run(guard, host);
     run.tellWhatIsCut();
     if (!(run.openTemplate() && run.leaveOutEmptyFields() && run.layOutServices() &&
-          run.fillStories() && run.fillShapes() && run.placePicture() && run.fitText() &&
-          run.recolor() && run.save()))
+          run.fillStories() && run.fillShapes() && run.placeTearOffCode() && run.placePicture() &&
+          run.fitText() && run.recolor() && run.save()))
         return;
     if (!host.showsPreview())
         run.handOverDocument();

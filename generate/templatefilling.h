@@ -31,6 +31,8 @@ public:
     virtual QString flyerPicture() { return {}; }
     // The colour style to make the flyer in.
     virtual FlyerStyle::Style flyerStyle() { return FlyerStyle::Style::Earth; }
+    // The text of the tear-off tabs' QR code, or the empty text for none.
+    virtual QString tearOffCode() { return {}; }
 
     // False for a host with no preview (the batch tool): the run ends once
     // the filled document is saved and hands it over through

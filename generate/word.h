@@ -125,6 +125,12 @@ public:
     {
         throw Failure(QStringLiteral("This document engine cannot delete shapes."));
     }
+    // Height = points: the shape's top stays where it is; the text of a text
+    // box is laid out again in the new size.
+    virtual void setHeight(double /*points*/)
+    {
+        throw Failure(QStringLiteral("This document engine cannot resize shapes."));
+    }
 };
 
 // Our own operation, not Word's (Word only shrinks text as a box is drawn):

@@ -10,6 +10,7 @@
 #include "base/shutdown.h"
 #include "base/twips.h"
 #include "generate/isinstalled.h"
+#include "generate/tearoffcode.h"
 #include "gui/windowkit.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
@@ -580,8 +581,11 @@ void Form1::PushButton3_Click()
     m_pictureMenu->refresh();
     // Back to the designed look; an empty window's reset writes nothing.
     if (FlyerStyle::current() != FlyerStyle::Style::Earth)
-        guard(110, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
+        guard(112, [&] { FlyerStyle::store(FlyerStyle::Style::Earth); });
     m_styleMenu->refresh();
+    // Nothing to undo writes nothing (a reset of an empty window leaves the store alone).
+    if (!TearOffCode::stored().isEmpty())
+        guard(114, [&] { TearOffCode::store(QString()); });
 }
 
 void Form1::PushButton4_Click()

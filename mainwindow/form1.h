@@ -90,6 +90,8 @@ public:
     void importFlyerData();
     // Help > About: version, document engine and licence.
     void showAbout();
+    // Flyer > Tear-off QR Code...: the dialog that chooses the tabs' code.
+    void chooseTearOffCode();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -130,6 +132,7 @@ private:
     QStringList scheduledServices() override;
     QString flyerPicture() override;
     FlyerStyle::Style flyerStyle() override;
+    QString tearOffCode() override;
     bool generating() const override { return mGenerating; }
     void setGenerating(bool generating) override { mGenerating = generating; }
     void setMousePointer(WindowPointer::Setting setting) override;
@@ -159,7 +162,7 @@ private:
     QAction* m_redoAction = nullptr;
     // What Undo and Redo bring back: the fourteen field texts, both lists,
     // the style and, around a reset, the flyer's own picture (a null image:
-    // the standard one). Further settings of the flyer belong here too.
+    // the standard one) and the tabs' code.
     struct FlyerData
     {
         QStringList fields;
@@ -167,6 +170,7 @@ private:
         QStringList scheduledServices;
         std::optional<QImage> picture;
         FlyerStyle::Style style = FlyerStyle::Style::Earth;
+        std::optional<QString> tearOffCode;
     };
     FlyerData flyerData(bool withPicture);
     // Puts `from` in place of the flyer data shown, which goes to `keepIn`.

@@ -6,11 +6,13 @@
 #include "base/flyerfields.h"
 #include "base/flyerjson.h"
 #include "base/settings.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 #include "gui/windowmenus.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
 #include "mainwindow/flyerstylemenu.h"
+#include "mainwindow/tearoffcodedialog.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -53,6 +55,9 @@ void Form1::createMenus()
     flyer->addSeparator();
     m_styleMenu = new FlyerStyleMenu(this);
     m_styleMenu->addTo(flyer);
+    flyer->addSeparator();
+    addMenuItem(this, flyer, "TearOffCodeAction", QStringLiteral("&Tear-off QR Code..."), {},
+                [this] { chooseTearOffCode(); });
 
     QMenu* edit = m_menuBar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("EditMenu"));
@@ -80,8 +85,11 @@ Form1::FlyerData Form1::flyerData(bool withPicture)
         kept.fields << field->text();
     kept.services = services();
     kept.scheduledServices = scheduledServices();
-    if (withPicture)
+    // The tabs' code goes with the picture: only a reset takes it.
+    if (withPicture) {
         kept.picture = FlyerPicture::current();
+        kept.tearOffCode = TearOffCode::stored();
+    }
     kept.style = FlyerStyle::current();
     return kept;
 }
@@ -140,6 +148,21 @@ void Form1::swapIn(std::optional<FlyerData>& from, std::optional<FlyerData>& kee
         }
         m_styleMenu->refresh();
     }
+    if (kept.tearOffCode && *kept.tearOffCode != TearOffCode::stored()) {
+        try {
+            TearOffCode::store(*kept.tearOffCode);
+        } catch (...) {
+            Dialogs::current().error(applicationTitle(), describeCurrentException());
+        }
+    }
+}
+
+void Form1::chooseTearOffCode()
+{
+    TearOffCodeDialog dialog(
+        {m_fields[10]->text(), m_fields[11]->text(), m_fields[13]->text(), m_fields[12]->text()},
+        this);
+    dialog.exec();
 }
 
 void Form1::showAbout()

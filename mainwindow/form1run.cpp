@@ -6,6 +6,7 @@
 #include "base/shutdown.h"
 #include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
+#include "generate/tearoffcode.h"
 #include "generate/word.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/runinput.h"
@@ -120,6 +121,11 @@ QString Form1::flyerPicture()
 FlyerStyle::Style Form1::flyerStyle()
 {
     return FlyerStyle::current();
+}
+
+QString Form1::tearOffCode()
+{
+    return TearOffCode::stored();
 }
 
 void Form1::setMousePointer(WindowPointer::Setting setting)

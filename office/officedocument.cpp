@@ -196,6 +196,11 @@ public:
         m_document->call([&] { removeOfficeShape(m_object); });
         m_document->shapeCache().forget();
     }
+    void setHeight(double points) override
+    {
+        m_document->calls().holdLayout();
+        m_document->call([&] { setOfficeShapeHeight(m_object, points); });
+    }
 
 private:
     std::shared_ptr<OfficeDocument> m_document;
@@ -231,6 +236,9 @@ std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
 {
     if (!QFileInfo(fileName).isFile())
         throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    // Pictures come in a row (one per tear-off tab): the page is laid out
+    // once, when something needs it.
+    m_calls.holdLayout();
     return call([&]() -> std::shared_ptr<Word::Shape> {
         const auto picture = addOfficePicture(m_calls.session().connection->context(),
                                               m_calls.model(), fileUrl(fileName), place);

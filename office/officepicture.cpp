@@ -116,6 +116,11 @@ Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentConte
     return Reference<uno::XInterface>(picture, UNO_QUERY_THROW);
 }
 
+void setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
+{
+    Office::setProperties(object, {{"Height", Any(hundredthsMm(points))}});
+}
+
 void removeOfficeShape(const Reference<uno::XInterface>& object)
 {
     Reference<lang::XComponent>(object, UNO_QUERY_THROW)->dispose();

@@ -35,5 +35,8 @@ addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context
                  const css::uno::Reference<css::lang::XComponent>& document,
                  const rtl::OUString& url, const QRectF& place);
 
+// Makes a floating object `points` high, its top where it was.
+void setOfficeShapeHeight(const css::uno::Reference<css::uno::XInterface>& object, double points);
+
 // Takes a floating object out of its document.
 void removeOfficeShape(const css::uno::Reference<css::uno::XInterface>& object);

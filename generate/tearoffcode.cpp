@@ -1,0 +1,220 @@
+#include "generate/tearoffcode.h"
+
+#include "base/failure.h"
+#include "base/flyerfields.h"
+#include "base/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <qrencode.h>
+
+#include <cmath>
+#include <memory>
+
+namespace TearOffCode {
+
+namespace {
+
+struct CodeDeleter
+{
+    void operator()(QRcode* code) const { QRcode_free(code); }
+};
+using Code = std::unique_ptr<QRcode, CodeDeleter>;
+
+// The smallest code that holds `bytes` at level M, or none when no code
+// does. The library picks the densest mode for each stretch of the text.
+Code encode(const QByteArray& bytes)
+{
+    return Code(QRcode_encodeString(bytes.constData(), 0, QR_ECLEVEL_M, QR_MODE_8, 1));
+}
+
+// Modules across a code with its quiet zone.
+int modulesAcross(const QRcode& code)
+{
+    return code.width + 2 * kQuietModules;
+}
+
+int mostModules(double sidePoints)
+{
+    return int(std::floor(sidePoints / kSmallestModulePoints + 1e-9));
+}
+
+bool fits(const QByteArray& bytes, double sidePoints)
+{
+    const Code code = encode(bytes);
+    return code && modulesAcross(*code) <= mostModules(sidePoints);
+}
+
+bool isRefusedControl(QChar c)
+{
+    // A contact card's lines end CR LF; other control characters would be
+    // read by no phone the way the user sees them typed.
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+        return false;
+    return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format;
+}
+
+QString escapedCardValue(QString value)
+{
+    value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    value.replace(QLatin1Char(','), QLatin1String("\\,"));
+    value.replace(QLatin1Char(';'), QLatin1String("\\;"));
+    return value.trimmed();
+}
+
+} // namespace
+
+QString stored()
+{
+    return ReadSetting(QLatin1String(kSettingsKey));
+}
+
+void store(const QString& text)
+{
+    WriteSetting(QLatin1String(kSettingsKey), text);
+}
+
+int capacity(double sidePoints)
+{
+    // Lower-case letters take the least dense mode, so what fits of them fits
+    // of any plain text.
+    int low = 0;
+    int high = 3000;
+    while (low < high) {
+        const int middle = (low + high + 1) / 2;
+        if (fits(QByteArray(middle, 'a'), sidePoints))
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    return low;
+}
+
+QString problem(const QString& text, double sidePoints)
+{
+    for (const QChar c : text)
+        if (isRefusedControl(c) || c.isNull())
+            return QStringLiteral("The code's text holds a control character (a tab, or a "
+                                  "character that cannot be seen). Type it again without one.");
+    if (!fits(text.toUtf8(), sidePoints)) {
+        const int most = capacity(sidePoints);
+        return QStringLiteral("This text is too long for a code on a tear-off tab: it has %1 "
+                              "characters, and a tab's code holds at most %2 (fewer with "
+                              "letters outside English). Use a shorter text, for example a "
+                              "short web address.")
+            .arg(text.size())
+            .arg(most);
+    }
+    return QString();
+}
+
+QImage picture(const QString& text, double sidePoints)
+{
+    if (const QString why = problem(text, sidePoints); !why.isEmpty())
+        throw Failure(why);
+    const Code code = encode(text.toUtf8());
+    const int modules = modulesAcross(*code);
+    const double moduleInches = kSmallestModulePoints / 72.0;
+    const int pixelsPerModule = int(std::ceil(kDotsPerInch * moduleInches));
+    const int side = modules * pixelsPerModule;
+    QImage image(side, side, QImage::Format_Mono);
+    image.setColorTable({qRgba(255, 255, 255, 0), qRgb(0, 0, 0)});
+    image.fill(0);
+    for (int y = 0; y < code->width; ++y)
+        for (int x = 0; x < code->width; ++x) {
+            if (!(code->data[y * code->width + x] & 1))
+                continue;
+            const int left = (x + kQuietModules) * pixelsPerModule;
+            const int top = (y + kQuietModules) * pixelsPerModule;
+            for (int row = top; row < top + pixelsPerModule; ++row)
+                for (int column = left; column < left + pixelsPerModule; ++column)
+                    image.setPixel(column, row, 1);
+        }
+    const int dotsPerMeter = int(std::lround(pixelsPerModule / moduleInches / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    return image;
+}
+
+double printedSide(const QImage& picture)
+{
+    return picture.width() / (picture.dotsPerMeterX() * 0.0254) * 72.0;
+}
+
+QRectF placeInTab(const QRectF& tab, double side)
+{
+    return QRectF(tab.center().x() - side / 2, tab.bottom() - side, side, side);
+}
+
+int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word::Shape>>& shapes,
+                const QStringList& templateTexts, const QString& text, const QString& folder)
+{
+    // The tabs are the boxes that hold the tab's own fields (Name2 to Phone2).
+    auto isTab = [&](std::size_t i) {
+        for (int field = 10; field < FlyerFields::kFieldCount; ++field)
+            if (templateTexts.value(qsizetype(i)).contains(FlyerFields::token(field)))
+                return true;
+        return false;
+    };
+    const QString file = folder + QStringLiteral("/tear-off-code.png");
+    // Whatever happens, the picture file does not outlive the run.
+    struct Removal
+    {
+        QString path;
+        ~Removal() { QFile::remove(path); }
+    } removal{file};
+    QImage image;
+    int added = 0;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (!isTab(i))
+            continue;
+        const QRectF tab = shapes[i]->place();
+        // The tabs are alike; one picture serves them all.
+        if (image.isNull()) {
+            image = picture(text, tab.width());
+            if (!image.save(file, "PNG"))
+                throw Failure(QStringLiteral("The tear-off tabs' code could not be written to %1.")
+                                  .arg(QDir::toNativeSeparators(folder)));
+        }
+        const QRectF place = placeInTab(tab, printedSide(image));
+        shapes[i]->setHeight(tab.height() - place.height());
+        document.addPicture(file, place);
+        ++added;
+    }
+    return added;
+}
+
+QString phoneLink(const QString& phone)
+{
+    QString digits = phone.trimmed();
+    const bool international = digits.startsWith(QLatin1Char('+'));
+    digits.remove(QRegularExpression(QStringLiteral("[^0-9]")));
+    return QStringLiteral("tel:") + (international ? QStringLiteral("+") : QString()) + digits;
+}
+
+QString contactCard(const QString& name, const QString& address, const QString& phone,
+                    const QString& email)
+{
+    const QString crlf = QStringLiteral("\r\n");
+    // The family name is the last word: "Tobin Marsh" is N:Marsh;Tobin.
+    const QString fullName = name.simplified();
+    const qsizetype lastSpace = fullName.lastIndexOf(QLatin1Char(' '));
+    const QString family = lastSpace < 0 ? fullName : fullName.mid(lastSpace + 1);
+    const QString given = lastSpace < 0 ? QString() : fullName.left(lastSpace);
+    QString card = QStringLiteral("BEGIN:VCARD") + crlf + QStringLiteral("VERSION:3.0") + crlf +
+                   QStringLiteral("N:") + escapedCardValue(family) + QLatin1Char(';') +
+                   escapedCardValue(given) + QStringLiteral(";;;") + crlf + QStringLiteral("FN:") +
+                   escapedCardValue(fullName) + crlf;
+    if (!address.trimmed().isEmpty())
+        card +=
+            QStringLiteral("ADR:;;") + escapedCardValue(address) + QStringLiteral(";;;;") + crlf;
+    if (!phone.trimmed().isEmpty())
+        card += QStringLiteral("TEL:") + phone.trimmed() + crlf;
+    if (!email.trimmed().isEmpty())
+        card += QStringLiteral("EMAIL:") + email.trimmed() + crlf;
+    return card + QStringLiteral("END:VCARD");
+}
+
+} // namespace TearOffCode

@@ -1,0 +1,192 @@
+// The tear-off tabs' QR code without the office: the three kinds of text as a
+// phone's reader decodes them, the texts refused in the dialog, and the
+// stored key through the menu, the reset and its undo.
+
+#include "fakeword.h"
+#include "findchild.h"
+#include "generate/tearoffcode.h"
+#include "mainwindow/form1.h"
+#include "mainwindow/tearoffcodedialog.h"
+#include "scripteddialogs.h"
+#include "testenvironment.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+// What zbarimg, a reader that shares no code with us, reads from `picture`
+// drawn on white paper.
+QString decoded(const QImage& picture, const QString& folder)
+{
+    QImage paper(picture.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    paper.setDotsPerMeterX(picture.dotsPerMeterX());
+    paper.setDotsPerMeterY(picture.dotsPerMeterY());
+    QPainter(&paper).drawImage(0, 0, picture);
+    const QString path = folder + QStringLiteral("/code.png");
+    paper.save(path);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});
+    zbar.waitForFinished(30000);
+    QString text = QString::fromUtf8(zbar.readAllStandardOutput());
+    text.chop(1); // the line break zbarimg ends each code with
+    return text;
+}
+} // namespace
+
+class TestTearOffCode : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_environment = std::make_unique<TestEnvironment>(); }
+    void cleanup() { m_environment.reset(); }
+
+    void dialog_eachKind_storedAndDecodedExactly_data();
+    void dialog_eachKind_storedAndDecodedExactly();
+    void dialog_refusedText_messageAndNothingStored_data();
+    void dialog_refusedText_messageAndNothingStored();
+    void menu_resetEmptiesKey_undoBringsItBack();
+
+private:
+    std::unique_ptr<TestEnvironment> m_environment;
+};
+
+void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("web address, scheme added") << "WebCodeButton"
+                                               << " corvanti.example/book "
+                                               << "Tobin Marsh"
+                                               << "367.555.0102"
+                                               << "https://corvanti.example/book";
+    QTest::newRow("phone as a tel: link") << "PhoneCodeButton"
+                                          << ""
+                                          << "Tobin Marsh"
+                                          << "+1 367.555.0102"
+                                          << "tel:+13675550102";
+    // A card with more than a name is longer than a tab's code holds.
+    QTest::newRow("contact card") << "CardCodeButton"
+                                  << ""
+                                  << "Ann Li"
+                                  << ""
+                                  << "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Li;Ann;;;\r\nFN:Ann "
+                                     "Li\r\nEND:VCARD";
+}
+
+void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, typed);
+    QFETCH(QString, name);
+    QFETCH(QString, phone);
+    QFETCH(QString, expected);
+    ScriptedDialogs dialogs;
+    TearOffCodeDialog dialog({name, QString(), phone, QString()}, nullptr);
+    child<QRadioButton>(&dialog, choice.toLatin1().constData())->setChecked(true);
+    child<QLineEdit>(&dialog, "WebAddressEdit")->setText(typed);
+    dialog.accept();
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(TearOffCode::stored(), expected);
+    // Opened again, the dialog shows the stored choice.
+    QCOMPARE(TearOffCodeDialog({name, QString(), phone, QString()}, nullptr).chosenText(),
+             expected);
+    const QImage picture = TearOffCode::picture(expected, TearOffCode::kTabWidthPoints);
+    QCOMPARE(picture.format(), QImage::Format_Mono);
+    QVERIFY(picture.dotsPerMeterX() >= TearOffCode::kDotsPerInch / 0.0254);
+    QVERIFY(TearOffCode::printedSide(picture) <= TearOffCode::kTabWidthPoints);
+    QCOMPARE(decoded(picture, m_environment->root()), expected);
+}
+
+void TestTearOffCode::dialog_refusedText_messageAndNothingStored_data()
+{
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("phone");
+    QTest::addColumn<QString>("message");
+    const int most = TearOffCode::capacity();
+    QTest::newRow("too long, names how many fit")
+        << "WebCodeButton" << QStringLiteral("example.com/") + QString(60, QLatin1Char('a')) << "1"
+        << QStringLiteral("holds at most %1").arg(most);
+    QTest::newRow("contact card beyond a tab")
+        << "CardCodeButton"
+        << ""
+        << "367.555.0102" << QStringLiteral("at most %1").arg(most);
+    QTest::newRow("control character") << "WebCodeButton"
+                                       << "example.com/a\tb"
+                                       << "1"
+                                       << "control character";
+    QTest::newRow("no web address") << "WebCodeButton"
+                                    << "  "
+                                    << "1"
+                                    << "Type the web address";
+    QTest::newRow("no phone number") << "PhoneCodeButton"
+                                     << ""
+                                     << ""
+                                     << "no phone number";
+}
+
+void TestTearOffCode::dialog_refusedText_messageAndNothingStored()
+{
+    QFETCH(QString, choice);
+    QFETCH(QString, typed);
+    QFETCH(QString, phone);
+    QFETCH(QString, message);
+    // A tab is 0.81 inches wide: 41 modules of 0.5 mm, a version 4 code,
+    // which holds 62 bytes at level M.
+    QCOMPARE(TearOffCode::capacity(), 62);
+    TearOffCode::store(QStringLiteral("tel:1"));
+    ScriptedDialogs dialogs;
+    TearOffCodeDialog dialog({QStringLiteral("Tobin Marsh"), QStringLiteral("123 Garage Street"),
+                              phone, QStringLiteral("tobin.marsh@example.com")},
+                             nullptr);
+    child<QRadioButton>(&dialog, choice.toLatin1().constData())->setChecked(true);
+    child<QLineEdit>(&dialog, "WebAddressEdit")->setText(typed);
+    dialog.accept();
+    QCOMPARE(dialogs.errors().size(), 1);
+    QVERIFY2(dialogs.errors().first().contains(message), qPrintable(dialogs.errors().first()));
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(TearOffCode::stored(), QStringLiteral("tel:1"));
+}
+
+void TestTearOffCode::menu_resetEmptiesKey_undoBringsItBack()
+{
+    FakeWord::Engine::Installed engine;
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.PushButton4_Click();
+    // The menu item opens the dialog on the tab's details.
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<TearOffCodeDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        child<QRadioButton>(dialog, "PhoneCodeButton")->setChecked(true);
+        dialog->accept();
+    });
+    child<QAction>(&form, "TearOffCodeAction")->trigger();
+    QCOMPARE(TearOffCode::stored(), QStringLiteral("tel:3675550102"));
+    // The sample keeps it, the reset empties it, Undo brings it back.
+    form.PushButton4_Click();
+    QCOMPARE(TearOffCode::stored(), QStringLiteral("tel:3675550102"));
+    form.PushButton3_Click();
+    QCOMPARE(TearOffCode::stored(), QString());
+    form.undoReplace();
+    QCOMPARE(TearOffCode::stored(), QStringLiteral("tel:3675550102"));
+    QCOMPARE(dialogs.errors(), QStringList());
+}
+
+QTEST_MAIN(TestTearOffCode)
+#include "tst_tearoffcode.moc"
