@@ -124,38 +124,39 @@ bool marginIsWhite(const QImage& page)
             if (page.pixel(x, y) != qRgb(255, 255, 255))
                 return false;
     return true;
-    // The texts of the QR codes zbarimg reads on a 300 dpi render of `pdf`, one
-    // per code.
-    QStringList codesIn(const QString& pdf)
-    {
-        const QString prefix = pdf + QStringLiteral("-page");
-        QProcess render;
-        render.start(QStringLiteral("pdftoppm"),
-                     {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
-                      QStringLiteral("-singlefile"), pdf, prefix});
-        render.waitForFinished(120000);
-        QProcess zbar;
-        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"),
-                                               prefix + QStringLiteral(".png")});
-        zbar.waitForFinished(120000);
-        QFile::remove(prefix + QStringLiteral(".png"));
-        QStringList codes =
-            QString::fromUtf8(zbar.readAllStandardOutput()).split(QLatin1Char('\n'));
-        codes.removeAll(QString());
-        return codes;
-    }
+}
 
-    // The saved document as the office reads it back, printed to a PDF.
-    QString documentAsPdf(const QString& document)
-    {
-        const QString pdf = document + QStringLiteral(".pdf");
-        auto word = Word::CreateApplication();
-        auto opened = word->documents().open(document, true);
-        opened->exportAsFixedFormat(pdf, Word::Document::wdExportFormatPDF);
-        opened->close(Word::Document::wdDoNotSaveChanges);
-        word->quit();
-        return pdf;
-    }
+// The texts of the QR codes zbarimg reads on a 300 dpi render of `pdf`, one
+// per code.
+QStringList codesIn(const QString& pdf)
+{
+    const QString prefix = pdf + QStringLiteral("-page");
+    QProcess render;
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-png"),
+                  QStringLiteral("-singlefile"), pdf, prefix});
+    render.waitForFinished(120000);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"),
+               {QStringLiteral("--raw"), QStringLiteral("-q"), prefix + QStringLiteral(".png")});
+    zbar.waitForFinished(120000);
+    QFile::remove(prefix + QStringLiteral(".png"));
+    QStringList codes = QString::fromUtf8(zbar.readAllStandardOutput()).split(QLatin1Char('\n'));
+    codes.removeAll(QString());
+    return codes;
+}
+
+// The saved document as the office reads it back, printed to a PDF.
+QString documentAsPdf(const QString& document)
+{
+    const QString pdf = document + QStringLiteral(".pdf");
+    auto word = Word::CreateApplication();
+    auto opened = word->documents().open(document, true);
+    opened->exportAsFixedFormat(pdf, Word::Document::wdExportFormatPDF);
+    opened->close(Word::Document::wdDoNotSaveChanges);
+    word->quit();
+    return pdf;
+}
 
 } // namespace
 
@@ -258,51 +259,58 @@ void TestOfficePicture::style_sampleFlyer_pageTakesTheStyleHue()
 {
     QFETCH(int, style);
     const FlyerStyle::Look& look = FlyerStyle::look(FlyerStyle::Style(style));
-    void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmpty()
-    {
-        const QString code = QStringLiteral("https://corvanti.example/book?from=tab");
-        ScriptedDialogs dialogs;
-        Form1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
-        FlyerStyle::store(look.style);
-        const QString saved =
-            generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/styled.doc"));
-        QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
-        QVERIFY(!saved.isEmpty());
-        const QImage page =
-            form.previewWindow()->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"))->picture();
-        int coloured = 0;
-        const int hue = dominantHue(page, coloured);
-        QVERIFY(QFile::remove(saved));
-        if (look.printFriendly) {
-            QCOMPARE(coloured, 0);
-            QVERIFY(marginIsWhite(page));
-            return;
-        }
-        const int expected = QColor(QRgb(0xff000000 | look.colors[0])).hslHue();
-        const int distance = std::abs(hue - expected) % 360;
-        QVERIFY2(std::min(distance, 360 - distance) <= 30,
-                 qPrintable(QStringLiteral("hue %1 of %2 pixels").arg(hue).arg(coloured)));
-        QVERIFY(!marginIsWhite(page));
-        TearOffCode::store(code);
-        const QString root = m_environment->root();
-        const QString saved = generateAndSave(form, dialogs, root + QStringLiteral("/codes.doc"),
-                                              root + QStringLiteral("/codes.pdf"));
-        QVERIFY(!saved.isEmpty());
-        QCOMPARE(dialogs.errors(), QStringList());
-        QCOMPARE(codesIn(root + QStringLiteral("/codes.pdf")), QStringList(8, code));
-        QCOMPARE(codesIn(documentAsPdf(saved)), QStringList(8, code));
-
-        // Without a code the tabs are as the template has them.
-        QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
-        QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
-        const QString plain = generateAndSave(form, dialogs, root + QStringLiteral("/plain.doc"));
-        QCOMPARE(pictures(readBack(plain)).size(), 1);
-        QCOMPARE(codesIn(documentAsPdf(plain)), QStringList());
-        QCOMPARE(dialogs.errors(), QStringList());
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    FlyerStyle::store(look.style);
+    const QString saved =
+        generateAndSave(form, dialogs, m_environment->root() + QStringLiteral("/styled.doc"));
+    QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
+    QVERIFY(!saved.isEmpty());
+    const QImage page =
+        form.previewWindow()->findChild<PictureBox*>(QStringLiteral("Zoom_Ori"))->picture();
+    int coloured = 0;
+    const int hue = dominantHue(page, coloured);
+    QVERIFY(QFile::remove(saved));
+    if (look.printFriendly) {
+        QCOMPARE(coloured, 0);
+        QVERIFY(marginIsWhite(page));
+        return;
     }
+    const int expected = QColor(QRgb(0xff000000 | look.colors[0])).hslHue();
+    const int distance = std::abs(hue - expected) % 360;
+    QVERIFY2(std::min(distance, 360 - distance) <= 30,
+             qPrintable(QStringLiteral("hue %1 of %2 pixels").arg(hue).arg(coloured)));
+    QVERIFY(!marginIsWhite(page));
+}
 
-    QTEST_MAIN(TestOfficePicture)
+void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmpty()
+{
+    const QString code = QStringLiteral("https://corvanti.example/book?from=tab");
+    ScriptedDialogs dialogs;
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    TearOffCode::store(code);
+    const QString root = m_environment->root();
+    const QString saved = generateAndSave(form, dialogs, root + QStringLiteral("/codes.doc"),
+                                          root + QStringLiteral("/codes.pdf"));
+    QVERIFY(!saved.isEmpty());
+    QCOMPARE(dialogs.errors(), QStringList());
+    QCOMPARE(codesIn(root + QStringLiteral("/codes.pdf")), QStringList(8, code));
+    QCOMPARE(codesIn(documentAsPdf(saved)), QStringList(8, code));
+
+    // Without a code the tabs are as the template has them.
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);
+    const QString plain = generateAndSave(form, dialogs, root + QStringLiteral("/plain.doc"));
+    QCOMPARE(pictures(readBack(plain)).size(), 1);
+    QCOMPARE(codesIn(documentAsPdf(plain)), QStringList());
+    QCOMPARE(dialogs.errors(), QStringList());
+}
+
+QTEST_MAIN(TestOfficePicture)
 #include "tst_office_picture.moc"
