@@ -69,7 +69,20 @@ TearOffCodeDialog::TearOffCodeDialog(const Details& details, QWidget* parent)
     layout->addWidget(m_count);
     layout->addWidget(buttons);
 
-    // The stored text shows as the choice that makes it.
+    checkStoredChoice();
+    for (QRadioButton* choice : {m_none, m_web, m_phone, m_card})
+        connect(choice, &QRadioButton::toggled, this, &TearOffCodeDialog::showChoice);
+    connect(m_address, &QLineEdit::textChanged, this, &TearOffCodeDialog::showChoice);
+    connect(buttons, &QDialogButtonBox::accepted, this, &TearOffCodeDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &TearOffCodeDialog::reject);
+    showChoice();
+    setMinimumWidth(420);
+}
+
+// The stored text shows as the choice that makes it.
+void TearOffCodeDialog::checkStoredChoice()
+{
+    const Details& details = m_details;
     const QString stored = TearOffCode::stored();
     if (stored.isEmpty())
         m_none->setChecked(true);
@@ -82,14 +95,6 @@ TearOffCodeDialog::TearOffCodeDialog(const Details& details, QWidget* parent)
         m_web->setChecked(true);
         m_address->setText(stored);
     }
-
-    for (QRadioButton* choice : {m_none, m_web, m_phone, m_card})
-        connect(choice, &QRadioButton::toggled, this, &TearOffCodeDialog::showChoice);
-    connect(m_address, &QLineEdit::textChanged, this, &TearOffCodeDialog::showChoice);
-    connect(buttons, &QDialogButtonBox::accepted, this, &TearOffCodeDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &TearOffCodeDialog::reject);
-    showChoice();
-    setMinimumWidth(420);
 }
 
 QString TearOffCodeDialog::chosenText() const

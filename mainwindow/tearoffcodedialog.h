@@ -38,6 +38,7 @@ public:
     void accept() override;
 
 private:
+    void checkStoredChoice();
     void showChoice();
 
     Details m_details;

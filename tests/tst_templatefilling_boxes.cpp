@@ -137,7 +137,7 @@ void TestTemplateFilling::run_textFarBeyondTheFlyer_toldBeforeAndLeftOut()
     m_host->texts[12] = huge; // the e-mail
     // Exactly at the limit: kept whole, and not named.
     m_host->texts[7] = QString(FlyerText::kLaidOutCharacters, QLatin1Char('t')); // the tag line
-    m_host->texts[0] = QStringLiteral("\U0001F333").repeated(600); // two units each
+    m_host->texts[0] = QStringLiteral("\U0001F333").repeated(600);               // two units each
     for (int i = 0; i < 10000; ++i)
         m_host->list1 << QStringLiteral("Service %1").arg(i);
     QCOMPARE(click(), QList<int>{});
