@@ -50,6 +50,8 @@ public:
     QStringList services() override { return m_order.record.services; }
     QStringList scheduledServices() override { return m_order.record.scheduledServices; }
     QString flyerPicture() override { return m_order.options.picture; }
+    FlyerStyle::Style flyerStyle() override { return m_order.options.style; }
+    QString tearOffCode() override { return m_order.options.tearOffCode; }
     bool showsPreview() const override { return false; }
     bool generating() const override { return m_generating; }
     void setGenerating(bool generating) override { m_generating = generating; }

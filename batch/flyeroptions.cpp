@@ -1,24 +1,31 @@
 #include "batch/flyeroptions.h"
 
 #include "base/settings.h"
+#include "generate/tearoffcode.h"
 #include "mainwindow/flyerpicture.h"
 
 FlyerOptions FlyerOptions::fromSettings()
 {
     FlyerOptions options;
     options.picture = FlyerPicture::currentPath();
+    options.style = FlyerStyle::current();
+    options.tearOffCode = TearOffCode::stored();
     return options;
 }
 
 QJsonObject FlyerOptions::toJson() const
 {
-    return {{QStringLiteral("picture"), picture}};
+    return {{QStringLiteral("picture"), picture},
+            {QStringLiteral("style"), FlyerStyle::key(style)},
+            {QStringLiteral("tearOffCode"), tearOffCode}};
 }
 
 FlyerOptions FlyerOptions::fromJson(const QJsonObject& object)
 {
     FlyerOptions options;
     options.picture = object.value(QStringLiteral("picture")).toString();
+    options.style = FlyerStyle::fromKey(object.value(QStringLiteral("style")).toString());
+    options.tearOffCode = object.value(QStringLiteral("tearOffCode")).toString();
     return options;
 }
 

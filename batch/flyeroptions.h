@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/flyerjson.h"
+#include "generate/flyerstyle.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -14,6 +15,10 @@ struct FlyerOptions
 {
     // The kept copy of the flyer's own picture, or empty for the standard one.
     QString picture;
+    // The colour style the window makes its flyers in.
+    FlyerStyle::Style style = FlyerStyle::Style::Earth;
+    // The text of the tear-off tabs' QR code, or empty for none.
+    QString tearOffCode;
 
     static FlyerOptions fromSettings();
     QJsonObject toJson() const;

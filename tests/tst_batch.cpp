@@ -6,6 +6,7 @@
 #include "base/flyerjson.h"
 #include "batch/batchinput.h"
 #include "batch/batchnames.h"
+#include "batch/flyeroptions.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -140,6 +141,16 @@ void TestBatch::json_roundTripKeepsEveryKey()
     writeFlyerDataFile(path, record);
     QCOMPARE(readFlyerDataFile(path), record);
     QVERIFY_THROWS_EXCEPTION(Failure, writeFlyerDataFile(environment.root(), record));
+
+    // The window's options reach each worker whole.
+    FlyerOptions options;
+    options.picture = path;
+    options.style = FlyerStyle::Style::Mono;
+    options.tearOffCode = QStringLiteral("tel:+13675550100");
+    const FlyerOptions carried = FlyerOptions::fromJson(options.toJson());
+    QCOMPARE(carried.picture, options.picture);
+    QCOMPARE(carried.style, options.style);
+    QCOMPARE(carried.tearOffCode, options.tearOffCode);
 }
 
 void TestBatch::names_safeAndNumbered_data()

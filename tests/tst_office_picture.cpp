@@ -77,6 +77,8 @@ QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& sa
     QTest::mouseClick(child<QPushButton>(preview, "PushButton6"), Qt::LeftButton);
     if (!pdf.isEmpty()) {
         dialogs.answerSaveFiles({pdf});
+        // Not now to the offer to open the PDF.
+        dialogs.answerQuestions({Dialogs::Answer::No});
         child<QAction>(preview, "SavePdfAction")->trigger();
     }
     QTest::mouseClick(child<QPushButton>(preview, "PushButton8"), Qt::LeftButton);
