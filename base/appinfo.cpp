@@ -36,7 +36,7 @@ QString shortenedTitle(const QString& displayName)
 
 QString programFolder()
 {
-    const QString overridden = qEnvironmentVariable("PELLAMONT_PROGRAM_FOLDER");
+    QString overridden = qEnvironmentVariable("PELLAMONT_PROGRAM_FOLDER");
     if (!overridden.isEmpty())
         return overridden;
     return QCoreApplication::applicationDirPath();

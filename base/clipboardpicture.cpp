@@ -121,7 +121,7 @@ void PutPagePicture(const QImage& picture)
 
 QImage ReadPagePicture()
 {
-    const QImage kept = std::exchange(keptPagePicture(), QImage());
+    QImage kept = std::exchange(keptPagePicture(), QImage());
     // Another program's content is not asked for: it is not the page, and
     // asking a busy owner again and again takes seconds.
     if (!kept.isNull() && !PictureClipboard::current().holdsOwnContent())

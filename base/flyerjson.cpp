@@ -146,7 +146,7 @@ FlyerRecord readFlyerDataFile(const QString& path)
 {
     const QString shown = QDir::toNativeSeparators(path);
     // Far more than any flyer holds; a larger file is not flyer data.
-    constexpr qint64 largest = 16 * 1024 * 1024;
+    constexpr qint64 largest = qint64(16) * 1024 * 1024;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(QStringLiteral("%1 cannot be read: %2").arg(shown, file.errorString()));

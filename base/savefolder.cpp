@@ -23,10 +23,10 @@ bool isFolder(const QString& path)
 
 QString saveFolder()
 {
-    const QString remembered = ReadSetting(QLatin1String(kSaveFolderKey));
+    QString remembered = ReadSetting(QLatin1String(kSaveFolderKey));
     if (isFolder(remembered))
         return remembered;
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (isFolder(documents))
         return documents;
     return QDir::homePath();

@@ -121,7 +121,7 @@ QMap<QString, QString> handTypedValues(const QString& text)
 // services at a thousand characters each is under 1.5 MB). A larger file was
 // filled by something else; read and rewritten at every keystroke it would
 // hold the window for seconds and take gigabytes.
-constexpr qint64 kLargestStoreBytes = 4 * 1024 * 1024;
+constexpr qint64 kLargestStoreBytes = qint64(4) * 1024 * 1024;
 
 // Runs once per run and file, before the first read or write.
 void open()
@@ -142,7 +142,7 @@ void open()
                                 "file is left as it is: changes will not be saved to it. Move "
                                 "the file away to start afresh.")
                      .arg(path)
-                     .arg(info.size() / (1024 * 1024)));
+                     .arg(info.size() / (qint64(1024) * 1024)));
         return;
     }
     QFile file(path);

@@ -196,7 +196,7 @@ QString overflowReason(const Box& box, const Word::TextFit& fit,
 QString overflowLine(const Box& box, const Word::TextFit& fit,
                      const QHash<QString, QString>& filled)
 {
-    const QString reason = overflowReason(box, fit, filled);
+    QString reason = overflowReason(box, fit, filled);
     QStringList others;
     for (const QString& token : cutOff(box.templateText, fit.shownCharacters, filled)) {
         if (!isList(token) && !reason.contains(fieldName(token), Qt::CaseInsensitive))

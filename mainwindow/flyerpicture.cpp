@@ -26,9 +26,9 @@ namespace {
 const auto kCopyName = QStringLiteral("flyer-picture.png");
 
 // An SVG is read whole; a logo is a few hundred kilobytes at most.
-constexpr qint64 kLargestSvgBytes = 16 * 1024 * 1024;
+constexpr qint64 kLargestSvgBytes = qint64(16) * 1024 * 1024;
 // The kept copy is at most the box at 300 dpi, well under a megabyte as PNG.
-constexpr qint64 kLargestKeptBytes = 8 * 1024 * 1024;
+constexpr qint64 kLargestKeptBytes = qint64(8) * 1024 * 1024;
 // A PNG or baseline JPEG is decoded straight to the small size, in little
 // memory: what limits it is time, about 2.5 s for this many on a desktop.
 constexpr qint64 kPixelBudget = 100'000'000;
@@ -181,7 +181,7 @@ bool decodesScaled(const QByteArray& format, const QByteArray& head)
 
 QImage readRaster(const QString& path, QFile& file)
 {
-    const QByteArray head = file.peek(256 * 1024);
+    const QByteArray head = file.peek(qint64(256) * 1024);
     QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);

@@ -18,7 +18,7 @@ namespace {
 // A web address typed without its scheme would be plain text to a phone.
 QString webAddress(const QString& typed)
 {
-    const QString address = typed.trimmed();
+    QString address = typed.trimmed();
     if (address.isEmpty() || address.contains(QLatin1String("://")))
         return address;
     return QStringLiteral("https://") + address;

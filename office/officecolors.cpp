@@ -203,6 +203,7 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
     // Read first: removing a background changes the page's list.
     Reference<drawing::XDrawPage> page = drawPageOf(document);
     std::vector<Reference<uno::XInterface>> objects;
+    objects.reserve(std::size_t(page->getCount()));
     for (sal_Int32 i = 0; i < page->getCount(); ++i)
         objects.emplace_back(page->getByIndex(i), UNO_QUERY);
     const ColorChanges lineChanges(recoloring.lines);

@@ -17,6 +17,8 @@
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 
+#include <algorithm>
+
 #include <signal.h>
 
 using namespace Office;
@@ -64,10 +66,10 @@ public:
     std::shared_ptr<Word::Document> activeDocument() override
     {
         checkRunning();
-        for (auto it = m_opened.rbegin(); it != m_opened.rend(); ++it) {
-            if ((*it)->isOpen())
-                return *it;
-        }
+        const auto open = std::find_if(m_opened.rbegin(), m_opened.rend(),
+                                       [](const auto& document) { return document->isOpen(); });
+        if (open != m_opened.rend())
+            return *open;
         throw Failure(QStringLiteral("This command is not available because no document is open."));
     }
 

@@ -50,7 +50,7 @@ const QString kProfileAdvice = QStringLiteral(
 QString realOfficeBinary(const QString& program)
 {
     const QFileInfo info(program);
-    const QString resolved = info.canonicalFilePath();
+    QString resolved = info.canonicalFilePath();
     if (resolved.isEmpty())
         return program;
     const QFileInfo binary(QFileInfo(resolved).absolutePath() + QStringLiteral("/soffice.bin"));
@@ -198,7 +198,7 @@ QString OfficeProcess::officeProgram()
 {
     if (qEnvironmentVariableIsSet("PELLAMONT_OFFICE"))
         return qEnvironmentVariable("PELLAMONT_OFFICE");
-    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    QString onPath = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (!onPath.isEmpty())
         return onPath;
     const QString usual = QStringLiteral("/usr/lib/libreoffice/program/soffice");
@@ -234,7 +234,7 @@ QString OfficeProcess::machineShortage()
     // many times these.
     constexpr rlim_t kFewestFiles = 64;
     constexpr rlim_t kLeastMemoryBytes = rlim_t(1536) * 1024 * 1024;
-    constexpr qint64 kLeastFreeKilobytes = 200 * 1024;
+    constexpr qint64 kLeastFreeKilobytes = qint64(200) * 1024;
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < kFewestFiles)
         return QStringLiteral("The system lets Pellamont and its office keep only %1 files open "
@@ -248,7 +248,7 @@ QString OfficeProcess::machineShortage()
                               "too little for the office to fill the flyer. Raise the limit (for "
                               "example with \"ulimit -v unlimited\" in the terminal that starts "
                               "Pellamont) and start Pellamont again.")
-            .arg(limit.rlim_cur / (1024 * 1024));
+            .arg(limit.rlim_cur / (rlim_t(1024) * 1024));
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (meminfo.open(QIODevice::ReadOnly)) {
         const QList<QByteArray> lines = meminfo.readAll().split('\n');

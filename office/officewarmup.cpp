@@ -106,8 +106,8 @@ OfficeWarmUp::connectToOffice(const Reference<uno::XComponentContext>& local,
     return remote;
 }
 
-void OfficeWarmUp::run(Reference<uno::XComponentContext> local, QString pipeName, QString folder,
-                       QByteArray sample)
+void OfficeWarmUp::run(Reference<uno::XComponentContext> local, const QString& pipeName,
+                       const QString& folder, const QByteArray& sample)
 {
     const QDir place(folder);
     const QString samplePath = place.filePath(QStringLiteral("warm-up.dot"));

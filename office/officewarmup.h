@@ -42,8 +42,8 @@ private:
     css::uno::Reference<css::uno::XComponentContext>
     connectToOffice(const css::uno::Reference<css::uno::XComponentContext>& local,
                     const QString& pipeName);
-    void run(css::uno::Reference<css::uno::XComponentContext> local, QString pipeName,
-             QString folder, QByteArray sample);
+    void run(css::uno::Reference<css::uno::XComponentContext> local, const QString& pipeName,
+             const QString& folder, const QByteArray& sample);
 
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};

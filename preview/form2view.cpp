@@ -49,10 +49,10 @@ void Form2::createViewCommands(QMenu* view)
 
     const double page = m_viewportInside->height() * kTwipsPerPixel * kPageShare;
     const double pageAcross = m_viewportInside->width() * kTwipsPerPixel * kPageShare;
-    const auto down = [this](const char* name, QKeySequence key, double twips) {
+    const auto down = [this](const char* name, const QKeySequence& key, double twips) {
         addWindowKeys(this, name, {key}, [this, twips] { scrollBy(VScroll1, mVStep, twips); });
     };
-    const auto across = [this](const char* name, QKeySequence key, double twips) {
+    const auto across = [this](const char* name, const QKeySequence& key, double twips) {
         addWindowKeys(this, name, {key}, [this, twips] { scrollBy(HScroll1, mHStep, twips); });
     };
     down("LineDownKey", QKeySequence(Qt::Key_Down), kLineTwips);
