@@ -18,6 +18,16 @@ namespace {
 const QString kFilter = QStringLiteral("Flyer Data (*.json)|*.json");
 } // namespace
 
+FlyerRecord Form1::flyerRecord()
+{
+    FlyerRecord record;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        record.fields.at(std::size_t(i)) = m_fields.at(std::size_t(i))->text();
+    record.services = services();
+    record.scheduledServices = scheduledServices();
+    return record;
+}
+
 void Form1::exportFlyerData()
 {
     QString target = Dialogs::current().saveFile(QStringLiteral("Export Flyer Data"), kFilter);
@@ -35,13 +45,8 @@ void Form1::exportFlyerData()
         Dialogs::current().question(applicationTitle(), overwriteQuestion(target)) !=
             Dialogs::Answer::Yes)
         return;
-    FlyerRecord record;
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        record.fields.at(std::size_t(i)) = m_fields.at(std::size_t(i))->text();
-    record.services = services();
-    record.scheduledServices = scheduledServices();
     try {
-        writeFlyerDataFile(target, record);
+        writeFlyerDataFile(target, flyerRecord());
     } catch (const Failure& failure) {
         Dialogs::current().error(applicationTitle(), failure.description());
         return;

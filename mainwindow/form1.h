@@ -2,6 +2,7 @@
 
 #include "base/errorreport.h"
 #include "base/flyerfields.h"
+#include "base/flyerjson.h"
 #include "generate/templatefilling.h"
 #include "gui/windowpointer.h"
 
@@ -85,6 +86,8 @@ public:
     void redoReplace();
     // File > Export Flyer Data...: the fields and lists as a JSON file.
     void exportFlyerData();
+    // The fields and lists as shown, for a flyer data file.
+    FlyerRecord flyerRecord();
     // File > Import Flyer Data...: replaces the fields and lists with those of
     // a JSON file, as "Load Sample/Example Data" does (Undo brings them back).
     void importFlyerData();

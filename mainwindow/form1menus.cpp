@@ -213,11 +213,7 @@ void Form1::offerUnsavedData()
                        "Pellamont ends.\r\n\r\nDo you want to save the flyer data to a file "
                        "first? It can be read back with the batch tool or Import Flyer Data.")
             .arg(names.join(QStringLiteral(", ")));
-    FlyerRecord record;
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        record.fields.at(std::size_t(i)) = m_fields[i]->text();
-    record.services = services();
-    record.scheduledServices = scheduledServices();
+    const FlyerRecord record = flyerRecord();
     // Asked again after a failed save, until the data is safe or the user
     // lets it go.
     while (Dialogs::current().question(applicationTitle(), question) == Dialogs::Answer::Yes) {
