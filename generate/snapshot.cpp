@@ -1,5 +1,6 @@
 #include "generate/snapshot.h"
 
+#include "base/atomicwrite.h"
 #include "base/clipboardpicture.h"
 #include "base/diskspace.h"
 #include "base/errorreport.h"
@@ -7,14 +8,9 @@
 #include "base/mainmodule.h"
 #include "generate/word.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -27,33 +23,27 @@ template <typename T> T& need(const std::shared_ptr<T>& object)
     return *object;
 }
 
-// A bitmap picture is written as a bitmap file. Written whole or not at all,
-// so a reader never meets half a picture: into a file of its own, then renamed.
-// The file lives for a moment, so it is not forced to the disk first (which
-// costs more than writing it on a busy machine).
+// A bitmap picture is written as a bitmap file, whole or not at all. The
+// file lives for a moment, so it is not forced to the disk.
 void writePicture(const QImage& picture, const QString& path)
 {
     if (picture.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    const bool written = file.open() && picture.save(&file, "BMP") && file.flush();
-    if (!written || std::rename(QFile::encodeName(file.fileName()).constData(),
-                                QFile::encodeName(path).constData()) != 0) {
-        const int error = errno;
+    try {
+        AtomicWrite::write(path, AtomicWrite::Durability::Quick,
+                           [&](QIODevice& file) { return picture.save(&file, "BMP"); });
+    } catch (const AtomicWrite::Failed& failed) {
         DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
-                          .arg(path, written ? QString::fromLocal8Bit(std::strerror(error))
-                                             : file.errorString()));
+                          .arg(path, failed.reason));
     }
-    // Renamed: nothing is left for the temporary file to remove.
-    file.setAutoRemove(false);
 }
 
 } // namespace
 
 namespace Snapshot {
 
-void SaveDocAsJPG(const QString& documentPath)
+QImage SaveDocAsJPG(const QString& documentPath)
 {
     const QString path = documentPath;
     Guard guard{Procedure::Form1_SaveDocAsJPG};
@@ -75,8 +65,9 @@ void SaveDocAsJPG(const QString& documentPath)
                 word->quit();
         } catch (...) {
         }
-        return;
+        return {};
     }
+    QImage written;
     guard(122, [&] {
         // Whatever the clipboard holds after a failed copy is some other
         // picture, perhaps the page of an earlier run.
@@ -85,10 +76,12 @@ void SaveDocAsJPG(const QString& documentPath)
         const QImage picture = Main::ReadPagePicture();
         usersClipboard.restore();
         writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
+        written = picture;
     });
     guard(124,
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });
     guard(126, [&] { need(word).quit(); });
+    return written;
 }
 
 } // namespace Snapshot

@@ -47,7 +47,6 @@ class Host final : public WindowlessHost
 public:
     Data data;
 
-    QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return data.texts.at(index); }
     QStringList services() override { return data.services; }
     QStringList scheduledServices() override { return data.scheduled; }
@@ -351,7 +350,7 @@ void TestOfficeFit::run_hostileInput_boundedWithNoticeAndNothingLost()
     ScriptedDialogs dialogs;
     Host host;
     host.data = data;
-    TemplateFilling::PushButton6_Click(host);
+    host.makeFlyer();
     QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
     QVERIFY(Main::FileExists(host.document));
     QCOMPARE(!host.notice.isEmpty(), notice);
@@ -442,7 +441,7 @@ void TestOfficeFit::run_emptyFields_leaveNoLabelsSeparatorsOrLines()
     Host host;
     for (int field : empty)
         host.data.texts[field] = field % 2 ? QString() : QStringLiteral("  ");
-    TemplateFilling::PushButton6_Click(host);
+    host.makeFlyer();
     QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
     auto document = m_word->documents().open(host.document, true);
     const auto facts = inspectOfficeDocument(*document);

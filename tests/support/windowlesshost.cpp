@@ -1,24 +1,20 @@
 #include "windowlesshost.h"
 
-#include "base/failure.h"
-#include "base/mainmodule.h"
-#include "generate/snapshot.h"
+#include "base/flyerfields.h"
 
-void WindowlessHost::SaveDocAsJPG(const QString& documentPath)
+void WindowlessHost::makeFlyer()
 {
-    if (m_page == Page::Captured) {
-        Snapshot::SaveDocAsJPG(documentPath);
+    FlyerOrder order;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        order.record.fields.at(std::size_t(i)) = fieldText(i);
+    order.record.services = services();
+    order.record.scheduledServices = scheduledServices();
+    order.pagePicture = m_page == Page::Captured;
+    const FilledFlyer flyer = TemplateFilling::makeFlyer(order);
+    shown = flyer.made();
+    if (!shown)
         return;
-    }
-    QImage page(8, 8, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
-        throw Failure(QStringLiteral("cannot write temp.bmp"));
-}
-
-void WindowlessHost::loadPreviewPicture(const QString& path)
-{
-    picture = QImage(path);
-    if (picture.isNull())
-        throw Failure(QStringLiteral("Invalid picture"));
+    document = flyer.document;
+    picture = flyer.page;
+    notice = flyer.notice;
 }
