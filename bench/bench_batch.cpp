@@ -28,6 +28,7 @@ class SampleHost final : public WindowlessHost
 {
 public:
     SampleHost() : WindowlessHost(Page::Captured) {}
+    QString fieldToken(int index) override { return SampleFlyer::tokens().at(index); }
     QString fieldText(int index) override { return SampleFlyer::fieldTexts().at(index); }
     QStringList services() override { return SampleFlyer::services(); }
     QStringList scheduledServices() override { return SampleFlyer::scheduledServices(); }

@@ -8,6 +8,7 @@
 #include "base/mainmodule.h"
 #include "generate/word.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 
@@ -24,19 +25,27 @@ template <typename T> T& need(const std::shared_ptr<T>& object)
 }
 
 // A bitmap picture is written as a bitmap file, whole or not at all. The
-// file lives for a moment, so it is not forced to the disk.
-void writePicture(const QImage& picture, const QString& path)
+// file lives for a moment, so it is not forced to the disk. Returns the
+// picture as the file holds it, read from the bytes written rather than
+// from the file: what a bitmap keeps of a picture (no transparency, for one)
+// is what the preview has always shown.
+QImage writePicture(const QImage& picture, const QString& path)
 {
     if (picture.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "BMP"))
+        throw Failure(QStringLiteral("The picture of the page could not be made a bitmap."));
     try {
         AtomicWrite::write(path, AtomicWrite::Durability::Quick,
-                           [&](QIODevice& file) { return picture.save(&file, "BMP"); });
+                           [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
     } catch (const AtomicWrite::Failed& failed) {
         DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
                           .arg(path, failed.reason));
     }
+    return QImage::fromData(bytes, "BMP");
 }
 
 } // namespace
@@ -75,8 +84,7 @@ QImage SaveDocAsJPG(const QString& documentPath)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadPagePicture();
         usersClipboard.restore();
-        writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
-        written = picture;
+        written = writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
     });
     guard(124,
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });

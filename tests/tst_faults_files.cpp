@@ -45,6 +45,7 @@ class Host final : public WindowlessHost
 public:
     Host() : WindowlessHost(Page::Captured) {}
 
+    QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return QStringLiteral("Text %1").arg(index); }
     QStringList services() override { return {QStringLiteral("Mowing")}; }
     QStringList scheduledServices() override { return {}; }

@@ -47,6 +47,7 @@ public:
     QStringList list1;
     QStringList list2;
 
+    QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return texts.at(index); }
     QStringList services() override { return list1; }
     QStringList scheduledServices() override { return list2; }

@@ -47,6 +47,7 @@ class Host final : public WindowlessHost
 public:
     Data data;
 
+    QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override { return data.texts.at(index); }
     QStringList services() override { return data.services; }
     QStringList scheduledServices() override { return data.scheduled; }

@@ -47,6 +47,7 @@ public:
 
     int run = 0;
 
+    QString fieldToken(int index) override { return kTokens.at(index); }
     QString fieldText(int index) override
     {
         return QStringLiteral("Run %1 field %2").arg(run).arg(index);

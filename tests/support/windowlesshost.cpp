@@ -2,11 +2,20 @@
 
 #include "base/flyerfields.h"
 
+QString WindowlessHost::fieldToken(int index)
+{
+    return FlyerFields::token(index);
+}
+
 void WindowlessHost::makeFlyer()
 {
     FlyerOrder order;
-    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-        order.record.fields.at(std::size_t(i)) = fieldText(i);
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+        for (int field = 0; field < FlyerFields::kFieldCount; ++field) {
+            if (FlyerFields::token(field) == fieldToken(i))
+                order.record.fields.at(std::size_t(field)) = fieldText(i);
+        }
+    }
     order.record.services = services();
     order.record.scheduledServices = scheduledServices();
     order.pagePicture = m_page == Page::Captured;

@@ -20,6 +20,9 @@ public:
     virtual ~WindowlessHost() = default;
     Q_DISABLE_COPY_MOVE(WindowlessHost)
 
+    // The test's field `index`: the token it fills and its text. A test may
+    // number its fields in another order than the window does.
+    virtual QString fieldToken(int index);
     virtual QString fieldText(int index) = 0;
     virtual QStringList services() = 0;
     virtual QStringList scheduledServices() = 0;
