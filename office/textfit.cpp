@@ -15,6 +15,7 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/SizeType.hpp>
 #include <com/sun/star/text/WritingMode2.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
@@ -59,7 +60,10 @@ struct Frame
     bool vertical = false;
     sal_Int16 sizeType = text::SizeType::FIX;
     sal_Int32 width = 0, height = 0;
-    sal_Int32 left = 0, right = 0, top = 0, bottom = 0;
+    // The inner margins at the start and the end of the stack of lines: the
+    // office turns a frame's margins with its text, so for lines that run
+    // top to bottom these are the right and the left one.
+    sal_Int32 top = 0, bottom = 0;
     // A frame with the same text and shape as an earlier one (a tear-off
     // tab) is not measured: it takes the result of that one.
     const Frame* twin = nullptr;
@@ -76,16 +80,19 @@ struct Frame
     std::optional<sal_Int32> position;
 
     int percent = 100;
+    // The characters left once the lines that do not fit whole are gone.
+    std::optional<sal_Int32> kept;
     bool settled = false;
     bool fits = true;
     double needRatio = 1; // room needed / room there, at the present size
 
     // The room in which the lines stack (the height; the width when they run
     // top to bottom), inside the inner margins.
-    sal_Int32 stackRoom() const { return vertical ? width - left - right : height - top - bottom; }
+    sal_Int32 stackRoom() const { return (vertical ? width : height) - top - bottom; }
     // The last line may run into the inner margin at the end of the stack,
-    // never past the frame's edge.
-    sal_Int32 tolerance() const { return vertical ? left : bottom; }
+    // never past the frame's edge; lines that run top to bottom are drawn
+    // cut at the margin.
+    sal_Int32 tolerance() const { return vertical ? 0 : bottom; }
 
     // Same text, same writing mode and size: the same look, as the frames
     // of one template have the same inner margins.
@@ -130,10 +137,6 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
         frame.sizeType = property<sal_Int16>(set, "SizeType");
         frame.top = property<sal_Int32>(set, "TopBorderDistance");
         frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
-        if (frame.vertical) {
-            frame.left = property<sal_Int32>(set, "LeftBorderDistance");
-            frame.right = property<sal_Int32>(set, "RightBorderDistance");
-        }
         frames.push_back(std::move(frame));
     }
     return frames;
@@ -160,10 +163,8 @@ void startMeasuring(Frame& frame)
     // into a height that can grow.
     const auto& set = frame.properties;
     set->setPropertyValue("WritingMode", Any(text::WritingMode2::LR_TB));
-    set->setPropertyValue("Width", Any(sal_Int32(frame.height - frame.top - frame.bottom +
-                                                 frame.left + frame.right)));
-    set->setPropertyValue("Height", Any(sal_Int32(frame.width - frame.left - frame.right +
-                                                  frame.top + frame.bottom)));
+    set->setPropertyValue("Width", Any(frame.height));
+    set->setPropertyValue("Height", Any(frame.width));
     set->setPropertyValue("SizeType", Any(text::SizeType::MIN));
 }
 
@@ -396,7 +397,90 @@ int firstGuess(double needRatio, const Word::TextFitLimits& limits)
 
 qsizetype shownCharacters(const Frame& frame)
 {
+    if (frame.kept)
+        return *frame.kept;
     return qsizetype(double(frame.content.getLength()) / frame.needRatio);
+}
+
+// A cursor `offset` characters (a paragraph mark one) into `text`.
+void moveTo(const Reference<text::XTextCursor>& cursor, sal_Int32 offset)
+{
+    cursor->gotoStart(false);
+    for (sal_Int32 left = offset; left > 0; left -= SAL_MAX_INT16)
+        cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), false);
+}
+
+// Where the line holding each character stands on the page.
+class LineTops
+{
+public:
+    LineTops(const Reference<lang::XComponent>& document, const Reference<text::XText>& text)
+        : m_cursor(text->createTextCursor())
+    {
+        Reference<frame::XModel> model(document, UNO_QUERY_THROW);
+        Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(),
+                                                          UNO_QUERY_THROW);
+        m_view = supplier->getViewCursor();
+    }
+
+    sal_Int32 operator()(sal_Int32 offset)
+    {
+        moveTo(m_cursor, offset);
+        m_view->gotoRange(m_cursor->getStart(), false);
+        return m_view->getPosition().Y;
+    }
+
+    // The first offset in [from, to] whose line stands lower than `y` (or at
+    // `y` with `orAt`); `to` + 1 for none. Lines only go down as the text goes on.
+    sal_Int32 firstBelow(sal_Int32 from, sal_Int32 to, sal_Int32 y, bool orAt)
+    {
+        sal_Int32 low = from, high = to + 1;
+        while (low < high) {
+            const sal_Int32 middle = low + (high - low) / 2;
+            const sal_Int32 top = (*this)(middle);
+            if (top > y || (orAt && top == y))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    }
+
+private:
+    Reference<text::XTextCursor> m_cursor;
+    Reference<text::XTextViewCursor> m_view;
+};
+
+// Deletes the text of `text` from `offset` on; a paragraph left empty at the
+// end goes with its mark, so that no blank line stays to be cut through.
+void cutAt(const Reference<text::XText>& text, sal_Int32 offset)
+{
+    Reference<text::XTextCursor> cursor = text->createTextCursor();
+    moveTo(cursor, offset);
+    Reference<text::XParagraphCursor> paragraph(cursor, UNO_QUERY);
+    if (offset > 0 && paragraph.is() && paragraph->isStartOfParagraph())
+        cursor->goLeft(1, false);
+    cursor->gotoEnd(true);
+    cursor->setString(OUString());
+}
+
+// A frame that overflows even at the floor shows the line at its bottom edge
+// cut through: that line and those below it go, so that the page shows whole
+// lines only. The frame is laid out as measured (its lines stacking downwards
+// from its top); a line ends where the next begins, the last where the text
+// does.
+void keepWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
+{
+    const sal_Int32 length = frame.text->getString().getLength();
+    LineTops tops(document, frame.text);
+    const sal_Int32 limit = tops(0) + frame.stackRoom() + frame.tolerance();
+    const sal_Int32 below = tops.firstBelow(0, length, limit, false);
+    // The line cut through is the one before the first line past the edge,
+    // or the last line, which ends past it.
+    const sal_Int32 lastTop = tops(std::max(0, below - 1));
+    const sal_Int32 cut = tops.firstBelow(0, std::max(0, below - 1), lastTop, true);
+    cutAt(frame.text, cut);
+    frame.kept = cut;
 }
 
 } // namespace
@@ -531,6 +615,10 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
+    for (Frame* frame : measured) {
+        if (!frame->fits && !listed(plan.measureOnly, frame->shape))
+            keepWholeLines(document, *frame);
+    }
 
     for (Frame& frame : frames) {
         const Frame& model = frame.twin ? *frame.twin : frame;
@@ -538,6 +626,8 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             frame.shrinking = model.shrinking;
             applyPercent(frame, model.percent, limits);
         }
+        if (frame.twin && model.kept)
+            cutAt(frame.text, *model.kept);
         Word::TextFit& fit = result.at(frame.shape);
         fit.percent = model.percent;
         fit.fits = model.fits;
