@@ -20,6 +20,7 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+#include <com/sun/star/view/XLineCursor.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -410,35 +411,45 @@ void moveTo(const Reference<text::XTextCursor>& cursor, sal_Int32 offset)
         cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), false);
 }
 
-// Where the line holding each character stands on the page.
+// Where the line holding each character stands on the page. Few calls per
+// look, as a long text takes a dozen: the cursor moves on from where it is.
 class LineTops
 {
 public:
     LineTops(const Reference<lang::XComponent>& document, const Reference<text::XText>& text)
-        : m_cursor(text->createTextCursor())
+        : m_text(text), m_cursor(text->createTextCursor())
     {
         Reference<frame::XModel> model(document, UNO_QUERY_THROW);
         Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(),
                                                           UNO_QUERY_THROW);
         m_view = supplier->getViewCursor();
+        m_line.set(m_view, UNO_QUERY_THROW);
+        m_at.set(m_cursor, UNO_QUERY_THROW);
+        m_cursor->gotoStart(false);
     }
 
     sal_Int32 operator()(sal_Int32 offset)
     {
-        moveTo(m_cursor, offset);
-        m_view->gotoRange(m_cursor->getStart(), false);
+        for (sal_Int32 step;
+             (step = std::clamp<sal_Int32>(offset - m_offset, SAL_MIN_INT16, SAL_MAX_INT16)) != 0;
+             m_offset += step) {
+            if (step > 0)
+                m_cursor->goRight(sal_Int16(step), false);
+            else
+                m_cursor->goLeft(sal_Int16(-step), false);
+        }
+        m_view->gotoRange(m_at, false);
         return m_view->getPosition().Y;
     }
 
-    // The first offset in [from, to] whose line stands lower than `y` (or at
-    // `y` with `orAt`); `to` + 1 for none. Lines only go down as the text goes on.
-    sal_Int32 firstBelow(sal_Int32 from, sal_Int32 to, sal_Int32 y, bool orAt)
+    // The first offset in [0, to] whose line stands lower than `y`; `to` + 1
+    // for none. Lines only go down as the text goes on.
+    sal_Int32 firstBelow(sal_Int32 to, sal_Int32 y)
     {
-        sal_Int32 low = from, high = to + 1;
+        sal_Int32 low = 0, high = to + 1;
         while (low < high) {
             const sal_Int32 middle = low + (high - low) / 2;
-            const sal_Int32 top = (*this)(middle);
-            if (top > y || (orAt && top == y))
+            if ((*this)(middle) > y)
                 high = middle;
             else
                 low = middle + 1;
@@ -446,9 +457,23 @@ public:
         return low;
     }
 
+    // Where the line holding `offset` starts.
+    sal_Int32 lineStart(sal_Int32 offset)
+    {
+        (*this)(offset);
+        m_line->gotoStartOfLine(false);
+        Reference<text::XTextCursor> before = m_text->createTextCursorByRange(m_view->getStart());
+        before->gotoStart(true);
+        return before->getString().getLength();
+    }
+
 private:
+    Reference<text::XText> m_text;
     Reference<text::XTextCursor> m_cursor;
+    Reference<text::XTextRange> m_at;
+    sal_Int32 m_offset = 0;
     Reference<text::XTextViewCursor> m_view;
+    Reference<view::XLineCursor> m_line;
 };
 
 // Deletes the text of `text` from `offset` on; a paragraph left empty at the
@@ -474,11 +499,10 @@ void keepWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
     const sal_Int32 length = frame.text->getString().getLength();
     LineTops tops(document, frame.text);
     const sal_Int32 limit = tops(0) + frame.stackRoom() + frame.tolerance();
-    const sal_Int32 below = tops.firstBelow(0, length, limit, false);
+    const sal_Int32 below = tops.firstBelow(length, limit);
     // The line cut through is the one before the first line past the edge,
     // or the last line, which ends past it.
-    const sal_Int32 lastTop = tops(std::max(0, below - 1));
-    const sal_Int32 cut = tops.firstBelow(0, std::max(0, below - 1), lastTop, true);
+    const sal_Int32 cut = tops.lineStart(std::max(0, below - 1));
     cutAt(frame.text, cut);
     frame.kept = cut;
 }
