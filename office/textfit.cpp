@@ -490,11 +490,11 @@ void cutAt(const Reference<text::XText>& text, sal_Int32 offset)
 }
 
 // A frame that overflows even at the floor shows the line at its bottom edge
-// cut through: that line and those below it go, so that the page shows whole
-// lines only. The frame is laid out as measured (its lines stacking downwards
-// from its top); a line ends where the next begins, the last where the text
-// does.
-void keepWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
+// cut through: that line and those below it are to go, so that the page
+// shows whole lines only. Finds where that line starts, on the frame laid out
+// as measured (its lines stacking downwards from its top); a line ends where
+// the next begins, the last where the text does.
+void findWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
 {
     const sal_Int32 length = frame.text->getString().getLength();
     LineTops tops(document, frame.text);
@@ -502,9 +502,7 @@ void keepWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
     const sal_Int32 below = tops.firstBelow(length, limit);
     // The line cut through is the one before the first line past the edge,
     // or the last line, which ends past it.
-    const sal_Int32 cut = tops.lineStart(std::max(0, below - 1));
-    cutAt(frame.text, cut);
-    frame.kept = cut;
+    frame.kept = tops.lineStart(std::max(0, below - 1));
 }
 
 } // namespace
@@ -639,9 +637,11 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
+    // All found on one layout before any text goes, which would have the
+    // office lay the page out again for the next.
     for (Frame* frame : measured) {
         if (!frame->fits && !listed(plan.measureOnly, frame->shape))
-            keepWholeLines(document, *frame);
+            findWholeLines(document, *frame);
     }
 
     for (Frame& frame : frames) {
@@ -650,7 +650,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             frame.shrinking = model.shrinking;
             applyPercent(frame, model.percent, limits);
         }
-        if (frame.twin && model.kept)
+        if (model.kept)
             cutAt(frame.text, *model.kept);
         Word::TextFit& fit = result.at(frame.shape);
         fit.percent = model.percent;
