@@ -595,6 +595,25 @@ std::vector<Reference<text::XText>> onlyPlanned(const std::vector<Reference<text
     return looked;
 }
 
+// Gives a twin its model's size, takes the lines that do not fit whole out
+// of the frame, and tells what became of it.
+void settle(Frame& frame, const Word::TextFitLimits& limits, Word::TextFit& fit)
+{
+    const Frame& model = frame.twin ? *frame.twin : frame;
+    if (frame.twin && model.percent != 100) {
+        frame.shrinking = model.shrinking;
+        applyPercent(frame, model.percent, limits);
+    }
+    if (model.kept)
+        cutAt(frame.text, *model.kept);
+    fit.percent = model.percent;
+    fit.fits = model.fits;
+    if (!model.fits)
+        fit.shownCharacters = shownCharacters(model);
+    if (model.percent != 100)
+        fit.smallerParagraphs = model.shrinkingTexts;
+}
+
 } // namespace
 
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
@@ -644,21 +663,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             findWholeLines(document, *frame);
     }
 
-    for (Frame& frame : frames) {
-        const Frame& model = frame.twin ? *frame.twin : frame;
-        if (frame.twin && model.percent != 100) {
-            frame.shrinking = model.shrinking;
-            applyPercent(frame, model.percent, limits);
-        }
-        if (model.kept)
-            cutAt(frame.text, *model.kept);
-        Word::TextFit& fit = result.at(frame.shape);
-        fit.percent = model.percent;
-        fit.fits = model.fits;
-        if (!model.fits)
-            fit.shownCharacters = shownCharacters(model);
-        if (model.percent != 100)
-            fit.smallerParagraphs = model.shrinkingTexts;
-    }
+    for (Frame& frame : frames)
+        settle(frame, limits, result.at(frame.shape));
     return result;
 }
