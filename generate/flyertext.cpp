@@ -46,10 +46,10 @@ ServiceColumns columnsToFill(const QStringList& services)
         return laidOutColumn(columns.first) != columns.first ||
                laidOutColumn(columns.second) != columns.second;
     };
-    const ServiceColumns designed = servicesColumns(services);
+    ServiceColumns designed = servicesColumns(services);
     if (services.size() < 2)
         return designed;
-    const ServiceColumns balanced = balancedColumns(services);
+    ServiceColumns balanced = balancedColumns(services);
     return cut(designed) || cut(balanced) ? balanced : designed;
 }
 
