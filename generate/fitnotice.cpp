@@ -4,6 +4,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -225,6 +226,29 @@ QString shrunkLine(const Box& box, const Word::TextFit& fit, const QHash<QString
         .arg(fit.percent);
 }
 
+// Code points that draw nothing of their own: blanks, controls, joiners and
+// the selectors that pick an emoji's or a letter's form. No font need have them.
+bool drawsNothing(char32_t code)
+{
+    const auto category = QChar::category(code);
+    return category == QChar::Other_Control || category == QChar::Other_Format ||
+           category == QChar::Separator_Space || category == QChar::Separator_Line ||
+           category == QChar::Separator_Paragraph || (code >= 0xfe00 && code <= 0xfe0f) ||
+           (code >= 0xe0100 && code <= 0xe01ef);
+}
+
+// The character as the notice names it: itself, and its number, since the
+// notice's own font may lack it too.
+QString named(const QString& character)
+{
+    QStringList numbers;
+    for (const char32_t code : character.toUcs4()) {
+        if (!drawsNothing(code))
+            numbers << u"U+%1"_s.arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
+    }
+    return u"%1 (%2)"_s.arg(character, numbers.join(u' '));
+}
+
 } // namespace
 
 QStringList tokensIn(const QString& text)
@@ -279,6 +303,42 @@ QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& 
         paragraphs << shrunk;
     }
     return paragraphs.join(u"\n\n"_s);
+}
+
+QString missingCharactersNotice(const QHash<QString, QString>& filled,
+                                const std::function<bool(char32_t)>& shown)
+{
+    // A few, not a flood: the first ones met, and how many more there are.
+    constexpr qsizetype kNamed = 5;
+    QStringList missing;
+    QStringList fields;
+    for (const Known& entry : kKnown) {
+        const QString text = filled.value(entry.token);
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        for (qsizetype start = 0, end = 0; (end = graphemes.toNextBoundary()) > 0; start = end) {
+            const QString character = text.mid(start, end - start);
+            const auto codes = character.toUcs4();
+            if (std::all_of(codes.begin(), codes.end(),
+                            [&](char32_t code) { return drawsNothing(code) || shown(code); }))
+                continue;
+            if (!missing.contains(character))
+                missing << character;
+            if (!fields.contains(QString(entry.name)))
+                fields << QString(entry.name);
+        }
+    }
+    if (missing.isEmpty())
+        return {};
+    QStringList names;
+    for (qsizetype i = 0; i < std::min(kNamed, missing.size()); ++i)
+        names << named(missing.at(i));
+    QString list = names.join(", "_L1);
+    if (missing.size() > kNamed)
+        list += u" and %1 more"_s.arg(number(missing.size() - kNamed));
+    return u"Some characters cannot be shown: no installed font has %1, so the flyer prints "
+           u"blanks or empty boxes in their place (in %2). Installing fonts that have them "
+           u"lets them print: for Chinese, Japanese and Korean the package fonts-noto-cjk, for "
+           u"emoji fonts-noto-color-emoji."_s.arg(list, joined(fields));
 }
 
 QString noNameNotice()

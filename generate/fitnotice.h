@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // What the user is told after a flyer was made when some of its text had to
@@ -33,6 +34,12 @@ QString fieldName(const QString& token);
 // shapes; `filled` gives the text each token was replaced by.
 QString notice(const std::vector<Box>& boxes, const std::vector<Word::TextFit>& fits,
                const QHash<QString, QString>& filled);
+
+// What the user is told when some characters of the flyer's texts (`filled`,
+// by token) are in no installed font, as `shown` says of each code point, or
+// "" when every one is: a few of them, and the fields they are in.
+QString missingCharactersNotice(const QHash<QString, QString>& filled,
+                                const std::function<bool(char32_t)>& shown);
 
 // What the user is told over the preview of a flyer without a business name.
 QString noNameNotice();

@@ -40,6 +40,19 @@ ServiceColumns balancedColumns(const QStringList& services)
     return columns;
 }
 
+ServiceColumns columnsToFill(const QStringList& services)
+{
+    auto cut = [](const ServiceColumns& columns) {
+        return laidOutColumn(columns.first) != columns.first ||
+               laidOutColumn(columns.second) != columns.second;
+    };
+    ServiceColumns designed = servicesColumns(services);
+    if (services.size() < 2)
+        return designed;
+    ServiceColumns balanced = balancedColumns(services);
+    return cut(designed) || cut(balanced) ? balanced : designed;
+}
+
 QList<Edit> emptyFieldEdits(const std::function<bool(const QString&)>& empty)
 {
     const QString dot = QStringLiteral("   \u2022   ");

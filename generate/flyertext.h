@@ -33,6 +33,13 @@ ServiceColumns servicesColumns(const QStringList& services);
 // For a list whose columns do not fit at their designed size.
 ServiceColumns balancedColumns(const QStringList& services);
 
+// The split the columns are filled with: the designed one (servicesColumns),
+// unless either split has a column longer than laidOutColumn keeps. Such a
+// list overflows its columns at the designed size many times over, so
+// fitting balances it in any case: it goes in balanced at once, and the
+// user is told of the cut the page makes.
+ServiceColumns columnsToFill(const QStringList& services);
+
 // A piece of the template's text and what it becomes.
 struct Edit
 {

@@ -9,6 +9,7 @@
 #include "generate/fitnotice.h"
 #include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
+#include "generate/fontcoverage.h"
 #include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
 #include "generate/tearoffcode.h"
@@ -239,7 +240,7 @@ void FillingRun::tellWhatIsCut()
                          FlyerText::characterCount(FlyerText::laidOutText(text)),
                          FlyerText::characterCount(text)});
     }
-    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services());
+    const FlyerText::ServiceColumns columns = FlyerText::columnsToFill(services());
     for (const auto& [token, column] : {std::pair{QStringLiteral("[Services1]"), columns.first},
                                         std::pair{QStringLiteral("[Services2]"), columns.second}}) {
         const QString kept = FlyerText::laidOutColumn(column);
@@ -363,7 +364,7 @@ bool FillingRun::layOutServices()
     m_guard(116, [&] { m_services1.clear(); });
     m_guard(118, [&] { m_services2.clear(); });
     m_guard(120, [&] {
-        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services());
+        const FlyerText::ServiceColumns columns = FlyerText::columnsToFill(services());
         m_services1 = FlyerText::laidOutColumn(columns.first);
         m_services2 = FlyerText::laidOutColumn(columns.second);
     });
@@ -498,6 +499,10 @@ bool FillingRun::fitText()
         if (filled.value(QStringLiteral("[BusinessName]")).trimmed().isEmpty())
             m_notice = m_notice.isEmpty() ? FitNotice::noNameNotice()
                                           : FitNotice::noNameNotice() + u"\n\n"_s + m_notice;
+        const QString missing =
+            FitNotice::missingCharactersNotice(filled, FontCoverage::installedFontHas);
+        if (!missing.isEmpty())
+            m_notice = m_notice.isEmpty() ? missing : m_notice + u"\n\n"_s + missing;
     });
     return !m_guard.lost() || endRun();
 }

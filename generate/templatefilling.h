@@ -63,7 +63,7 @@ struct FlyerFit
 
 // Fits the text of every box of the filled `document` to its box (kFitLimits).
 // The services columns, filled with `columns` (the split of `services` made
-// by FlyerText::servicesColumns), keep that split while both fit at their
+// by FlyerText::columnsToFill), keep that split while both fit at their
 // designed size; otherwise the services are spread over both columns
 // (FlyerText::balancedColumns) at one size for both, the largest at which
 // both fit. `boxes` are the template's boxes in the order of the shapes.

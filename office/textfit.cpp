@@ -15,10 +15,12 @@
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/text/SizeType.hpp>
 #include <com/sun/star/text/WritingMode2.hpp>
+#include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
+#include <com/sun/star/view/XLineCursor.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -59,7 +61,10 @@ struct Frame
     bool vertical = false;
     sal_Int16 sizeType = text::SizeType::FIX;
     sal_Int32 width = 0, height = 0;
-    sal_Int32 left = 0, right = 0, top = 0, bottom = 0;
+    // The inner margins at the start and the end of the stack of lines: the
+    // office turns a frame's margins with its text, so for lines that run
+    // top to bottom these are the right and the left one.
+    sal_Int32 top = 0, bottom = 0;
     // A frame with the same text and shape as an earlier one (a tear-off
     // tab) is not measured: it takes the result of that one.
     const Frame* twin = nullptr;
@@ -76,16 +81,19 @@ struct Frame
     std::optional<sal_Int32> position;
 
     int percent = 100;
+    // The characters left once the lines that do not fit whole are gone.
+    std::optional<sal_Int32> kept;
     bool settled = false;
     bool fits = true;
     double needRatio = 1; // room needed / room there, at the present size
 
     // The room in which the lines stack (the height; the width when they run
     // top to bottom), inside the inner margins.
-    sal_Int32 stackRoom() const { return vertical ? width - left - right : height - top - bottom; }
+    sal_Int32 stackRoom() const { return (vertical ? width : height) - top - bottom; }
     // The last line may run into the inner margin at the end of the stack,
-    // never past the frame's edge.
-    sal_Int32 tolerance() const { return vertical ? left : bottom; }
+    // never past the frame's edge; lines that run top to bottom are drawn
+    // cut at the margin.
+    sal_Int32 tolerance() const { return vertical ? 0 : bottom; }
 
     // Same text, same writing mode and size: the same look, as the frames
     // of one template have the same inner margins.
@@ -130,10 +138,6 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
         frame.sizeType = property<sal_Int16>(set, "SizeType");
         frame.top = property<sal_Int32>(set, "TopBorderDistance");
         frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
-        if (frame.vertical) {
-            frame.left = property<sal_Int32>(set, "LeftBorderDistance");
-            frame.right = property<sal_Int32>(set, "RightBorderDistance");
-        }
         frames.push_back(std::move(frame));
     }
     return frames;
@@ -160,10 +164,8 @@ void startMeasuring(Frame& frame)
     // into a height that can grow.
     const auto& set = frame.properties;
     set->setPropertyValue("WritingMode", Any(text::WritingMode2::LR_TB));
-    set->setPropertyValue("Width", Any(sal_Int32(frame.height - frame.top - frame.bottom +
-                                                 frame.left + frame.right)));
-    set->setPropertyValue("Height", Any(sal_Int32(frame.width - frame.left - frame.right +
-                                                  frame.top + frame.bottom)));
+    set->setPropertyValue("Width", Any(frame.height));
+    set->setPropertyValue("Height", Any(frame.width));
     set->setPropertyValue("SizeType", Any(text::SizeType::MIN));
 }
 
@@ -396,7 +398,111 @@ int firstGuess(double needRatio, const Word::TextFitLimits& limits)
 
 qsizetype shownCharacters(const Frame& frame)
 {
+    if (frame.kept)
+        return *frame.kept;
     return qsizetype(double(frame.content.getLength()) / frame.needRatio);
+}
+
+// A cursor `offset` characters (a paragraph mark one) into `text`.
+void moveTo(const Reference<text::XTextCursor>& cursor, sal_Int32 offset)
+{
+    cursor->gotoStart(false);
+    for (sal_Int32 left = offset; left > 0; left -= SAL_MAX_INT16)
+        cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), false);
+}
+
+// Where the line holding each character stands on the page. Few calls per
+// look, as a long text takes a dozen: the cursor moves on from where it is.
+class LineTops
+{
+public:
+    LineTops(const Reference<lang::XComponent>& document, const Reference<text::XText>& text)
+        : m_text(text), m_cursor(text->createTextCursor())
+    {
+        Reference<frame::XModel> model(document, UNO_QUERY_THROW);
+        Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(),
+                                                          UNO_QUERY_THROW);
+        m_view = supplier->getViewCursor();
+        m_line.set(m_view, UNO_QUERY_THROW);
+        m_at.set(m_cursor, UNO_QUERY_THROW);
+        m_cursor->gotoStart(false);
+    }
+
+    sal_Int32 operator()(sal_Int32 offset)
+    {
+        for (sal_Int32 step;
+             (step = std::clamp<sal_Int32>(offset - m_offset, SAL_MIN_INT16, SAL_MAX_INT16)) != 0;
+             m_offset += step) {
+            if (step > 0)
+                m_cursor->goRight(sal_Int16(step), false);
+            else
+                m_cursor->goLeft(sal_Int16(-step), false);
+        }
+        m_view->gotoRange(m_at, false);
+        return m_view->getPosition().Y;
+    }
+
+    // The first offset in [0, to] whose line stands lower than `y`; `to` + 1
+    // for none. Lines only go down as the text goes on.
+    sal_Int32 firstBelow(sal_Int32 to, sal_Int32 y)
+    {
+        sal_Int32 low = 0, high = to + 1;
+        while (low < high) {
+            const sal_Int32 middle = low + (high - low) / 2;
+            if ((*this)(middle) > y)
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
+    }
+
+    // Where the line holding `offset` starts.
+    sal_Int32 lineStart(sal_Int32 offset)
+    {
+        (*this)(offset);
+        m_line->gotoStartOfLine(false);
+        Reference<text::XTextCursor> before = m_text->createTextCursorByRange(m_view->getStart());
+        before->gotoStart(true);
+        return before->getString().getLength();
+    }
+
+private:
+    Reference<text::XText> m_text;
+    Reference<text::XTextCursor> m_cursor;
+    Reference<text::XTextRange> m_at;
+    sal_Int32 m_offset = 0;
+    Reference<text::XTextViewCursor> m_view;
+    Reference<view::XLineCursor> m_line;
+};
+
+// Deletes the text of `text` from `offset` on; a paragraph left empty at the
+// end goes with its mark, so that no blank line stays to be cut through.
+void cutAt(const Reference<text::XText>& text, sal_Int32 offset)
+{
+    Reference<text::XTextCursor> cursor = text->createTextCursor();
+    moveTo(cursor, offset);
+    Reference<text::XParagraphCursor> paragraph(cursor, UNO_QUERY);
+    if (offset > 0 && paragraph.is() && paragraph->isStartOfParagraph())
+        cursor->goLeft(1, false);
+    cursor->gotoEnd(true);
+    cursor->setString(OUString());
+}
+
+// A frame that overflows even at the floor shows the line at its bottom edge
+// cut through: that line and those below it are to go, so that the page
+// shows whole lines only. Finds where that line starts, on the frame laid out
+// as measured (its lines stacking downwards from its top); a line ends where
+// the next begins, the last where the text does.
+void findWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
+{
+    const sal_Int32 length = frame.text->getString().getLength();
+    LineTops tops(document, frame.text);
+    const sal_Int32 limit = tops(0) + frame.stackRoom() + frame.tolerance();
+    const sal_Int32 below = tops.firstBelow(length, limit);
+    // The line cut through is the one before the first line past the edge,
+    // or the last line, which ends past it.
+    frame.kept = tops.lineStart(std::max(0, below - 1));
 }
 
 } // namespace
@@ -489,6 +595,25 @@ std::vector<Reference<text::XText>> onlyPlanned(const std::vector<Reference<text
     return looked;
 }
 
+// Gives a twin its model's size, takes the lines that do not fit whole out
+// of the frame, and tells what became of it.
+void settle(Frame& frame, const Word::TextFitLimits& limits, Word::TextFit& fit)
+{
+    const Frame& model = frame.twin ? *frame.twin : frame;
+    if (frame.twin && model.percent != 100) {
+        frame.shrinking = model.shrinking;
+        applyPercent(frame, model.percent, limits);
+    }
+    if (model.kept)
+        cutAt(frame.text, *model.kept);
+    fit.percent = model.percent;
+    fit.fits = model.fits;
+    if (!model.fits)
+        fit.shownCharacters = shownCharacters(model);
+    if (model.percent != 100)
+        fit.smallerParagraphs = model.shrinkingTexts;
+}
+
 } // namespace
 
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
@@ -531,20 +656,14 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
-
-    for (Frame& frame : frames) {
-        const Frame& model = frame.twin ? *frame.twin : frame;
-        if (frame.twin && model.percent != 100) {
-            frame.shrinking = model.shrinking;
-            applyPercent(frame, model.percent, limits);
-        }
-        Word::TextFit& fit = result.at(frame.shape);
-        fit.percent = model.percent;
-        fit.fits = model.fits;
-        if (!model.fits)
-            fit.shownCharacters = shownCharacters(model);
-        if (model.percent != 100)
-            fit.smallerParagraphs = model.shrinkingTexts;
+    // All found on one layout before any text goes, which would have the
+    // office lay the page out again for the next.
+    for (Frame* frame : measured) {
+        if (!frame->fits && !listed(plan.measureOnly, frame->shape))
+            findWholeLines(document, *frame);
     }
+
+    for (Frame& frame : frames)
+        settle(frame, limits, result.at(frame.shape));
     return result;
 }

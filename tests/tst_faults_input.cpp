@@ -252,7 +252,12 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
     QCOMPARE(int(facts.shapes.size()), int(expected.size()));
     for (int i = 0; i < expected.size(); ++i) {
         const QString& actual = facts.shapes.at(std::size_t(i)).text;
-        if (actual != expected.at(i) && actual != spread.at(i)) {
+        // A box that does not fit even small keeps the lines it shows whole,
+        // and the notice says so.
+        const bool shownInPart =
+            host.notice.contains(QStringLiteral("not fit")) && !actual.isEmpty() &&
+            (expected.at(i).startsWith(actual) || spread.at(i).startsWith(actual));
+        if (actual != expected.at(i) && actual != spread.at(i) && !shownInPart) {
             // Where they part, rather than two pages of text.
             qsizetype at = 0;
             while (at < actual.size() && at < expected.at(i).size() &&

@@ -1,6 +1,8 @@
 #include "generate/flyertext.h"
 
 #include "base/mainmodule.h"
+#include "generate/fitnotice.h"
+#include "generate/fontcoverage.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -44,6 +46,10 @@ private Q_SLOTS:
     void laidOut_textBeyondTheLimit_cutAtWholeCharactersAndLines();
     void emptyFieldEdits_piecesOfEmptyFieldsGo_data();
     void emptyFieldEdits_piecesOfEmptyFieldsGo();
+    void columnsToFill_listsCutAtTheLimitGoInBalanced_data();
+    void columnsToFill_listsCutAtTheLimitGoInBalanced();
+    void missingCharacters_aFewNamedWithTheirFields_data();
+    void missingCharacters_aFewNamedWithTheirFields();
 };
 
 void TestFlyerText::servicesColumns_splitAtTen_data()
@@ -272,6 +278,88 @@ void TestFlyerText::emptyFieldEdits_piecesOfEmptyFieldsGo()
     for (const FlyerText::Edit& edit : edits)
         owner.replace(edit.find, edit.replace);
     QCOMPARE(owner, addressLine + QLatin1Char('\n') + contactLine);
+}
+
+void TestFlyerText::columnsToFill_listsCutAtTheLimitGoInBalanced_data()
+{
+    QTest::addColumn<QStringList>("services");
+    QTest::addColumn<int>("leftLines");
+    QTest::addColumn<int>("rightLines");
+    QTest::addColumn<bool>("balanced");
+    QTest::newRow("the sample's size: as designed") << numbered(20) << 10 << 10 << false;
+    // Lines take 14, 15 and 16 characters ("Service 100" on): 9 + 58 left
+    // and 62 right within the limit.
+    QTest::newRow("the designed right column cut: balanced") << numbered(200) << 67 << 62 << true;
+    // Items 7 to 10 of 220 characters: the designed left column keeps all
+    // its 984 characters, but the balanced right one would be cut.
+    QStringList longer = numbered(6);
+    longer << QString(220, u'a') << QString(220, u'b') << QString(220, u'c') << QString(220, u'd')
+           << QString(200, u'e') << QString(200, u'f');
+    QTest::newRow("only the balanced right column cut: balanced") << longer << 6 << 4 << true;
+    QTest::newRow("one long service: left alone")
+        << QStringList{QString(2000, u'x')} << 0 << 0 << false;
+}
+
+void TestFlyerText::columnsToFill_listsCutAtTheLimitGoInBalanced()
+{
+    QFETCH(QStringList, services);
+    QFETCH(int, leftLines);
+    QFETCH(int, rightLines);
+    QFETCH(bool, balanced);
+    const FlyerText::ServiceColumns columns = FlyerText::columnsToFill(services);
+    const FlyerText::ServiceColumns expected =
+        balanced ? FlyerText::balancedColumns(services) : FlyerText::servicesColumns(services);
+    QCOMPARE(columns.first, expected.first);
+    QCOMPARE(columns.second, expected.second);
+    // What goes on the page: the whole lines within the limit.
+    QCOMPARE(FlyerText::laidOutColumn(columns.first).count(QChar(13)), leftLines);
+    QCOMPARE(FlyerText::laidOutColumn(columns.second).count(QChar(13)), rightLines);
+}
+
+void TestFlyerText::missingCharacters_aFewNamedWithTheirFields_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<bool>("installedFonts");
+    QTest::addColumn<QStringList>("told");
+    // An unassigned code point is in no font at all.
+    QTest::newRow("installed fonts: plain Latin")
+        << QStringLiteral("Greenway Lawns") << QStringLiteral("ann@example.org") << true
+        << QStringList{};
+    QTest::newRow("installed fonts: a character no font has")
+        << QStringLiteral("Greenway \u0378 Lawns") << QString() << true
+        << QStringList{QStringLiteral("no installed font has \u0378 (U+0378)"),
+                       QStringLiteral("(in the business name)")};
+    // Without fonts for Korean and emoji: each named once, an emoji's form
+    // selector and a joined family as the one character they are.
+    QTest::newRow("no Korean or emoji fonts")
+        << QStringLiteral("\uD55C\uAE00 \uD55C Lawns \u2764\uFE0F")
+        << QStringLiteral("\U0001F468\u200D\U0001F469 ann@example.org") << false
+        << QStringList{
+               QStringLiteral("\uD55C (U+D55C), \uAE00 (U+AE00), \u2764\uFE0F (U+2764), "
+                              "\U0001F468\u200D\U0001F469 (U+1F468 U+1F469),"),
+               QStringLiteral("(in the business name and the e-mail on the tear-off tabs)")};
+    QTest::newRow("a flood: five named")
+        << QStringLiteral("\uAC00\uAC01\uAC02\uAC03\uAC04\uAC05\uAC06") << QString() << false
+        << QStringList{QStringLiteral("\uAC04 (U+AC04) and 2 more,")};
+}
+
+void TestFlyerText::missingCharacters_aFewNamedWithTheirFields()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, email);
+    QFETCH(bool, installedFonts);
+    QFETCH(QStringList, told);
+    const QHash<QString, QString> filled{{QStringLiteral("[BusinessName]"), name},
+                                         {QStringLiteral("[Email2]"), email}};
+    // Fonts for Latin and symbols only.
+    auto western = [](char32_t code) { return code < 0x2700; };
+    const QString notice =
+        installedFonts ? FitNotice::missingCharactersNotice(filled, FontCoverage::installedFontHas)
+                       : FitNotice::missingCharactersNotice(filled, western);
+    QCOMPARE(notice.isEmpty(), told.isEmpty());
+    for (const QString& part : told)
+        QVERIFY2(notice.contains(part), qPrintable(notice));
 }
 
 QTEST_GUILESS_MAIN(TestFlyerText)

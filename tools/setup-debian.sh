@@ -11,7 +11,7 @@ packages=(
   xvfb xauth x11-utils imagemagick
   librsvg2-bin desktop-file-utils appstream dpkg-dev file groff-base
   libcups2-dev cups printer-driver-cups-pdf poppler-utils
-  libqrencode-dev zbar-tools
+  libqrencode-dev zbar-tools libfontconfig-dev
 )
 
 missing=()
