@@ -191,8 +191,8 @@ QImage officePixels(const Reference<uno::XComponentContext>& context,
     seekable->seek(0);
     Sequence<sal_Int8> stored;
     file->getInputStream()->readBytes(stored, length);
-    const QImage pixels = QImage::fromData(reinterpret_cast<const uchar*>(stored.getConstArray()),
-                                           stored.getLength(), "PNG");
+    QImage pixels = QImage::fromData(reinterpret_cast<const uchar*>(stored.getConstArray()),
+                                     stored.getLength(), "PNG");
     if (pixels.isNull())
         throw Failure(
             QStringLiteral("The office gave a picture of the flyer that cannot be read."));
