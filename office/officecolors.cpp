@@ -199,13 +199,12 @@ QImage officePixels(const Reference<uno::XComponentContext>& context,
     return pixels;
 }
 
-QByteArray pngOf(const QImage& image)
+QByteArray pngOf(const QImage& image, int quality)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    // Light compression: quick, and the saved document stays small.
-    image.save(&buffer, "PNG", 80);
+    image.save(&buffer, "PNG", quality);
     return png;
 }
 
@@ -221,7 +220,10 @@ void recolorPicture(const Reference<uno::XComponentContext>& context,
         Reference<graphic::XGraphic> graphic(picture->getPropertyValue("Graphic"), UNO_QUERY);
         if (!graphic.is())
             return;
-        png = pngOf(pixels(officePixels(context, provider, graphic)));
+        // A kept picture is written once and read by the office in every
+        // run: the smallest file. Else light compression, quick, and the
+        // saved document stays small.
+        png = pngOf(pixels(officePixels(context, provider, graphic)), key.isEmpty() ? 80 : 0);
         if (!key.isEmpty())
             keptPictures().keep(key, png);
     }
