@@ -141,7 +141,7 @@ double contrastRatio(Rgb first, Rgb second)
     return (std::max(one, other) + 0.05) / (std::min(one, other) + 0.05);
 }
 
-Word::Recoloring recoloring(const Look& look, bool ownPicture)
+Word::Recoloring recoloring(const Look& look, bool ownPicture, std::size_t addedFrom)
 {
     Word::Recoloring result;
     for (std::size_t i = 0; i < kTemplateColors.size(); ++i) {
@@ -149,12 +149,16 @@ Word::Recoloring recoloring(const Look& look, bool ownPicture)
         pairs.emplace_back(kTemplateColors[i].rgb, look.colors[i]);
     }
     const auto turn = [look](const QImage& picture) { return recolored(picture, look); };
+    result.addedFrom = addedFrom;
+    result.pictures = turn;
     // The business's picture shows the business as it is, except in greys
     // for printing.
-    if (!ownPicture || look.printFriendly)
-        result.pictures = turn;
+    if (ownPicture && look.printFriendly)
+        result.added = turn;
     result.background = turn;
     result.keepBackground = !look.printFriendly;
+    // The look's name: what it makes of the template's pictures never changes.
+    result.keptAs = QLatin1String(look.key);
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <limits>
 #include <vector>
 
 // The flyer's colour styles: the designed look ("Earth") and others that give
@@ -81,8 +82,10 @@ Rgb background(const Look& look);
 // The contrast ratio of two colours as WCAG 2.1 defines it: 1 to 21.
 double contrastRatio(Rgb first, Rgb second);
 
-// What the document engine is asked to do for `look`; `ownPicture`: the
-// picture box holds the business's picture instead of the emblem.
-Word::Recoloring recoloring(const Look& look, bool ownPicture);
+// What the document engine is asked to do for `look`. The floating shapes
+// from `addedFrom` on were put in by the run; `ownPicture`: the last of
+// them is the business's picture, in place of the emblem.
+Word::Recoloring recoloring(const Look& look, bool ownPicture,
+                            std::size_t addedFrom = std::numeric_limits<std::size_t>::max());
 
 } // namespace FlyerStyle

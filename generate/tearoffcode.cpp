@@ -10,8 +10,10 @@
 
 #include <qrencode.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace TearOffCode {
 
@@ -49,7 +51,7 @@ bool fits(const QByteArray& bytes, double sidePoints)
 
 bool isRefusedControl(QChar c)
 {
-    // A contact card's lines end CR LF; other control characters would be
+    // A contact card's lines end in line breaks; other control characters would be
     // read by no phone the way the user sees them typed.
     if (c == QLatin1Char('\r') || c == QLatin1Char('\n'))
         return false;
@@ -197,24 +199,58 @@ QString phoneLink(const QString& phone)
 QString contactCard(const QString& name, const QString& address, const QString& phone,
                     const QString& email)
 {
-    const QString crlf = QStringLiteral("\r\n");
+    // As small as the format allows, since a tab's code holds little: line
+    // feeds alone end the lines (phones' readers take them), trailing empty
+    // parts of a value are left out, and so is every empty detail.
+    const QLatin1Char end('\n');
     // The family name is the last word: "Tobin Marsh" is N:Marsh;Tobin.
     const QString fullName = name.simplified();
     const qsizetype lastSpace = fullName.lastIndexOf(QLatin1Char(' '));
     const QString family = lastSpace < 0 ? fullName : fullName.mid(lastSpace + 1);
     const QString given = lastSpace < 0 ? QString() : fullName.left(lastSpace);
-    QString card = QStringLiteral("BEGIN:VCARD") + crlf + QStringLiteral("VERSION:3.0") + crlf +
-                   QStringLiteral("N:") + escapedCardValue(family) + QLatin1Char(';') +
-                   escapedCardValue(given) + QStringLiteral(";;;") + crlf + QStringLiteral("FN:") +
-                   escapedCardValue(fullName) + crlf;
+    QString card = QStringLiteral("BEGIN:VCARD") + end + QStringLiteral("VERSION:3.0") + end +
+                   QStringLiteral("N:") + escapedCardValue(family) +
+                   (given.isEmpty() ? QString() : QLatin1Char(';') + escapedCardValue(given)) +
+                   end + QStringLiteral("FN:") + escapedCardValue(fullName) + end;
     if (!address.trimmed().isEmpty())
-        card +=
-            QStringLiteral("ADR:;;") + escapedCardValue(address) + QStringLiteral(";;;;") + crlf;
+        card += QStringLiteral("ADR:;;") + escapedCardValue(address) + end;
     if (!phone.trimmed().isEmpty())
-        card += QStringLiteral("TEL:") + phone.trimmed() + crlf;
+        card += QStringLiteral("TEL:") + phone.trimmed() + end;
     if (!email.trimmed().isEmpty())
-        card += QStringLiteral("EMAIL:") + email.trimmed() + crlf;
+        card += QStringLiteral("EMAIL:") + email.trimmed() + end;
     return card + QStringLiteral("END:VCARD");
+}
+
+QString cardTooLong(const QString& name, const QString& address, const QString& phone,
+                    const QString& email)
+{
+    const qsizetype length = contactCard(name, address, phone, email).toUtf8().size();
+    const int most = capacity();
+    if (length <= most)
+        return QString();
+    // The longest details first: shortening those helps most.
+    std::vector<std::pair<qsizetype, QString>> details = {
+        {name.trimmed().size(), QStringLiteral("the name")},
+        {address.trimmed().size(), QStringLiteral("the address")},
+        {phone.trimmed().size(), QStringLiteral("the phone number")},
+        {email.trimmed().size(), QStringLiteral("the e-mail")}};
+    std::stable_sort(details.begin(), details.end(),
+                     [](const auto& one, const auto& other) { return one.first > other.first; });
+    QStringList named;
+    for (const auto& [size, words] : details)
+        if (size > 0)
+            named << QStringLiteral("%1 (%2%3)")
+                         .arg(words)
+                         .arg(size)
+                         .arg(named.isEmpty() ? QStringLiteral(" characters") : QString());
+    return QStringLiteral("A contact card with these Flyer Details of the tear-off tabs is %1 "
+                          "characters long, and a tab's code holds at most %2, so %3 characters "
+                          "must go. Shorten or empty under Flyer Details: %4. A card with only a "
+                          "short name fits; a web address or the phone number fits more easily.")
+        .arg(length)
+        .arg(most)
+        .arg(length - most)
+        .arg(named.join(QStringLiteral(", ")));
 }
 
 } // namespace TearOffCode

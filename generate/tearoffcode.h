@@ -75,9 +75,14 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
 // The texts the dialog offers.
 // "tel:" and the phone number's digits, with a leading "+" kept.
 QString phoneLink(const QString& phone);
-// A contact card (vCard 3.0, lines ending CR LF) with the given details;
-// empty details are left out, the name always stands.
+// A contact card (vCard 3.0) with the given details, as short as the format
+// allows; empty details are left out, the name always stands.
 QString contactCard(const QString& name, const QString& address, const QString& phone,
+                    const QString& email);
+// Why the contact card with these details is too long for a tab's code, in
+// plain words that name the details to shorten, longest first; the empty
+// text when it fits.
+QString cardTooLong(const QString& name, const QString& address, const QString& phone,
                     const QString& email);
 
 } // namespace TearOffCode

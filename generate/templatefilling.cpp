@@ -514,8 +514,10 @@ bool FillingRun::recolor()
 {
     m_guard(208, [&] {
         const FlyerStyle::Look& look = FlyerStyle::look(m_order.style);
+        // The template's shapes come first, the emblem gone for the own picture.
+        const std::size_t templateShapes = m_shapes.size() - (m_ownPicture ? 1 : 0);
         if (look.style != FlyerStyle::Style::Earth)
-            m_document->recolor(FlyerStyle::recoloring(look, m_ownPicture));
+            m_document->recolor(FlyerStyle::recoloring(look, m_ownPicture, templateShapes));
     });
     return !m_guard.lost() || endRun();
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -189,11 +190,23 @@ struct Recoloring
     // Lines of the first colour, of shapes and of the shapes in groups, take
     // the second.
     std::vector<Pair> lines;
-    // The new pixels of each floating picture; empty: the pictures stay.
+    // The floating shapes from this place on in Document::shapes() were put
+    // in by the run (the tear-off tabs' codes, then the business's own
+    // picture); those before it are the template's.
+    std::size_t addedFrom = std::numeric_limits<std::size_t>::max();
+    // The new pixels of the template's floating pictures; empty: they stay.
     Pixels pictures;
+    // The new pixels of the last floating shape when the run put it in and it
+    // is a picture (the business's own); the codes before it stay, black on
+    // clear in every look.
+    Pixels added;
     // The same for the pictures of headers and footers, which lie behind the
     // page as its background.
     Pixels background;
+    // Not empty: the template's pictures are the same in every document, and
+    // so is what `pictures` and `background` make of them, so the engine
+    // works each once and keeps the result under this name.
+    QString keptAs;
     // False: those pictures go, and the page has no background.
     bool keepBackground = true;
     // Whether recolor() looks for text colours without a partner, which

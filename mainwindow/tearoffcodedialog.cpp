@@ -88,8 +88,8 @@ void TearOffCodeDialog::checkStoredChoice()
         m_none->setChecked(true);
     else if (hasDigits(details.phone) && stored == TearOffCode::phoneLink(details.phone))
         m_phone->setChecked(true);
-    else if (stored ==
-             TearOffCode::contactCard(details.name, details.address, details.phone, details.email))
+    // A card stored by an earlier version, or from other details, is a card too.
+    else if (stored.startsWith(QLatin1String("BEGIN:VCARD")))
         m_card->setChecked(true);
     else {
         m_web->setChecked(true);
@@ -115,12 +115,23 @@ void TearOffCodeDialog::showChoice()
     const QString text = chosenText();
     m_shown->setPlainText(text);
     const int most = TearOffCode::capacity();
+    const QString tooLong = cardTooLong();
     if (m_none->isChecked())
         m_count->setText(QStringLiteral("The tabs show no code."));
+    else if (!tooLong.isEmpty())
+        m_count->setText(tooLong);
     else
         m_count->setText(QStringLiteral("%1 characters; a tab's code holds at most %2.")
                              .arg(text.size())
                              .arg(most));
+}
+
+QString TearOffCodeDialog::cardTooLong() const
+{
+    if (!m_card->isChecked())
+        return QString();
+    return TearOffCode::cardTooLong(m_details.name, m_details.address, m_details.phone,
+                                    m_details.email);
 }
 
 void TearOffCodeDialog::accept()
@@ -132,8 +143,8 @@ void TearOffCodeDialog::accept()
     else if (m_phone->isChecked() && text.isEmpty())
         problem = QStringLiteral("The tabs have no phone number yet. Type it under Flyer "
                                  "Details first.");
-    else
-        problem = TearOffCode::problem(text);
+    else if (problem = TearOffCode::problem(text); !problem.isEmpty() && !cardTooLong().isEmpty())
+        problem = cardTooLong();
     if (problem.isEmpty()) {
         try {
             TearOffCode::store(text);

@@ -40,6 +40,9 @@ public:
 private:
     void checkStoredChoice();
     void showChoice();
+    // With the contact card chosen: why it is too long, naming the details
+    // to shorten; else, or when it fits, the empty text.
+    QString cardTooLong() const;
 
     Details m_details;
     QRadioButton* m_none;

@@ -6,7 +6,9 @@
 #include "office/unotext.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QImage>
+#include <QMutex>
 
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
@@ -144,16 +146,41 @@ void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
         changes.apply(properties, "LineColor", kept);
 }
 
-// The picture's pixels through `pixels`, as PNG both ways so that
-// transparency survives.
-void recolorPicture(const Reference<uno::XComponentContext>& context,
-                    const Reference<beans::XPropertySet>& picture,
-                    const Word::Recoloring::Pixels& pixels)
+// What the looks made of the template's pictures, as PNG, by the look's name
+// and the picture's place: the template is the same in every run, so each
+// picture is worked once per program, by whichever run (or batch worker)
+// comes first.
+class KeptPictures
 {
-    Reference<graphic::XGraphic> graphic(picture->getPropertyValue("Graphic"), UNO_QUERY);
-    if (!graphic.is())
-        return;
-    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+public:
+    QByteArray find(const QString& key) const
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_pngs.value(key);
+    }
+    void keep(const QString& key, const QByteArray& png)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_pngs.insert(key, png);
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QHash<QString, QByteArray> m_pngs;
+};
+
+KeptPictures& keptPictures()
+{
+    static KeptPictures kept;
+    return kept;
+}
+
+// The picture's pixels as the office holds them, as PNG so that
+// transparency survives.
+QImage officePixels(const Reference<uno::XComponentContext>& context,
+                    const Reference<graphic::XGraphicProvider>& provider,
+                    const Reference<graphic::XGraphic>& graphic)
+{
     // The provider writes only to a file or a whole stream; the office's own
     // temporary file goes with its last reference.
     Reference<io::XStream> file(io::TempFile::create(context), UNO_QUERY_THROW);
@@ -164,16 +191,42 @@ void recolorPicture(const Reference<uno::XComponentContext>& context,
     seekable->seek(0);
     Sequence<sal_Int8> stored;
     file->getInputStream()->readBytes(stored, length);
-    const QImage before = QImage::fromData(reinterpret_cast<const uchar*>(stored.getConstArray()),
-                                           stored.getLength(), "PNG");
-    if (before.isNull())
+    QImage pixels = QImage::fromData(reinterpret_cast<const uchar*>(stored.getConstArray()),
+                                     stored.getLength(), "PNG");
+    if (pixels.isNull())
         throw Failure(
             QStringLiteral("The office gave a picture of the flyer that cannot be read."));
+    return pixels;
+}
+
+QByteArray pngOf(const QImage& image, int quality)
+{
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    // Light compression: quick, and the saved document stays small.
-    pixels(before).save(&buffer, "PNG", 80);
+    image.save(&buffer, "PNG", quality);
+    return png;
+}
+
+// The picture's pixels through `pixels`; with a `key`, the result kept from
+// an earlier document serves instead.
+void recolorPicture(const Reference<uno::XComponentContext>& context,
+                    const Reference<beans::XPropertySet>& picture,
+                    const Word::Recoloring::Pixels& pixels, const QString& key)
+{
+    QByteArray png = key.isEmpty() ? QByteArray() : keptPictures().find(key);
+    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+    if (png.isEmpty()) {
+        Reference<graphic::XGraphic> graphic(picture->getPropertyValue("Graphic"), UNO_QUERY);
+        if (!graphic.is())
+            return;
+        // A kept picture is written once and read by the office in every
+        // run: the smallest file. Else light compression, quick, and the
+        // saved document stays small.
+        png = pngOf(pixels(officePixels(context, provider, graphic)), key.isEmpty() ? 80 : 0);
+        if (!key.isEmpty())
+            keptPictures().keep(key, png);
+    }
     const Sequence<sal_Int8> bytes(reinterpret_cast<const sal_Int8*>(png.constData()),
                                    static_cast<sal_Int32>(png.size()));
     Reference<graphic::XGraphic> after = provider->queryGraphic(Office::properties(
@@ -202,27 +255,45 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
 
     // Read first: removing a background changes the page's list.
     Reference<drawing::XDrawPage> page = drawPageOf(document);
-    std::vector<Reference<uno::XInterface>> objects;
+    std::vector<std::pair<Reference<uno::XInterface>, bool>> objects; // and whether behind the page
     objects.reserve(std::size_t(page->getCount()));
-    for (sal_Int32 i = 0; i < page->getCount(); ++i)
-        objects.emplace_back(page->getByIndex(i), UNO_QUERY);
+    std::size_t floatingCount = 0;
+    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
+        Reference<uno::XInterface> object(page->getByIndex(i), UNO_QUERY);
+        const bool behindPage = isAnchoredInHeaderOrFooter(object);
+        floatingCount += behindPage ? 0 : 1;
+        objects.emplace_back(object, behindPage);
+    }
     const ColorChanges lineChanges(recoloring.lines);
-    for (const auto& object : objects) {
+    std::size_t floating = 0; // the place in Document::shapes()
+    std::size_t behind = 0;
+    for (const auto& [object, behindPage] : objects) {
+        const std::size_t shape = behindPage ? floatingCount : floating++;
+        // The template's pictures are known by their place among their kind.
+        const QString place = behindPage ? QStringLiteral("behind %1").arg(behind++)
+                                         : QStringLiteral("floating %1").arg(shape);
         const Kinds kinds(object);
         if (!kinds.has("com.sun.star.text.TextGraphicObject") &&
             !kinds.has("com.sun.star.drawing.GraphicObjectShape")) {
             recolorLines(object, kinds, lineChanges, kept);
             continue;
         }
-        const bool behindPage = isAnchoredInHeaderOrFooter(object);
         if (behindPage && !recoloring.keepBackground) {
             Reference<lang::XComponent>(object, UNO_QUERY_THROW)->dispose();
             continue;
         }
-        const auto& pixels = behindPage ? recoloring.background : recoloring.pictures;
+        const bool added = !behindPage && shape >= recoloring.addedFrom;
+        const Word::Recoloring::Pixels none;
+        const auto& pixels = behindPage                   ? recoloring.background
+                             : !added                     ? recoloring.pictures
+                             : shape + 1 == floatingCount ? recoloring.added
+                                                          : none;
+        const QString key = added || recoloring.keptAs.isEmpty()
+                                ? QString()
+                                : recoloring.keptAs + QLatin1Char(' ') + place;
         if (pixels)
-            recolorPicture(context, Reference<beans::XPropertySet>(object, UNO_QUERY_THROW),
-                           pixels);
+            recolorPicture(context, Reference<beans::XPropertySet>(object, UNO_QUERY_THROW), pixels,
+                           key);
     }
     return kept;
 }

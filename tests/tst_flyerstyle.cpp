@@ -117,7 +117,7 @@ void TestFlyerStyle::recoloring_everyTemplateColour_oncePartneredNeverChained()
     QVERIFY(recoloring.pictures);
     QCOMPARE(recoloring.keepBackground, style != Style::Mono);
     // The business's own picture keeps its colours unless printed in greys.
-    QCOMPARE(bool(FlyerStyle::recoloring(look, true).pictures), style == Style::Mono);
+    QCOMPARE(bool(FlyerStyle::recoloring(look, true).added), style == Style::Mono);
 }
 
 void TestFlyerStyle::recolored_emblem_takesTheStyleHueOrGreys()

@@ -78,13 +78,19 @@ void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly_data()
                                           << "Tobin Marsh"
                                           << "+1 367.555.0102"
                                           << "tel:+13675550102";
-    // A card with more than a name is longer than a tab's code holds.
+    // A card with more than a name is longer than a tab's code holds, but
+    // for a short one: line feeds alone, no empty parts.
     QTest::newRow("contact card") << "CardCodeButton"
                                   << ""
                                   << "Ann Li"
                                   << ""
-                                  << "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Li;Ann;;;\r\nFN:Ann "
-                                     "Li\r\nEND:VCARD";
+                                  << "BEGIN:VCARD\nVERSION:3.0\nN:Li;Ann\nFN:Ann Li\nEND:VCARD";
+    QTest::newRow("contact card, one-word name and phone")
+        << "CardCodeButton"
+        << ""
+        << "Al"
+        << "555 0102"
+        << "BEGIN:VCARD\nVERSION:3.0\nN:Al\nFN:Al\nTEL:555 0102\nEND:VCARD";
 }
 
 void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly()
@@ -122,10 +128,15 @@ void TestTearOffCode::dialog_refusedText_messageAndNothingStored_data()
     QTest::newRow("too long, names how many fit")
         << "WebCodeButton" << QStringLiteral("example.com/") + QString(60, QLatin1Char('a')) << "1"
         << QStringLiteral("holds at most %1").arg(most);
-    QTest::newRow("contact card beyond a tab")
+    QTest::newRow("contact card beyond a tab, the details to shorten named")
         << "CardCodeButton"
         << ""
-        << "367.555.0102" << QStringLiteral("at most %1").arg(most);
+        << "367.555.0102"
+        << QStringLiteral("is 133 characters long, and a tab's code holds at most %1, so %2 "
+                          "characters must go. Shorten or empty under Flyer Details: the e-mail "
+                          "(23 characters), the address (17), the phone number (12), the name (11)")
+               .arg(most)
+               .arg(133 - most);
     QTest::newRow("control character") << "WebCodeButton"
                                        << "example.com/a\tb"
                                        << "1"
