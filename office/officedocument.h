@@ -7,6 +7,7 @@
 #include "generate/word.h"
 #include "office/documentcalls.h"
 #include "office/documenttexts.h"
+#include "office/preparedtemplate.h"
 #include "office/replacelater.h"
 #include "office/shapecache.h"
 
@@ -42,6 +43,13 @@ public:
     void exportAsFixedFormat(const QString& path, int exportFormat) override;
     void close() override;
     void close(int) override { close(); }
+
+    // Takes what was read of a prepared document as read from this one.
+    void adopt(const PreparedDocument& prepared)
+    {
+        m_texts.adopt(prepared.stories, prepared.texts);
+        m_shapes.adopt(prepared.shapes);
+    }
 
     // The lock file the office keeps beside a document opened for editing.
     void setLockFile(const QString& documentPath);
