@@ -16,6 +16,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -49,6 +50,13 @@ public:
     {
         m_texts.adopt(prepared.stories, prepared.texts);
         m_shapes.adopt(prepared.shapes);
+        for (const auto& [text, shape] : prepared.frameShapes)
+            m_frameShapes.emplace(text.get(), std::make_pair(text, shape));
+    }
+    // A frame's shape changed: fitting reads it afresh.
+    void forgetFrameShape(const css::uno::Reference<css::text::XText>& text)
+    {
+        m_frameShapes.erase(text.get());
     }
 
     // The lock file the office keeps beside a document opened for editing.
@@ -81,6 +89,10 @@ private:
     DocumentTexts m_texts{m_calls};
     ReplaceLater m_later{m_calls, m_texts};
     ShapeCache m_shapes{m_calls};
+    // The designed shapes of the text frames, as fitting reads them; keyed
+    // like the texts.
+    std::unordered_map<const void*, std::pair<css::uno::Reference<css::text::XText>, FrameShape>>
+        m_frameShapes;
     QString m_lockFile;
 };
 

@@ -64,8 +64,11 @@ PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& contex
         };
         for (const auto& story : prepared.stories)
             readText(story);
-        for (const auto& shape : prepared.shapes)
-            readText(shape.second);
+        for (const auto& [object, text] : prepared.shapes) {
+            readText(text);
+            if (text.is())
+                prepared.frameShapes.emplace_back(text, readFrameShape(text));
+        }
     } catch (...) {
         closeQuietly(prepared.model);
         throw;

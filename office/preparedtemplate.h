@@ -3,6 +3,8 @@
 // The template's document made ready before the user asks for a flyer: only
 // the office adapter includes this (UNO headers).
 
+#include "office/textfit.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -23,7 +25,8 @@ namespace Office {
 // The template loaded hidden and read-only from its bytes in memory, with
 // what a filling run asks of it before it changes anything: its stories, its
 // floating shapes (those of headers and footers left out) with their texts,
-// and what every one of those texts holds.
+// what every one of those texts holds, and the designed shape of each text
+// frame.
 struct PreparedDocument
 {
     QByteArray bytes;
@@ -35,6 +38,7 @@ struct PreparedDocument
         std::pair<css::uno::Reference<css::uno::XInterface>, css::uno::Reference<css::text::XText>>>
         shapes;
     std::vector<std::pair<css::uno::Reference<css::text::XText>, QString>> texts;
+    std::vector<std::pair<css::uno::Reference<css::text::XText>, FrameShape>> frameShapes;
 };
 
 // Loading the template is the same work for every flyer, so it is done while

@@ -408,6 +408,10 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     const auto facts = inspectOfficeDocument(*document);
     QCOMPARE(facts.shapes.size(), std::size_t(15));
     QCOMPARE(occurrences(facts, QStringLiteral("[BusinessName]")) > 0, !otherFile);
+    // A box made too low for its text: fitting measures it as it is now.
+    document->shapes().front()->setHeight(6);
+    const auto fits = document->fitTextToShapes({5, 60, 6.0});
+    QVERIFY(!fits.front().fits || fits.front().percent < 100);
     word->quit();
     QFile::remove(path);
 }
