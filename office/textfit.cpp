@@ -101,6 +101,30 @@ template <typename T> T property(const Reference<beans::XPropertySet>& set, cons
     return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
 }
 
+// What a twin need not read: the size type and the inner margins.
+void readMargins(const Reference<beans::XPropertySet>& set, FrameShape& shape)
+{
+    shape.sizeType = property<sal_Int16>(set, "SizeType");
+    shape.top = property<sal_Int32>(set, "TopBorderDistance");
+    shape.bottom = property<sal_Int32>(set, "BottomBorderDistance");
+    if (shape.vertical) {
+        shape.left = property<sal_Int32>(set, "LeftBorderDistance");
+        shape.right = property<sal_Int32>(set, "RightBorderDistance");
+    }
+}
+
+void takeShape(Frame& frame, const FrameShape& shape)
+{
+    frame.vertical = shape.vertical;
+    frame.sizeType = shape.sizeType;
+    frame.width = shape.width;
+    frame.height = shape.height;
+    frame.left = shape.left;
+    frame.right = shape.right;
+    frame.top = shape.top;
+    frame.bottom = shape.bottom;
+}
+
 std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
                               const std::vector<KnownFrame>& known)
 {
@@ -116,17 +140,8 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
         const KnownFrame* knew = i < known.size() ? &known[i] : nullptr;
         frame.content = knew && knew->content ? *knew->content : texts[i]->getString();
         const bool shapeKnown = knew && knew->shape;
-        if (shapeKnown) {
-            const FrameShape& shape = *knew->shape;
-            frame.vertical = shape.vertical;
-            frame.sizeType = shape.sizeType;
-            frame.width = shape.width;
-            frame.height = shape.height;
-            frame.left = shape.left;
-            frame.right = shape.right;
-            frame.top = shape.top;
-            frame.bottom = shape.bottom;
-        }
+        if (shapeKnown)
+            takeShape(frame, *knew->shape);
         // Frames offer no multi-property calls: one call per property, and
         // the fewest for a twin.
         const auto& set = frame.properties;
@@ -143,13 +158,9 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
             frames.push_back(std::move(frame));
             continue;
         }
-        frame.sizeType = property<sal_Int16>(set, "SizeType");
-        frame.top = property<sal_Int32>(set, "TopBorderDistance");
-        frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
-        if (frame.vertical) {
-            frame.left = property<sal_Int32>(set, "LeftBorderDistance");
-            frame.right = property<sal_Int32>(set, "RightBorderDistance");
-        }
+        FrameShape shape{frame.vertical, 0, frame.width, frame.height};
+        readMargins(set, shape);
+        takeShape(frame, shape);
         frames.push_back(std::move(frame));
     }
     return frames;
@@ -162,15 +173,9 @@ FrameShape readFrameShape(const Reference<text::XText>& text)
     const Reference<beans::XPropertySet> set(text, UNO_QUERY_THROW);
     FrameShape shape;
     shape.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
-    shape.sizeType = property<sal_Int16>(set, "SizeType");
     shape.width = property<sal_Int32>(set, "Width");
     shape.height = property<sal_Int32>(set, "Height");
-    shape.top = property<sal_Int32>(set, "TopBorderDistance");
-    shape.bottom = property<sal_Int32>(set, "BottomBorderDistance");
-    if (shape.vertical) {
-        shape.left = property<sal_Int32>(set, "LeftBorderDistance");
-        shape.right = property<sal_Int32>(set, "RightBorderDistance");
-    }
+    readMargins(set, shape);
     return shape;
 }
 
