@@ -200,17 +200,12 @@ int pagePictures(const QString& target, QTextStream& out)
     QStringList longItems;
     for (int i = 0; i < 60; ++i)
         longItems << QStringLiteral("Service number %1 with a long description").arg(i + 1);
-    struct Case
-    {
-        const char* name;
-        DataHost host;
-    };
-    Case cases[] = {
-        {"sample", DataHost(SampleFlyer::fieldTexts(), SampleFlyer::services(),
-                            SampleFlyer::scheduledServices())},
-        {"empty", DataHost({}, {}, {})},
-        {"long", DataHost(QStringList(kTokens.size(), longText), longItems, longItems)},
-    };
+    DataHost sample(SampleFlyer::fieldTexts(), SampleFlyer::services(),
+                    SampleFlyer::scheduledServices());
+    DataHost empty({}, {}, {});
+    DataHost longData(QStringList(kTokens.size(), longText), longItems, longItems);
+    const std::pair<const char*, DataHost*> cases[] = {
+        {"sample", &sample}, {"empty", &empty}, {"long", &longData}};
     // The engine gets ready while the program idles, as it does between a
     // user's clicks.
     auto idle = [] {
@@ -222,16 +217,17 @@ int pagePictures(const QString& target, QTextStream& out)
     Word::setEngine(createOfficeEngine());
     TemplateFilling::warmUpEngine();
     for (int round = 0; round < 2; ++round) {
-        for (auto& [name, host] : cases) {
+        for (const auto& [name, host] : cases) {
             idle();
-            TemplateFilling::PushButton6_Click(host);
+            host->makeFlyer();
             const QString path = QDir(target).filePath(
                 QStringLiteral("%1-%2.png").arg(QLatin1String(name)).arg(round));
-            if (host.picture.isNull() || !host.picture.save(path))
+            if (host->picture.isNull() || !host->picture.save(path))
                 return 1;
+            QFile::remove(host->document);
             out << path << "\n";
             out.flush();
-            host.picture = QImage();
+            host->picture = QImage();
         }
     }
     Word::setEngine(nullptr);
