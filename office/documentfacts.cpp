@@ -1,15 +1,19 @@
 #include "office/documentfacts.h"
 
 #include "office/officeconnection.h"
+#include "office/preparedtemplate.h"
 #include "office/unonames.h"
 #include "office/unotext.h"
 
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapes.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
@@ -158,4 +162,19 @@ OfficeDocumentFacts inspectOfficeDocument(Word::Document& document)
         }
     });
     return facts;
+}
+
+int closeEveryOfficeDocument(Word::Application& application)
+{
+    const auto desktop = frame::Desktop::create(officeContext(application));
+    std::vector<Reference<lang::XComponent>> documents;
+    const auto items = desktop->getComponents()->createEnumeration();
+    while (items->hasMoreElements()) {
+        Reference<lang::XComponent> document(items->nextElement(), UNO_QUERY);
+        if (document.is())
+            documents.push_back(document);
+    }
+    for (const auto& document : documents)
+        Office::closeQuietly(document);
+    return int(documents.size());
 }

@@ -51,3 +51,8 @@ struct OfficeDocumentFacts
 
 // Throws Failure when the document is not one of the office engine's.
 OfficeDocumentFacts inspectOfficeDocument(Word::Document& document);
+
+// Closes every document the office of `application` holds, whoever opened
+// it, as an office that drops documents behind the program's back would;
+// returns how many it closed.
+int closeEveryOfficeDocument(Word::Application& application);

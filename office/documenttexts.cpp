@@ -21,6 +21,14 @@ QString DocumentTexts::textOf(const Reference<text::XText>& text)
     return value;
 }
 
+void DocumentTexts::adopt(const std::vector<Reference<text::XText>>& stories,
+                          const std::vector<std::pair<Reference<text::XText>, QString>>& texts)
+{
+    m_stories = stories;
+    for (const auto& [text, value] : texts)
+        m_texts.emplace(text.get(), std::make_pair(text, value));
+}
+
 void DocumentTexts::clear()
 {
     m_texts.clear();

@@ -33,6 +33,10 @@ public:
     void forget(const css::uno::Reference<css::text::XText>& text) { m_texts.erase(text.get()); }
     // The office changed texts this program cannot name: all are read afresh.
     void forgetAll() { m_texts.clear(); }
+    // Takes the document's stories and what its texts hold as read already
+    // (from a document prepared before it was asked for).
+    void adopt(const std::vector<css::uno::Reference<css::text::XText>>& stories,
+               const std::vector<std::pair<css::uno::Reference<css::text::XText>, QString>>& texts);
     // The document is closed: nothing read from it is of use any more.
     void clear();
 

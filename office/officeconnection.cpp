@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScopeGuard>
@@ -264,7 +265,88 @@ void Connection::startWarmUp()
         return;
     if (m_warmUpSample.isEmpty() || !m_process.running() || m_process.tempFolder().isEmpty())
         return;
-    m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample);
+    // The preparation waits for the warm-up: a fresh office can hang when
+    // two connections load at once.
+    m_warmUp.start(localContext(), m_process.pipeName(), m_process.tempFolder(), m_warmUpSample,
+                   [weak = weak_from_this()] {
+                       if (auto* application = QCoreApplication::instance())
+                           QMetaObject::invokeMethod(
+                               application,
+                               [weak] {
+                                   if (auto connection = weak.lock())
+                                       connection->prepareTemplate();
+                               },
+                               Qt::QueuedConnection);
+                   });
+}
+
+void Connection::schedulePreparation()
+{
+    if (m_warmUpSample.isEmpty() || !QCoreApplication::instance())
+        return;
+    QTimer::singleShot(0, QCoreApplication::instance(), [weak = weak_from_this()] {
+        if (auto connection = weak.lock())
+            connection->prepareTemplate();
+    });
+}
+
+void Connection::prepareTemplate()
+{
+    // A run or a warm-up uses the office now; their ends ask again.
+    if (m_warmUpSample.isEmpty() || m_openApplications > 0 || m_connecting || m_abandoned ||
+        !m_process.running() || m_warmUp.running() || m_recycleScheduled)
+        return;
+    try {
+        connect();
+    } catch (...) {
+        // The next run connects and reports what is wrong.
+        return;
+    }
+    m_preparation.start(m_context, m_desktop, m_warmUpSample, m_generation);
+}
+
+std::optional<PreparedDocument> Connection::takePreparedTemplate(const QString& path,
+                                                                 int generation)
+{
+    std::optional<PreparedDocument> prepared = m_preparation.release();
+    if (!prepared)
+        return std::nullopt;
+    bool usable = prepared->generation == generation && generation == m_generation &&
+                  QFileInfo(path).size() == prepared->bytes.size();
+    if (usable) {
+        QFile file(path);
+        usable = file.open(QIODevice::ReadOnly) && file.readAll() == prepared->bytes;
+    }
+    // A document closed behind the program's back answers no more.
+    if (usable)
+        usable = call([&] {
+            try {
+                Reference<frame::XModel>(prepared->model, UNO_QUERY_THROW)->getURL();
+                return true;
+            } catch (const uno::Exception&) {
+                return false;
+            }
+        });
+    if (usable)
+        return prepared;
+    try {
+        call([&] { closeQuietly(prepared->model); });
+    } catch (...) {
+        // Its office has gone, and the document with it.
+    }
+    return std::nullopt;
+}
+
+void Connection::closePreparedTemplate()
+{
+    std::optional<PreparedDocument> prepared = m_preparation.release();
+    if (!prepared || !m_process.running())
+        return;
+    try {
+        call([&] { closeQuietly(prepared->model); });
+    } catch (...) {
+        // The office goes next in any case.
+    }
 }
 
 namespace {
@@ -285,6 +367,14 @@ QString endedWhileStartingText(const QString& lastProblem)
 
 } // namespace
 
+void Connection::giveWayToPreparation()
+{
+    if (!CallThread::waitFor([this] { return m_preparation.finished(); },
+                             m_limits.callMilliseconds))
+        m_process.killFromAnyThread();
+    m_preparation.join();
+}
+
 void Connection::giveWayToWarmUp()
 {
     const bool finished =
@@ -301,6 +391,7 @@ int Connection::connect()
     m_connecting = true;
     const auto connected = qScopeGuard([this] { m_connecting = false; });
     giveWayToWarmUp();
+    giveWayToPreparation();
     if (m_desktop.is() && m_process.running())
         return m_generation;
     drop();
@@ -374,7 +465,9 @@ void Connection::applicationClosed(int generation)
 {
     if (generation != m_generation || m_openApplications == 0)
         return;
-    if (--m_openApplications == 0 && m_limits.recycleAfterApplications > 0 &&
+    if (--m_openApplications > 0)
+        return;
+    if (m_limits.recycleAfterApplications > 0 &&
         m_applicationsServed >= m_limits.recycleAfterApplications && !m_recycleScheduled &&
         QCoreApplication::instance()) {
         m_recycleScheduled = true;
@@ -382,15 +475,22 @@ void Connection::applicationClosed(int generation)
             if (auto connection = weak.lock())
                 connection->recycle();
         });
+        return;
     }
+    schedulePreparation();
 }
 
 void Connection::shutdown()
 {
+    closePreparedTemplate();
     drop();
     m_process.stop();
-    // With the office gone, a call the warm-up waits for returns at once.
+    // With the office gone, a call the warm-up or the preparation waits for
+    // returns at once.
     m_warmUp.stop();
+    m_preparation.join();
+    // What was prepared meanwhile went with the office.
+    m_preparation.release();
 }
 
 void Connection::recycle()

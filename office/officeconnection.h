@@ -10,6 +10,7 @@
 #include "office/officeengine.h"
 #include "office/officeprocess.h"
 #include "office/officewarmup.h"
+#include "office/preparedtemplate.h"
 #include "office/unotext.h"
 
 #include <QString>
@@ -123,8 +124,18 @@ public:
 
     void prepare();
     // Remembers the sample for every office this connection starts, and
-    // works the running one through it.
+    // works the running one through it. The sample is the template every
+    // run opens: once the warm-up is over, and whenever the office is idle
+    // again, a document of it is prepared (prepareTemplate()).
     void warmUp(const QByteArray& sample);
+    // Starts preparing the template's document when the office is idle and
+    // none is ready.
+    void prepareTemplate();
+    // The document prepared from the sample, for an application of
+    // `generation` opening the file at `path` read-only, when the file holds
+    // exactly the sample's bytes and the document is still whole; the
+    // caller owns it. Nothing when a run opens the file itself.
+    std::optional<PreparedDocument> takePreparedTemplate(const QString& path, int generation);
 
     // Connected to a live office; returns the generation of this connection,
     // which objects remember to notice that "their" office has gone.
@@ -204,6 +215,12 @@ private:
     // else uses the office. An office that does not finish that call within
     // the limit is hung and is ended.
     void giveWayToWarmUp();
+    // Whoever uses the office waits for the template's preparation, which
+    // uses the same connection; an office that does not finish within the
+    // limit is hung and is ended.
+    void giveWayToPreparation();
+    void closePreparedTemplate();
+    void schedulePreparation();
     void failed();
     // Forgets the bridge's objects; a later connect() starts afresh.
     void drop();
@@ -221,6 +238,7 @@ private:
     std::atomic<bool> m_abandoned = false;
     OfficeWarmUp m_warmUp;
     QByteArray m_warmUpSample;
+    TemplatePreparation m_preparation;
     css::uno::Reference<css::uno::XComponentContext> m_context;
     css::uno::Reference<css::frame::XDesktop2> m_desktop;
     int m_applicationsServed = 0;

@@ -23,6 +23,7 @@
 #include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Office {
@@ -198,6 +199,7 @@ public:
     }
     void setHeight(double points) override
     {
+        m_document->forgetFrameShape(m_text);
         m_document->calls().holdLayout();
         m_document->call([&] { setOfficeShapeHeight(m_object, points); });
     }
@@ -263,7 +265,21 @@ std::vector<Word::TextFit> OfficeDocument::fitTextToShapes(const Word::TextFitLi
     // Fitting measures the filled text: replacements still waiting go in first.
     settle();
     m_calls.releaseLayout();
-    return call([&] { return fitFrameTexts(m_calls.model(), limits, m_shapes.texts(), plan); });
+    const auto texts = m_shapes.texts();
+    // What is known already is not asked again: the texts as last read, the
+    // frames' shapes as prepared.
+    std::vector<KnownFrame> known(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const bool planned = plan.only.empty() ||
+                             std::find(plan.only.begin(), plan.only.end(), i) != plan.only.end();
+        if (!texts[i].is() || !planned)
+            continue;
+        known[i].content = toOUString(m_texts.textOf(texts[i]));
+        const auto shape = m_frameShapes.find(texts[i].get());
+        if (shape != m_frameShapes.end())
+            known[i].shape = shape->second.second;
+    }
+    return call([&] { return fitFrameTexts(m_calls.model(), limits, texts, plan, known); });
 }
 
 void OfficeDocument::removeTokenLines(const QStringList& tokens)
@@ -356,6 +372,7 @@ void OfficeDocument::close()
     m_calls.markClosed();
     m_texts.clear();
     m_shapes.forget();
+    m_frameShapes.clear();
     try {
         m_calls.session().call([&] {
             const Reference<lang::XComponent>& model = m_calls.model();

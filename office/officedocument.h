@@ -7,6 +7,7 @@
 #include "generate/word.h"
 #include "office/documentcalls.h"
 #include "office/documenttexts.h"
+#include "office/preparedtemplate.h"
 #include "office/replacelater.h"
 #include "office/shapecache.h"
 
@@ -15,6 +16,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -42,6 +44,20 @@ public:
     void exportAsFixedFormat(const QString& path, int exportFormat) override;
     void close() override;
     void close(int) override { close(); }
+
+    // Takes what was read of a prepared document as read from this one.
+    void adopt(const PreparedDocument& prepared)
+    {
+        m_texts.adopt(prepared.stories, prepared.texts);
+        m_shapes.adopt(prepared.shapes);
+        for (const auto& [text, shape] : prepared.frameShapes)
+            m_frameShapes.emplace(text.get(), std::make_pair(text, shape));
+    }
+    // A frame's shape changed: fitting reads it afresh.
+    void forgetFrameShape(const css::uno::Reference<css::text::XText>& text)
+    {
+        m_frameShapes.erase(text.get());
+    }
 
     // The lock file the office keeps beside a document opened for editing.
     void setLockFile(const QString& documentPath);
@@ -73,6 +89,10 @@ private:
     DocumentTexts m_texts{m_calls};
     ReplaceLater m_later{m_calls, m_texts};
     ShapeCache m_shapes{m_calls};
+    // The designed shapes of the text frames, as fitting reads them; keyed
+    // like the texts.
+    std::unordered_map<const void*, std::pair<css::uno::Reference<css::text::XText>, FrameShape>>
+        m_frameShapes;
     QString m_lockFile;
 };
 

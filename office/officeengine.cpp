@@ -110,6 +110,17 @@ public:
         const QFileInfo file(path);
         if (!file.isFile())
             throw Failure(QStringLiteral("The file \"%1\" was not found.").arg(path));
+        // The template every run opens is ready before the run, made from
+        // the same bytes.
+        if (readOnly) {
+            if (auto prepared = m_session.connection->takePreparedTemplate(file.absoluteFilePath(),
+                                                                           m_session.generation)) {
+                auto document = std::make_shared<OfficeDocument>(m_session, prepared->model);
+                document->adopt(*prepared);
+                m_opened.push_back(document);
+                return document;
+            }
+        }
         auto model = m_session.call([&] {
             Reference<frame::XComponentLoader> loader(m_session.connection->desktop(),
                                                       UNO_QUERY_THROW);

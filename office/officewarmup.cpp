@@ -1,6 +1,7 @@
 #include "office/officewarmup.h"
 
 #include "office/officeconnection.h"
+#include "office/preparedtemplate.h"
 #include "office/unonames.h"
 #include "office/unotext.h"
 
@@ -15,8 +16,8 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 
+using Office::closeQuietly;
 using Office::fileUrl;
 using Office::properties;
 
@@ -25,25 +26,11 @@ namespace {
 // How long the work waits for a starting office to take connections.
 constexpr int kConnectMilliseconds = 60000;
 
-void closeQuietly(const Reference<lang::XComponent>& document)
-{
-    if (!document.is())
-        return;
-    try {
-        Reference<util::XCloseable> closeable(document, UNO_QUERY);
-        if (closeable.is())
-            closeable->close(true);
-        else
-            document->dispose();
-    } catch (...) {
-        // The office is going or has gone; nothing is left to give back.
-    }
-}
-
 } // namespace
 
 void OfficeWarmUp::start(const Reference<uno::XComponentContext>& local, const QString& pipeName,
-                         const QString& folder, const QByteArray& sample)
+                         const QString& folder, const QByteArray& sample,
+                         std::function<void()> ended)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -54,14 +41,22 @@ void OfficeWarmUp::start(const Reference<uno::XComponentContext>& local, const Q
         m_thread.join();
     m_stopping = false;
     m_running = true;
-    m_thread = std::thread([this, local, pipeName, folder, sample] {
+    m_thread = std::thread([this, local, pipeName, folder, sample, ended = std::move(ended)] {
         run(local, pipeName, folder, sample);
         {
             std::lock_guard lock(m_mutex);
             m_running = false;
         }
         m_ended.notify_all();
+        if (ended)
+            ended();
     });
+}
+
+bool OfficeWarmUp::running()
+{
+    std::lock_guard lock(m_mutex);
+    return m_running;
 }
 
 void OfficeWarmUp::stop()

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -26,9 +27,13 @@ public:
     Q_DISABLE_COPY_MOVE(OfficeWarmUp)
 
     // Starts the work on the office listening on `pipeName`, unless a warm-up
-    // is still under way. `local` is this program's UNO runtime.
+    // is still under way. `local` is this program's UNO runtime. `ended` is
+    // called on the work's thread once it is over, however it ended.
     void start(const css::uno::Reference<css::uno::XComponentContext>& local,
-               const QString& pipeName, const QString& folder, const QByteArray& sample);
+               const QString& pipeName, const QString& folder, const QByteArray& sample,
+               std::function<void()> ended = {});
+    // True while the work is under way.
+    bool running();
     // Asks the work to end and waits for it. A call the office is still
     // working on is waited for: end a hung office first.
     void stop();

@@ -33,6 +33,9 @@ public:
     const ShapeList& list();
     std::vector<css::uno::Reference<css::text::XText>> texts();
     void forget() { m_list.reset(); }
+    // Takes `list` as read already (from a document prepared before it was
+    // asked for).
+    void adopt(ShapeList list) { m_list = std::move(list); }
 
 private:
     DocumentCalls& m_calls;

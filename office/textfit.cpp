@@ -109,7 +109,26 @@ template <typename T> T property(const Reference<beans::XPropertySet>& set, cons
     return set->getPropertyValue(OUString::createFromAscii(name)).get<T>();
 }
 
-std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
+// What a twin need not read: the size type and the inner margins.
+void readMargins(const Reference<beans::XPropertySet>& set, FrameShape& shape)
+{
+    shape.sizeType = property<sal_Int16>(set, "SizeType");
+    shape.top = property<sal_Int32>(set, "TopBorderDistance");
+    shape.bottom = property<sal_Int32>(set, "BottomBorderDistance");
+}
+
+void takeShape(Frame& frame, const FrameShape& shape)
+{
+    frame.vertical = shape.vertical;
+    frame.sizeType = shape.sizeType;
+    frame.width = shape.width;
+    frame.height = shape.height;
+    frame.top = shape.top;
+    frame.bottom = shape.bottom;
+}
+
+std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
+                              const std::vector<KnownFrame>& known)
 {
     std::vector<Frame> frames;
     frames.reserve(texts.size());
@@ -120,28 +139,49 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts)
         frame.shape = i;
         frame.text = texts[i];
         frame.properties.set(texts[i], UNO_QUERY_THROW);
-        frame.content = texts[i]->getString();
+        const KnownFrame* knew = i < known.size() ? &known[i] : nullptr;
+        frame.content = knew && knew->content ? *knew->content : texts[i]->getString();
+        const bool shapeKnown = knew && knew->shape;
+        if (shapeKnown)
+            takeShape(frame, *knew->shape);
         // Frames offer no multi-property calls: one call per property, and
         // the fewest for a twin.
         const auto& set = frame.properties;
-        frame.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
-        frame.width = property<sal_Int32>(set, "Width");
-        frame.height = property<sal_Int32>(set, "Height");
+        if (!shapeKnown) {
+            frame.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
+            frame.width = property<sal_Int32>(set, "Width");
+            frame.height = property<sal_Int32>(set, "Height");
+        }
         for (const Frame& earlier : frames) {
             if (!frame.twin && frame.sameAs(earlier))
                 frame.twin = earlier.twin ? earlier.twin : &earlier;
         }
-        if (frame.twin) {
+        if (frame.twin || shapeKnown) {
             frames.push_back(std::move(frame));
             continue;
         }
-        frame.sizeType = property<sal_Int16>(set, "SizeType");
-        frame.top = property<sal_Int32>(set, "TopBorderDistance");
-        frame.bottom = property<sal_Int32>(set, "BottomBorderDistance");
+        FrameShape shape{frame.vertical, 0, frame.width, frame.height};
+        readMargins(set, shape);
+        takeShape(frame, shape);
         frames.push_back(std::move(frame));
     }
     return frames;
 }
+
+} // namespace
+
+FrameShape readFrameShape(const Reference<text::XText>& text)
+{
+    const Reference<beans::XPropertySet> set(text, UNO_QUERY_THROW);
+    FrameShape shape;
+    shape.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
+    shape.width = property<sal_Int32>(set, "Width");
+    shape.height = property<sal_Int32>(set, "Height");
+    readMargins(set, shape);
+    return shape;
+}
+
+namespace {
 
 // A frame grows only as far as the page's bottom edge, which would hide how
 // much room a long text needs; at the top of the page it has the most.
@@ -619,9 +659,10 @@ void settle(Frame& frame, const Word::TextFitLimits& limits, Word::TextFit& fit)
 std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& document,
                                          const Word::TextFitLimits& limits,
                                          const std::vector<Reference<text::XText>>& texts,
-                                         const Word::TextFitPlan& plan)
+                                         const Word::TextFitPlan& plan,
+                                         const std::vector<KnownFrame>& known)
 {
-    std::vector<Frame> frames = textFrames(onlyPlanned(texts, plan));
+    std::vector<Frame> frames = textFrames(onlyPlanned(texts, plan), known);
 
     std::vector<Word::TextFit> result(texts.size());
     std::vector<Frame*> measured;

@@ -8,7 +8,31 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
 
+#include <optional>
 #include <vector>
+
+// A text frame's designed writing mode, size and inner margins, as fitting
+// reads them before it changes them (and puts them back).
+struct FrameShape
+{
+    bool vertical = false; // the lines run top to bottom
+    sal_Int16 sizeType = 0;
+    sal_Int32 width = 0, height = 0;
+    // The inner margins at the start and the end of the stack of lines (the
+    // office turns them with the text).
+    sal_Int32 top = 0, bottom = 0;
+};
+
+// Reads them through the office, one call per value.
+FrameShape readFrameShape(const css::uno::Reference<css::text::XText>& text);
+
+// What the caller knows of a frame already, so that fitting need not ask the
+// office: its text, and its shape.
+struct KnownFrame
+{
+    std::optional<rtl::OUString> content;
+    std::optional<FrameShape> shape;
+};
 
 // Word::Document::fitTextToShapes() on an office document, whose floating
 // shapes' texts are `shapeTexts` (one per floating shape, empty for one without text): every
@@ -16,9 +40,9 @@
 // smaller text, step by step, until it fits or reaches the floor of `limits`.
 // All frames are measured together after one layout per step. `plan` says
 // which frames share one size, which are only measured and which alone are
-// looked at.
+// looked at. `known` (by the same index as `shapeTexts`) spares reading.
 std::vector<Word::TextFit>
 fitFrameTexts(const css::uno::Reference<css::lang::XComponent>& document,
               const Word::TextFitLimits& limits,
               const std::vector<css::uno::Reference<css::text::XText>>& shapeTexts,
-              const Word::TextFitPlan& plan = {});
+              const Word::TextFitPlan& plan = {}, const std::vector<KnownFrame>& known = {});

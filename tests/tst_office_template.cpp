@@ -103,6 +103,8 @@ private Q_SLOTS:
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
     void shapes_pictureAddedThenRemoved_listFollowsEachChange();
+    void open_templatePreparedBeforehand_opensWhatTheFileHolds_data();
+    void open_templatePreparedBeforehand_opensWhatTheFileHolds();
     void recolor_template_everyColourHasItsPartner_data();
     void recolor_template_everyColourHasItsPartner();
     void quit_closesEveryDocumentOfTheSession();
@@ -372,6 +374,47 @@ void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
     QCOMPARE(removed.size(), before.size());
     QCOMPARE(removed.back()->type(), before.back()->type());
     document->close();
+}
+
+void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds_data()
+{
+    QTest::addColumn<bool>("otherFile");
+    QTest::addColumn<bool>("closedByTheOffice");
+    QTest::newRow("the template's own bytes") << false << false;
+    QTest::newRow("a filled document under the template's name") << true << false;
+    QTest::newRow("the prepared document closed by the office") << false << true;
+}
+
+void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
+{
+    QFETCH(bool, otherFile);
+    QFETCH(bool, closedByTheOffice);
+    QFile original(m_template);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    const QString path = m_environment->root() + QStringLiteral("/template.dot");
+    QFile::remove(path);
+    QVERIFY(otherFile ? QFile::copy(savedSample(), path) : QFile::copy(m_template, path));
+
+    auto engine = createOfficeEngine();
+    engine->warmUp(bytes);
+    // Idle after a session, the engine prepares the template; the next
+    // session waits for it.
+    engine->createApplication()->quit();
+    QTest::qWait(50);
+    auto word = engine->createApplication();
+    if (closedByTheOffice)
+        QCOMPARE(closeEveryOfficeDocument(*word), 1);
+    auto document = word->documents().open(path, true);
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(facts.shapes.size(), std::size_t(15));
+    QCOMPARE(occurrences(facts, QStringLiteral("[BusinessName]")) > 0, !otherFile);
+    // A box made too low for its text: fitting measures it as it is now.
+    document->shapes().front()->setHeight(6);
+    const auto fits = document->fitTextToShapes({5, 60, 6.0});
+    QVERIFY(!fits.front().fits || fits.front().percent < 100);
+    word->quit();
+    QFile::remove(path);
 }
 
 void TestOfficeTemplate::recolor_template_everyColourHasItsPartner_data()

@@ -1,0 +1,88 @@
+#pragma once
+
+// The template's document made ready before the user asks for a flyer: only
+// the office adapter includes this (UNO headers).
+
+#include "office/textfit.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace Office {
+
+// The template loaded hidden and read-only from its bytes in memory, with
+// what a filling run asks of it before it changes anything: its stories, its
+// floating shapes (those of headers and footers left out) with their texts,
+// what every one of those texts holds, and the designed shape of each text
+// frame.
+struct PreparedDocument
+{
+    QByteArray bytes;
+    int generation = 0;
+    css::uno::Reference<css::lang::XComponent> model;
+    std::vector<css::uno::Reference<css::text::XText>> stories;
+    // As ShapeCache lists them.
+    std::vector<
+        std::pair<css::uno::Reference<css::uno::XInterface>, css::uno::Reference<css::text::XText>>>
+        shapes;
+    std::vector<std::pair<css::uno::Reference<css::text::XText>, QString>> texts;
+    std::vector<std::pair<css::uno::Reference<css::text::XText>, FrameShape>> frameShapes;
+};
+
+// Loading the template is the same work for every flyer, so it is done while
+// the office is idle, on a thread of its own over the program's connection,
+// and the document kept until a run opens the template. At most one document
+// is prepared at a time; whoever uses the office next waits for the work.
+class TemplatePreparation
+{
+public:
+    TemplatePreparation() = default;
+    ~TemplatePreparation() { join(); }
+    Q_DISABLE_COPY_MOVE(TemplatePreparation)
+
+    // Starts the work unless it is under way or a document is ready.
+    void start(const css::uno::Reference<css::uno::XComponentContext>& context,
+               const css::uno::Reference<css::frame::XDesktop2>& desktop, const QByteArray& bytes,
+               int generation);
+    // True once the work is not under way.
+    bool finished();
+    // Waits for the work to end: a call the office is still working on is
+    // waited for, so end a hung office first.
+    void join();
+    // The prepared document, which the caller now owns, when there is one
+    // made from `bytes` in `generation`; a document prepared for anything
+    // else is closed.
+    std::optional<PreparedDocument> take(const QByteArray& bytes, int generation);
+    // The prepared document, if any, for the caller to close; nothing is
+    // prepared afterwards until start().
+    std::optional<PreparedDocument> release();
+
+private:
+    std::thread m_thread;
+    std::mutex m_mutex;
+    bool m_running = false;                   // guarded by m_mutex
+    std::optional<PreparedDocument> m_result; // guarded by m_mutex
+};
+
+// Loads `bytes` hidden and read-only as the template is loaded from its
+// file, and reads its lists; throws what the office throws.
+PreparedDocument prepareDocument(const css::uno::Reference<css::uno::XComponentContext>& context,
+                                 const css::uno::Reference<css::frame::XDesktop2>& desktop,
+                                 const QByteArray& bytes);
+
+// Closes a document of the office, quietly: the office may be gone.
+void closeQuietly(const css::uno::Reference<css::lang::XComponent>& document);
+
+} // namespace Office
