@@ -24,6 +24,10 @@
 
 void Form1::PushButton6_Click()
 {
+    if (m_officeStarting) {
+        runOnceOfficeStarted();
+        return;
+    }
     if (m_runInput) {
         // Called again from inside the run: the run ignores it itself.
         TemplateFilling::PushButton6_Click(*this);
