@@ -10,6 +10,9 @@ namespace {
 constexpr std::array<const char*, kFieldCount> kTokens = {
     "[BusinessName]", "[City]",  "[Title]", "[PhoneNo]", "[FaxNo]",    "[Address]", "[OwnerName]",
     "[TagLine]",      "[State]", "[Zip]",   "[Name2]",   "[Address2]", "[Email2]",  "[Phone2]"};
+constexpr std::array<const char*, kFieldCount> kCaptions = {
+    "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
+    "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
 constexpr std::array<const char*, kFieldCount> kSampleTexts = {
     "Corvanti",
     "Boise",
@@ -30,6 +33,21 @@ constexpr std::array<const char*, kFieldCount> kSampleTexts = {
 QString token(int index)
 {
     return QLatin1StringView(kTokens.at(static_cast<std::size_t>(index)));
+}
+
+QString caption(int index)
+{
+    return QLatin1StringView(kCaptions.at(static_cast<std::size_t>(index)));
+}
+
+QString servicesCaption()
+{
+    return QStringLiteral("Services");
+}
+
+QString scheduledServicesCaption()
+{
+    return QStringLiteral("Scheduled Services");
 }
 
 QString sampleText(int index)

@@ -15,6 +15,13 @@ inline constexpr int kFieldCount = 14;
 // The placeholder token of field `index` in the template, e.g. "[BusinessName]".
 QString token(int index);
 
+// The caption of field `index` in the main window, colon included
+// ("Business Name:"); the window and its messages name a field by it.
+QString caption(int index);
+// The captions of the frames around List1 and List2.
+QString servicesCaption();
+QString scheduledServicesCaption();
+
 // The settings key of field `index`: "Text1_" and the index.
 QString fieldKey(int index);
 

@@ -1,12 +1,12 @@
 #include "base/flyerjson.h"
 
+#include "base/atomicwrite.h"
 #include "base/failure.h"
 
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace {
 struct KeyField
@@ -135,11 +135,14 @@ FlyerRecord flyerDataFromJson(const QJsonObject& object)
 void writeFlyerDataFile(const QString& path, const FlyerRecord& record)
 {
     const QString shown = QDir::toNativeSeparators(path);
-    QSaveFile file(path);
     const QByteArray bytes = QJsonDocument(flyerDataToJson(record)).toJson();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    try {
+        AtomicWrite::write(path, AtomicWrite::Durability::Durable,
+                           [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+    } catch (const AtomicWrite::Failed& failed) {
         throw Failure(QStringLiteral("The flyer data could not be written to %1: %2")
-                          .arg(shown, file.errorString()));
+                          .arg(shown, failed.reason));
+    }
 }
 
 FlyerRecord readFlyerDataFile(const QString& path)

@@ -8,6 +8,8 @@
 #include <QJsonParseError>
 #include <QStringDecoder>
 
+#include <optional>
+
 namespace BatchInput {
 
 namespace {
@@ -24,78 +26,109 @@ struct CsvRecord
 // commas, line breaks and doubled quotes. A record with a stray quote is
 // broken on its own; a quote never closed breaks the rest of the file, since
 // nothing after it can be told apart any more.
-QList<CsvRecord> csvRecords(const QByteArray& bytes)
+class CsvReader
 {
-    QList<CsvRecord> records;
-    CsvRecord record;
-    QByteArray cell;
-    qsizetype line = 1;
-    bool quoted = false;  // inside a quoted cell
-    bool closed = false;  // a quoted cell's closing quote was read
-    bool started = false; // the record has any byte
-    auto endCell = [&] {
-        record.cells << cell;
-        cell.clear();
-        closed = false;
-    };
-    auto endRecord = [&] {
-        endCell();
-        // A blank line is no record.
-        if (started)
-            records << record;
-        record = CsvRecord{};
-        started = false;
-    };
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes.at(i);
-        if (!started) {
-            record.line = line;
-            started = c != '\n' && c != '\r';
-        }
-        if (quoted) {
-            if (c == '"') {
-                if (i + 1 < bytes.size() && bytes.at(i + 1) == '"') {
-                    cell += '"';
-                    ++i;
-                } else {
-                    quoted = false;
-                    closed = true;
-                }
-                continue;
+public:
+    explicit CsvReader(const QByteArray& bytes) : m_bytes(bytes) {}
+
+    QList<CsvRecord> records()
+    {
+        for (qsizetype i = 0; i < m_bytes.size(); ++i) {
+            const char c = m_bytes.at(i);
+            if (!m_started) {
+                m_record.line = m_line;
+                m_started = c != '\n' && c != '\r';
             }
-            if (c == '\n' || (c == '\r' && !(i + 1 < bytes.size() && bytes.at(i + 1) == '\n')))
-                ++line;
-            cell += c;
-            continue;
+            if (m_quoted)
+                quotedByte(i);
+            else
+                plainByte(i);
         }
+        if (m_quoted) {
+            m_record.broken =
+                QStringLiteral("the quote that opens cell %1 is never closed, so the rest "
+                               "of the file cannot be read")
+                    .arg(m_record.cells.size() + 1);
+            m_started = true;
+        }
+        if (m_started)
+            endRecord();
+        return m_records;
+    }
+
+private:
+    bool followedBy(qsizetype i, char c) const
+    {
+        return i + 1 < m_bytes.size() && m_bytes.at(i + 1) == c;
+    }
+
+    void quotedByte(qsizetype& i)
+    {
+        const char c = m_bytes.at(i);
+        if (c == '"') {
+            if (followedBy(i, '"')) {
+                m_cell += '"';
+                ++i;
+            } else {
+                m_quoted = false;
+                m_closed = true;
+            }
+            return;
+        }
+        if (c == '\n' || (c == '\r' && !followedBy(i, '\n')))
+            ++m_line;
+        m_cell += c;
+    }
+
+    void plainByte(qsizetype& i)
+    {
+        const char c = m_bytes.at(i);
         if (c == ',') {
             endCell();
         } else if (c == '\n' || c == '\r') {
-            if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
+            if (c == '\r' && followedBy(i, '\n'))
                 ++i;
-            ++line;
+            ++m_line;
             endRecord();
-        } else if (c == '"' && cell.isEmpty() && !closed) {
-            quoted = true;
-        } else if (closed) {
-            if (record.broken.isEmpty())
-                record.broken = QStringLiteral("text follows the closing quote of cell %1; a "
-                                               "quote inside a quoted cell is written twice (\"\")")
-                                    .arg(record.cells.size() + 1);
+        } else if (c == '"' && m_cell.isEmpty() && !m_closed) {
+            m_quoted = true;
+        } else if (m_closed) {
+            if (m_record.broken.isEmpty())
+                m_record.broken =
+                    QStringLiteral("text follows the closing quote of cell %1; a "
+                                   "quote inside a quoted cell is written twice (\"\")")
+                        .arg(m_record.cells.size() + 1);
         } else {
-            cell += c;
+            m_cell += c;
         }
     }
-    if (quoted) {
-        record.broken = QStringLiteral("the quote that opens cell %1 is never closed, so the rest "
-                                       "of the file cannot be read")
-                            .arg(record.cells.size() + 1);
-        started = true;
+
+    void endCell()
+    {
+        m_record.cells << m_cell;
+        m_cell.clear();
+        m_closed = false;
     }
-    if (started)
-        endRecord();
-    return records;
-}
+
+    void endRecord()
+    {
+        endCell();
+        // A blank line is no record.
+        if (m_started)
+            m_records << m_record;
+        m_record = CsvRecord{};
+        m_started = false;
+    }
+
+    const QByteArray& m_bytes;
+    QList<CsvRecord> m_records;
+    CsvRecord m_record;
+    QByteArray m_cell;
+    qsizetype m_line = 1;
+    bool m_quoted = false;  // inside a quoted cell
+    bool m_closed = false;  // a quoted cell's closing quote was read
+    bool m_started = false; // the record has any byte
+};
 
 QString decoded(const QByteArray& bytes, bool* ok)
 {
@@ -118,33 +151,23 @@ QStringList listItems(const QString& cell)
 
 } // namespace
 
-Result parseCsv(const QByteArray& source, const QString& name)
+namespace {
+
+// The columns the header row names, or nothing when it cannot be used (the
+// problem added to `result`).
+std::optional<QStringList> headerColumns(const CsvRecord& header, const QString& where,
+                                         Result& result)
 {
-    Result result;
-    QByteArray bytes = source;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    const QList<CsvRecord> records = csvRecords(bytes);
-    auto at = [&](qsizetype line) -> QString {
-        return name + QLatin1Char(':') + QString::number(line);
-    };
-    if (records.isEmpty()) {
-        result.problems << Problem{name, QStringLiteral("the file is empty; it needs a header "
-                                                        "row naming its columns")};
-        return result;
-    }
-    const CsvRecord& header = records.first();
     bool ok = true;
     QStringList columns;
     for (const QByteArray& cell : header.cells)
         columns << decoded(cell, &ok).trimmed();
     if (!header.broken.isEmpty() || !ok) {
-        result.problems << Problem{at(header.line),
-                                   header.broken.isEmpty()
-                                       ? QStringLiteral("the header row is not UTF-8 text")
-                                       : QStringLiteral("the header row cannot be read: ") +
-                                             header.broken};
-        return result;
+        result.problems << Problem{where, header.broken.isEmpty()
+                                              ? QStringLiteral("the header row is not UTF-8 text")
+                                              : QStringLiteral("the header row cannot be read: ") +
+                                                    header.broken};
+        return std::nullopt;
     }
     QStringList unknown;
     for (const QString& column : columns) {
@@ -153,57 +176,81 @@ Result parseCsv(const QByteArray& source, const QString& name)
         else if (columns.count(column) > 1 && !unknown.contains(column))
             unknown << QLatin1Char('"') + column + QStringLiteral("\" (twice)");
     }
-    if (!unknown.isEmpty()) {
-        unknown.removeDuplicates();
-        result.problems << Problem{
-            at(header.line),
-            QStringLiteral("unknown %1 %2; the known columns are: %3")
-                .arg(unknown.size() == 1 ? QStringLiteral("column") : QStringLiteral("columns"),
-                     unknown.join(QStringLiteral(", ")),
-                     flyerDataKeys().join(QStringLiteral(", ")))};
+    if (unknown.isEmpty())
+        return columns;
+    unknown.removeDuplicates();
+    result.problems << Problem{
+        where,
+        QStringLiteral("unknown %1 %2; the known columns are: %3")
+            .arg(unknown.size() == 1 ? QStringLiteral("column") : QStringLiteral("columns"),
+                 unknown.join(QStringLiteral(", ")), flyerDataKeys().join(QStringLiteral(", ")))};
+    return std::nullopt;
+}
+
+// One flyer from a record under `columns`, or nothing when it cannot be read
+// (the problem added to `result`).
+void addRow(const CsvRecord& record, const QStringList& columns, const QString& where,
+            Result& result)
+{
+    if (!record.broken.isEmpty()) {
+        result.problems << Problem{where, record.broken};
+        return;
+    }
+    if (record.cells.size() != columns.size()) {
+        result.problems << Problem{where,
+                                   QStringLiteral("the row has %1 cells, but the header names %2 "
+                                                  "columns; a cell holding a comma goes in quotes")
+                                       .arg(record.cells.size())
+                                       .arg(columns.size())};
+        return;
+    }
+    Row row{where, {}};
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        bool ok = true;
+        const QString text = decoded(record.cells.at(c), &ok);
+        if (!ok) {
+            result.problems << Problem{
+                where, QStringLiteral("the cell \"%1\" is not UTF-8 text; save the file as UTF-8")
+                           .arg(columns.at(c))};
+            return;
+        }
+        const int field = fieldOfDataKey(columns.at(c));
+        if (field >= 0)
+            row.record.fields.at(std::size_t(field)) = text;
+        else if (columns.at(c) == servicesDataKey())
+            row.record.services = listItems(text);
+        else
+            row.record.scheduledServices = listItems(text);
+    }
+    result.rows << row;
+}
+
+} // namespace
+
+Result parseCsv(const QByteArray& source, const QString& name)
+{
+    Result result;
+    QByteArray bytes = source;
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const QList<CsvRecord> records = CsvReader(bytes).records();
+    auto at = [&](qsizetype line) -> QString {
+        return name + QLatin1Char(':') + QString::number(line);
+    };
+    if (records.isEmpty()) {
+        result.problems << Problem{name, QStringLiteral("the file is empty; it needs a header "
+                                                        "row naming its columns")};
         return result;
     }
+    const std::optional<QStringList> columns =
+        headerColumns(records.first(), at(records.first().line), result);
+    if (!columns)
+        return result;
     if (records.size() == 1)
         result.problems << Problem{name,
                                    QStringLiteral("the file holds no flyers, only a header row")};
-    for (qsizetype r = 1; r < records.size(); ++r) {
-        const CsvRecord& record = records.at(r);
-        if (!record.broken.isEmpty()) {
-            result.problems << Problem{at(record.line), record.broken};
-            continue;
-        }
-        if (record.cells.size() != columns.size()) {
-            result.problems << Problem{
-                at(record.line), QStringLiteral("the row has %1 cells, but the header names %2 "
-                                                "columns; a cell holding a comma goes in quotes")
-                                     .arg(record.cells.size())
-                                     .arg(columns.size())};
-            continue;
-        }
-        Row row{at(record.line), {}};
-        QString badColumn;
-        for (qsizetype c = 0; c < columns.size(); ++c) {
-            const QString text = decoded(record.cells.at(c), &ok);
-            if (!ok) {
-                badColumn = columns.at(c);
-                break;
-            }
-            const int field = fieldOfDataKey(columns.at(c));
-            if (field >= 0)
-                row.record.fields.at(std::size_t(field)) = text;
-            else if (columns.at(c) == servicesDataKey())
-                row.record.services = listItems(text);
-            else
-                row.record.scheduledServices = listItems(text);
-        }
-        if (!badColumn.isEmpty())
-            result.problems << Problem{
-                at(record.line),
-                QStringLiteral("the cell \"%1\" is not UTF-8 text; save the file as UTF-8")
-                    .arg(badColumn)};
-        else
-            result.rows << row;
-    }
+    for (qsizetype r = 1; r < records.size(); ++r)
+        addRow(records.at(r), *columns, at(records.at(r).line), result);
     return result;
 }
 

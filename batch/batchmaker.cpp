@@ -39,37 +39,13 @@ public:
     QStringList notes;
 };
 
-// The data of one row, handed to template filling as the window hands its fields.
-class BatchHost final : public GenerationHost
+// The data of one row, ordered as the window orders its flyer, with no page
+// picture: nobody looks at it.
+FlyerOrder flyerOrder(const Order& order)
 {
-public:
-    explicit BatchHost(const Order& order) : m_order(order) {}
-
-    QString fieldToken(int index) override { return FlyerFields::token(index); }
-    QString fieldText(int index) override { return m_order.record.fields.at(std::size_t(index)); }
-    QStringList services() override { return m_order.record.services; }
-    QStringList scheduledServices() override { return m_order.record.scheduledServices; }
-    QString flyerPicture() override { return m_order.options.picture; }
-    FlyerStyle::Style flyerStyle() override { return m_order.options.style; }
-    QString tearOffCode() override { return m_order.options.tearOffCode; }
-    bool showsPreview() const override { return false; }
-    bool generating() const override { return m_generating; }
-    void setGenerating(bool generating) override { m_generating = generating; }
-    void setMousePointer(PointerSetting::Setting) override {}
-    void SaveDocAsJPG(const QString&) override {}
-    void loadPreviewPicture(const QString&) override {}
-    void setPreviewWordFile(const QString& path) override { document = path; }
-    void setPreviewNotice(const QString& text) override { notice = text; }
-    void showPreview() override {}
-    void hideMainWindow() override {}
-
-    QString document;
-    QString notice;
-
-private:
-    const Order& m_order;
-    bool m_generating = false;
-};
+    return {order.record, order.options.picture, order.options.style, order.options.tearOffCode,
+            false};
+}
 
 class DialogsInstalled
 {
@@ -146,23 +122,23 @@ Outcome make(const Order& order)
         return outcome;
 
     CollectingDialogs dialogs;
-    BatchHost host(order);
+    FilledFlyer flyer;
     {
         const DialogsInstalled installed(&dialogs);
-        TemplateFilling::PushButton6_Click(host);
+        flyer = TemplateFilling::makeFlyer(flyerOrder(order));
     }
     outcome.problems << dialogs.problems;
     outcome.notes << dialogs.notes;
-    if (!host.notice.isEmpty())
-        outcome.notes << host.notice;
-    if (host.document.isEmpty()) {
+    if (!flyer.notice.isEmpty())
+        outcome.notes << flyer.notice;
+    if (flyer.document.isEmpty()) {
         if (dialogs.problems.isEmpty())
             outcome.problems << QStringLiteral("The flyer was not made.");
         return outcome;
     }
     try {
         if (!order.doc.isEmpty()) {
-            copyFileSafely(host.document, order.doc);
+            copyFileSafely(flyer.document, order.doc);
             outcome.made << order.doc;
         }
     } catch (const Failure& failure) {
@@ -170,9 +146,9 @@ Outcome make(const Order& order)
     }
     try {
         if (!order.pdf.isEmpty()) {
-            const QString pdf = host.document + QStringLiteral(".pdf");
+            const QString pdf = flyer.document + QStringLiteral(".pdf");
             try {
-                DocumentOutput::exportPdf(host.document, pdf);
+                DocumentOutput::exportPdf(flyer.document, pdf);
                 copyFileSafely(pdf, order.pdf);
             } catch (...) {
                 Main::DeleteFileQuietly(pdf);
@@ -184,7 +160,7 @@ Outcome make(const Order& order)
     } catch (const Failure& failure) {
         outcome.problems << failure.description();
     }
-    Main::DeleteFileQuietly(host.document);
+    Main::DeleteFileQuietly(flyer.document);
     return outcome;
 }
 

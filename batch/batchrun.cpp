@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 namespace BatchRun {
@@ -103,96 +104,122 @@ struct Worker
     QByteArray pending;
 };
 
-// Hands the orders to `jobs` workers, each a new order as soon as it is done
-// with one; reports every outcome. Returns how many flyers failed.
-int makeAll(const QList<BatchMaker::Order>& orders, int jobs, Report& report)
+// Hands the orders to workers, each a new order as soon as it is done with
+// one, and reports every outcome.
+class WorkerPool
 {
-    int next = 0;
-    int done = 0;
-    int failed = 0;
-    QEventLoop loop;
-    std::vector<Worker> workers(std::size_t(std::min<qsizetype>(jobs, orders.size())));
-    auto finishOrder = [&](int index, const BatchMaker::Outcome& outcome) {
-        const QString& where = orders.at(index).where;
-        for (const QString& path : outcome.made)
-            report.made(path);
-        for (const QString& note : outcome.notes)
-            report.note(where, note);
-        for (const QString& problem : outcome.problems)
-            report.problem(where, problem);
-        if (!outcome.problems.isEmpty())
-            ++failed;
-        report.progress(++done);
-        if (done == orders.size())
-            loop.quit();
-    };
-    auto dispatch = [&](Worker& worker) {
-        if (next >= orders.size()) {
+public:
+    WorkerPool(const QList<BatchMaker::Order>& orders, int jobs, Report& report)
+        : m_orders(orders), m_report(report),
+          m_workers(std::size_t(std::min<qsizetype>(jobs, orders.size())))
+    {}
+
+    // Returns how many flyers failed.
+    int makeAll()
+    {
+        for (Worker& worker : m_workers)
+            start(worker);
+        m_report.progress(0);
+        if (!m_orders.isEmpty())
+            m_loop.exec();
+        for (Worker& worker : m_workers) {
             worker.process->closeWriteChannel();
-            return;
+            // Each worker ends its office before it ends.
+            if (!worker.process->waitForFinished(120000)) {
+                worker.process->kill();
+                worker.process->waitForFinished();
+            }
         }
-        worker.order = next++;
-        worker.process->write(
-            QJsonDocument(orders.at(worker.order).toJson()).toJson(QJsonDocument::Compact) + '\n');
-    };
-    for (Worker& worker : workers) {
+        return m_failed;
+    }
+
+private:
+    void start(Worker& worker)
+    {
         worker.process = std::make_unique<QProcess>();
         QProcess* process = worker.process.get();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QObject::connect(process, &QProcess::readyReadStandardOutput, &loop, [&, process] {
-            while (process->canReadLine()) {
-                const QJsonObject object = QJsonDocument::fromJson(process->readLine()).object();
-                // Anything else the worker's office may have printed is no outcome.
-                if (!object.contains(QStringLiteral("problems")))
-                    continue;
-                const int index = std::exchange(worker.order, -1);
-                if (index >= 0)
-                    finishOrder(index, BatchMaker::Outcome::fromJson(object));
-                dispatch(worker);
-            }
-        });
-        auto ended = [&] {
-            // A worker that ended with an order in hand took that flyer with it.
-            const int index = std::exchange(worker.order, -1);
-            if (index >= 0)
-                finishOrder(index, {{},
-                                    {QStringLiteral("The worker making this flyer ended "
-                                                    "unexpectedly; the flyer was not made.")},
-                                    {}});
-            if (std::none_of(workers.begin(), workers.end(), [](const Worker& w) {
-                    return w.process->state() != QProcess::NotRunning;
-                })) {
-                // Nobody is left to make the rest.
-                while (next < orders.size())
-                    finishOrder(next++, {{},
-                                         {QStringLiteral("No worker was left to make this "
-                                                         "flyer.")},
-                                         {}});
-                loop.quit();
-            }
-        };
-        QObject::connect(process, &QProcess::finished, &loop, ended);
-        QObject::connect(process, &QProcess::errorOccurred, &loop,
-                         [ended](QProcess::ProcessError error) {
+        QObject::connect(process, &QProcess::readyReadStandardOutput, &m_loop,
+                         [this, &worker] { readOutcomes(worker); });
+        QObject::connect(process, &QProcess::finished, &m_loop, [this, &worker] { ended(worker); });
+        QObject::connect(process, &QProcess::errorOccurred, &m_loop,
+                         [this, &worker](QProcess::ProcessError error) {
                              if (error == QProcess::FailedToStart)
-                                 ended();
+                                 ended(worker);
                          });
         process->start(QCoreApplication::applicationFilePath(), {QStringLiteral("--worker")});
         dispatch(worker);
     }
-    report.progress(0);
-    if (!orders.isEmpty())
-        loop.exec();
-    for (Worker& worker : workers) {
-        worker.process->closeWriteChannel();
-        // Each worker ends its office before it ends.
-        if (!worker.process->waitForFinished(120000)) {
-            worker.process->kill();
-            worker.process->waitForFinished();
+
+    void readOutcomes(Worker& worker)
+    {
+        while (worker.process->canReadLine()) {
+            const QJsonObject object = QJsonDocument::fromJson(worker.process->readLine()).object();
+            // Anything else the worker's office may have printed is no outcome.
+            if (!object.contains(QStringLiteral("problems")))
+                continue;
+            const int index = std::exchange(worker.order, -1);
+            if (index >= 0)
+                finishOrder(index, BatchMaker::Outcome::fromJson(object));
+            dispatch(worker);
         }
     }
-    return failed;
-}
+
+    void ended(Worker& worker)
+    {
+        // A worker that ended with an order in hand took that flyer with it.
+        const int index = std::exchange(worker.order, -1);
+        if (index >= 0)
+            finishOrder(index, {{},
+                                {QStringLiteral("The worker making this flyer ended "
+                                                "unexpectedly; the flyer was not made.")},
+                                {}});
+        if (std::any_of(m_workers.begin(), m_workers.end(),
+                        [](const Worker& w) { return w.process->state() != QProcess::NotRunning; }))
+            return;
+        // Nobody is left to make the rest.
+        while (m_next < m_orders.size())
+            finishOrder(m_next++,
+                        {{}, {QStringLiteral("No worker was left to make this flyer.")}, {}});
+        m_loop.quit();
+    }
+
+    void dispatch(Worker& worker)
+    {
+        if (m_next >= m_orders.size()) {
+            worker.process->closeWriteChannel();
+            return;
+        }
+        worker.order = m_next++;
+        worker.process->write(
+            QJsonDocument(m_orders.at(worker.order).toJson()).toJson(QJsonDocument::Compact) +
+            '\n');
+    }
+
+    void finishOrder(int index, const BatchMaker::Outcome& outcome)
+    {
+        const QString& where = m_orders.at(index).where;
+        for (const QString& path : outcome.made)
+            m_report.made(path);
+        for (const QString& note : outcome.notes)
+            m_report.note(where, note);
+        for (const QString& problem : outcome.problems)
+            m_report.problem(where, problem);
+        if (!outcome.problems.isEmpty())
+            ++m_failed;
+        m_report.progress(++m_done);
+        if (m_done == m_orders.size())
+            m_loop.quit();
+    }
+
+    const QList<BatchMaker::Order>& m_orders;
+    Report& m_report;
+    QEventLoop m_loop;
+    std::vector<Worker> m_workers;
+    int m_next = 0;
+    int m_done = 0;
+    int m_failed = 0;
+};
 
 // Creates `folder` when missing and makes sure files can be made in it.
 QString writableFolderProblem(const QString& folder)
@@ -207,121 +234,145 @@ QString writableFolderProblem(const QString& folder)
     return {};
 }
 
-} // namespace
-
-int run(const QStringList& arguments)
+// What the command line asks for.
+struct Command
 {
+    bool pdf = false;
+    bool doc = false;
+    bool overwrite = false;
+    bool fromSettings = false;
+    int jobs = std::clamp(QThread::idealThreadCount(), 1, 4);
+    QString folder;
+    std::optional<QString> picture;
+    QStringList files;
+};
+
+// The options pellamont-batch knows, with their help texts.
+struct Options
+{
+    QCommandLineOption pdf{QStringLiteral("pdf"), QStringLiteral("Make PDF files.")};
+    QCommandLineOption doc{QStringLiteral("doc"), QStringLiteral("Make Word 97-2003 documents.")};
+    QCommandLineOption out{{QStringLiteral("o"), QStringLiteral("out")},
+                           QStringLiteral("The folder for the flyers (the current one without "
+                                          "it); made when missing."),
+                           QStringLiteral("DIR")};
+    QCommandLineOption overwrite{QStringLiteral("overwrite"),
+                                 QStringLiteral("Replace files that already exist.")};
+    QCommandLineOption jobs{{QStringLiteral("j"), QStringLiteral("jobs")},
+                            QStringLiteral("Make N flyers at once, each on an office of its own "
+                                           "(default: the number of processors, at most 4)."),
+                            QStringLiteral("N")};
+    QCommandLineOption picture{
+        QStringLiteral("picture"),
+        QStringLiteral("The picture for every flyer's picture box instead of the window's."),
+        QStringLiteral("FILE")};
+    QCommandLineOption fromSettings{QStringLiteral("from-settings"),
+                                    QStringLiteral("Also make the flyer whose data the window "
+                                                   "keeps.")};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+};
+
+// Reads the command line into `command`; the program's exit code when it
+// ends here (help, version, a usage error).
+std::optional<int> parse(const QStringList& arguments, Command& command)
+{
+    const Options o;
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Makes one flyer per business from CSV or JSON files, as Pellamont's window makes it."));
-    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("Make PDF files."));
-    const QCommandLineOption doc(QStringLiteral("doc"),
-                                 QStringLiteral("Make Word 97-2003 documents."));
-    const QCommandLineOption out({QStringLiteral("o"), QStringLiteral("out")},
-                                 QStringLiteral("The folder for the flyers (the current one "
-                                                "without it); made when missing."),
-                                 QStringLiteral("DIR"));
-    const QCommandLineOption overwrite(QStringLiteral("overwrite"),
-                                       QStringLiteral("Replace files that already exist."));
-    const QCommandLineOption jobs(
-        {QStringLiteral("j"), QStringLiteral("jobs")},
-        QStringLiteral("Make N flyers at once, each on an office of its own (default: the number "
-                       "of processors, at most 4)."),
-        QStringLiteral("N"));
-    const QCommandLineOption picture(
-        QStringLiteral("picture"),
-        QStringLiteral("The picture for every flyer's picture box instead of the window's."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption fromSettings(
-        QStringLiteral("from-settings"),
-        QStringLiteral("Also make the flyer whose data the window keeps."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"),
-                                     QStringLiteral("Show the version."));
-    parser.addOptions({pdf, doc, out, overwrite, jobs, picture, fromSettings, help, version});
+    parser.addOptions(
+        {o.pdf, o.doc, o.out, o.overwrite, o.jobs, o.picture, o.fromSettings, o.help, o.version});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("CSV or JSON files of flyer data."),
                                  QStringLiteral("FILE..."));
     if (!parser.parse(QStringList{QLatin1String(kProgram)} + arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(o.help)) {
         writeTo(stdout,
                 parser.helpText() + QStringLiteral("\nColumns (CSV) or keys (JSON): %1. In CSV the "
                                                    "services are separated by \";\".\n")
                                         .arg(flyerDataKeys().join(QStringLiteral(", "))));
         return AllMade;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(o.version)) {
         writeTo(stdout, QLatin1String(kProgram) + QLatin1Char(' ') +
                             QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return AllMade;
     }
-    if (!parser.isSet(pdf) && !parser.isSet(doc))
+    command = {parser.isSet(o.pdf),
+               parser.isSet(o.doc),
+               parser.isSet(o.overwrite),
+               parser.isSet(o.fromSettings),
+               command.jobs,
+               parser.value(o.out),
+               parser.isSet(o.picture) ? std::optional(parser.value(o.picture)) : std::nullopt,
+               parser.positionalArguments()};
+    if (!command.pdf && !command.doc)
         return usageError(QStringLiteral("say what to make: --pdf, --doc or both."));
-    const QStringList files = parser.positionalArguments();
-    if (files.isEmpty() && !parser.isSet(fromSettings))
+    if (command.files.isEmpty() && !command.fromSettings)
         return usageError(QStringLiteral("name at least one CSV or JSON file, or give "
                                          "--from-settings."));
-    int jobCount = std::clamp(QThread::idealThreadCount(), 1, 4);
-    if (parser.isSet(jobs)) {
+    if (parser.isSet(o.jobs)) {
         bool ok = false;
-        jobCount = parser.value(jobs).toInt(&ok);
-        if (!ok || jobCount < 1 || jobCount > 16)
+        command.jobs = parser.value(o.jobs).toInt(&ok);
+        if (!ok || command.jobs < 1 || command.jobs > 16)
             return usageError(QStringLiteral("--jobs takes a number from 1 to 16, not \"%1\".")
-                                  .arg(parser.value(jobs)));
+                                  .arg(parser.value(o.jobs)));
     }
-    FlyerOptions options = FlyerOptions::fromSettings();
-    if (parser.isSet(picture)) {
-        // Read once and kept as the window keeps a chosen picture, so that
-        // every flyer shows the same scaled copy.
-        try {
-            const QImage image = FlyerPicture::readPicture(parser.value(picture));
-            options.picture = Main::tempFolder() + QStringLiteral("/batch-picture.png");
-            if (!image.save(options.picture, "PNG"))
-                throw Failure(
-                    QStringLiteral("The picture could not be kept in %1.").arg(Main::tempFolder()));
-        } catch (const Failure& failure) {
-            return usageError(QStringLiteral("--picture: ") + failure.description());
-        }
-    }
-    const QString folder =
-        QDir(parser.isSet(out) ? parser.value(out) : QDir::currentPath()).absolutePath();
-    const QString folderProblem = writableFolderProblem(folder);
-    if (!folderProblem.isEmpty()) {
-        writeTo(stderr, QLatin1String(kProgram) +
-                            QStringLiteral(": %1: %2; no flyer was made.\n")
-                                .arg(QDir::toNativeSeparators(folder), folderProblem));
-        return SomeFailed;
-    }
+    command.folder =
+        QDir(parser.isSet(o.out) ? command.folder : QDir::currentPath()).absolutePath();
+    return std::nullopt;
+}
 
+// The window's options, with the command line's picture in place of its own.
+// Read once and kept as the window keeps a chosen picture, so that every
+// flyer shows the same scaled copy. Throws Failure.
+FlyerOptions flyerOptions(const Command& command)
+{
+    FlyerOptions options = FlyerOptions::fromSettings();
+    if (!command.picture)
+        return options;
+    const QImage image = FlyerPicture::readPicture(*command.picture);
+    options.picture = Main::tempFolder() + QStringLiteral("/batch-picture.png");
+    if (!image.save(options.picture, "PNG"))
+        throw Failure(
+            QStringLiteral("The picture could not be kept in %1.").arg(Main::tempFolder()));
+    return options;
+}
+
+BatchInput::Result readInput(const Command& command)
+{
     BatchInput::Result input;
-    if (parser.isSet(fromSettings))
+    if (command.fromSettings)
         input.rows << BatchInput::Row{QStringLiteral("settings"), flyerRecordFromSettings()};
-    for (const QString& file : files) {
+    for (const QString& file : command.files) {
         const BatchInput::Result read = BatchInput::readFile(file);
         input.rows << read.rows;
         input.problems << read.problems;
     }
-    Report report;
-    for (const BatchInput::Problem& problem : input.problems)
-        report.problem(problem.where, problem.reason);
+    return input;
+}
 
+// One order per row; a row whose files exist (and may not be replaced) is
+// reported and counted in `failed` instead, so that no office starts for it.
+QList<BatchMaker::Order> ordersOf(const Command& command, const FlyerOptions& options,
+                                  const QList<BatchInput::Row>& rows, Report& report, int& failed)
+{
     QStringList businesses;
-    for (const BatchInput::Row& row : input.rows)
+    for (const BatchInput::Row& row : rows)
         businesses << row.record.fields.at(0);
     const QStringList names = BatchNames::fileNames(businesses);
     QList<BatchMaker::Order> orders;
-    int failed = 0;
-    for (qsizetype i = 0; i < input.rows.size(); ++i) {
-        const QString base = folder + QLatin1Char('/') + names.at(i);
-        const BatchMaker::Order order{input.rows.at(i).where,
-                                      input.rows.at(i).record,
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QString base = command.folder + QLatin1Char('/') + names.at(i);
+        const BatchMaker::Order order{rows.at(i).where,
+                                      rows.at(i).record,
                                       options,
-                                      parser.isSet(pdf) ? base + QStringLiteral(".pdf") : QString(),
-                                      parser.isSet(doc) ? base + QStringLiteral(".doc") : QString(),
-                                      parser.isSet(overwrite)};
-        // No office is started for flyers that would replace files.
+                                      command.pdf ? base + QStringLiteral(".pdf") : QString(),
+                                      command.doc ? base + QStringLiteral(".doc") : QString(),
+                                      command.overwrite};
         const QStringList taken = BatchMaker::takenTargets(order);
         for (const QString& problem : taken)
             report.problem(order.where, problem);
@@ -330,8 +381,37 @@ int run(const QStringList& arguments)
         else
             ++failed;
     }
+    return orders;
+}
+
+} // namespace
+
+int run(const QStringList& arguments)
+{
+    Command command;
+    if (const std::optional<int> ended = parse(arguments, command))
+        return *ended;
+    FlyerOptions options;
+    try {
+        options = flyerOptions(command);
+    } catch (const Failure& failure) {
+        return usageError(QStringLiteral("--picture: ") + failure.description());
+    }
+    const QString folderProblem = writableFolderProblem(command.folder);
+    if (!folderProblem.isEmpty()) {
+        writeTo(stderr, QLatin1String(kProgram) +
+                            QStringLiteral(": %1: %2; no flyer was made.\n")
+                                .arg(QDir::toNativeSeparators(command.folder), folderProblem));
+        return SomeFailed;
+    }
+    const BatchInput::Result input = readInput(command);
+    Report report;
+    for (const BatchInput::Problem& problem : input.problems)
+        report.problem(problem.where, problem.reason);
+    int failed = 0;
+    const QList<BatchMaker::Order> orders = ordersOf(command, options, input.rows, report, failed);
     report.setTotal(int(orders.size()));
-    failed += makeAll(orders, jobCount, report);
+    failed += WorkerPool(orders, command.jobs, report).makeAll();
     report.finish();
     return failed == 0 && input.problems.isEmpty() ? AllMade : SomeFailed;
 }

@@ -1,5 +1,6 @@
 #include "generate/snapshot.h"
 
+#include "base/atomicwrite.h"
 #include "base/clipboardpicture.h"
 #include "base/diskspace.h"
 #include "base/errorreport.h"
@@ -7,14 +8,10 @@
 #include "base/mainmodule.h"
 #include "generate/word.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace {
@@ -27,33 +24,35 @@ template <typename T> T& need(const std::shared_ptr<T>& object)
     return *object;
 }
 
-// A bitmap picture is written as a bitmap file. Written whole or not at all,
-// so a reader never meets half a picture: into a file of its own, then renamed.
-// The file lives for a moment, so it is not forced to the disk first (which
-// costs more than writing it on a busy machine).
-void writePicture(const QImage& picture, const QString& path)
+// A bitmap picture is written as a bitmap file, whole or not at all. The
+// file lives for a moment, so it is not forced to the disk. Returns the
+// picture as the file holds it, read from the bytes written rather than
+// from the file: what a bitmap keeps of a picture (no transparency, for one)
+// is what the preview has always shown.
+QImage writePicture(const QImage& picture, const QString& path)
 {
     if (picture.isNull())
         throw Failure(QStringLiteral("The clipboard holds no picture of the page."));
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
-    const bool written = file.open() && picture.save(&file, "BMP") && file.flush();
-    if (!written || std::rename(QFile::encodeName(file.fileName()).constData(),
-                                QFile::encodeName(path).constData()) != 0) {
-        const int error = errno;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "BMP"))
+        throw Failure(QStringLiteral("The picture of the page could not be made a bitmap."));
+    try {
+        AtomicWrite::write(path, AtomicWrite::Durability::Quick,
+                           [&](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+    } catch (const AtomicWrite::Failed& failed) {
         DiskSpace::throwIfFull(QFileInfo(path).absolutePath(), DiskSpace::temporaryFolderAdvice());
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
-                          .arg(path, written ? QString::fromLocal8Bit(std::strerror(error))
-                                             : file.errorString()));
+                          .arg(path, failed.reason));
     }
-    // Renamed: nothing is left for the temporary file to remove.
-    file.setAutoRemove(false);
+    return QImage::fromData(bytes, "BMP");
 }
 
 } // namespace
 
 namespace Snapshot {
 
-void SaveDocAsJPG(const QString& documentPath)
+QImage SaveDocAsJPG(const QString& documentPath)
 {
     const QString path = documentPath;
     Guard guard{Procedure::Form1_SaveDocAsJPG};
@@ -75,8 +74,9 @@ void SaveDocAsJPG(const QString& documentPath)
                 word->quit();
         } catch (...) {
         }
-        return;
+        return {};
     }
+    QImage written;
     guard(122, [&] {
         // Whatever the clipboard holds after a failed copy is some other
         // picture, perhaps the page of an earlier run.
@@ -84,11 +84,12 @@ void SaveDocAsJPG(const QString& documentPath)
             throw Failure(QStringLiteral("The page was not copied, so there is no picture of it."));
         const QImage picture = Main::ReadPagePicture();
         usersClipboard.restore();
-        writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
+        written = writePicture(picture, Main::tempFolder() + QStringLiteral("/temp.bmp"));
     });
     guard(124,
           [&] { need(need(word).activeDocument()).close(Word::Document::wdDoNotSaveChanges); });
     guard(126, [&] { need(word).quit(); });
+    return written;
 }
 
 } // namespace Snapshot

@@ -9,6 +9,8 @@
 #include "generate/fitnotice.h"
 #include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
+#include "generate/pixeldensity.h"
+#include "generate/snapshot.h"
 #include "generate/tearoffcode.h"
 #include "generate/word.h"
 
@@ -31,6 +33,12 @@ std::function<QByteArray()>& templateSource()
 {
     static std::function<QByteArray()> source;
     return source;
+}
+
+std::function<QImage(const QString&)>& pageCapture()
+{
+    static std::function<QImage(const QString&)> capture;
+    return capture;
 }
 
 // Any entry takes a name, a link to nothing included: saving under such a
@@ -117,6 +125,11 @@ void setTemplateSourceForTesting(std::function<QByteArray()> source)
     templateSource() = std::move(source);
 }
 
+void setPageCaptureForTesting(std::function<QImage(const QString&)> capture)
+{
+    pageCapture() = std::move(capture);
+}
+
 FlyerFit fitFlyer(Word::Document& document, const std::vector<FitNotice::Box>& boxes,
                   const QStringList& services, FlyerText::ServiceColumns columns)
 {
@@ -170,7 +183,7 @@ namespace {
 class FillingRun
 {
 public:
-    FillingRun(Guard& guard, GenerationHost& host) : m_guard(guard), m_host(host) {}
+    FillingRun(Guard& guard, const FlyerOrder& order) : m_guard(guard), m_order(order) {}
 
     void tellWhatIsCut();
     bool openTemplate();
@@ -184,17 +197,19 @@ public:
     bool recolor();
     bool save();
     bool takePagePicture();
-    void handOver();
-    void handOverDocument();
+    FilledFlyer filled() const { return {m_documentPath, m_page, m_notice}; }
 
 private:
+    const QString& typedText(int i) const { return m_order.record.fields.at(std::size_t(i)); }
     // Text far beyond what the flyer can show is not laid out (that could
     // take minutes).
-    QString fieldText(int i) const { return FlyerText::laidOutText(m_host.fieldText(i)); }
+    QString fieldText(int i) const { return FlyerText::laidOutText(typedText(i)); }
+    const QStringList& services() const { return m_order.record.services; }
+    const QStringList& scheduledServices() const { return m_order.record.scheduledServices; }
     bool endRun(const QString& orphanedDocument = {});
 
     Guard& m_guard;
-    GenerationHost& m_host;
+    const FlyerOrder& m_order;
     QString m_templatePath;
     std::shared_ptr<Word::Application> m_word;
     std::shared_ptr<Word::Document> m_document;
@@ -208,6 +223,7 @@ private:
     QString m_notice;
     QString m_documentPath;
     QString m_picturePath;
+    QImage m_page;
     bool m_ownPicture = false;
     const int m_reportsBefore = Guard::reportsInAll();
 };
@@ -217,13 +233,13 @@ void FillingRun::tellWhatIsCut()
 {
     QList<FitNotice::Cut> cuts;
     for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
-        const QString text = m_host.fieldText(i);
+        const QString& text = typedText(i);
         if (text.size() > FlyerText::kLaidOutCharacters)
-            cuts.append({m_host.fieldToken(i),
+            cuts.append({FlyerFields::token(i),
                          FlyerText::characterCount(FlyerText::laidOutText(text)),
                          FlyerText::characterCount(text)});
     }
-    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(m_host.services());
+    const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services());
     for (const auto& [token, column] : {std::pair{QStringLiteral("[Services1]"), columns.first},
                                         std::pair{QStringLiteral("[Services2]"), columns.second}}) {
         const QString kept = FlyerText::laidOutColumn(column);
@@ -237,7 +253,7 @@ void FillingRun::tellWhatIsCut()
             cuts.append(
                 {token, FlyerText::characterCount(kept), FlyerText::characterCount(column)});
     }
-    const QString scheduled = FlyerText::scheduledServicesText(m_host.scheduledServices());
+    const QString scheduled = FlyerText::scheduledServicesText(scheduledServices());
     if (scheduled.size() > FlyerText::kLaidOutCharacters)
         cuts.append({QStringLiteral("[ScheduledServices]"),
                      FlyerText::characterCount(FlyerText::laidOutText(scheduled)),
@@ -270,8 +286,6 @@ bool FillingRun::endRun(const QString& orphanedDocument)
     }
     Main::DeleteFileQuietly(m_templatePath);
     Main::DeleteFileQuietly(orphanedDocument);
-    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
-    m_guard(252, [&] { m_host.setGenerating(false); });
     return false;
 }
 
@@ -325,8 +339,8 @@ bool FillingRun::leaveOutEmptyFields()
         };
         QStringList empty;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
-            if (blank(m_host.fieldText(i)))
-                empty << m_host.fieldToken(i);
+            if (blank(typedText(i)))
+                empty << FlyerFields::token(i);
         }
         if (empty.isEmpty())
             return;
@@ -349,13 +363,13 @@ bool FillingRun::layOutServices()
     m_guard(116, [&] { m_services1.clear(); });
     m_guard(118, [&] { m_services2.clear(); });
     m_guard(120, [&] {
-        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(m_host.services());
+        const FlyerText::ServiceColumns columns = FlyerText::servicesColumns(services());
         m_services1 = FlyerText::laidOutColumn(columns.first);
         m_services2 = FlyerText::laidOutColumn(columns.second);
     });
     m_guard(140, [&] {
         m_scheduledServices =
-            FlyerText::laidOutText(FlyerText::scheduledServicesText(m_host.scheduledServices()));
+            FlyerText::laidOutText(FlyerText::scheduledServicesText(scheduledServices()));
     });
     return true;
 }
@@ -376,7 +390,7 @@ bool FillingRun::fillStories()
                 continue;
             m_guard(158, [&] { find->clearFormatting(); });
             m_guard(160, [&] { find->replacement().clearFormatting(); });
-            m_guard(162, [&] { find->setText(m_host.fieldToken(i)); });
+            m_guard(162, [&] { find->setText(FlyerFields::token(i)); });
             m_guard(164, [&] { find->replacement().setText(fieldText(i)); });
             m_guard(168, [&] { find->setForward(true); });
             m_guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
@@ -411,7 +425,7 @@ bool FillingRun::fillShapes()
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
         for (int i = 0; i < FlyerFields::kFieldCount && !m_guard.lost(); ++i)
-            m_guard(196, [&] { replaceAll(m_host.fieldToken(i), fieldText(i)); });
+            m_guard(196, [&] { replaceAll(FlyerFields::token(i), fieldText(i)); });
         if (!m_guard.lost())
             m_guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), m_services1); });
         if (!m_guard.lost())
@@ -432,7 +446,7 @@ bool FillingRun::fillShapes()
 // without one the tabs stay as the template has them.
 bool FillingRun::placeTearOffCode()
 {
-    const QString code = m_guard.value(205, QString(), [&] { return m_host.tearOffCode(); });
+    const QString& code = m_order.tearOffCode;
     if (!code.isEmpty())
         m_guard(205, [&] {
             QStringList templateTexts;
@@ -447,7 +461,7 @@ bool FillingRun::placeTearOffCode()
 
 bool FillingRun::placePicture()
 {
-    const QString picture = m_guard.value(206, QString(), [&] { return m_host.flyerPicture(); });
+    const QString& picture = m_order.picture;
     if (!picture.isEmpty())
         m_guard(206, [&] {
             const std::size_t replaced = placeFlyerPicture(*m_document, m_shapes, picture);
@@ -469,14 +483,13 @@ bool FillingRun::placePicture()
 bool FillingRun::fitText()
 {
     m_guard(207, [&] {
-        const FlyerFit fit =
-            fitFlyer(*m_document, m_boxes, m_host.services(), {m_services1, m_services2});
+        const FlyerFit fit = fitFlyer(*m_document, m_boxes, services(), {m_services1, m_services2});
         const auto& fits = fit.fits;
         m_services1 = fit.columns.first;
         m_services2 = fit.columns.second;
         QHash<QString, QString> filled;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-            filled.insert(m_host.fieldToken(i), fieldText(i));
+            filled.insert(FlyerFields::token(i), fieldText(i));
         filled.insert(QStringLiteral("[Services1]"), m_services1);
         filled.insert(QStringLiteral("[Services2]"), m_services2);
         filled.insert(QStringLiteral("[ScheduledServices]"), m_scheduledServices);
@@ -495,7 +508,7 @@ bool FillingRun::fitText()
 bool FillingRun::recolor()
 {
     m_guard(208, [&] {
-        const FlyerStyle::Look& look = FlyerStyle::look(m_host.flyerStyle());
+        const FlyerStyle::Look& look = FlyerStyle::look(m_order.style);
         if (look.style != FlyerStyle::Style::Earth)
             m_document->recolor(FlyerStyle::recoloring(look, m_ownPicture));
     });
@@ -529,77 +542,48 @@ bool FillingRun::save()
     return saved || endRun(m_documentPath);
 }
 
+// The page picture is decoded once: the capture hands over the picture it
+// wrote to "temp.bmp", and the file goes once the picture is in memory.
 bool FillingRun::takePagePicture()
 {
     const bool pictured = m_guard(238, [&] {
         m_picturePath = inTempFolder("temp.bmp");
         // A picture left by an earlier run must never pass for this one.
         Main::DeleteFileQuietly(m_picturePath);
-        m_host.SaveDocAsJPG(m_documentPath);
+        const auto& capture = pageCapture();
+        m_page = capture ? capture(m_documentPath) : Snapshot::SaveDocAsJPG(m_documentPath);
     });
     const bool loaded =
         pictured && m_guard(240, [&] {
-            if (!Main::FileExists(m_picturePath))
+            if (!Main::FileExists(m_picturePath) || m_page.isNull())
                 throw Failure(QStringLiteral("No picture of the filled page could be made, so "
                                              "there is nothing to preview."));
-            m_host.loadPreviewPicture(m_picturePath);
+            // Shown at its size in logical pixels, with all the pixels it has.
+            m_page.setDevicePixelRatio(PixelDensity::ratioOf(m_page));
         });
-    if (loaded)
+    if (loaded) {
+        m_guard(250, [&] { Main::DeleteFileQuietly(m_picturePath); });
         return true;
+    }
     Main::DeleteFileQuietly(m_picturePath);
+    m_page = QImage();
     return endRun(m_documentPath);
-}
-
-// The preview takes over from the main window.
-void FillingRun::handOver()
-{
-    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
-    m_guard(244, [&] {
-        m_host.setPreviewWordFile(m_documentPath);
-        m_host.setPreviewNotice(m_notice);
-    });
-    const bool shown = m_guard(246, [&] { m_host.showPreview(); });
-    // Hiding the main window without a preview in its place would leave the
-    // user with no window at all.
-    if (shown)
-        m_guard(248, [&] { m_host.hideMainWindow(); });
-    m_guard(250, [&] { Main::DeleteFileQuietly(m_picturePath); });
-    m_guard(252, [&] { m_host.setGenerating(false); });
-}
-
-// A host with no preview takes the saved document as it is: no page picture,
-// no window shown or hidden.
-void FillingRun::handOverDocument()
-{
-    m_guard(244, [&] {
-        m_host.setPreviewWordFile(m_documentPath);
-        m_host.setPreviewNotice(m_notice);
-    });
-    m_guard(242, [&] { m_host.setMousePointer(PointerSetting::Default); });
-    m_guard(252, [&] { m_host.setGenerating(false); });
 }
 
 } // namespace
 
-void PushButton6_Click(GenerationHost& host)
+FilledFlyer makeFlyer(const FlyerOrder& order)
 {
     Guard guard{Procedure::Form1_PushButton6_Click};
-
-    if (guard.test(100, [&] { return host.generating(); }))
-        return;
-    guard(102, [&] { host.setGenerating(true); });
-    guard(104, [&] { host.setMousePointer(PointerSetting::Hourglass); });
-
-    FillingRun run(guard, host);
+    FillingRun run(guard, order);
     run.tellWhatIsCut();
     if (!(run.openTemplate() && run.leaveOutEmptyFields() && run.layOutServices() &&
           run.fillStories() && run.fillShapes() && run.placeTearOffCode() && run.placePicture() &&
           run.fitText() && run.recolor() && run.save()))
-        return;
-    if (!host.showsPreview())
-        run.handOverDocument();
-    else if (run.takePagePicture())
-        run.handOver();
+        return {};
+    if (order.pagePicture && !run.takePagePicture())
+        return {};
+    return run.filled();
 }
 
 } // namespace TemplateFilling

@@ -1,69 +1,50 @@
 #pragma once
 
-#include "base/pointersetting.h"
+#include "base/flyerjson.h"
 #include "generate/fitnotice.h"
 #include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
 #include "generate/word.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
-// What template filling needs from the main window and, through it, from the
-// preview window. The main window implements it; tests use a plain object.
-class GenerationHost
+// What one flyer is made of, read from the main window (or a batch row) once
+// as the run starts: a plain value, so that the run sees no window.
+struct FlyerOrder
 {
-public:
-    virtual ~GenerationHost() = default;
-
-    // Field `index` (0 to 13): its placeholder token and the user's text.
-    virtual QString fieldToken(int index) = 0;
-    virtual QString fieldText(int index) = 0;
-    // The items of the services list (List1) and of the scheduled services
-    // list (List2), in order.
-    virtual QStringList services() = 0;
-    virtual QStringList scheduledServices() = 0;
+    // The fourteen fields and both service lists.
+    FlyerRecord record;
     // The picture file for the flyer's picture box, or the empty text for the
     // template's own picture.
-    virtual QString flyerPicture() { return {}; }
-    // The colour style to make the flyer in.
-    virtual FlyerStyle::Style flyerStyle() { return FlyerStyle::Style::Earth; }
+    QString picture;
+    FlyerStyle::Style style = FlyerStyle::Style::Earth;
     // The text of the tear-off tabs' QR code, or the empty text for none.
-    virtual QString tearOffCode() { return {}; }
+    QString tearOffCode;
+    // False where nobody looks at the page (the batch tool): the run ends once
+    // the filled document is saved, and no page picture is made.
+    bool pagePicture = true;
+};
 
-    // False for a host with no preview (the batch tool): the run ends once
-    // the filled document is saved and hands it over through
-    // setPreviewWordFile and setPreviewNotice; no page picture is made and
-    // no window is shown or hidden.
-    virtual bool showsPreview() const { return true; }
+// What one run made. A run that failed has said why in the error box and
+// left no file behind: its document is empty.
+struct FilledFlyer
+{
+    // The filled document, saved under a fresh name in the temporary folder;
+    // from here on its owner's to keep or delete.
+    QString document;
+    // The page picture, marked with its pixel density (PixelDensity): null
+    // for an order without one.
+    QImage page;
+    // What to tell the user once the flyer shows, about text made smaller or
+    // text that does not fit ("" for nothing).
+    QString notice;
 
-    // The main window's mGenerating flag.
-    virtual bool generating() const = 0;
-    virtual void setGenerating(bool generating) = 0;
-
-    // The main window's mouse pointer.
-    virtual void setMousePointer(PointerSetting::Setting setting) = 0;
-
-    // Writes the page picture of the document at `documentPath` to "temp.bmp"
-    // in the temporary folder (the main window's SaveDocAsJPG, whose body is
-    // Snapshot::SaveDocAsJPG).
-    virtual void SaveDocAsJPG(const QString& documentPath) = 0;
-    // Loads the picture file at `path`, whatever its format, into the preview
-    // window's Picture1, creating the preview window if needed without showing
-    // it. Throws Failure when the file cannot be read as a picture.
-    virtual void loadPreviewPicture(const QString& path) = 0;
-    // Hands the filled document to the preview window (its mWordFile).
-    virtual void setPreviewWordFile(const QString& documentPath) = 0;
-    // Shows the preview window, not modal, without owner.
-    virtual void showPreview() = 0;
-    // What the preview tells the user once it has appeared, about text made
-    // smaller or text that does not fit ("" for nothing). A host without a
-    // preview window has nobody to tell.
-    virtual void setPreviewNotice(const QString& notice) { static_cast<void>(notice); }
-    virtual void hideMainWindow() = 0;
+    bool made() const { return !document.isEmpty(); }
 };
 
 namespace TemplateFilling {
@@ -89,13 +70,13 @@ struct FlyerFit
 FlyerFit fitFlyer(Word::Document& document, const std::vector<FitNotice::Box>& boxes,
                   const QStringList& services, FlyerText::ServiceColumns columns);
 
-// "Start Creating Template": fills the embedded template with the host's data,
-// saves it under a fresh name in the temporary folder, has its page captured
-// and shows it in the preview window, hiding the main window. Failures are
-// reported through the error box as Form1.PushButton6_Click with the number
-// of the failing step. A click that arrives while a run is under way (pending
-// events run while the template is written) is ignored.
-void PushButton6_Click(GenerationHost& host);
+// The body of "Start Creating Template": fills the embedded template with
+// `order`, saves it under a fresh name in the temporary folder and takes its
+// page picture. Failures are reported through the error box as
+// Form1.PushButton6_Click with the number of the failing step; the main
+// window's own steps around the run (the pointer, the preview, mGenerating)
+// keep the numbers before and after these.
+FilledFlyer makeFlyer(const FlyerOrder& order);
 
 // Lets the document engine work once through the template, off the user's
 // path, so that the first "Start Creating Template" is as quick as the later
@@ -109,5 +90,11 @@ QByteArray embeddedTemplate();
 // Makes embeddedTemplate() answer from `source` instead; an empty function
 // goes back to the resource. Use only for testing.
 void setTemplateSourceForTesting(std::function<QByteArray()> source);
+
+// Makes the page picture come from `capture` instead of
+// Snapshot::SaveDocAsJPG (which it stands for: it writes "temp.bmp" and
+// returns the picture, null for none); an empty function goes back. Use only
+// for testing.
+void setPageCaptureForTesting(std::function<QImage(const QString& document)> capture);
 
 } // namespace TemplateFilling

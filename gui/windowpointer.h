@@ -46,6 +46,22 @@ private:
     bool m_applied = false;
 };
 
+// The hourglass for as long as the object lives: the pointer is back at the
+// default however the work ends, a failure included.
+class BusyPointer
+{
+public:
+    explicit BusyPointer(WindowPointer& pointer) : m_pointer(pointer)
+    {
+        m_pointer.set(PointerSetting::Hourglass);
+    }
+    ~BusyPointer() { m_pointer.set(PointerSetting::Default); }
+    Q_DISABLE_COPY_MOVE(BusyPointer)
+
+private:
+    WindowPointer& m_pointer;
+};
+
 // Reads a Windows cursor file (.cur) with its hot spot; nullopt when the file
 // cannot be read as one.
 std::optional<QCursor> loadCursorFile(const QString& path);

@@ -1,5 +1,6 @@
 #include "mainwindow/flyerpicture.h"
 
+#include "base/atomicwrite.h"
 #include "base/failure.h"
 #include "base/settings.h"
 
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -324,17 +324,13 @@ void keep(const QImage& picture, const QString& source)
     const QFileInfo existing(copy);
     if ((existing.isSymLink() || (existing.exists() && !existing.isFile())) && !QFile::remove(copy))
         throw cannotKeep(QStringLiteral("%1 is in the way").arg(kCopyName));
-    // Written aside and renamed over the old copy only when complete, so a
-    // full disk or a failed write leaves the previous picture whole.
-    QSaveFile file(copy);
-    if (!file.open(QIODevice::WriteOnly))
-        throw cannotKeep(file.errorString());
-    if (!picture.save(&file, "PNG")) {
-        file.cancelWriting();
-        throw cannotKeep(file.errorString());
+    // A full disk or a failed write leaves the previous picture whole.
+    try {
+        AtomicWrite::write(copy, AtomicWrite::Durability::Durable,
+                           [&](QIODevice& file) { return picture.save(&file, "PNG"); });
+    } catch (const AtomicWrite::Failed& failed) {
+        throw cannotKeep(failed.reason);
     }
-    if (!file.commit())
-        throw cannotKeep(file.errorString());
     WriteSetting(QLatin1String(kSettingsKey), kCopyName);
 }
 

@@ -53,10 +53,6 @@ namespace {
 
 using FieldPlace = Form1::FieldPlace;
 
-const char* const kCaptions[FlyerFields::kFieldCount] = {
-    "Business Name:", "City:",  "Title:",    "Phone No.:", "Fax No.:", "Address:", "Owner Name:",
-    "Tag Line:",      "State:", "Zip Code:", "Name:",      "Address:", "Email:",   "Phone No.:"};
-
 constexpr FieldPlace kFlyerDataPlaces[] = {
     {0, 300, 240, 1380, 1800, 5775},  {7, 750, 240, 765, 1800, 5775},
     {6, 1200, 240, 1155, 1800, 5775}, {2, 1650, 240, 405, 1800, 5775},
@@ -271,20 +267,24 @@ void Form1::buildWindow()
     makeButton(3, this, "Clear/Reset Data", twipsRect(120, 630, 3840, 405));
     makeButton(4, this, "Load Sample/Example Data", twipsRect(4080, 630, 3840, 405));
 
-    QGroupBox* flyerData = makeFrame(1, "Flyer Data", twipsRect(120, 1140, 7800, 3615));
+    QGroupBox* flyerData =
+        makeFrame(1, QStringLiteral("Flyer Data"), twipsRect(120, 1140, 7800, 3615));
     placeFields(flyerData, kFlyerDataPlaces);
 
-    QGroupBox* services = makeFrame(2, "Services", twipsRect(120, 4830, 3840, 2385));
+    QGroupBox* services =
+        makeFrame(2, FlyerFields::servicesCaption(), twipsRect(120, 4830, 3840, 2385));
     m_list1 = makeList(services, "List1");
     makeButton(1, services, "Add", twipsRect(240, 1800, 1680, 405));
     makeButton(2, services, "Delete", twipsRect(2040, 1800, 1560, 405));
 
-    QGroupBox* scheduled = makeFrame(3, "Scheduled Services", twipsRect(4080, 4830, 3840, 2385));
+    QGroupBox* scheduled =
+        makeFrame(3, FlyerFields::scheduledServicesCaption(), twipsRect(4080, 4830, 3840, 2385));
     m_list2 = makeList(scheduled, "List2");
     makeButton(5, scheduled, "Add", twipsRect(240, 1800, 1680, 405));
     makeButton(7, scheduled, "Delete", twipsRect(2040, 1800, 1680, 405));
 
-    QGroupBox* details = makeFrame(4, "Flyer Details", twipsRect(120, 7290, 7800, 1755));
+    QGroupBox* details =
+        makeFrame(4, QStringLiteral("Flyer Details"), twipsRect(120, 7290, 7800, 1755));
     placeFields(details, kFlyerDetailsPlaces);
 
     connectControls();
@@ -307,9 +307,9 @@ QPushButton* Form1::makeButton(int number, QWidget* parent, const char* caption,
     return button;
 }
 
-QGroupBox* Form1::makeFrame(int number, const char* caption, QRect twips)
+QGroupBox* Form1::makeFrame(int number, const QString& caption, QRect twips)
 {
-    auto* frame = new QGroupBox(QString::fromLatin1(caption), this);
+    auto* frame = new QGroupBox(caption, this);
     frame->setObjectName(QStringLiteral("Frame") + QString::number(number));
     frame->setGeometry(twips);
     WindowKit::paintBackground(frame, Qt::white);
@@ -323,7 +323,7 @@ void Form1::placeFields(QGroupBox* frame, std::span<const FieldPlace> places)
 {
     for (const FieldPlace& place : places) {
         const int i = place.index;
-        auto* label = new QLabel(QString::fromLatin1(kCaptions[i]), frame);
+        auto* label = new QLabel(FlyerFields::caption(i), frame);
         label->setObjectName(QStringLiteral("Label2_") + QString::number(i));
         QRect labelRect =
             twipsRect(place.labelLeft, place.rowTop + kLabelDrop, place.labelWidth, kLabelHeight);
@@ -335,7 +335,6 @@ void Form1::placeFields(QGroupBox* frame, std::span<const FieldPlace> places)
         label->setGeometry(labelRect);
         WindowKit::paintBackground(label, Qt::white);
         label->setAttribute(Qt::WA_NoMousePropagation);
-        m_labels[i] = label;
 
         auto* field = new FieldEdit(frame, [this, i] { Text1_GotFocus(i); });
         field->setObjectName(QStringLiteral("Text1_") + QString::number(i));

@@ -18,7 +18,6 @@
 
 class QGroupBox;
 class QAction;
-class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
@@ -34,7 +33,7 @@ class RunProgress;
 // two service lists and the buttons that edit them. Its load step runs in the
 // constructor, before the window is first shown; closing it stores the lists
 // and ends the program.
-class Form1 final : public QWidget, private GenerationHost
+class Form1 final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Form1)
@@ -109,7 +108,7 @@ private:
     // object name says, one frame's captions and fields, then the tab order
     // and the buttons' handlers.
     QPushButton* makeButton(int number, QWidget* parent, const char* caption, QRect twips);
-    QGroupBox* makeFrame(int number, const char* caption, QRect twips);
+    QGroupBox* makeFrame(int number, const QString& caption, QRect twips);
     void placeFields(QGroupBox* frame, std::span<const FieldPlace> places);
     void connectControls();
     // The menu bar above the client area. Items that other parts of the
@@ -134,27 +133,16 @@ private:
     // Every change of a list reaches the store at once, as a field's does.
     void storeListNow(const QListWidget* list);
 
-    // What "Start Creating Template" needs of this window and the preview.
-    QString fieldToken(int index) override;
-    QString fieldText(int index) override;
-    QStringList services() override;
-    QStringList scheduledServices() override;
-    QString flyerPicture() override;
-    FlyerStyle::Style flyerStyle() override;
-    QString tearOffCode() override;
-    bool generating() const override { return mGenerating; }
-    void setGenerating(bool generating) override { mGenerating = generating; }
-    void setMousePointer(WindowPointer::Setting setting) override;
-    void SaveDocAsJPG(const QString& documentPath) override;
-    void loadPreviewPicture(const QString& path) override;
-    void setPreviewWordFile(const QString& documentPath) override;
-    void showPreview() override;
-    void setPreviewNotice(const QString& notice) override;
-    void hideMainWindow() override;
+    // What "Start Creating Template" reads of this window, and the preview
+    // taking over with what it made (statements 244 to 248).
+    FlyerOrder flyerOrder();
+    // The items of List1 and List2, in order.
+    QStringList services() const;
+    QStringList scheduledServices() const;
+    void handOver(Guard& guard, const FilledFlyer& flyer);
     Form2& preview();
 
     std::array<QLineEdit*, FlyerFields::kFieldCount> m_fields{};
-    std::array<QLabel*, FlyerFields::kFieldCount> m_labels{};
     QListWidget* m_list1 = nullptr;
     QListWidget* m_list2 = nullptr;
     std::array<QPushButton*, 7> m_buttons{};

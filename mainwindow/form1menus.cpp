@@ -168,15 +168,16 @@ void Form1::chooseTearOffCode()
 void Form1::showAbout()
 {
     QString engine;
-    m_pointer.set(WindowPointer::Hourglass);
-    try {
-        const auto word = Word::CreateApplication();
-        engine = word->name() + QLatin1Char(' ') + word->version();
-        word->quit();
-    } catch (const Failure& failure) {
-        engine = QStringLiteral("not available (%1)").arg(failure.description());
+    {
+        const BusyPointer busy(m_pointer);
+        try {
+            const auto word = Word::CreateApplication();
+            engine = word->name() + QLatin1Char(' ') + word->version();
+            word->quit();
+        } catch (const Failure& failure) {
+            engine = QStringLiteral("not available (%1)").arg(failure.description());
+        }
     }
-    m_pointer.set(WindowPointer::Default);
     Dialogs::current().message(QStringLiteral("About Pellamont"),
                                aboutText(QCoreApplication::applicationVersion(), engine));
 }
@@ -192,15 +193,15 @@ void Form1::offerUnsavedData()
         QString name = key;
         for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
             if (key == FlyerFields::fieldKey(i)) {
-                name = m_labels[i]->text().remove(QLatin1Char(':'));
+                name = FlyerFields::caption(i).remove(QLatin1Char(':'));
                 if (i >= 10)
                     name += QStringLiteral(" (tear-off tabs)");
             }
         }
         if (key == FlyerFields::servicesKey())
-            name = QStringLiteral("Services");
+            name = FlyerFields::servicesCaption();
         else if (key == FlyerFields::scheduledServicesKey())
-            name = QStringLiteral("Scheduled Services");
+            name = FlyerFields::scheduledServicesCaption();
         names << name;
     }
     const QString store = QDir::toNativeSeparators(SettingsStore::filePath());

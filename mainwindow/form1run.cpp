@@ -4,8 +4,6 @@
 #include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "base/shutdown.h"
-#include "generate/pixeldensity.h"
-#include "generate/snapshot.h"
 #include "generate/tearoffcode.h"
 #include "generate/word.h"
 #include "mainwindow/flyerpicture.h"
@@ -13,26 +11,29 @@
 #include "mainwindow/runprogress.h"
 #include "preview/form2.h"
 
-#include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <optional>
 #include <utility>
 
-// "Start Creating Template": the run, the input held while it goes, and what
-// template filling asks of this window and the preview.
+// "Start Creating Template": the run, the input held while it goes, the
+// flyer order read from this window and the preview taking over with its
+// result.
 
 void Form1::PushButton6_Click()
 {
+    // The office is still starting behind the window: the run waits for it.
     if (m_officeStarting) {
         runOnceOfficeStarted();
         return;
     }
-    if (m_runInput) {
-        // Called again from inside the run: the run ignores it itself.
-        TemplateFilling::PushButton6_Click(*this);
+    Guard guard{Procedure::Form1_PushButton6_Click};
+    // A click that arrives while a run is under way (pending events run
+    // while the template is written) is ignored.
+    if (guard.test(100, [&] { return mGenerating; }))
         return;
-    }
+    guard(102, [&] { mGenerating = true; });
     bool endProgram = false;
     {
         RunInput input([this] { return QList<QWidget*>{this, m_preview.get()}; });
@@ -50,7 +51,13 @@ void Form1::PushButton6_Click()
         {
             const RunProgress progress(this);
             const Word::EventsDuringCalls liveWindows;
-            TemplateFilling::PushButton6_Click(*this);
+            std::optional<BusyPointer> busy;
+            guard(104, [&] { busy.emplace(m_pointer); });
+            const FilledFlyer flyer = TemplateFilling::makeFlyer(flyerOrder());
+            guard(242, [&] { busy.reset(); });
+            if (flyer.made())
+                handOver(guard, flyer);
+            guard(252, [&] { mGenerating = false; });
         }
         input.drain();
         m_runInput = nullptr;
@@ -83,16 +90,6 @@ void Form1::closeShowingWindow()
         close();
 }
 
-QString Form1::fieldToken(int index)
-{
-    return FlyerFields::token(index);
-}
-
-QString Form1::fieldText(int index)
-{
-    return m_fields.at(index)->text();
-}
-
 namespace {
 QStringList itemsOf(const QListWidget* list)
 {
@@ -104,42 +101,28 @@ QStringList itemsOf(const QListWidget* list)
 }
 } // namespace
 
-QStringList Form1::services()
+QStringList Form1::services() const
 {
     return itemsOf(m_list1);
 }
 
-QStringList Form1::scheduledServices()
+QStringList Form1::scheduledServices() const
 {
     return itemsOf(m_list2);
 }
 
-QString Form1::flyerPicture()
+FlyerOrder Form1::flyerOrder()
 {
+    FlyerOrder order;
+    order.record = flyerRecord();
     // Checked now as when it was chosen: a kept copy replaced meanwhile (by a
     // pipe, a huge or broken picture) gives the standard picture and a word.
     m_pictureNotice = FlyerPicture::keptProblem();
-    return m_pictureNotice.isEmpty() ? FlyerPicture::currentPath() : QString();
-}
-
-FlyerStyle::Style Form1::flyerStyle()
-{
-    return FlyerStyle::current();
-}
-
-QString Form1::tearOffCode()
-{
-    return TearOffCode::stored();
-}
-
-void Form1::setMousePointer(WindowPointer::Setting setting)
-{
-    m_pointer.set(setting);
-}
-
-void Form1::SaveDocAsJPG(const QString& documentPath)
-{
-    Snapshot::SaveDocAsJPG(documentPath);
+    if (m_pictureNotice.isEmpty())
+        order.picture = FlyerPicture::currentPath();
+    order.style = FlyerStyle::current();
+    order.tearOffCode = TearOffCode::stored();
+    return order;
 }
 
 Form2& Form1::preview()
@@ -155,36 +138,19 @@ Form2& Form1::preview()
     return *m_preview;
 }
 
-void Form1::loadPreviewPicture(const QString& path)
+// The preview takes over from the main window.
+void Form1::handOver(Guard& guard, const FilledFlyer& flyer)
 {
-    // The picture file may hold any format the snapshot wrote; read it by content.
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        throw Failure(QStringLiteral("The page picture %1 cannot be read: %2")
-                          .arg(path, reader.errorString()));
-    // Shown at its size in logical pixels, with all the pixels it has.
-    picture.setDevicePixelRatio(PixelDensity::ratioOf(picture));
-    preview().setPicture(picture);
-}
-
-void Form1::setPreviewWordFile(const QString& documentPath)
-{
-    preview().setWordFile(documentPath);
-    // Print jobs of this flyer carry the business name it was made with.
-    preview().setJobName(m_fields[0]->text());
-}
-
-void Form1::setPreviewNotice(const QString& notice)
-{
-    QStringList notices{std::exchange(m_pictureNotice, QString()), notice};
-    notices.removeAll(QString());
-    preview().setFitNotice(notices.join(QStringLiteral("\n\n")));
-}
-
-void Form1::showPreview()
-{
+    guard(244, [&] {
+        Form2& form2 = preview();
+        form2.setPicture(flyer.page);
+        form2.setWordFile(flyer.document);
+        // Print jobs of this flyer carry the business name it was made with.
+        form2.setJobName(m_fields[0]->text());
+        QStringList notices{std::exchange(m_pictureNotice, QString()), flyer.notice};
+        notices.removeAll(QString());
+        form2.setFitNotice(notices.join(QStringLiteral("\n\n")));
+    });
     // A close given during the run ends the program when the run is over,
     // and the preview is not to be shown for a moment first.
     if (m_runInput) {
@@ -192,12 +158,8 @@ void Form1::showPreview()
         if (m_runInput->closeRequested())
             return;
     }
-    preview().show();
-}
-
-void Form1::hideMainWindow()
-{
-    if (m_runInput && m_runInput->closeRequested())
-        return;
-    hide();
+    // Hiding the main window without a preview in its place would leave the
+    // user with no window at all.
+    if (guard(246, [&] { preview().show(); }))
+        guard(248, [&] { hide(); });
 }

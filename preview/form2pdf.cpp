@@ -42,14 +42,12 @@ bool exportPdfThen(WindowPointer& pointer, const QString& wordFile, const QStrin
                    const std::function<void(const QString& pdf)>& use)
 {
     try {
-        pointer.set(WindowPointer::Hourglass);
+        const BusyPointer busy(pointer);
         const auto folder = privateFolder();
         const QString pdf = folder->filePath(QStringLiteral("flyer.pdf"));
         DocumentOutput::exportPdf(wordFile, pdf);
         use(pdf);
-        pointer.set(WindowPointer::Default);
     } catch (const Failure& failure) {
-        pointer.set(WindowPointer::Default);
         Dialogs::current().error(applicationTitle(), notDone + failure.description());
         return false;
     }

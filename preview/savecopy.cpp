@@ -1,26 +1,15 @@
 #include "preview/savecopy.h"
 
+#include "base/atomicwrite.h"
 #include "base/diskspace.h"
 #include "base/failure.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <functional>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 bool sameFile(const QString& a, const QString& b)
 {
@@ -35,32 +24,8 @@ bool sameFile(const QString& a, const QString& b)
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-// Makes the rename itself survive a crash of the system.
-void syncFolder(const QString& folder)
-{
-    const int descriptor = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0) {
-        ::fsync(descriptor);
-        ::close(descriptor);
-    }
-}
-
-// A replaced file keeps its permissions; a new one gets the usual ones.
-mode_t modeFor(const QString& destination)
-{
-    struct stat old
-    {
-    };
-    if (::stat(QFile::encodeName(destination).constData(), &old) == 0)
-        return old.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-// `writeFailed` is told why a write failed, and throws.
-void copyContent(QFile& input, QFile& output,
-                 const std::function<void(const QString&)>& writeFailed)
+// False when the copy could not be written.
+bool copyContent(QFile& input, QIODevice& output)
 {
     char buffer[64 * 1024];
     for (;;) {
@@ -69,9 +34,9 @@ void copyContent(QFile& input, QFile& output,
             throw Failure(QStringLiteral("Cannot read the filled document %1: %2")
                               .arg(input.fileName(), input.errorString()));
         if (read == 0)
-            break;
+            return true;
         if (output.write(buffer, read) != read)
-            writeFailed(output.errorString());
+            return false;
     }
 }
 
@@ -105,34 +70,21 @@ void copyFileSafely(const QString& source, const QString& target)
                           .arg(source, input.errorString()));
 
     const QString folder = destinationInfo.absolutePath();
-    // A short name of its own: one made from the target's name would be too
-    // long for the file system when the target's name is near its limit.
-    QTemporaryFile output(folder + QStringLiteral("/.pellamont-XXXXXX"));
-    if (!output.open())
-        throw Failure(
-            QStringLiteral("Cannot write to the folder %1: %2").arg(folder, output.errorString()));
-    // A full disk is named as such, with what to do about it.
-    const auto writeFailed = [&](const QString& reason) {
+    try {
+        AtomicWrite::write(destination, AtomicWrite::Durability::Durable,
+                           [&](QIODevice& output) { return copyContent(input, output); });
+    } catch (const AtomicWrite::Failed& failed) {
+        using Step = AtomicWrite::Failed::Step;
+        if (failed.step == Step::Open)
+            throw Failure(
+                QStringLiteral("Cannot write to the folder %1: %2").arg(folder, failed.reason));
+        if (failed.step == Step::Rename)
+            throw Failure(QStringLiteral("Cannot replace %1: %2").arg(target, failed.reason));
+        // A full disk is named as such, with what to do about it.
         DiskSpace::throwIfFull(folder, QStringLiteral("Free some space on it, or save to a folder "
                                                       "on another disk; nothing was saved."));
-        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, reason));
-    };
-
-    copyContent(input, output, writeFailed);
-    if (!output.flush())
-        writeFailed(output.errorString());
-
-    ::fchmod(output.handle(), modeFor(destination));
-
-    if (::fsync(output.handle()) != 0)
-        writeFailed(systemError(errno));
-    const QString written = output.fileName();
-    output.close();
-    if (::rename(QFile::encodeName(written).constData(),
-                 QFile::encodeName(destination).constData()) != 0)
-        throw Failure(QStringLiteral("Cannot replace %1: %2").arg(target, systemError(errno)));
-    output.setAutoRemove(false);
-    syncFolder(folder);
+        throw Failure(QStringLiteral("Cannot write %1: %2").arg(target, failed.reason));
+    }
 }
 
 QString refusedTarget(const QString& target)

@@ -231,7 +231,7 @@ void TestFaultsInput::hostileTexts_filledDocument_holdsExactlyTheTexts()
     host.list1 = input.list1;
     host.list2 = input.list2;
 
-    TemplateFilling::PushButton6_Click(host);
+    host.makeFlyer();
     QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
     // Only what is left out is told before the run.
     const bool cut = std::any_of(host.texts.begin(), host.texts.end(), [](const QString& text) {

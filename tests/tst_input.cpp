@@ -4,6 +4,7 @@
 // program ends.
 
 #include "base/clipboardpicture.h"
+#include "base/errorreport.h"
 #include "base/mainmodule.h"
 #include "base/settings.h"
 #include "base/shutdown.h"
@@ -100,6 +101,8 @@ private Q_SLOTS:
     void focus_selectsAllOnlyFromAnotherControl_data();
     void focus_selectsAllOnlyFromAnotherControl();
     void previewClose_storesListsTheMainWindowCouldNot();
+    void handOver_failingStep_reportedAndNextRunWorks_data();
+    void handOver_failingStep_reportedAndNextRunWorks();
 
 private:
     QWidget* button(Form1& form, int number)
@@ -141,6 +144,8 @@ void TestInput::inputDuringRun_isDropped_data()
     QTest::addColumn<Input>("input");
     QTest::newRow("second start") << Input(
         [this](Form1& f, bool now) { click(button(f, 6), now); });
+    QTest::newRow("second start past the filter")
+        << Input([](Form1& f, bool) { f.PushButton6_Click(); });
     QTest::newRow("reset") << Input([this](Form1& f, bool now) { click(button(f, 3), now); });
     QTest::newRow("sample") << Input([this](Form1& f, bool now) { click(button(f, 4), now); });
     QTest::newRow("add") << Input([this](Form1& f, bool now) { click(button(f, 1), now); });
@@ -283,6 +288,41 @@ void TestInput::previewClose_storesListsTheMainWindowCouldNot()
     const QByteArray text = store.readAll();
     QVERIFY2(text.contains("List1=\"Mowing;\""), text.constData());
     QCOMPARE(documents(), QStringList());
+}
+
+void TestInput::handOver_failingStep_reportedAndNextRunWorks_data()
+{
+    QTest::addColumn<int>("line");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("nothing fails") << 0 << true;
+    QTest::newRow("pointer not put back") << 242 << true;
+    QTest::newRow("preview cannot be shown") << 246 << false;
+}
+
+// The window's side of the run: the hourglass while it makes the flyer, then
+// the preview in place of the main window, or the main window kept when the
+// preview cannot be shown; either way the next run is not ignored.
+void TestInput::handOver_failingStep_reportedAndNextRunWorks()
+{
+    QFETCH(int, line);
+    QFETCH(bool, shown);
+    Form1 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto during = WindowPointer::Default;
+    m_picture.onRead = [&] { during = form.mousePointer().setting(); };
+    Guard::failStatementForTesting(Procedure::Form1_PushButton6_Click, line);
+    form.PushButton6_Click();
+    Guard::failStatementForTesting(Procedure::Form1_PushButton6_Click, 0);
+
+    QCOMPARE(during, WindowPointer::Hourglass);
+    QCOMPARE(form.mousePointer().setting(), WindowPointer::Default);
+    QCOMPARE(m_dialogs->errors().size(), line ? 1 : 0);
+    QCOMPARE(form.previewWindow() && form.previewWindow()->isVisible(), shown);
+    QCOMPARE(form.isVisible(), !shown);
+    form.PushButton6_Click();
+    QCOMPARE((*m_word)->count(QStringLiteral("Document.SaveAs")), 2);
+    form.previewWindow()->hide();
 }
 
 QTEST_MAIN(TestInput)

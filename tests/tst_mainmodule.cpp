@@ -1,3 +1,4 @@
+#include "base/atomicwrite.h"
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "gui/windowkit.h"
@@ -40,6 +41,8 @@ private Q_SLOTS:
     void tempFolder_privateToThisUser();
     void tempFolder_linkOrForeignOwner_refused();
     void leftovers_ofDeadProgramsGo_ofLiveOnesStay();
+    void atomicWrite_wholeOrNothingNeverThroughALink_data();
+    void atomicWrite_wholeOrNothingNeverThroughALink();
 };
 
 namespace {
@@ -308,6 +311,52 @@ void TestMainModule::leftovers_ofDeadProgramsGo_ofLiveOnesStay()
     Main::releaseTempFolder();
     QCOMPARE(QDir(user).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
+}
+
+void TestMainModule::atomicWrite_wholeOrNothingNeverThroughALink_data()
+{
+    QTest::addColumn<QString>("before"); // what stands under the name: "", "file", "link"
+    QTest::addColumn<bool>("fillWorks");
+    QTest::addColumn<bool>("durable");
+    QTest::newRow("new file") << "" << true << false;
+    QTest::newRow("file replaced, durably") << "file" << true << true;
+    QTest::newRow("link replaced, its file untouched") << "link" << true << false;
+    QTest::newRow("failed write keeps the file") << "file" << false << true;
+}
+
+void TestMainModule::atomicWrite_wholeOrNothingNeverThroughALink()
+{
+    QFETCH(QString, before);
+    QFETCH(bool, fillWorks);
+    QFETCH(bool, durable);
+    TestEnvironment environment;
+    const QString folder = environment.systemTemp();
+    const QString path = folder + QStringLiteral("/temp.bmp");
+    const QString other = makeFile(folder + QStringLiteral("/precious"), "the user's");
+    if (before == QLatin1String("file"))
+        makeFile(path, "old");
+    else if (before == QLatin1String("link"))
+        QVERIFY(QFile::link(other, path));
+    const auto durability =
+        durable ? AtomicWrite::Durability::Durable : AtomicWrite::Durability::Quick;
+    bool failed = false;
+    try {
+        AtomicWrite::write(path, durability, [&](QIODevice& file) {
+            file.write("half");
+            return fillWorks && file.write(" and whole") > 0;
+        });
+    } catch (const AtomicWrite::Failed& failure) {
+        failed = failure.step == AtomicWrite::Failed::Step::Write;
+    }
+    QCOMPARE(failed, !fillWorks);
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), fillWorks ? QByteArray("half and whole") : QByteArray("old"));
+    QVERIFY(!QFileInfo(path).isSymLink());
+    QFile untouched(other);
+    QVERIFY(untouched.open(QIODevice::ReadOnly));
+    QCOMPARE(untouched.readAll(), QByteArray("the user's"));
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), 2);
 }
 
 QTEST_MAIN(TestMainModule)

@@ -351,7 +351,7 @@ void TestOfficeFit::run_hostileInput_boundedWithNoticeAndNothingLost()
     ScriptedDialogs dialogs;
     Host host;
     host.data = data;
-    TemplateFilling::PushButton6_Click(host);
+    host.makeFlyer();
     QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
     QVERIFY(Main::FileExists(host.document));
     QCOMPARE(!host.notice.isEmpty(), notice);
@@ -442,7 +442,7 @@ void TestOfficeFit::run_emptyFields_leaveNoLabelsSeparatorsOrLines()
     Host host;
     for (int field : empty)
         host.data.texts[field] = field % 2 ? QString() : QStringLiteral("  ");
-    TemplateFilling::PushButton6_Click(host);
+    host.makeFlyer();
     QVERIFY2(dialogs.errors().isEmpty(), qPrintable(dialogs.errors().join(QLatin1Char('\n'))));
     auto document = m_word->documents().open(host.document, true);
     const auto facts = inspectOfficeDocument(*document);

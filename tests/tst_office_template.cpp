@@ -6,6 +6,7 @@
 #include "base/failure.h"
 #include "base/mainmodule.h"
 #include "generate/flyerstyle.h"
+#include "generate/pixeldensity.h"
 #include "generate/snapshot.h"
 #include "generate/word.h"
 #include "office/documentfacts.h"
@@ -468,7 +469,7 @@ void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
 {
     ScriptedDialogs dialogs;
     const QString bitmap = Main::tempFolder() + QStringLiteral("/temp.bmp");
-    Snapshot::SaveDocAsJPG(savedSample());
+    const QImage handed = Snapshot::SaveDocAsJPG(savedSample());
     QCOMPARE(dialogs.errors(), QStringList());
     QFile file(bitmap);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -476,6 +477,10 @@ void TestOfficeTemplate::saveDocAsJpg_document_writesBitmapOfThePage()
     file.close();
     const QImage picture(bitmap);
     QCOMPARE(picture.size(), QSize(kPagePictureWidth, kPagePictureHeight));
+    // The picture handed back is the file's, pixel for pixel and as dense, so
+    // the preview need not read the file again.
+    QCOMPARE(handed, picture);
+    QCOMPARE(PixelDensity::ratioOf(handed), PixelDensity::ratioOf(picture));
     QFile::remove(bitmap);
 }
 
@@ -500,7 +505,8 @@ void TestOfficeTemplate::saveDocAsJpg_missingDocument_reportsEachStepAndStillQui
     QImage earlier(40, 30, QImage::Format_RGB32);
     earlier.fill(Qt::blue);
     QGuiApplication::clipboard()->setImage(earlier);
-    Snapshot::SaveDocAsJPG(Main::tempFolder() + QStringLiteral("/qorvin99999999.doc"));
+    QVERIFY(Snapshot::SaveDocAsJPG(Main::tempFolder() + QStringLiteral("/qorvin99999999.doc"))
+                .isNull());
     const QStringList errors = dialogs.errors();
     QCOMPARE(errors.size(), 4);
     QVERIFY(errors[0].contains(QStringLiteral("at line 118")));

@@ -118,7 +118,7 @@ void TestSoakGeneration::manyGenerationsWithBack_nothingGrows()
     clock.start();
 
     for (host.run = 1; host.run <= runs; ++host.run) {
-        TemplateFilling::PushButton6_Click(host);
+        host.makeFlyer();
         QVERIFY2(dialogs.shown().isEmpty(),
                  qPrintable(QStringLiteral("run %1: %2")
                                 .arg(host.run)

@@ -12,7 +12,7 @@ limit="${1:-60}"
 shift || true
 if [ $# -eq 0 ]; then
   mapfile -t files < <(git ls-files -- 'app/*.cpp' 'base/*.cpp' 'generate/*.cpp' 'gui/*.cpp' \
-    'office/*.cpp' 'preview/*.cpp' 'mainwindow/*.cpp')
+    'office/*.cpp' 'preview/*.cpp' 'mainwindow/*.cpp' 'batch/*.cpp')
   set -- "${files[@]}"
 fi
 long="$(awk -v limit="$limit" '

@@ -2,6 +2,7 @@
 
 #include "base/errorreport.h"
 #include "base/failure.h"
+#include "base/flyerfields.h"
 #include "generate/word.h"
 #include "windowfixture.h"
 
@@ -69,20 +70,13 @@ public:
     int quits = 0;
 };
 
-inline const QStringList kSampleFields = {QStringLiteral("Corvanti"),
-                                          QStringLiteral("Boise"),
-                                          QStringLiteral("Owner and Landscape Architect"),
-                                          QStringLiteral("367.555.0100"),
-                                          QStringLiteral("367.555.0101"),
-                                          QStringLiteral("1234 East Main Street"),
-                                          QStringLiteral("Arlo Penwright"),
-                                          QStringLiteral("We have your landscape needs covered."),
-                                          QStringLiteral("ID"),
-                                          QStringLiteral("91002"),
-                                          QStringLiteral("Tobin Marsh"),
-                                          QStringLiteral("123 Garage Street"),
-                                          QStringLiteral("tobin.marsh@example.com"),
-                                          QStringLiteral("367.555.0102")};
+// "Load Sample/Example Data"'s field texts, from the program's one source.
+inline const QStringList kSampleFields = [] {
+    QStringList texts;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i)
+        texts << FlyerFields::sampleText(i);
+    return texts;
+}();
 
 inline QStringList itemsOf(const QListWidget* list)
 {

@@ -1,24 +1,29 @@
 #include "windowlesshost.h"
 
-#include "base/failure.h"
-#include "base/mainmodule.h"
-#include "generate/snapshot.h"
+#include "base/flyerfields.h"
 
-void WindowlessHost::SaveDocAsJPG(const QString& documentPath)
+QString WindowlessHost::fieldToken(int index)
 {
-    if (m_page == Page::Captured) {
-        Snapshot::SaveDocAsJPG(documentPath);
-        return;
-    }
-    QImage page(8, 8, QImage::Format_RGB32);
-    page.fill(Qt::white);
-    if (!page.save(Main::tempFolder() + QStringLiteral("/temp.bmp"), "BMP"))
-        throw Failure(QStringLiteral("cannot write temp.bmp"));
+    return FlyerFields::token(index);
 }
 
-void WindowlessHost::loadPreviewPicture(const QString& path)
+void WindowlessHost::makeFlyer()
 {
-    picture = QImage(path);
-    if (picture.isNull())
-        throw Failure(QStringLiteral("Invalid picture"));
+    FlyerOrder order;
+    for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
+        for (int field = 0; field < FlyerFields::kFieldCount; ++field) {
+            if (FlyerFields::token(field) == fieldToken(i))
+                order.record.fields.at(std::size_t(field)) = fieldText(i);
+        }
+    }
+    order.record.services = services();
+    order.record.scheduledServices = scheduledServices();
+    order.pagePicture = m_page == Page::Captured;
+    const FilledFlyer flyer = TemplateFilling::makeFlyer(order);
+    shown = flyer.made();
+    if (!shown)
+        return;
+    document = flyer.document;
+    picture = flyer.page;
+    notice = flyer.notice;
 }

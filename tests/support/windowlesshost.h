@@ -4,37 +4,36 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
-// The main and preview windows as far as a filling run needs them, without a
-// window: what the run hands them is kept for the test to read. The fields
-// and lists are the test's own (a derived class gives them).
-class WindowlessHost : public GenerationHost
+// A filling run as the main window starts it, without a window: the order is
+// read from the test's own fields and lists (a derived class gives them), and
+// what the run made is kept for the test to read, as the preview keeps it.
+class WindowlessHost
 {
 public:
     enum class Page {
-        Plain,   // a plain white page picture: only the document is checked
+        None,    // no page picture: the run ends with the saved document
         Captured // the office's own picture of the page
     };
-    explicit WindowlessHost(Page page = Page::Plain) : m_page(page) {}
+    explicit WindowlessHost(Page page = Page::None) : m_page(page) {}
+    virtual ~WindowlessHost() = default;
+    Q_DISABLE_COPY_MOVE(WindowlessHost)
 
-    bool generating() const override { return flag; }
-    void setGenerating(bool generating) override { flag = generating; }
-    void setMousePointer(PointerSetting::Setting setting) override { pointer = setting; }
-    void SaveDocAsJPG(const QString& documentPath) override;
-    // Keeps the picture, as the preview does; throws Failure for a file that
-    // is no picture.
-    void loadPreviewPicture(const QString& path) override;
-    void setPreviewWordFile(const QString& path) override { document = path; }
-    void showPreview() override { shown = true; }
-    void setPreviewNotice(const QString& text) override { notice = text; }
-    void hideMainWindow() override {}
+    // The test's field `index`: the token it fills and its text. A test may
+    // number its fields in another order than the window does.
+    virtual QString fieldToken(int index);
+    virtual QString fieldText(int index) = 0;
+    virtual QStringList services() = 0;
+    virtual QStringList scheduledServices() = 0;
+
+    // "Start Creating Template" once.
+    void makeFlyer();
 
     QString document; // the preview's mWordFile
     QImage picture;   // the preview's Picture1
     QString notice;
-    bool flag = false; // the main window's mGenerating
-    bool shown = false;
-    PointerSetting::Setting pointer = PointerSetting::Default;
+    bool shown = false; // the run made a flyer, so the preview would show
 
 private:
     Page m_page;
