@@ -12,6 +12,10 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace {
 constexpr auto kApplication = "Corvanti";
 constexpr auto kSection = "Pellamont";
@@ -33,12 +37,142 @@ struct State
     // Values typed into the file by hand that the file format would cut short,
     // as typed; the next write stores them in the format's own quoting.
     QMap<QString, QString> handTyped;
+    // A large store is written by the writer thread, off the keystroke.
+    bool writeBehind = false;
+    bool writeBehindFailed = false;
 };
 
 State& state()
 {
     static State value;
     return value;
+}
+
+// Guards the state against the writer thread.
+std::recursive_mutex& stateMutex()
+{
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+QString qualified(const QString& key);
+
+// Writes `unsaved` (and the hand-typed values it does not replace) into the
+// store at `path`; the problem in plain words, or the empty text.
+QString writeValues(const QString& path, const QMap<QString, QString>& handTyped,
+                    const QMap<QString, QString>& unsaved)
+{
+    // A fresh object per write: QSettings keeps a failed status for its
+    // lifetime, and a store that failed once may work again later.
+    QSettings settings(path, QSettings::IniFormat);
+    // Rewriting the file would otherwise store hand-typed values as cut short.
+    for (auto it = handTyped.cbegin(); it != handTyped.cend(); ++it) {
+        if (!unsaved.contains(it.key()))
+            settings.setValue(qualified(it.key()), it.value());
+    }
+    for (auto it = unsaved.cbegin(); it != unsaved.cend(); ++it)
+        settings.setValue(qualified(it.key()), it.value());
+    settings.sync();
+    if (settings.status() == QSettings::AccessError)
+        return QStringLiteral("The settings file %1 cannot be written.").arg(path);
+    return {};
+}
+
+// Rewriting a store of megabytes takes far longer than a keystroke may: such
+// a store is written here, the newest values at each turn, while the user
+// types on. What is not yet written is in the state's unsaved values, which
+// every read sees first.
+class Writer
+{
+public:
+    Writer() : m_thread([this] { run(); }) {}
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    void post()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending = true;
+        }
+        m_changed.notify_all();
+    }
+    // Returns once everything posted is written or has failed.
+    void flush()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_pending && !m_busy; });
+    }
+
+private:
+    void run();
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_pending = false;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+Writer& writer()
+{
+    // Made first, so that they outlive the writer's last turn at exit.
+    stateMutex();
+    state();
+    static Writer value;
+    return value;
+}
+
+void Writer::run()
+{
+    std::unique_lock lock(m_mutex);
+    // Whatever is posted before the end is written before the program goes.
+    while (m_pending || !m_stopping) {
+        if (!m_pending) {
+            m_changed.wait(lock);
+            continue;
+        }
+        m_pending = false;
+        m_busy = true;
+        lock.unlock();
+        QString path;
+        QMap<QString, QString> handTyped, unsaved;
+        {
+            std::lock_guard stateLock(stateMutex());
+            path = SettingsStore::filePath();
+            handTyped = state().handTyped;
+            unsaved = state().unsaved;
+        }
+        const QString problem = writeValues(path, handTyped, unsaved);
+        {
+            std::lock_guard stateLock(stateMutex());
+            State& s = state();
+            s.writeBehindFailed = !problem.isEmpty();
+            if (problem.isEmpty()) {
+                // Values changed meanwhile wait for the next turn.
+                for (auto it = unsaved.cbegin(); it != unsaved.cend(); ++it) {
+                    if (s.unsaved.value(it.key()) == it.value())
+                        s.unsaved.remove(it.key());
+                }
+                s.handTyped.clear();
+            } else {
+                s.lastWriteProblem = problem;
+            }
+        }
+        lock.lock();
+        m_busy = false;
+        m_changed.notify_all();
+    }
 }
 
 QString qualified(const QString& key)
@@ -122,10 +256,13 @@ QMap<QString, QString> handTypedValues(const QString& text)
 // filled by something else; read and rewritten at every keystroke it would
 // hold the window for seconds and take gigabytes.
 constexpr qint64 kLargestStoreBytes = qint64(4) * 1024 * 1024;
+// Up to this size a whole rewrite takes about a millisecond.
+constexpr qint64 kWriteBehindBytes = qint64(128) * 1024;
 
 // Runs once per run and file, before the first read or write.
 void open()
 {
+    const std::lock_guard lock(stateMutex());
     State& s = state();
     if (s.opened)
         return;
@@ -145,6 +282,7 @@ void open()
                      .arg(info.size() / (qint64(1024) * 1024)));
         return;
     }
+    s.writeBehind = info.isFile() && info.size() > kWriteBehindBytes;
     QFile file(path);
     if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
         tellUser(
@@ -190,6 +328,8 @@ QString filePath()
 
 void useFileForTesting(const QString& path)
 {
+    writer().flush();
+    const std::lock_guard lock(stateMutex());
     state() = State{};
     state().overriddenPath = path;
 }
@@ -207,11 +347,16 @@ void reportWriteFailureOnce(const QString& description)
 
 QStringList unsavedKeys()
 {
+    // Asked at close: what the writer still holds is on disk first.
+    if (state().writeBehind)
+        writer().flush();
+    const std::lock_guard lock(stateMutex());
     return state().unsaved.keys();
 }
 
 QString lastWriteProblem()
 {
+    const std::lock_guard lock(stateMutex());
     return state().lastWriteProblem;
 }
 
@@ -224,6 +369,7 @@ QString damagedCopyPath()
 QString ReadSetting(const QString& key)
 {
     open();
+    const std::lock_guard lock(stateMutex());
     const State& s = state();
     const auto unsaved = s.unsaved.constFind(key);
     if (unsaved != s.unsaved.cend())
@@ -240,6 +386,7 @@ QString ReadSetting(const QString& key)
 void WriteSetting(const QString& key, const QString& value)
 {
     open();
+    std::unique_lock lock(stateMutex());
     State& s = state();
     s.unsaved.insert(key, value);
     const QString path = SettingsStore::filePath();
@@ -250,19 +397,17 @@ void WriteSetting(const QString& key, const QString& value)
                 .arg(path, s.refused ? QStringLiteral("far too large") : QStringLiteral("damaged"));
         throw Failure(s.lastWriteProblem);
     }
-    // A fresh object per write: QSettings keeps a failed status for its
-    // lifetime, and a store that failed once may work again later.
-    QSettings settings(path, QSettings::IniFormat);
-    // Rewriting the file would otherwise store hand-typed values as cut short.
-    for (auto it = s.handTyped.cbegin(); it != s.handTyped.cend(); ++it) {
-        if (!s.unsaved.contains(it.key()))
-            settings.setValue(qualified(it.key()), it.value());
+    if (s.writeBehind) {
+        writer().post();
+        // The writer's last turn failed: the caller tells the user, and
+        // the writer tries again with every change.
+        if (s.writeBehindFailed)
+            throw Failure(s.lastWriteProblem);
+        return;
     }
-    for (auto it = s.unsaved.cbegin(); it != s.unsaved.cend(); ++it)
-        settings.setValue(qualified(it.key()), it.value());
-    settings.sync();
-    if (settings.status() == QSettings::AccessError) {
-        s.lastWriteProblem = QStringLiteral("The settings file %1 cannot be written.").arg(path);
+    const QString problem = writeValues(path, s.handTyped, s.unsaved);
+    if (!problem.isEmpty()) {
+        s.lastWriteProblem = problem;
         throw Failure(s.lastWriteProblem);
     }
     s.unsaved.clear();

@@ -6,7 +6,7 @@
 //
 //   bench_pellamont [--json FILE] [--runs N]
 //                   [--only
-//                   floor,generation,first,literal,growth,startup,typing,zoom,memory,picture,
+//                   floor,generation,first,literal,growth,startup,typing,typing-large,zoom,memory,picture,
 //                   code]
 
 #include "bench_pellamont.h"
@@ -339,9 +339,9 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
 
     QString jsonPath = QStringLiteral("bench-results.json");
-    QStringList only = {u"startup"_s, u"floor"_s,   u"generation"_s, u"first"_s,
-                        u"literal"_s, u"growth"_s,  u"typing"_s,     u"zoom"_s,
-                        u"memory"_s,  u"picture"_s, u"code"_s};
+    QStringList only = {u"startup"_s, u"floor"_s,  u"generation"_s, u"first"_s,
+                        u"literal"_s, u"growth"_s, u"typing"_s,     u"typing-large"_s,
+                        u"zoom"_s,    u"memory"_s, u"picture"_s,    u"code"_s};
     int runs = 12;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
@@ -377,6 +377,7 @@ int main(int argc, char* argv[])
             {"literal", [&] { bench.literal(); }},
             {"growth", [&] { bench.growth(); }},
             {"typing", [&] { bench.typing(); }},
+            {"typing-large", [&] { bench.typingLargeStore(); }},
             {"zoom", [&] { bench.zoom(); }},
             {"memory", [&] { bench.memory(); }},
             {"picture", [&] { bench.picture(); }},

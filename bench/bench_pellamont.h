@@ -127,6 +127,8 @@ public:
     void literal();
     void growth();
     void typing();
+    // Typing with a settings file just under the size refused at start.
+    void typingLargeStore();
     void zoom();
     void memory();
     void picture();

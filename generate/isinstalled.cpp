@@ -24,6 +24,9 @@ void CheckWordInstalled()
     } catch (...) {
         // Any other reason means the same to the user: no engine, no program.
     }
+    // Closed while the engine was starting: the user asked for the end.
+    if (!word && Shutdown::requested())
+        return;
     if (!systemProblem.isEmpty()) {
         Dialogs::current().error(applicationTitle(), systemProblem);
         Shutdown::endProgram(1);
@@ -38,6 +41,15 @@ void CheckWordInstalled()
         word->quit();
     } catch (...) {
         // The engine started, which is all this check has to prove.
+    }
+}
+
+bool startPending()
+{
+    try {
+        return Word::engine().starting();
+    } catch (...) {
+        return false;
     }
 }
 

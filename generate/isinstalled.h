@@ -13,6 +13,11 @@ QString wordMissingText();
 // program (Shutdown::endProgram), storing nothing. When this machine keeps the
 // engine from starting (a full disk, a folder that cannot be made), says that
 // instead and ends the same way.
+// A check cut short by the program's own end says nothing.
 void CheckWordInstalled();
+
+// True while the engine's start is still going on, so that the check would
+// wait for it (an office that never answers: for its whole time limit).
+bool startPending();
 
 } // namespace IsInstalled

@@ -25,16 +25,28 @@ int& eventsDuringCalls()
     static int depth = 0;
     return depth;
 }
+EventsDuringCalls::Input& innermostInput()
+{
+    static auto input = EventsDuringCalls::Input::Held;
+    return input;
+}
 } // namespace
 
-EventsDuringCalls::EventsDuringCalls()
+EventsDuringCalls::EventsDuringCalls(Input input) : m_outer(innermostInput())
 {
     ++eventsDuringCalls();
+    innermostInput() = input;
 }
 
 EventsDuringCalls::~EventsDuringCalls()
 {
     --eventsDuringCalls();
+    innermostInput() = m_outer;
+}
+
+bool EventsDuringCalls::inputAllowed()
+{
+    return active() && innermostInput() == Input::Allowed;
 }
 
 bool EventsDuringCalls::active()

@@ -319,21 +319,32 @@ public:
     // applications open now fail as with an engine that has gone. Safe to
     // call while a call waits (from an event handled meanwhile).
     virtual void abandon() {}
+    // True while a start that prepare() set going has not been answered yet,
+    // so that a first application now would wait for it.
+    virtual bool starting() { return false; }
 };
 
 // While a run holds the user's input away from the windows, the engine may
 // let the program's other events (repaints, timers, a close request) through
 // while it waits for a call, so that the windows stay alive; elsewhere a
 // call waits as a plain function call does. For the lifetime of the object.
+// With Input::Allowed (the engine starting behind a window the user already
+// types in) the user's input goes through as well.
 class EventsDuringCalls
 {
 public:
-    EventsDuringCalls();
+    enum class Input { Held, Allowed };
+    explicit EventsDuringCalls(Input input = Input::Held);
     ~EventsDuringCalls();
     EventsDuringCalls(const EventsDuringCalls&) = delete;
     EventsDuringCalls& operator=(const EventsDuringCalls&) = delete;
 
     static bool active();
+    // True when the innermost object allows the user's input.
+    static bool inputAllowed();
+
+private:
+    Input m_outer;
 };
 
 // The engine in use; set once by main() and by tests.

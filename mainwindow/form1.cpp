@@ -11,10 +11,12 @@
 #include "base/twips.h"
 #include "generate/isinstalled.h"
 #include "generate/tearoffcode.h"
+#include "generate/word.h"
 #include "gui/windowkit.h"
 #include "mainwindow/flyerpicture.h"
 #include "mainwindow/flyerpicturemenu.h"
 #include "mainwindow/flyerstylemenu.h"
+#include "mainwindow/runprogress.h"
 #include "mainwindow/servicelists.h"
 #include "preview/form2.h"
 
@@ -33,6 +35,7 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
+#include <utility>
 
 // Where a field and its caption stand inside their frame, in twips. Every
 // field is 375 high and every caption 225 high, 45 below its row's top.
@@ -409,7 +412,35 @@ void Form1::Form_Load()
     restoreList(guard, kRestoreList1, FlyerFields::servicesKey(), m_list1);
     restoreList(guard, kRestoreList2, FlyerFields::scheduledServicesKey(), m_list2);
 
-    guard(162, [&] { IsInstalled::CheckWordInstalled(); });
+    // An office that never answers would keep the window away for the whole
+    // start limit: a start still going on is checked behind the window.
+    if (IsInstalled::startPending())
+        m_officeCheckPending = true;
+    else
+        guard(162, [&] { IsInstalled::CheckWordInstalled(); });
+}
+
+void Form1::checkOfficeBehindWindow()
+{
+    if (!std::exchange(m_officeCheckPending, false))
+        return;
+    m_officeStarting = true;
+    {
+        const Word::EventsDuringCalls typing(Word::EventsDuringCalls::Input::Allowed);
+        Guard guard{Procedure::Form1_Form_Load};
+        guard(162, [&] { IsInstalled::CheckWordInstalled(); });
+    }
+    m_officeStarting = false;
+    const bool run = m_startProgress != nullptr;
+    m_startProgress.reset();
+    if (run && !Shutdown::requested())
+        PushButton6_Click();
+}
+
+void Form1::runOnceOfficeStarted()
+{
+    if (!m_startProgress)
+        m_startProgress = std::make_unique<RunProgress>(this);
 }
 
 void Form1::storeLists()
@@ -444,7 +475,11 @@ void Form1::showEvent(QShowEvent* event)
     // user reads and types, so that the first flyer is as quick as the rest.
     if (!m_engineWarmed) {
         m_engineWarmed = true;
-        QTimer::singleShot(0, this, [] { TemplateFilling::warmUpEngine(); });
+        QTimer::singleShot(0, this, [this] {
+            checkOfficeBehindWindow();
+            if (!Shutdown::requested())
+                TemplateFilling::warmUpEngine();
+        });
     }
 }
 
@@ -452,6 +487,9 @@ void Form1::closeEvent(QCloseEvent* event)
 {
     Form_QueryUnload();
     event->accept();
+    // The office's start would otherwise hold the program for its whole limit.
+    if (m_officeStarting)
+        Word::engine().abandon();
     Form_Unload();
 }
 

@@ -27,6 +27,7 @@ class FlyerPictureMenu;
 class FlyerStyleMenu;
 class Form2;
 class RunInput;
+class RunProgress;
 
 // The main window, where the user keeps the flyer data: fourteen fields, the
 // two service lists and the buttons that edit them. Its load step runs in the
@@ -116,6 +117,11 @@ private:
     // Keeps the fields and lists for Undo before a button replaces them all.
     void rememberForUndo(bool withPicture);
     void Form_Load();
+    // The office check of the load step, when the office was still starting
+    // then: done once the window shows, the user typing meanwhile. A flyer
+    // asked for meanwhile waits for it with the progress panel.
+    void checkOfficeBehindWindow();
+    void runOnceOfficeStarted();
     void Form_QueryUnload();
     void Form_Unload();
     void Text1_Change(int index);
@@ -174,4 +180,8 @@ private:
     // Holds the user's input while "Start Creating Template" runs.
     RunInput* m_runInput = nullptr;
     bool m_engineWarmed = false;
+    bool m_officeCheckPending = false;
+    bool m_officeStarting = false;
+    // "Start Creating Template" clicked while the office was starting.
+    std::unique_ptr<RunProgress> m_startProgress;
 };

@@ -23,6 +23,11 @@
 
 void Form1::PushButton6_Click()
 {
+    // The office is still starting behind the window: the run waits for it.
+    if (m_officeStarting) {
+        runOnceOfficeStarted();
+        return;
+    }
     Guard guard{Procedure::Form1_PushButton6_Click};
     // A click that arrives while a run is under way (pending events run
     // while the template is written) is ignored.

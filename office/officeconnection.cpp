@@ -158,9 +158,13 @@ bool CallThread::waitFor(const std::function<bool()>& done, int milliseconds)
         if (milliseconds >= 0 && clock.elapsed() >= milliseconds)
             return false;
         // Keys and clicks wait (the run drops them when it is over); a
-        // close request, repaints and timers go through.
+        // close request, repaints and timers go through. The office's start
+        // behind a window the user types in takes them all.
         if (handleEvents)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+            QCoreApplication::processEvents(Word::EventsDuringCalls::inputAllowed()
+                                                ? QEventLoop::AllEvents
+                                                : QEventLoop::ExcludeUserInputEvents,
+                                            20);
         QThread::msleep(handleEvents ? 5 : 20);
     }
     return true;
@@ -249,6 +253,11 @@ void Connection::prepare()
     } catch (...) {
         // The first start reports it.
     }
+}
+
+bool Connection::starting()
+{
+    return !m_desktop.is() && (m_process.running() || m_process.exitedForRestart());
 }
 
 void Connection::warmUp(const QByteArray& sample)

@@ -123,6 +123,9 @@ public:
     Q_DISABLE_COPY_MOVE(Connection)
 
     void prepare();
+    // The office prepare() started runs (or asked to be started again) but
+    // has not been connected to yet.
+    bool starting();
     // Remembers the sample for every office this connection starts, and
     // works the running one through it. The sample is the template every
     // run opens: once the warm-up is over, and whenever the office is idle

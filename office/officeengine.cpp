@@ -225,6 +225,7 @@ public:
     QString unavailableText() const override { return OfficeProcess::unavailableText(); }
     void warmUp(const QByteArray& sample) override { m_connection->warmUp(sample); }
     void abandon() override { m_connection->abandon(); }
+    bool starting() override { return m_connection->starting(); }
 
 private:
     std::shared_ptr<Connection> m_connection;

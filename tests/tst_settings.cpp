@@ -52,21 +52,34 @@ void TestSettings::read_missingKey_isEmptyAndCreatesNothing()
 void TestSettings::write_value_isOnDiskAndReadBackExactly_data()
 {
     QTest::addColumn<QString>("value");
-    QTest::newRow("empty") << QString();
-    QTest::newRow("blanks") << QStringLiteral("  two  ");
-    QTest::newRow("list format") << QStringLiteral("A;B;");
-    QTest::newRow("ini specials") << QStringLiteral("a=b \"q\" \\ # ; [s] %41");
-    QTest::newRow("line breaks") << QStringLiteral("one\ntwo\r\nthree\rfour");
-    QTest::newRow("control characters") << QStringLiteral("tab\tbell\x07");
+    QTest::addColumn<int>("otherKeys"); // another program's, already in the store
+    QTest::newRow("empty") << QString() << 0;
+    QTest::newRow("blanks") << QStringLiteral("  two  ") << 0;
+    QTest::newRow("list format") << QStringLiteral("A;B;") << 0;
+    QTest::newRow("ini specials") << QStringLiteral("a=b \"q\" \\ # ; [s] %41") << 0;
+    QTest::newRow("line breaks") << QStringLiteral("one\ntwo\r\nthree\rfour") << 0;
+    QTest::newRow("control characters") << QStringLiteral("tab\tbell\x07") << 0;
+    QTest::newRow("beside 2 MB of other keys") << QStringLiteral("A;B;") << 16000;
 }
 
 void TestSettings::write_value_isOnDiskAndReadBackExactly()
 {
     QFETCH(QString, value);
+    QFETCH(int, otherKeys);
     TestEnvironment environment;
     ScriptedDialogs dialogs;
+    QByteArray others = "[Elsewhere]\n";
+    for (int key = 0; key < otherKeys; ++key)
+        others += "key" + QByteArray::number(key) + '=' + QByteArray(120, 'v') + '\n';
+    if (otherKeys > 0)
+        writeRaw(environment.settingsFile(), others);
     WriteSetting(QStringLiteral("Text1_12"), value);
+    QCOMPARE(ReadSetting(QStringLiteral("Text1_12")), value);
+    // Asked at close: nothing is left unwritten.
+    QVERIFY(SettingsStore::unsavedKeys().isEmpty());
     QVERIFY(environment.settingsText().contains("Text1_12="));
+    const QByteArray otherValue = '=' + QByteArray(120, 'v');
+    QCOMPARE(environment.settingsText().count(otherValue), otherKeys);
     QCOMPARE(ReadSetting(QStringLiteral("Text1_12")), value);
     // A new run reads the file, not what this one remembers.
     SettingsStore::useFileForTesting(environment.settingsFile());
