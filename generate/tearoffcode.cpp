@@ -155,7 +155,7 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
 {
     // The tabs are the boxes that hold the tab's own fields (Name2 to Phone2).
     auto isTab = [&](std::size_t i) {
-        for (int field = 10; field < FlyerFields::kFieldCount; ++field)
+        for (int field = kFirstTabField; field < FlyerFields::kFieldCount; ++field)
             if (templateTexts.value(qsizetype(i)).contains(FlyerFields::token(field)))
                 return true;
         return false;
@@ -186,6 +186,37 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
         ++added;
     }
     return added;
+}
+
+QString breakableOnTab(const QString& text)
+{
+    const QString gap(QChar(0x200B));
+    // About what a tab's line beside the code holds at the smallest size:
+    // a shorter part stays whole on its line.
+    constexpr qsizetype kLineCharacters = 16;
+    QStringList words = text.split(QLatin1Char(' '));
+    for (QString& word : words) {
+        const qsizetype at = word.indexOf(QLatin1Char('@'));
+        const qsizetype scheme = word.indexOf(QLatin1String("://"));
+        const bool web = scheme > 0 || word.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+        if (at <= 0 && (!web || word.size() <= kLineCharacters))
+            continue;
+        const qsizetype hostStart = at > 0 ? at + 1 : (scheme > 0 ? scheme + 3 : 0);
+        qsizetype hostEnd = word.indexOf(QLatin1Char('/'), hostStart);
+        if (hostEnd < 0)
+            hostEnd = word.size();
+        QString host = word.mid(hostStart, hostEnd - hostStart);
+        QString path = word.mid(hostEnd);
+        if (host.size() > kLineCharacters)
+            host.replace(QLatin1Char('.'), gap + QLatin1Char('.'));
+        if (web)
+            path.replace(QLatin1Char('/'), QLatin1Char('/') + gap);
+        const QString head = at > 0
+                                 ? QString(word.left(at) + gap + QLatin1Char('@'))
+                                 : QString(word.left(hostStart) + (scheme > 0 ? gap : QString()));
+        word = head + host + path;
+    }
+    return words.join(QLatin1Char(' '));
 }
 
 QString phoneLink(const QString& phone)

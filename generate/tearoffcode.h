@@ -21,6 +21,8 @@ namespace TearOffCode {
 
 // The settings key that holds the text.
 inline constexpr auto kSettingsKey = "TearOffCode";
+// The first of the tab's own fields (Name2 to Phone2) in FlyerFields' order.
+inline constexpr int kFirstTabField = 10;
 
 // The tab's printed width in the flyer template: 0.81375 inches.
 inline constexpr double kTabWidthPoints = 58.59;
@@ -71,6 +73,13 @@ QRectF placeInTab(const QRectF& tab, double side);
 // the text does not fit a tab or the document takes no picture.
 int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word::Shape>>& shapes,
                 const QStringList& templateTexts, const QString& text, const QString& folder);
+
+// `text`, a field of a tab that carries a code, with zero-width break
+// opportunities (U+200B) in its e-mail and web addresses: before the "@",
+// and in a long address also before the dots of its domain and after its
+// slashes. The code leaves a tab's line too narrow for a whole address, and
+// the layout would otherwise break it within a word.
+QString breakableOnTab(const QString& text);
 
 // The texts the dialog offers.
 // "tel:" and the phone number's digits, with a leading "+" kept.

@@ -205,6 +205,14 @@ private:
     // Text far beyond what the flyer can show is not laid out (that could
     // take minutes).
     QString fieldText(int i) const { return FlyerText::laidOutText(typedText(i)); }
+    // On a tab narrowed by its code an address breaks between its parts
+    // rather than within a word; without a code the tabs are as designed.
+    QString filledText(int i) const
+    {
+        return m_order.tearOffCode.isEmpty() || i < TearOffCode::kFirstTabField
+                   ? fieldText(i)
+                   : TearOffCode::breakableOnTab(fieldText(i));
+    }
     const QStringList& services() const { return m_order.record.services; }
     const QStringList& scheduledServices() const { return m_order.record.scheduledServices; }
     bool endRun(const QString& orphanedDocument = {});
@@ -392,7 +400,7 @@ bool FillingRun::fillStories()
             m_guard(158, [&] { find->clearFormatting(); });
             m_guard(160, [&] { find->replacement().clearFormatting(); });
             m_guard(162, [&] { find->setText(FlyerFields::token(i)); });
-            m_guard(164, [&] { find->replacement().setText(fieldText(i)); });
+            m_guard(164, [&] { find->replacement().setText(filledText(i)); });
             m_guard(168, [&] { find->setForward(true); });
             m_guard(170, [&] { find->setWrap(Word::Find::wdFindContinue); });
             m_guard(172, [&] { find->setFormat(false); });
@@ -426,7 +434,7 @@ bool FillingRun::fillShapes()
             shape->textFrame()->textRange()->find().execute(token, text, Word::Find::wdReplaceAll);
         };
         for (int i = 0; i < FlyerFields::kFieldCount && !m_guard.lost(); ++i)
-            m_guard(196, [&] { replaceAll(FlyerFields::token(i), fieldText(i)); });
+            m_guard(196, [&] { replaceAll(FlyerFields::token(i), filledText(i)); });
         if (!m_guard.lost())
             m_guard(200, [&] { replaceAll(QStringLiteral("[Services1]"), m_services1); });
         if (!m_guard.lost())
