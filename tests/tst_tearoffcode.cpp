@@ -22,6 +22,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 // What zbarimg, a reader that shares no code with us, reads from `picture`
 // drawn on white paper.
@@ -56,6 +58,8 @@ private Q_SLOTS:
     void dialog_refusedText_messageAndNothingStored_data();
     void dialog_refusedText_messageAndNothingStored();
     void menu_resetEmptiesKey_undoBringsItBack();
+    void breakableOnTab_addressesBreakBetweenParts_data();
+    void breakableOnTab_addressesBreakBetweenParts();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -197,6 +201,30 @@ void TestTearOffCode::menu_resetEmptiesKey_undoBringsItBack()
     form.undoReplace();
     QCOMPARE(TearOffCode::stored(), QStringLiteral("tel:3675550102"));
     QCOMPARE(dialogs.errors(), QStringList());
+}
+
+// Where a tab narrowed by its code may break an address ("|" marks a
+// zero-width break opportunity); other text is left as typed.
+void TestTearOffCode::breakableOnTab_addressesBreakBetweenParts_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("breakable");
+    QTest::newRow("e-mail, short domain")
+        << u"tobin.marsh@example.com"_s << u"tobin.marsh|@example.com"_s;
+    QTest::newRow("e-mail, long domain") << u"me@mail.greenfield-landscaping.example"_s
+                                         << u"me|@mail|.greenfield-landscaping|.example"_s;
+    QTest::newRow("web address") << u"Book at https://corvanti.example/book/now"_s
+                                 << u"Book at https://|corvanti.example/|book/|now"_s;
+    QTest::newRow("plain words") << u"Tobin Marsh, 367.555.0102"_s
+                                 << u"Tobin Marsh, 367.555.0102"_s;
+}
+
+void TestTearOffCode::breakableOnTab_addressesBreakBetweenParts()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, breakable);
+    QCOMPARE(TearOffCode::breakableOnTab(typed).replace(QChar(0x200B), QLatin1Char('|')),
+             breakable);
 }
 
 QTEST_MAIN(TestTearOffCode)
