@@ -497,8 +497,10 @@ bool FillingRun::fitText()
         m_services1 = fit.columns.first;
         m_services2 = fit.columns.second;
         QHash<QString, QString> filled;
+        // As the document holds them, so that the notice finds each field in
+        // the paragraphs the fitting names.
         for (int i = 0; i < FlyerFields::kFieldCount; ++i)
-            filled.insert(FlyerFields::token(i), fieldText(i));
+            filled.insert(FlyerFields::token(i), filledText(i));
         filled.insert(QStringLiteral("[Services1]"), m_services1);
         filled.insert(QStringLiteral("[Services2]"), m_services2);
         filled.insert(QStringLiteral("[ScheduledServices]"), m_scheduledServices);

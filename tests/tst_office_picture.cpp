@@ -316,6 +316,13 @@ void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmp
     // "@" and reads whole (the break opportunity prints as nothing).
     const QString tabText = readPdf(root + QStringLiteral("/codes.pdf")).text;
     QCOMPARE(tabText.count(QStringLiteral("tobin.marsh\n@example.com")), 8);
+    // The e-mail made smaller beside the code is named as such, although the
+    // document holds it with its break opportunities.
+    QStringList notices;
+    for (const auto& shown : dialogs.shown())
+        notices << shown.text;
+    QVERIFY2(notices.join(u'\n').contains(QStringLiteral("the e-mail on the tear-off tabs")),
+             qPrintable(notices.join(u'\n')));
 
     // Without a code the tabs are as the template has them.
     QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
