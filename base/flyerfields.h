@@ -11,6 +11,9 @@ namespace FlyerFields {
 
 // The number of flyer fields (Text1(0) to Text1(13)).
 inline constexpr int kFieldCount = 14;
+// The first of the tear-off tabs' own fields (Name2 to Phone2), which run to
+// the last.
+inline constexpr int kFirstTabField = 10;
 
 // The placeholder token of field `index` in the template, e.g. "[BusinessName]".
 QString token(int index);

@@ -155,7 +155,7 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
 {
     // The tabs are the boxes that hold the tab's own fields (Name2 to Phone2).
     auto isTab = [&](std::size_t i) {
-        for (int field = kFirstTabField; field < FlyerFields::kFieldCount; ++field)
+        for (int field = FlyerFields::kFirstTabField; field < FlyerFields::kFieldCount; ++field)
             if (templateTexts.value(qsizetype(i)).contains(FlyerFields::token(field)))
                 return true;
         return false;

@@ -21,8 +21,6 @@ namespace TearOffCode {
 
 // The settings key that holds the text.
 inline constexpr auto kSettingsKey = "TearOffCode";
-// The first of the tab's own fields (Name2 to Phone2) in FlyerFields' order.
-inline constexpr int kFirstTabField = 10;
 
 // The tab's printed width in the flyer template: 0.81375 inches.
 inline constexpr double kTabWidthPoints = 58.59;

@@ -209,7 +209,7 @@ private:
     // rather than within a word; without a code the tabs are as designed.
     QString filledText(int i) const
     {
-        return m_order.tearOffCode.isEmpty() || i < TearOffCode::kFirstTabField
+        return m_order.tearOffCode.isEmpty() || i < FlyerFields::kFirstTabField
                    ? fieldText(i)
                    : TearOffCode::breakableOnTab(fieldText(i));
     }

@@ -194,7 +194,7 @@ void Form1::offerUnsavedData()
         for (int i = 0; i < FlyerFields::kFieldCount; ++i) {
             if (key == FlyerFields::fieldKey(i)) {
                 name = FlyerFields::caption(i).remove(QLatin1Char(':'));
-                if (i >= 10)
+                if (i >= FlyerFields::kFirstTabField)
                     name += QStringLiteral(" (tear-off tabs)");
             }
         }
