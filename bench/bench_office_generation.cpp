@@ -10,10 +10,11 @@
 //       +400 ms on the median.
 //   bench_office_generation style [runs] what recolouring the flyer in one
 //       style adds to the same part of a generation; target +40 ms.
-//   bench_office_generation page FOLDER writes the page picture of a whole
-//       generation, twice on one engine (the first run and a warm one), for
-//       the sample data, empty data and long data into FOLDER, so that two
-//       builds' pictures can be compared pixel for pixel.
+//   bench_office_generation page FOLDER [STYLE] writes the page picture of a
+//       whole generation, twice on one engine (the first run and a warm one),
+//       for the sample data, empty data and long data into FOLDER, so that two
+//       builds' pictures can be compared pixel for pixel; in the colour style
+//       of that stored name (earth, ocean, mono, ...), the designed one without.
 
 #include "base/appinfo.h"
 #include "base/mainmodule.h"
@@ -192,7 +193,7 @@ private:
     QStringList m_texts, m_services, m_scheduled;
 };
 
-int pagePictures(const QString& target, QTextStream& out)
+int pagePictures(const QString& target, FlyerStyle::Style style, QTextStream& out)
 {
     QString longText;
     while (longText.size() < 1200)
@@ -219,6 +220,7 @@ int pagePictures(const QString& target, QTextStream& out)
     for (int round = 0; round < 2; ++round) {
         for (const auto& [name, host] : cases) {
             idle();
+            host->style = style;
             host->makeFlyer();
             const QString path = QDir(target).filePath(
                 QStringLiteral("%1-%2.png").arg(QLatin1String(name)).arg(round));
@@ -252,7 +254,9 @@ int main(int argc, char* argv[])
     if (argc > 1 && QByteArray(argv[1]) == "fit")
         return fitCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
     if (argc > 2 && QByteArray(argv[1]) == "page")
-        return pagePictures(QString::fromLocal8Bit(argv[2]), out);
+        return pagePictures(QString::fromLocal8Bit(argv[2]),
+                            FlyerStyle::fromKey(QString::fromLocal8Bit(argc > 3 ? argv[3] : "")),
+                            out);
     if (argc > 1 && QByteArray(argv[1]) == "style")
         return styleCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
 

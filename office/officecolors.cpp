@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMutex>
 
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
@@ -31,6 +32,7 @@
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -43,23 +45,34 @@ class ColorChanges
 public:
     explicit ColorChanges(const std::vector<Word::Recoloring::Pair>& pairs) : m_pairs(pairs) {}
 
-    // Gives `object`'s colour `property` its partner; a colour without one is
-    // noted in `kept`.
-    void apply(const Reference<beans::XPropertySet>& object, const OUString& property,
-               std::vector<quint32>& kept, bool change = true) const
+    // The partner of the colour `value` holds, when it differs from it; a
+    // colour without one is noted in `kept`.
+    std::optional<sal_Int32> partner(const Any& value, std::vector<quint32>& kept) const
     {
         sal_Int32 color = kAutomatic;
-        if (!(object->getPropertyValue(property) >>= color) || color == kAutomatic)
-            return;
+        if (!(value >>= color) || color == kAutomatic)
+            return std::nullopt;
         const auto rgb = static_cast<quint32>(color) & 0xffffff;
         const auto pair = std::find_if(m_pairs.begin(), m_pairs.end(),
                                        [rgb](const auto& entry) { return entry.first == rgb; });
         if (pair == m_pairs.end()) {
             if (std::find(kept.begin(), kept.end(), rgb) == kept.end())
                 kept.push_back(rgb);
-        } else if (change && pair->second != rgb) {
-            object->setPropertyValue(property, Any(static_cast<sal_Int32>(pair->second)));
+            return std::nullopt;
         }
+        if (pair->second == rgb)
+            return std::nullopt;
+        return static_cast<sal_Int32>(pair->second);
+    }
+
+    // Gives `object`'s colour `property` its partner; a colour without one is
+    // noted in `kept`.
+    void apply(const Reference<beans::XPropertySet>& object, const OUString& property,
+               std::vector<quint32>& kept, bool change = true) const
+    {
+        const auto color = partner(object->getPropertyValue(property), kept);
+        if (color && change)
+            object->setPropertyValue(property, Any(*color));
     }
 
     // Notes in `kept` the colours of `text` without a partner, portion by
@@ -86,18 +99,23 @@ private:
 };
 
 // Every text of the document at once, the office's search by format: an
-// empty search text with a colour finds every run of that colour.
+// empty search text with a colour finds every run of that colour. One
+// descriptor serves every colour: each call is a trip to the office.
 void recolorText(const Reference<lang::XComponent>& document,
                  const std::vector<Word::Recoloring::Pair>& pairs)
 {
     Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
+    Reference<util::XReplaceDescriptor> descriptor;
+    Reference<util::XPropertyReplace> format;
     for (const auto& [from, to] : pairs) {
         if (from == to)
             continue;
-        Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
-        descriptor->setSearchString(OUString());
-        descriptor->setReplaceString(OUString());
-        Reference<util::XPropertyReplace> format(descriptor, UNO_QUERY_THROW);
+        if (!descriptor.is()) {
+            descriptor = replaceable->createReplaceDescriptor();
+            descriptor->setSearchString(OUString());
+            descriptor->setReplaceString(OUString());
+            format.set(descriptor, UNO_QUERY_THROW);
+        }
         format->setSearchAttributes(
             Office::properties({{"CharColor", Any(static_cast<sal_Int32>(from))}}));
         format->setReplaceAttributes(
@@ -123,16 +141,47 @@ struct Kinds
     Sequence<OUString> names;
 };
 
+void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
+                  const ColorChanges& changes, std::vector<quint32>& kept);
+
+// A group's member, in as few calls as can be (each is a trip to the office):
+// its line read at once, a shape without one (which reads as nothing) asked
+// whether it is a group itself.
+void recolorMember(const Any& member, const ColorChanges& changes, std::vector<quint32>& kept)
+{
+    Reference<beans::XMultiPropertySet> properties(member, UNO_QUERY);
+    if (!properties.is()) {
+        const Reference<uno::XInterface> object(member, UNO_QUERY);
+        recolorLines(object, Kinds(object), changes, kept);
+        return;
+    }
+    // In the order of their names, as the office wants them.
+    const OUString names[] = {"LineColor", "LineStyle"};
+    const Sequence<Any> values = properties->getPropertyValues(Sequence<OUString>(names, 2));
+    drawing::LineStyle style = drawing::LineStyle_NONE;
+    if (values.getLength() == 2 && (values[1] >>= style)) {
+        if (style == drawing::LineStyle_NONE)
+            return;
+        if (const auto color = changes.partner(values[0], kept)) {
+            const Any value(*color);
+            properties->setPropertyValues(Sequence<OUString>(names, 1), Sequence<Any>(&value, 1));
+        }
+        return;
+    }
+    Reference<container::XIndexAccess> members(properties, UNO_QUERY);
+    if (members.is())
+        for (sal_Int32 i = 0, count = members->getCount(); i < count; ++i)
+            recolorMember(members->getByIndex(i), changes, kept);
+}
+
 // A drawing's line, or each line of a group's members.
 void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
                   const ColorChanges& changes, std::vector<quint32>& kept)
 {
     if (kinds.has("com.sun.star.drawing.GroupShape")) {
         Reference<container::XIndexAccess> members(object, UNO_QUERY_THROW);
-        for (sal_Int32 i = 0; i < members->getCount(); ++i) {
-            Reference<uno::XInterface> member(members->getByIndex(i), UNO_QUERY);
-            recolorLines(member, Kinds(member), changes, kept);
-        }
+        for (sal_Int32 i = 0, count = members->getCount(); i < count; ++i)
+            recolorMember(members->getByIndex(i), changes, kept);
         return;
     }
     // Text frames draw their borders, not lines; the template gives them none.
@@ -149,7 +198,9 @@ void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
 // What the looks made of the template's pictures, as PNG, by the look's name
 // and the picture's place: the template is the same in every run, so each
 // picture is worked once per program, by whichever run (or batch worker)
-// comes first.
+// comes first. The office's picture made of it is kept too, good only in the
+// office that made it, for the look used last there: handing it the PNG
+// again, decoding and all, took longer than the rest of the picture's work.
 class KeptPictures
 {
 public:
@@ -163,16 +214,52 @@ public:
         const QMutexLocker lock(&m_mutex);
         m_pngs.insert(key, png);
     }
+    Reference<graphic::XGraphic> find(const Reference<uno::XComponentContext>& office,
+                                      const QString& key) const
+    {
+        const QMutexLocker lock(&m_mutex);
+        for (const auto& entry : m_graphics)
+            if (entry.office.get() == office.get() && entry.key == key)
+                return entry.graphic;
+        return {};
+    }
+    void keep(const Reference<uno::XComponentContext>& office, const QString& look,
+              const QString& key, const Reference<graphic::XGraphic>& graphic)
+    {
+        const QMutexLocker lock(&m_mutex);
+        std::erase_if(m_graphics, [&](const OfficeGraphic& entry) {
+            return entry.office.get() == office.get() && (entry.look != look || entry.key == key);
+        });
+        // Offices that have ended (the engine starts a fresh one now and
+        // then) leave theirs here, so the oldest go.
+        if (m_graphics.size() >= kMostGraphics)
+            m_graphics.erase(m_graphics.begin());
+        m_graphics.push_back({office, look, key, graphic});
+    }
 
 private:
+    struct OfficeGraphic
+    {
+        // Held, so that no later office's context takes its address: the
+        // address tells the offices apart without asking them.
+        Reference<uno::XComponentContext> office;
+        QString look;
+        QString key;
+        Reference<graphic::XGraphic> graphic;
+    };
+    static constexpr std::size_t kMostGraphics = 16;
+
     mutable QMutex m_mutex;
     QHash<QString, QByteArray> m_pngs;
+    std::vector<OfficeGraphic> m_graphics;
 };
 
 KeptPictures& keptPictures()
 {
-    static KeptPictures kept;
-    return kept;
+    // Never destroyed: at the program's end its office references would be
+    // released after the office bridge is gone.
+    static auto* kept = new KeptPictures;
+    return *kept;
 }
 
 // The picture's pixels as the office holds them, as PNG so that
@@ -212,27 +299,34 @@ QByteArray pngOf(const QImage& image, int quality)
 // an earlier document serves instead.
 void recolorPicture(const Reference<uno::XComponentContext>& context,
                     const Reference<beans::XPropertySet>& picture,
-                    const Word::Recoloring::Pixels& pixels, const QString& key)
+                    const Word::Recoloring::Pixels& pixels, const QString& look, const QString& key)
 {
-    QByteArray png = key.isEmpty() ? QByteArray() : keptPictures().find(key);
-    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
-    if (png.isEmpty()) {
-        Reference<graphic::XGraphic> graphic(picture->getPropertyValue("Graphic"), UNO_QUERY);
-        if (!graphic.is())
-            return;
-        // A kept picture is written once and read by the office in every
-        // run: the smallest file. Else light compression, quick, and the
-        // saved document stays small.
-        png = pngOf(pixels(officePixels(context, provider, graphic)), key.isEmpty() ? 80 : 0);
+    Reference<graphic::XGraphic> after =
+        key.isEmpty() ? Reference<graphic::XGraphic>() : keptPictures().find(context, key);
+    if (!after.is()) {
+        QByteArray png = key.isEmpty() ? QByteArray() : keptPictures().find(key);
+        Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+        if (png.isEmpty()) {
+            Reference<graphic::XGraphic> graphic(picture->getPropertyValue("Graphic"), UNO_QUERY);
+            if (!graphic.is())
+                return;
+            // A kept picture is written once and read by the office once: the
+            // smallest file. Else light compression, quick, and the saved
+            // document stays small.
+            png = pngOf(pixels(officePixels(context, provider, graphic)), key.isEmpty() ? 80 : 0);
+            if (!key.isEmpty())
+                keptPictures().keep(key, png);
+        }
+        const Sequence<sal_Int8> bytes(reinterpret_cast<const sal_Int8*>(png.constData()),
+                                       static_cast<sal_Int32>(png.size()));
+        after = provider->queryGraphic(Office::properties(
+            {{"InputStream",
+              Any(io::SequenceInputStream::createStreamFromSequence(context, bytes))}}));
+        if (!after.is())
+            throw Failure(QStringLiteral("The office did not take the recoloured picture."));
         if (!key.isEmpty())
-            keptPictures().keep(key, png);
+            keptPictures().keep(context, look, key, after);
     }
-    const Sequence<sal_Int8> bytes(reinterpret_cast<const sal_Int8*>(png.constData()),
-                                   static_cast<sal_Int32>(png.size()));
-    Reference<graphic::XGraphic> after = provider->queryGraphic(Office::properties(
-        {{"InputStream", Any(io::SequenceInputStream::createStreamFromSequence(context, bytes))}}));
-    if (!after.is())
-        throw Failure(QStringLiteral("The office did not take the recoloured picture."));
     picture->setPropertyValue("Graphic", Any(after));
 }
 
@@ -241,6 +335,7 @@ void recolorPicture(const Reference<uno::XComponentContext>& context,
 std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContext>& context,
                                            const Reference<lang::XComponent>& document,
                                            const std::vector<Reference<text::XText>>& stories,
+                                           const Office::ShapeCache::ShapeList& floating,
                                            const Word::Recoloring& recoloring)
 {
     std::vector<quint32> kept;
@@ -253,47 +348,62 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
     }
     recolorText(document, recoloring.text);
 
-    // Read first: removing a background changes the page's list.
-    Reference<drawing::XDrawPage> page = drawPageOf(document);
-    std::vector<std::pair<Reference<uno::XInterface>, bool>> objects; // and whether behind the page
-    objects.reserve(std::size_t(page->getCount()));
-    std::size_t floatingCount = 0;
-    for (sal_Int32 i = 0; i < page->getCount(); ++i) {
-        Reference<uno::XInterface> object(page->getByIndex(i), UNO_QUERY);
-        const bool behindPage = isAnchoredInHeaderOrFooter(object);
-        floatingCount += behindPage ? 0 : 1;
-        objects.emplace_back(object, behindPage);
-    }
     const ColorChanges lineChanges(recoloring.lines);
-    std::size_t floating = 0; // the place in Document::shapes()
-    std::size_t behind = 0;
-    for (const auto& [object, behindPage] : objects) {
-        const std::size_t shape = behindPage ? floatingCount : floating++;
-        // The template's pictures are known by their place among their kind.
-        const QString place = behindPage ? QStringLiteral("behind %1").arg(behind++)
-                                         : QStringLiteral("floating %1").arg(shape);
+    // A drawing has its line changed, a picture its pixels (none: it stays,
+    // or with `remove`, it goes).
+    const auto recolorObject = [&](const Reference<uno::XInterface>& object,
+                                   const Word::Recoloring::Pixels& pixels, const QString& key,
+                                   bool remove = false) {
         const Kinds kinds(object);
         if (!kinds.has("com.sun.star.text.TextGraphicObject") &&
-            !kinds.has("com.sun.star.drawing.GraphicObjectShape")) {
+            !kinds.has("com.sun.star.drawing.GraphicObjectShape"))
             recolorLines(object, kinds, lineChanges, kept);
-            continue;
-        }
-        if (behindPage && !recoloring.keepBackground) {
+        else if (remove)
             Reference<lang::XComponent>(object, UNO_QUERY_THROW)->dispose();
-            continue;
-        }
-        const bool added = !behindPage && shape >= recoloring.addedFrom;
-        const Word::Recoloring::Pixels none;
-        const auto& pixels = behindPage                   ? recoloring.background
-                             : !added                     ? recoloring.pictures
-                             : shape + 1 == floatingCount ? recoloring.added
-                                                          : none;
-        const QString key = added || recoloring.keptAs.isEmpty()
-                                ? QString()
-                                : recoloring.keptAs + QLatin1Char(' ') + place;
-        if (pixels)
+        else if (pixels)
             recolorPicture(context, Reference<beans::XPropertySet>(object, UNO_QUERY_THROW), pixels,
-                           key);
+                           recoloring.keptAs, key);
+    };
+    // The template's pictures are known by the look and their place among
+    // their kind.
+    const auto keyOf = [&](const QString& place) {
+        return recoloring.keptAs.isEmpty() ? QString()
+                                           : recoloring.keptAs + QLatin1Char(' ') + place;
+    };
+
+    // Behind the page lie the objects of the draw page that are not floating
+    // (those of headers and footers): they are looked for only until all are
+    // found. Read first: removing a background changes the page's list.
+    std::vector<Reference<uno::XInterface>> behind;
+    Reference<drawing::XDrawPage> page = drawPageOf(document);
+    const auto count = std::size_t(page->getCount());
+    std::size_t floatingMet = 0;
+    for (std::size_t i = 0; i < count && behind.size() + floating.size() < count; ++i) {
+        Reference<uno::XInterface> object(page->getByIndex(sal_Int32(i)), UNO_QUERY);
+        if (floatingMet < floating.size() && object == floating[floatingMet].first)
+            ++floatingMet;
+        else
+            behind.push_back(object);
+    }
+    for (std::size_t i = 0; i < behind.size(); ++i)
+        recolorObject(behind[i], recoloring.background, keyOf(QStringLiteral("behind %1").arg(i)),
+                      !recoloring.keepBackground);
+
+    const Word::Recoloring::Pixels none;
+    for (std::size_t shape = 0; shape < floating.size(); ++shape) {
+        // A text frame draws its border, not a line, and the template gives
+        // it none.
+        if (floating[shape].second.is())
+            continue;
+        const bool added = shape >= recoloring.addedFrom;
+        const auto& pixels = !added                         ? recoloring.pictures
+                             : shape + 1 == floating.size() ? recoloring.added
+                                                            : none;
+        // What the run put in is pictures: those that stay need no look.
+        if (added && !pixels)
+            continue;
+        recolorObject(floating[shape].first, pixels,
+                      added ? QString() : keyOf(QStringLiteral("floating %1").arg(shape)));
     }
     return kept;
 }

@@ -5,6 +5,7 @@
 // office adapter includes this (it brings in UNO headers).
 
 #include "generate/word.h"
+#include "office/shapecache.h"
 
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
@@ -12,10 +13,13 @@
 
 #include <vector>
 
-// Recolours `document`, whose texts are `stories`. Returns the text and line
-// colours met that `recoloring` has no partner for.
+// Recolours `document`, whose texts are `stories` and whose floating shapes
+// (those of headers and footers left out) are `floating`, in the order of its
+// draw page. Returns the text and line colours met that `recoloring` has no
+// partner for.
 std::vector<quint32>
 recolorOfficeDocument(const css::uno::Reference<css::uno::XComponentContext>& context,
                       const css::uno::Reference<css::lang::XComponent>& document,
                       const std::vector<css::uno::Reference<css::text::XText>>& stories,
+                      const Office::ShapeCache::ShapeList& floating,
                       const Word::Recoloring& recoloring);

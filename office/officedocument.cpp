@@ -300,9 +300,10 @@ std::vector<quint32> OfficeDocument::recolor(const Word::Recoloring& recoloring)
 {
     // The colours of replaced text are those of its token: replacements go in first.
     settle();
+    const auto& floating = m_shapes.list();
     auto kept = call([&] {
         return recolorOfficeDocument(m_calls.session().connection->context(), m_calls.model(),
-                                     m_texts.stories(), recoloring);
+                                     m_texts.stories(), floating, recoloring);
     });
     // A removed background was a shape of a header.
     m_shapes.forget();

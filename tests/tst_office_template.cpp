@@ -427,10 +427,11 @@ void TestOfficeTemplate::recolor_template_everyColourHasItsPartner_data()
 void TestOfficeTemplate::recolor_template_everyColourHasItsPartner()
 {
     QFETCH(int, style);
+    const FlyerStyle::Look& look = FlyerStyle::look(FlyerStyle::Style(style));
     auto document = openTemplate(*m_word);
     std::vector<quint32> kept;
     try {
-        auto recoloring = FlyerStyle::recoloring(FlyerStyle::look(FlyerStyle::Style(style)), false);
+        auto recoloring = FlyerStyle::recoloring(look, false);
         recoloring.reportKept = true;
         kept = document->recolor(recoloring);
     } catch (const Failure& failure) {
@@ -440,6 +441,10 @@ void TestOfficeTemplate::recolor_template_everyColourHasItsPartner()
     for (const quint32 color : kept)
         left << QString::number(color, 16);
     QVERIFY2(kept.empty(), qPrintable(left.join(QLatin1Char(' '))));
+    // Every cut line takes the look's colour; the background stays but for print.
+    const auto facts = inspectOfficeDocument(*document);
+    QCOMPARE(quint32(facts.shapes.at(14).lineColor), look.colors.back());
+    QCOMPARE(facts.headerPictures, look.printFriendly ? 0 : 1);
     document->close();
 }
 

@@ -30,6 +30,8 @@ public:
     // "Start Creating Template" once.
     void makeFlyer();
 
+    FlyerStyle::Style style = FlyerStyle::Style::Earth; // as the Style menu has it
+
     QString document; // the preview's mWordFile
     QImage picture;   // the preview's Picture1
     QString notice;
