@@ -120,7 +120,8 @@ void recolorText(const Reference<lang::XComponent>& document,
             Office::properties({{"CharColor", Any(static_cast<sal_Int32>(from))}}));
         format->setReplaceAttributes(
             Office::properties({{"CharColor", Any(static_cast<sal_Int32>(to))}}));
-        replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor, UNO_QUERY_THROW));
+        // A replace descriptor is a search descriptor: no need to ask.
+        replaceable->replaceAll(Reference<util::XSearchDescriptor>(descriptor.get()));
     }
 }
 
@@ -145,8 +146,8 @@ void recolorLines(const Reference<uno::XInterface>& object, const Kinds& kinds,
                   const ColorChanges& changes, std::vector<quint32>& kept);
 
 // A group's member, in as few calls as can be (each is a trip to the office):
-// its line read at once, a shape without one (which reads as nothing) asked
-// whether it is a group itself.
+// its line read in one call, a shape without one (which reads as nothing)
+// asked whether it is a group itself.
 void recolorMember(const Any& member, const ColorChanges& changes, std::vector<quint32>& kept)
 {
     Reference<beans::XMultiPropertySet> properties(member, UNO_QUERY);
@@ -162,10 +163,11 @@ void recolorMember(const Any& member, const ColorChanges& changes, std::vector<q
     if (values.getLength() == 2 && (values[1] >>= style)) {
         if (style == drawing::LineStyle_NONE)
             return;
-        if (const auto color = changes.partner(values[0], kept)) {
-            const Any value(*color);
-            properties->setPropertyValues(Sequence<OUString>(names, 1), Sequence<Any>(&value, 1));
-        }
+        // Written alone: in a call for several the office puts back every
+        // attribute of the member, not only this one.
+        if (const auto color = changes.partner(values[0], kept))
+            Reference<beans::XPropertySet>(properties, UNO_QUERY_THROW)
+                ->setPropertyValue(names[0], Any(*color));
         return;
     }
     Reference<container::XIndexAccess> members(properties, UNO_QUERY);
