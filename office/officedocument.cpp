@@ -249,6 +249,24 @@ std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
     });
 }
 
+std::vector<std::shared_ptr<Word::Shape>>
+OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& places)
+{
+    if (!QFileInfo(fileName).isFile())
+        throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    m_calls.holdLayout();
+    return call([&] {
+        std::vector<std::shared_ptr<Word::Shape>> added;
+        const auto pictures = addOfficePictures(m_calls.session().connection->context(),
+                                                m_calls.model(), fileUrl(fileName), places);
+        m_shapes.forget();
+        for (const auto& picture : pictures)
+            added.push_back(
+                std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture)));
+        return added;
+    });
+}
+
 std::shared_ptr<Word::Range> OfficeDocument::range()
 {
     settle();

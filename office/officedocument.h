@@ -35,6 +35,8 @@ public:
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
     std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
+    std::vector<std::shared_ptr<Word::Shape>>
+    addPictures(const QString& fileName, const std::vector<QRectF>& places) override;
     using Word::Document::fitTextToShapes;
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
                                                const Word::TextFitPlan& plan) override;

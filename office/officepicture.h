@@ -35,6 +35,13 @@ addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context
                  const css::uno::Reference<css::lang::XComponent>& document,
                  const rtl::OUString& url, const QRectF& place);
 
+// The same, one picture at each of `places`, all showing the one graphic
+// read from the file once.
+std::vector<css::uno::Reference<css::uno::XInterface>>
+addOfficePictures(const css::uno::Reference<css::uno::XComponentContext>& context,
+                  const css::uno::Reference<css::lang::XComponent>& document,
+                  const rtl::OUString& url, const std::vector<QRectF>& places);
+
 // Makes a floating object `points` high, its top where it was.
 void setOfficeShapeHeight(const css::uno::Reference<css::uno::XInterface>& object, double points);
 

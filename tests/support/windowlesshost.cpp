@@ -18,6 +18,7 @@ void WindowlessHost::makeFlyer()
     }
     order.record.services = services();
     order.record.scheduledServices = scheduledServices();
+    order.tearOffCode = tearOffCode;
     order.pagePicture = m_page == Page::Captured;
     const FilledFlyer flyer = TemplateFilling::makeFlyer(order);
     shown = flyer.made();

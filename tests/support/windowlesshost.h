@@ -30,6 +30,8 @@ public:
     // "Start Creating Template" once.
     void makeFlyer();
 
+    QString tearOffCode; // the code on the tabs: none when empty
+
     QString document; // the preview's mWordFile
     QImage picture;   // the preview's Picture1
     QString notice;
