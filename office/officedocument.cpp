@@ -199,9 +199,10 @@ public:
     }
     void setHeight(double points) override
     {
-        m_document->forgetFrameShape(m_text);
         m_document->calls().holdLayout();
-        m_document->call([&] { setOfficeShapeHeight(m_object, points); });
+        const sal_Int32 height =
+            m_document->call([&] { return setOfficeShapeHeight(m_object, points); });
+        m_document->frameHeightChanged(m_text, height);
     }
 
 private:

@@ -132,9 +132,11 @@ Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentConte
     return addOfficePictures(context, document, url, {place}).front();
 }
 
-void setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
+sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
 {
-    Office::setProperties(object, {{"Height", Any(hundredthsMm(points))}});
+    const Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
+    set->setPropertyValue("Height", Any(hundredthsMm(points)));
+    return set->getPropertyValue("Height").get<sal_Int32>();
 }
 
 void removeOfficeShape(const Reference<uno::XInterface>& object)
