@@ -13,14 +13,20 @@
 //   bench_office_generation page FOLDER [STYLE] writes the page picture of a
 //       whole generation, twice on one engine (the first run and a warm one),
 //       for the sample data, empty data and long data into FOLDER, so that two
-//       builds' pictures can be compared pixel for pixel; in the colour style
+//       builds' pictures can be compared pixel for pixel; the sample and the
+//       long data also with a code on the tear-off tabs; in the colour style
 //       of that stored name (earth, ocean, mono, ...), the designed one without.
+//   bench_office_generation code [runs] where the tear-off tabs' QR code's
+//       cost goes: a warm generation of the sample, phase by phase, with a
+//       code on the tabs and without, by turns.
 
 #include "base/appinfo.h"
+#include "base/flyerfields.h"
 #include "base/mainmodule.h"
 #include "generate/fitnotice.h"
 #include "generate/flyerstyle.h"
 #include "generate/flyertext.h"
+#include "generate/tearoffcode.h"
 #include "generate/templatefilling.h"
 #include "generate/word.h"
 #include "office/officeengine.h"
@@ -31,6 +37,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -175,6 +182,106 @@ int fitCost(const QString& dot, const QString& folder, int runs, QTextStream& ou
     return 0;
 }
 
+// The phases of one generation of the sample as a filling run goes through
+// them, each timed: open, fill (the tabs' texts breakable beside a code),
+// the code on the tabs, fit, save, page picture.
+const char* const kCodePhases[] = {"open", "fill", "code", "fit", "save", "picture"};
+
+QList<double> codedGeneration(Word::Engine& engine, const QString& dot, const QString& doc,
+                              const QString& code)
+{
+    QList<double> phases;
+    QElapsedTimer clock;
+    clock.start();
+    auto lap = [&] {
+        phases << double(clock.nsecsElapsed()) / 1e6;
+        clock.restart();
+    };
+    auto word = engine.createApplication();
+    auto document = word->documents().open(dot, true);
+    std::vector<FitNotice::Box> boxes;
+    QStringList templateTexts;
+    for (const auto& shape : document->shapes()) {
+        auto frame = shape->textFrame();
+        boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+        templateTexts << boxes.back().templateText;
+    }
+    lap();
+    const QStringList texts = sampleTexts();
+    for (int i = 0; i < kTokens.size(); ++i) {
+        int field = 0;
+        while (FlyerFields::token(field) != kTokens.at(i))
+            ++field;
+        const QString text = code.isEmpty() || field < FlyerFields::kFirstTabField
+                                 ? texts.at(i)
+                                 : TearOffCode::breakableOnTab(texts.at(i));
+        for (const auto& range : document->storyRanges())
+            range->find().execute(kTokens.at(i), text, 2);
+    }
+    const QStringList services = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
+                                  QStringLiteral("[ScheduledServices]")};
+    const auto shapes = document->shapes();
+    for (int i = 0; i < services.size(); ++i) {
+        for (const auto& shape : shapes) {
+            auto frame = shape->textFrame();
+            if (frame->hasText())
+                frame->textRange()->find().execute(services.at(i), texts.at(kTokens.size() + i), 2);
+        }
+    }
+    lap();
+    if (!code.isEmpty()) {
+        const int added =
+            TearOffCode::placeOnTabs(*document, shapes, templateTexts, code, QFileInfo(doc).path());
+        boxes.insert(boxes.end(), std::size_t(added), FitNotice::Box{});
+    }
+    lap();
+    TemplateFilling::fitFlyer(*document, boxes, SampleFlyer::services(),
+                              {texts.at(kTokens.size()), texts.at(kTokens.size() + 1)});
+    lap();
+    document->saveAs(doc);
+    document->close();
+    word->quit();
+    lap();
+    auto viewer = engine.createApplication();
+    viewer->documents().open(doc)->range()->copyAsPicture();
+    viewer->quit();
+    lap();
+    return phases;
+}
+
+int codeCost(const QString& dot, const QString& folder, int runs, QTextStream& out)
+{
+    auto engine = createOfficeEngine();
+    engine->createApplication()->quit();
+    const QString code = QStringLiteral("https://corvanti.example/book");
+    const QString doc = folder + QStringLiteral("/code.doc");
+    codedGeneration(*engine, dot, doc, code);
+    codedGeneration(*engine, dot, doc, QString());
+    const int count = int(std::size(kCodePhases));
+    QList<QList<double>> with(count), without(count);
+    QList<double> withTotal, withoutTotal;
+    auto add = [&](QList<QList<double>>& into, QList<double>& total, const QList<double>& run) {
+        double sum = 0;
+        for (int i = 0; i < count; ++i) {
+            into[i] << run.at(i);
+            sum += run.at(i);
+        }
+        total << sum;
+    };
+    for (int run = 0; run < runs; ++run) {
+        add(without, withoutTotal, codedGeneration(*engine, dot, doc, QString()));
+        add(with, withTotal, codedGeneration(*engine, dot, doc, code));
+    }
+    for (int i = 0; i < count; ++i)
+        out << "code, " << kCodePhases[i] << ": " << median(without[i]) << " ms without, "
+            << median(with[i]) << " ms with, +" << (median(with[i]) - median(without[i]))
+            << " ms\n";
+    out << "code, all: " << median(withoutTotal) << " ms without, " << median(withTotal)
+        << " ms with, +" << (median(withTotal) - median(withoutTotal)) << " ms over " << runs
+        << " runs each (target +50)\n";
+    return 0;
+}
+
 // A run's data without a window: the sample, nothing, or every field and
 // list far beyond what its box holds.
 class DataHost final : public WindowlessHost
@@ -205,8 +312,16 @@ int pagePictures(const QString& target, FlyerStyle::Style style, QTextStream& ou
                     SampleFlyer::scheduledServices());
     DataHost empty({}, {}, {});
     DataHost longData(QStringList(kTokens.size(), longText), longItems, longItems);
-    const std::pair<const char*, DataHost*> cases[] = {
-        {"sample", &sample}, {"empty", &empty}, {"long", &longData}};
+    // The same with a code on the tear-off tabs.
+    DataHost sampleCode(SampleFlyer::fieldTexts(), SampleFlyer::services(),
+                        SampleFlyer::scheduledServices());
+    DataHost longCode(QStringList(kTokens.size(), longText), longItems, longItems);
+    sampleCode.tearOffCode = longCode.tearOffCode = QStringLiteral("https://corvanti.example/book");
+    const std::pair<const char*, DataHost*> cases[] = {{"sample", &sample},
+                                                       {"empty", &empty},
+                                                       {"long", &longData},
+                                                       {"sample-code", &sampleCode},
+                                                       {"long-code", &longCode}};
     // The engine gets ready while the program idles, as it does between a
     // user's clicks.
     auto idle = [] {
@@ -257,6 +372,8 @@ int main(int argc, char* argv[])
         return pagePictures(QString::fromLocal8Bit(argv[2]),
                             FlyerStyle::fromKey(QString::fromLocal8Bit(argc > 3 ? argv[3] : "")),
                             out);
+    if (argc > 1 && QByteArray(argv[1]) == "code")
+        return codeCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
     if (argc > 1 && QByteArray(argv[1]) == "style")
         return styleCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
 

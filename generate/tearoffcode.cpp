@@ -168,7 +168,7 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
         ~Removal() { QFile::remove(path); }
     } removal{file};
     QImage image;
-    int added = 0;
+    std::vector<QRectF> places;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (!isTab(i))
             continue;
@@ -180,12 +180,12 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
                 throw Failure(QStringLiteral("The tear-off tabs' code could not be written to %1.")
                                   .arg(QDir::toNativeSeparators(folder)));
         }
-        const QRectF place = placeInTab(tab, printedSide(image));
-        shapes[i]->setHeight(tab.height() - place.height());
-        document.addPicture(file, place);
-        ++added;
+        places.push_back(placeInTab(tab, printedSide(image)));
+        shapes[i]->setHeight(tab.height() - places.back().height());
     }
-    return added;
+    if (places.empty())
+        return 0;
+    return int(document.addPictures(file, places).size());
 }
 
 QString breakableOnTab(const QString& text)

@@ -237,6 +237,16 @@ public:
     {
         throw Failure(QStringLiteral("This document engine cannot add pictures."));
     }
+    // The same picture at each of `places` (the tear-off tabs' code), in
+    // that order: the file is read once.
+    virtual std::vector<std::shared_ptr<Shape>> addPictures(const QString& fileName,
+                                                            const std::vector<QRectF>& places)
+    {
+        std::vector<std::shared_ptr<Shape>> added;
+        for (const QRectF& place : places)
+            added.push_back(addPicture(fileName, place));
+        return added;
+    }
 
     // Makes the text of every text box whose text overflows the box smaller,
     // in steps, until it fits or reaches the floor of `limits`; text that

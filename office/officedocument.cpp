@@ -199,9 +199,10 @@ public:
     }
     void setHeight(double points) override
     {
-        m_document->forgetFrameShape(m_text);
         m_document->calls().holdLayout();
-        m_document->call([&] { setOfficeShapeHeight(m_object, points); });
+        const sal_Int32 height =
+            m_document->call([&] { return setOfficeShapeHeight(m_object, points); });
+        m_document->frameHeightChanged(m_text, height);
     }
 
 private:
@@ -246,6 +247,24 @@ std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
                                               m_calls.model(), fileUrl(fileName), place);
         m_shapes.forget();
         return std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture));
+    });
+}
+
+std::vector<std::shared_ptr<Word::Shape>>
+OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& places)
+{
+    if (!QFileInfo(fileName).isFile())
+        throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    m_calls.holdLayout();
+    return call([&] {
+        std::vector<std::shared_ptr<Word::Shape>> added;
+        const auto pictures = addOfficePictures(m_calls.session().connection->context(),
+                                                m_calls.model(), fileUrl(fileName), places);
+        m_shapes.forget();
+        for (const auto& picture : pictures)
+            added.push_back(
+                std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture)));
+        return added;
     });
 }
 

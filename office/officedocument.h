@@ -35,6 +35,8 @@ public:
     std::vector<std::shared_ptr<Word::Shape>> shapes() override;
     std::shared_ptr<Word::Range> range() override;
     std::shared_ptr<Word::Shape> addPicture(const QString& fileName, const QRectF& place) override;
+    std::vector<std::shared_ptr<Word::Shape>>
+    addPictures(const QString& fileName, const std::vector<QRectF>& places) override;
     using Word::Document::fitTextToShapes;
     std::vector<Word::TextFit> fitTextToShapes(const Word::TextFitLimits& limits,
                                                const Word::TextFitPlan& plan) override;
@@ -53,10 +55,13 @@ public:
         for (const auto& [text, shape] : prepared.frameShapes)
             m_frameShapes.emplace(text.get(), std::make_pair(text, shape));
     }
-    // A frame's shape changed: fitting reads it afresh.
-    void forgetFrameShape(const css::uno::Reference<css::text::XText>& text)
+    // A frame got a new height (a tear-off tab beside its code), as the office
+    // keeps it: fitting need not read the rest of its shape again.
+    void frameHeightChanged(const css::uno::Reference<css::text::XText>& text, sal_Int32 height)
     {
-        m_frameShapes.erase(text.get());
+        const auto known = m_frameShapes.find(text.get());
+        if (known != m_frameShapes.end())
+            known->second.second.height = height;
     }
 
     // The lock file the office keeps beside a document opened for editing.

@@ -82,9 +82,10 @@ QRectF officeShapePlace(const Reference<uno::XInterface>& object)
     return QRectF(points(position.X), points(position.Y), points(size.Width), points(size.Height));
 }
 
-Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentContext>& context,
-                                            const Reference<lang::XComponent>& document,
-                                            const OUString& url, const QRectF& place)
+std::vector<Reference<uno::XInterface>>
+addOfficePictures(const Reference<uno::XComponentContext>& context,
+                  const Reference<lang::XComponent>& document, const OUString& url,
+                  const std::vector<QRectF>& places)
 {
     Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
     // The graphic itself, not its address: the document keeps the picture's
@@ -95,30 +96,47 @@ Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentConte
         throw Failure(
             QStringLiteral("The office could not read the picture %1.").arg(toQString(url)));
     Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
-    Reference<beans::XPropertySet> picture(
-        factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
-    Office::setProperties(picture, {{"Graphic", Any(graphic)},
-                                    {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                                    {"AnchorPageNo", Any(sal_Int16(1))},
-                                    {"TextWrap", Any(text::WrapTextMode_THROUGH)},
-                                    {"HoriOrient", Any(text::HoriOrientation::NONE)},
-                                    {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                                    {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
-                                    {"VertOrient", Any(text::VertOrientation::NONE)},
-                                    {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                                    {"VertOrientPosition", Any(hundredthsMm(place.top()))},
-                                    {"Width", Any(hundredthsMm(place.width()))},
-                                    {"Height", Any(hundredthsMm(place.height()))}});
     Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
     const Reference<text::XText> body = textDocument->getText();
-    body->insertTextContent(body->getEnd(), Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
-                            false);
-    return Reference<uno::XInterface>(picture, UNO_QUERY_THROW);
+    // Anchored to the page, a picture adds nothing to the text: the end stays
+    // where it is for the next.
+    const Reference<text::XTextRange> end = body->getEnd();
+    std::vector<Reference<uno::XInterface>> added;
+    for (const QRectF& place : places) {
+        Reference<beans::XPropertySet> picture(
+            factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
+        Office::setProperties(picture,
+                              {{"Graphic", Any(graphic)},
+                               {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                               {"AnchorPageNo", Any(sal_Int16(1))},
+                               {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                               {"HoriOrient", Any(text::HoriOrientation::NONE)},
+                               {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                               {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
+                               {"VertOrient", Any(text::VertOrientation::NONE)},
+                               {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+                               {"VertOrientPosition", Any(hundredthsMm(place.top()))},
+                               {"Width", Any(hundredthsMm(place.width()))},
+                               {"Height", Any(hundredthsMm(place.height()))}});
+        body->insertTextContent(end, Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
+                                false);
+        added.emplace_back(picture, UNO_QUERY_THROW);
+    }
+    return added;
 }
 
-void setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
+Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentContext>& context,
+                                            const Reference<lang::XComponent>& document,
+                                            const OUString& url, const QRectF& place)
 {
-    Office::setProperties(object, {{"Height", Any(hundredthsMm(points))}});
+    return addOfficePictures(context, document, url, {place}).front();
+}
+
+sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
+{
+    const Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
+    set->setPropertyValue("Height", Any(hundredthsMm(points)));
+    return set->getPropertyValue("Height").get<sal_Int32>();
 }
 
 void removeOfficeShape(const Reference<uno::XInterface>& object)

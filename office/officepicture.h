@@ -35,8 +35,18 @@ addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context
                  const css::uno::Reference<css::lang::XComponent>& document,
                  const rtl::OUString& url, const QRectF& place);
 
-// Makes a floating object `points` high, its top where it was.
-void setOfficeShapeHeight(const css::uno::Reference<css::uno::XInterface>& object, double points);
+// The same, one picture at each of `places`, all showing the one graphic
+// read from the file once.
+std::vector<css::uno::Reference<css::uno::XInterface>>
+addOfficePictures(const css::uno::Reference<css::uno::XComponentContext>& context,
+                  const css::uno::Reference<css::lang::XComponent>& document,
+                  const rtl::OUString& url, const std::vector<QRectF>& places);
+
+// Makes a floating object `points` high, its top where it was. Returns its
+// height as the office keeps it, in hundredths of a millimetre (the office
+// rounds to its own unit).
+sal_Int32 setOfficeShapeHeight(const css::uno::Reference<css::uno::XInterface>& object,
+                               double points);
 
 // Takes a floating object out of its document.
 void removeOfficeShape(const css::uno::Reference<css::uno::XInterface>& object);

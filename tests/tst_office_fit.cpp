@@ -205,6 +205,12 @@ void TestOfficeFit::fit_eachKindOfBoxOverflowing_shrinksAndFits()
     auto again = m_word->documents().open(saved, true);
     for (const auto& fit : again->fitTextToShapes(TemplateFilling::kFitLimits))
         QCOMPARE(fit.percent, 100);
+    // Each on its own too: a tab alike the first is otherwise taken to fit as it does.
+    for (int box : boxes) {
+        Word::TextFitPlan alone;
+        alone.only = {std::size_t(box)};
+        QCOMPARE(again->fitTextToShapes(TemplateFilling::kFitLimits, alone).at(box).percent, 100);
+    }
     again->close();
 }
 

@@ -19,6 +19,7 @@ void WindowlessHost::makeFlyer()
     order.record.services = services();
     order.record.scheduledServices = scheduledServices();
     order.style = style;
+    order.tearOffCode = tearOffCode;
     order.pagePicture = m_page == Page::Captured;
     const FilledFlyer flyer = TemplateFilling::makeFlyer(order);
     shown = flyer.made();

@@ -31,6 +31,7 @@ public:
     void makeFlyer();
 
     FlyerStyle::Style style = FlyerStyle::Style::Earth; // as the Style menu has it
+    QString tearOffCode; // the code on the tabs: none when empty
 
     QString document; // the preview's mWordFile
     QImage picture;   // the preview's Picture1
