@@ -45,6 +45,13 @@ QImage writePicture(const QImage& picture, const QString& path)
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
                           .arg(path, failed.reason));
     }
+    // A picture without transparency is what the bitmap holds already:
+    // decoding the bytes again would give the same pixels.
+    if (picture.format() == QImage::Format_RGB32) {
+        QImage same = picture;
+        same.setDevicePixelRatio(1);
+        return same;
+    }
     return QImage::fromData(bytes, "BMP");
 }
 

@@ -9,6 +9,33 @@ bool sameSearch(const FindOptions& a, const FindOptions& b)
     return a.text == b.text && a.matchCase == b.matchCase && a.matchWholeWord == b.matchWholeWord;
 }
 
+std::optional<std::pair<QString, int>> replacedText(const QString& text, const FindOptions& options,
+                                                    const QString& replacement)
+{
+    if (options.matchWholeWord || options.text.isEmpty())
+        return std::nullopt;
+    const Qt::CaseSensitivity sensitivity =
+        options.matchCase ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    QString shown = replacement;
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QString result;
+    int count = 0;
+    qsizetype from = 0;
+    for (qsizetype at; (at = text.indexOf(options.text, from, sensitivity)) >= 0;
+         from = at + options.text.size()) {
+        result += QStringView(text).mid(from, at - from);
+        result += shown;
+        ++count;
+    }
+    result += QStringView(text).mid(from);
+    return std::make_pair(result, count);
+}
+
+void DocumentTexts::remember(const Reference<text::XText>& text, const QString& value)
+{
+    m_texts.insert_or_assign(text.get(), std::make_pair(text, value));
+}
+
 QString DocumentTexts::textOf(const Reference<text::XText>& text)
 {
     const auto known = m_texts.find(text.get());

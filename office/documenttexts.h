@@ -31,6 +31,9 @@ public:
     // through forget(): every change goes through the engine's adapter.
     QString textOf(const css::uno::Reference<css::text::XText>& text);
     void forget(const css::uno::Reference<css::text::XText>& text) { m_texts.erase(text.get()); }
+    // What `text` holds now, known without asking the office (it made the
+    // change itself).
+    void remember(const css::uno::Reference<css::text::XText>& text, const QString& value);
     // The office changed texts this program cannot name: all are read afresh.
     void forgetAll() { m_texts.clear(); }
     // Takes the document's stories and what its texts hold as read already
@@ -72,5 +75,12 @@ private:
 
 // The same text searched the same way.
 bool sameSearch(const FindOptions& a, const FindOptions& b);
+
+// `text` with every occurrence of options.text replaced by `replacement`, as
+// the office's replace-all leaves it (a paragraph mark reads "\n"), and how
+// many it replaced; nothing for a search by whole words, whose bounds only
+// the office knows.
+std::optional<std::pair<QString, int>> replacedText(const QString& text, const FindOptions& options,
+                                                    const QString& replacement);
 
 } // namespace Office

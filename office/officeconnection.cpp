@@ -134,12 +134,19 @@ void CallThread::run(const std::function<void()>& work)
         std::unique_lock lock(m_mutex);
         m_changed.wait_for(lock, std::chrono::milliseconds(50), [this] { return m_done; });
     }
-    waitFor(
-        [this] {
-            std::lock_guard lock(m_mutex);
-            return m_done;
-        },
-        -1);
+    // A long call (a store, a picture) ends when it ends, not at the next
+    // few milliseconds' sleep: the wait in between wakes with it.
+    for (;;) {
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_changed.wait_for(lock, std::chrono::milliseconds(5), [this] { return m_done; }))
+                break;
+        }
+        QCoreApplication::processEvents(Word::EventsDuringCalls::inputAllowed()
+                                            ? QEventLoop::AllEvents
+                                            : QEventLoop::ExcludeUserInputEvents,
+                                        20);
+    }
     std::exception_ptr error;
     {
         std::lock_guard lock(m_mutex);

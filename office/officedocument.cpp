@@ -131,10 +131,7 @@ void OfficeFind::execute(int replace)
     // tokens, and the office would search the whole document to find that out.
     if (!mayContain(texts.textOf(range.unoText()), options))
         return;
-    // The office's own replace-all would keep a line break inside its paragraph.
-    const bool breaksLines =
-        replacement.contains(QLatin1Char('\r')) || replacement.contains(QLatin1Char('\n'));
-    if (mode == ReplaceMode::All && !breaksLines) {
+    if (mode == ReplaceMode::All && replacesAllAtOnce(replacement)) {
         document.later().add(range.unoText(), options, replacement);
         return;
     }

@@ -2,6 +2,8 @@
 
 #include "office/unonames.h"
 
+#include <vector>
+
 namespace Office {
 
 bool ReplaceLater::joins(const Reference<text::XText>& text, const FindOptions& options,
@@ -36,11 +38,19 @@ void ReplaceLater::settle()
         }
         return true;
     });
+    // The texts as the replacement leaves them are known here, so they need
+    // not be read back (a call for each).
     int expected = 0;
+    bool known = true;
+    std::vector<std::pair<Reference<text::XText>, QString>> after;
     for (const auto& [key, text] : waiting.texts) {
-        expected += m_texts.textOf(text).count(waiting.options.text, waiting.options.matchCase
-                                                                         ? Qt::CaseSensitive
-                                                                         : Qt::CaseInsensitive);
+        const auto replaced =
+            replacedText(m_texts.textOf(text), waiting.options, waiting.replacement);
+        known = known && replaced.has_value();
+        if (replaced) {
+            expected += replaced->second;
+            after.emplace_back(text, replaced->first);
+        }
         m_texts.forget(text);
     }
     if (!everyHolderAsked) {
@@ -52,12 +62,16 @@ void ReplaceLater::settle()
         return;
     }
     const int replaced = m_calls.call([&] {
-        return replaceAllInDocument(m_calls.model(), waiting.options, waiting.replacement);
+        return replaceAllInDocument(m_calls.model(), waiting.options, waiting.replacement, true);
     });
     // The office matched where this program's reading of the texts did
     // not: what else it changed is unknown, so every text is read afresh.
-    if (replaced != expected)
+    if (!known || replaced != expected) {
         m_texts.forgetAll();
+        return;
+    }
+    for (const auto& [text, value] : after)
+        m_texts.remember(text, value);
 }
 
 } // namespace Office

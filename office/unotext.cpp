@@ -145,19 +145,58 @@ int replaceHits(const Reference<text::XText>& text,
     return static_cast<int>(ranges.size());
 }
 
+bool replacesAllAtOnce(const QString& replacement)
+{
+    return !replacement.contains(QLatin1Char('\n')) &&
+           !(replacement.contains(QLatin1Char('\r')) && replacement.contains(QLatin1Char('\\')));
+}
+
+namespace {
+
+// The office starts a paragraph for "\n" in the replacement of a search by
+// regular expression, and nowhere else: such a search stands for the text
+// itself, and the replacement's own "&" and "$" are escaped.
+std::pair<QString, QString> asRegularExpression(const QString& text, const QString& replacement)
+{
+    QString search;
+    for (const QChar c : text) {
+        if (QStringView(u"\\^$.|?*+()[]{}").contains(c))
+            search += QLatin1Char('\\');
+        search += c;
+    }
+    QString replace;
+    for (const QChar c : replacement) {
+        if (c == QLatin1Char('\r')) {
+            replace += QLatin1String("\\n");
+            continue;
+        }
+        if (c == QLatin1Char('&') || c == QLatin1Char('$'))
+            replace += QLatin1Char('\\');
+        replace += c;
+    }
+    return {search, replace};
+}
+
+} // namespace
+
 int replaceAllInDocument(const Reference<lang::XComponent>& document, const FindOptions& options,
-                         const QString& replacement)
+                         const QString& replacement, bool startParagraphs)
 {
     if (options.text.isEmpty())
         return 0;
+    const bool paragraphs = startParagraphs && replacement.contains(QLatin1Char('\r'));
+    const auto [search, replace] = paragraphs ? asRegularExpression(options.text, replacement)
+                                              : std::pair{options.text, replacement};
     Reference<util::XReplaceable> replaceable(document, UNO_QUERY_THROW);
     Reference<util::XReplaceDescriptor> descriptor = replaceable->createReplaceDescriptor();
-    descriptor->setSearchString(toOUString(options.text));
-    descriptor->setReplaceString(toOUString(replacement));
+    descriptor->setSearchString(toOUString(search));
+    descriptor->setReplaceString(toOUString(replace));
     // A new descriptor searches literally, ignoring case, for any part of a
     // word: each call to the office costs a round trip, so only what differs
     // is set.
     Reference<beans::XPropertySet> settings(descriptor, UNO_QUERY_THROW);
+    if (paragraphs)
+        settings->setPropertyValue("SearchRegularExpression", uno::Any(true));
     if (options.matchCase)
         settings->setPropertyValue("SearchCaseSensitive", uno::Any(true));
     if (options.matchWholeWord)

@@ -82,11 +82,18 @@ int replaceHits(const css::uno::Reference<css::text::XText>& text,
 
 // Replaces every occurrence of options.text in every story of the document by
 // `replacement` in one call to the office, literally, keeping the look of the
-// replaced text. The office would not start a paragraph for a carriage return
-// in `replacement`: such texts go through replaceHits(). Returns how many
-// occurrences were replaced.
+// replaced text. The office keeps a carriage return in `replacement` inside
+// its paragraph unless `startParagraphs` asks for one there, which takes a
+// replacement replacesAllAtOnce() accepts. Returns how many occurrences were
+// replaced.
 int replaceAllInDocument(const css::uno::Reference<css::lang::XComponent>& document,
-                         const FindOptions& options, const QString& replacement);
+                         const FindOptions& options, const QString& replacement,
+                         bool startParagraphs = false);
+
+// True when replaceAllInDocument() can put in `replacement`: the office's
+// replace-all has no line break within a paragraph, and starts paragraphs
+// only where the backslash is not the text's own.
+bool replacesAllAtOnce(const QString& replacement);
 
 // False when `ownText` certainly holds no occurrence of options.text.
 bool mayContain(const QString& ownText, const FindOptions& options);

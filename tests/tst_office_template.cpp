@@ -242,6 +242,8 @@ void TestOfficeTemplate::replaceAll_anyText_isInsertedLiterally_data()
     QTest::newRow("regular expression") << QStringLiteral("(.*)[A-Z]+\\d{2}|^$.?");
     QTest::newRow("another token") << QStringLiteral("[TagLine]");
     QTest::newRow("empty") << QString();
+    QTest::newRow("paragraphs") << QStringLiteral("Lawns & $1\r(Hedges)\r");
+    QTest::newRow("paragraphs and a backslash") << QStringLiteral("C:\\new\rnext");
 }
 
 void TestOfficeTemplate::replaceAll_anyText_isInsertedLiterally()
@@ -251,7 +253,11 @@ void TestOfficeTemplate::replaceAll_anyText_isInsertedLiterally()
     // Letter case does not matter to the search.
     replaceInStories(*document, QStringLiteral("[businessNAME]"), text);
     const auto facts = inspectOfficeDocument(*document);
-    QCOMPARE(facts.shapes[0].paragraphs, QStringList({text, QStringLiteral("[TagLine]")}));
+    QCOMPARE(facts.shapes[0].paragraphs,
+             text.split(QLatin1Char('\r')) + QStringList({QStringLiteral("[TagLine]")}));
+    // The box's text as the document tells it, without asking the office again.
+    QCOMPARE(document->shapes()[0]->textFrame()->textRange()->text(),
+             QString(facts.shapes[0].text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     QVERIFY(facts.shapes[3].text.contains(QStringLiteral("[OwnerName]")));
     QCOMPARE(occurrences(facts, QStringLiteral("[Name2]")), 8);
     document->close();
