@@ -332,13 +332,31 @@ void recolorPicture(const Reference<uno::XComponentContext>& context,
     picture->setPropertyValue("Graphic", Any(after));
 }
 
-} // namespace
+// Behind the page lie the objects of the draw page that are not floating
+// (those of headers and footers): they are looked for only until all are
+// found, each look being a call to the office.
+std::vector<Reference<uno::XInterface>>
+objectsBehindPage(const Reference<lang::XComponent>& document,
+                  const Office::ShapeCache::ShapeList& floating)
+{
+    std::vector<Reference<uno::XInterface>> behind;
+    Reference<drawing::XDrawPage> page = drawPageOf(document);
+    const auto count = std::size_t(page->getCount());
+    std::size_t floatingMet = 0;
+    for (std::size_t i = 0; i < count && behind.size() + floating.size() < count; ++i) {
+        Reference<uno::XInterface> object(page->getByIndex(sal_Int32(i)), UNO_QUERY);
+        if (floatingMet < floating.size() && object == floating[floatingMet].first)
+            ++floatingMet;
+        else
+            behind.push_back(object);
+    }
+    return behind;
+}
 
-std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContext>& context,
-                                           const Reference<lang::XComponent>& document,
-                                           const std::vector<Reference<text::XText>>& stories,
-                                           const Office::ShapeCache::ShapeList& floating,
-                                           const Word::Recoloring& recoloring)
+// The texts' colours; those without a partner, when asked for.
+std::vector<quint32> recolorStories(const Reference<lang::XComponent>& document,
+                                    const std::vector<Reference<text::XText>>& stories,
+                                    const Word::Recoloring& recoloring)
 {
     std::vector<quint32> kept;
     if (recoloring.reportKept) {
@@ -349,6 +367,18 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
             textChanges.find(text, kept);
     }
     recolorText(document, recoloring.text);
+    return kept;
+}
+
+} // namespace
+
+std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContext>& context,
+                                           const Reference<lang::XComponent>& document,
+                                           const std::vector<Reference<text::XText>>& stories,
+                                           const Office::ShapeCache::ShapeList& floating,
+                                           const Word::Recoloring& recoloring)
+{
+    std::vector<quint32> kept = recolorStories(document, stories, recoloring);
 
     const ColorChanges lineChanges(recoloring.lines);
     // A drawing has its line changed, a picture its pixels (none: it stays,
@@ -373,20 +403,8 @@ std::vector<quint32> recolorOfficeDocument(const Reference<uno::XComponentContex
                                            : recoloring.keptAs + QLatin1Char(' ') + place;
     };
 
-    // Behind the page lie the objects of the draw page that are not floating
-    // (those of headers and footers): they are looked for only until all are
-    // found. Read first: removing a background changes the page's list.
-    std::vector<Reference<uno::XInterface>> behind;
-    Reference<drawing::XDrawPage> page = drawPageOf(document);
-    const auto count = std::size_t(page->getCount());
-    std::size_t floatingMet = 0;
-    for (std::size_t i = 0; i < count && behind.size() + floating.size() < count; ++i) {
-        Reference<uno::XInterface> object(page->getByIndex(sal_Int32(i)), UNO_QUERY);
-        if (floatingMet < floating.size() && object == floating[floatingMet].first)
-            ++floatingMet;
-        else
-            behind.push_back(object);
-    }
+    // Read first: removing a background changes the page's list.
+    const std::vector<Reference<uno::XInterface>> behind = objectsBehindPage(document, floating);
     for (std::size_t i = 0; i < behind.size(); ++i)
         recolorObject(behind[i], recoloring.background, keyOf(QStringLiteral("behind %1").arg(i)),
                       !recoloring.keepBackground);

@@ -496,6 +496,43 @@ template <typename T> Sequence<T> joined(const Sequence<T>& first, const Sequenc
     return result;
 }
 
+// A cursor over a twin's text that spans one paragraph at a time, going on
+// from the one it spans when it can: each step is a call to the office.
+class ParagraphSpan
+{
+public:
+    explicit ParagraphSpan(const Reference<text::XTextCursor>& cursor)
+        : m_cursor(cursor), m_paragraphs(cursor, UNO_QUERY_THROW)
+    {}
+
+    // False when the text has no such paragraph.
+    bool select(int paragraph)
+    {
+        if (paragraph == Run::kWhole) {
+            m_cursor->gotoStart(false);
+            m_cursor->gotoEnd(true);
+            m_spanned = -1;
+            return true;
+        }
+        const bool onwards = m_spanned >= 0 && m_spanned < paragraph;
+        if (!onwards)
+            m_cursor->gotoStart(false);
+        for (int at = onwards ? m_spanned : 0; at < paragraph; ++at) {
+            if (!m_paragraphs->gotoNextParagraph(false))
+                return false;
+        }
+        m_paragraphs->gotoEndOfParagraph(true);
+        m_spanned = paragraph;
+        return true;
+    }
+
+private:
+    Reference<text::XTextCursor> m_cursor;
+    Reference<text::XParagraphCursor> m_paragraphs;
+    // None before the first and after the whole text.
+    int m_spanned = -1;
+};
+
 // A twin (a tear-off tab: the same text and frame as its model) takes its
 // model's size in the model's stretches, which one cursor walks, reading
 // each stretch's designed values and setting the new ones in place: eight
@@ -509,29 +546,10 @@ bool applyLikeModel(Frame& twin, const Frame& model, const Word::TextFitLimits& 
     if (!spans)
         return false;
     const Reference<text::XTextCursor> cursor = twin.text->createTextCursor();
-    const Reference<text::XParagraphCursor> paragraphs(cursor, UNO_QUERY_THROW);
     const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
     const Reference<beans::XPropertyState> states(cursor, UNO_QUERY_THROW);
-    // The cursor spans this paragraph; none before the first and after the whole text.
-    int spanned = -1;
-    auto select = [&](int paragraph) {
-        if (paragraph == Run::kWhole) {
-            cursor->gotoStart(false);
-            cursor->gotoEnd(true);
-            spanned = -1;
-            return true;
-        }
-        const bool onwards = spanned >= 0 && spanned < paragraph;
-        if (!onwards)
-            cursor->gotoStart(false);
-        for (int at = onwards ? spanned : 0; at < paragraph; ++at) {
-            if (!paragraphs->gotoNextParagraph(false))
-                return false;
-        }
-        paragraphs->gotoEndOfParagraph(true);
-        spanned = paragraph;
-        return true;
-    };
+    ParagraphSpan walker(cursor);
+    auto select = [&walker](int index) { return walker.select(index); };
     // What was set, to be put back when a later stretch differs.
     std::vector<std::tuple<int, Sequence<OUString>, Sequence<Any>>> done;
     auto undo = [&] {

@@ -31,7 +31,8 @@ public:
     void makeFlyer();
 
     FlyerStyle::Style style = FlyerStyle::Style::Earth; // as the Style menu has it
-    QString tearOffCode; // the code on the tabs: none when empty
+    // The code on the tabs: none when empty.
+    QString tearOffCode;
 
     QString document; // the preview's mWordFile
     QImage picture;   // the preview's Picture1
