@@ -243,6 +243,7 @@ public:
                                                             const std::vector<QRectF>& places)
     {
         std::vector<std::shared_ptr<Shape>> added;
+        added.reserve(places.size());
         for (const QRectF& place : places)
             added.push_back(addPicture(fileName, place));
         return added;

@@ -258,6 +258,7 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
         const auto pictures = addOfficePictures(m_calls.session().connection->context(),
                                                 m_calls.model(), fileUrl(fileName), places);
         m_shapes.forget();
+        added.reserve(pictures.size());
         for (const auto& picture : pictures)
             added.push_back(
                 std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture)));
