@@ -234,17 +234,7 @@ std::vector<std::shared_ptr<Word::Shape>> OfficeDocument::shapes()
 std::shared_ptr<Word::Shape> OfficeDocument::addPicture(const QString& fileName,
                                                         const QRectF& place)
 {
-    if (!QFileInfo(fileName).isFile())
-        throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
-    // Pictures come in a row (one per tear-off tab): the page is laid out
-    // once, when something needs it.
-    m_calls.holdLayout();
-    return call([&]() -> std::shared_ptr<Word::Shape> {
-        const auto picture = addOfficePicture(m_calls.session().connection->context(),
-                                              m_calls.model(), fileUrl(fileName), place);
-        m_shapes.forget();
-        return std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture));
-    });
+    return addPictures(fileName, {place}).front();
 }
 
 std::vector<std::shared_ptr<Word::Shape>>
@@ -252,6 +242,8 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
 {
     if (!QFileInfo(fileName).isFile())
         throw Failure(QStringLiteral("The picture \"%1\" was not found.").arg(fileName));
+    // Pictures come in a row (the tear-off tabs' codes, the flyer's own
+    // picture): the page is laid out once, when something needs it.
     m_calls.holdLayout();
     return call([&] {
         std::vector<std::shared_ptr<Word::Shape>> added;

@@ -125,13 +125,6 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
     return added;
 }
 
-Reference<uno::XInterface> addOfficePicture(const Reference<uno::XComponentContext>& context,
-                                            const Reference<lang::XComponent>& document,
-                                            const OUString& url, const QRectF& place)
-{
-    return addOfficePictures(context, document, url, {place}).front();
-}
-
 sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
 {
     const Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);

@@ -26,17 +26,10 @@ int officeShapeType(const css::uno::Reference<css::uno::XInterface>& object);
 // top-left corner.
 QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object);
 
-// A picture made from the file at `url`, embedded in the document (the file
-// is read now and not linked), placed on the first page at `place` (points
-// from the page's corner), in front of the text, stretched to the place.
+// One picture at each of `places` (points from the page's corner), all
+// made from the file at `url`, read once and embedded in the document (not
+// linked), on the first page, in front of the text, stretched to the place.
 // Throws Failure when the file gives no picture.
-css::uno::Reference<css::uno::XInterface>
-addOfficePicture(const css::uno::Reference<css::uno::XComponentContext>& context,
-                 const css::uno::Reference<css::lang::XComponent>& document,
-                 const rtl::OUString& url, const QRectF& place);
-
-// The same, one picture at each of `places`, all showing the one graphic
-// read from the file once.
 std::vector<css::uno::Reference<css::uno::XInterface>>
 addOfficePictures(const css::uno::Reference<css::uno::XComponentContext>& context,
                   const css::uno::Reference<css::lang::XComponent>& document,

@@ -549,12 +549,11 @@ bool applyLikeModel(Frame& twin, const Frame& model, const Word::TextFitLimits& 
     const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
     const Reference<beans::XPropertyState> states(cursor, UNO_QUERY_THROW);
     ParagraphSpan walker(cursor);
-    auto select = [&walker](int index) { return walker.select(index); };
     // What was set, to be put back when a later stretch differs.
     std::vector<std::tuple<int, Sequence<OUString>, Sequence<Any>>> done;
     auto undo = [&] {
         for (const auto& [paragraph, names, designed] : done) {
-            if (select(paragraph))
+            if (walker.select(paragraph))
                 values->setPropertyValues(names, designed);
         }
         return false;
@@ -564,7 +563,7 @@ bool applyLikeModel(Frame& twin, const Frame& model, const Word::TextFitLimits& 
         const Sequence<OUString> names = span.sizes && span.indents
                                              ? joined(kSizeNames, kIndentNames)
                                              : (span.sizes ? kSizeNames : kIndentNames);
-        if (!select(span.paragraph))
+        if (!walker.select(span.paragraph))
             return undo();
         const auto found = states->getPropertyStates(names);
         if (std::any_of(found.begin(), found.end(), [](beans::PropertyState state) {
