@@ -50,6 +50,47 @@ const QStringList kTokens = SampleFlyer::tokens();
 
 enum class Fitting { None, Plain, Balancing };
 
+// What each box of the template holds before filling: a run reads it
+// whether it fits or not.
+std::vector<FitNotice::Box> templateBoxes(Word::Document& document)
+{
+    std::vector<FitNotice::Box> boxes;
+    for (const auto& shape : document.shapes()) {
+        auto frame = shape->textFrame();
+        boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
+    }
+    return boxes;
+}
+
+// The fields by their tokens in every story, the tear-off tabs' breakable
+// beside a code when `codeOnTabs`; then the service lists, which follow the
+// fields in `texts`, into the boxes.
+void fill(Word::Document& document, const QStringList& texts, bool codeOnTabs = false)
+{
+    for (int i = 0; i < kTokens.size(); ++i) {
+        QString text = texts.at(i);
+        if (codeOnTabs) {
+            int field = 0;
+            while (FlyerFields::token(field) != kTokens.at(i))
+                ++field;
+            if (field >= FlyerFields::kFirstTabField)
+                text = TearOffCode::breakableOnTab(text);
+        }
+        for (const auto& range : document.storyRanges())
+            range->find().execute(kTokens.at(i), text, 2);
+    }
+    const QStringList services = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
+                                  QStringLiteral("[ScheduledServices]")};
+    const auto shapes = document.shapes();
+    for (int i = 0; i < services.size(); ++i) {
+        for (const auto& shape : shapes) {
+            auto frame = shape->textFrame();
+            if (frame->hasText())
+                frame->textRange()->find().execute(services.at(i), texts.at(kTokens.size() + i), 2);
+        }
+    }
+}
+
 // The office's part of one generation, in milliseconds: open, fill every
 // token, fit (or not), save, close.
 double fillAndSave(Word::Engine& engine, const QString& dot, const QString& doc,
@@ -60,25 +101,8 @@ double fillAndSave(Word::Engine& engine, const QString& dot, const QString& doc,
     clock.start();
     auto word = engine.createApplication();
     auto document = word->documents().open(dot, true);
-    // Filling reads the boxes whether it fits or not.
-    std::vector<FitNotice::Box> boxes;
-    for (const auto& shape : document->shapes()) {
-        auto frame = shape->textFrame();
-        boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
-    }
-    for (int i = 0; i < kTokens.size(); ++i) {
-        for (const auto& range : document->storyRanges())
-            range->find().execute(kTokens.at(i), texts.at(i), 2);
-    }
-    const QStringList services = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
-                                  QStringLiteral("[ScheduledServices]")};
-    for (int i = 0; i < services.size(); ++i) {
-        for (const auto& shape : document->shapes()) {
-            auto frame = shape->textFrame();
-            if (frame->hasText())
-                frame->textRange()->find().execute(services.at(i), texts.at(kTokens.size() + i), 2);
-        }
-    }
+    const std::vector<FitNotice::Box> boxes = templateBoxes(*document);
+    fill(*document, texts);
     // Fitting every box on its own, as before columns were balanced; or as a
     // run fits, the services columns balanced when they overflow.
     if (fit == Fitting::Plain)
@@ -199,35 +223,14 @@ QList<double> codedGeneration(Word::Engine& engine, const QString& dot, const QS
     };
     auto word = engine.createApplication();
     auto document = word->documents().open(dot, true);
-    std::vector<FitNotice::Box> boxes;
+    std::vector<FitNotice::Box> boxes = templateBoxes(*document);
     QStringList templateTexts;
-    for (const auto& shape : document->shapes()) {
-        auto frame = shape->textFrame();
-        boxes.push_back({frame->hasText() ? frame->textRange()->text() : QString()});
-        templateTexts << boxes.back().templateText;
-    }
+    for (const auto& box : boxes)
+        templateTexts << box.templateText;
+    const auto shapes = document->shapes();
     lap();
     const QStringList texts = sampleTexts();
-    for (int i = 0; i < kTokens.size(); ++i) {
-        int field = 0;
-        while (FlyerFields::token(field) != kTokens.at(i))
-            ++field;
-        const QString text = code.isEmpty() || field < FlyerFields::kFirstTabField
-                                 ? texts.at(i)
-                                 : TearOffCode::breakableOnTab(texts.at(i));
-        for (const auto& range : document->storyRanges())
-            range->find().execute(kTokens.at(i), text, 2);
-    }
-    const QStringList services = {QStringLiteral("[Services1]"), QStringLiteral("[Services2]"),
-                                  QStringLiteral("[ScheduledServices]")};
-    const auto shapes = document->shapes();
-    for (int i = 0; i < services.size(); ++i) {
-        for (const auto& shape : shapes) {
-            auto frame = shape->textFrame();
-            if (frame->hasText())
-                frame->textRange()->find().execute(services.at(i), texts.at(kTokens.size() + i), 2);
-        }
-    }
+    fill(*document, texts, !code.isEmpty());
     lap();
     if (!code.isEmpty()) {
         const int added =
