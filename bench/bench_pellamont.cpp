@@ -11,8 +11,6 @@
 
 #include "bench_pellamont.h"
 
-#include <QDir>
-
 namespace {
 
 // The literal reading of the office's use: every application is an office
@@ -62,28 +60,10 @@ public:
 // machine, so the first run's extra work shows even on a busy one.
 double processorMilliseconds()
 {
-    // Threads that have ended are counted too; the clock ticks in 10 ms.
-    const auto ofProcess = [](const QString& pid) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0.0;
-        const QByteArray line = stat.readAll();
-        // User and system time follow the state after the name's parenthesis.
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        return (fields.value(11).toDouble() + fields.value(12).toDouble()) * 1000.0 /
-               double(::sysconf(_SC_CLK_TCK));
-    };
-    double total = ofProcess(QStringLiteral("self"));
-    // Our offices listen on a pipe named after this program's process id.
-    const QByteArray ours =
-        "pellamont-" + QByteArray::number(QCoreApplication::applicationPid()) + '-';
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        QFile command(QStringLiteral("/proc/%1/cmdline").arg(entry));
-        if (entry.front().isDigit() && command.open(QIODevice::ReadOnly) &&
-            command.readAll().contains(ours))
-            total += ofProcess(entry);
-    }
+    const pid_t self = ::getpid();
+    double total = BenchStats::processorMilliseconds(self);
+    for (const pid_t office : BenchStats::childProcesses(self, QStringLiteral("soffice.bin")))
+        total += BenchStats::processorMilliseconds(office);
     return total;
 }
 

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+
+#include <unistd.h>
 
 namespace BenchStats {
 
@@ -61,6 +64,33 @@ Memory memoryOf(pid_t pid)
     return parseStatus(file.readAll());
 }
 
+namespace {
+
+// A process's /proc/<pid>/stat: its command name, and the fields after it
+// from the state on.
+struct Stat
+{
+    QString comm;
+    QList<QByteArray> rest;
+};
+
+std::optional<Stat> statOf(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray line = stat.readAll();
+    // "pid (comm) state ppid ...": the name may itself hold spaces or parentheses.
+    const qsizetype open = line.indexOf('(');
+    const qsizetype close = line.lastIndexOf(')');
+    if (open < 0 || close < open)
+        return std::nullopt;
+    return Stat{QString::fromLocal8Bit(line.mid(open + 1, close - open - 1)),
+                line.mid(close + 2).split(' ')};
+}
+
+} // namespace
+
 QList<pid_t> childProcesses(pid_t parent, const QString& name)
 {
     QList<pid_t> result;
@@ -70,21 +100,21 @@ QList<pid_t> childProcesses(pid_t parent, const QString& name)
         const pid_t pid = entry.toInt(&ok);
         if (!ok)
             continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray line = stat.readAll();
-        // "pid (comm) state ppid ...": the name may itself hold spaces or parentheses.
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QString comm = QString::fromLocal8Bit(line.mid(open + 1, close - open - 1));
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (comm == name && rest.value(1).toInt() == parent)
+        const auto stat = statOf(pid);
+        if (stat && stat->comm == name && stat->rest.value(1).toInt() == parent)
             result << pid;
     }
     return result;
+}
+
+double processorMilliseconds(pid_t pid)
+{
+    const auto stat = statOf(pid);
+    if (!stat)
+        return 0;
+    // utime and stime, the 14th and 15th fields of the line.
+    return (stat->rest.value(11).toDouble() + stat->rest.value(12).toDouble()) * 1000.0 /
+           double(::sysconf(_SC_CLK_TCK));
 }
 
 double growthPercent(double before, double after)

@@ -34,6 +34,11 @@ Memory parseStatus(const QByteArray& status);
 // The children of `parent` whose command name is `name`, from /proc.
 QList<pid_t> childProcesses(pid_t parent, const QString& name);
 
+// The user and system time a process has had, in milliseconds, from
+// /proc/<pid>/stat (its ended threads included; the clock ticks in 10 ms);
+// 0 when the process is not there.
+double processorMilliseconds(pid_t pid);
+
 // Relative growth from `before` to `after` in per cent; 0 when before is not positive.
 double growthPercent(double before, double after);
 
