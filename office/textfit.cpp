@@ -26,6 +26,7 @@
 #include <cmath>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -284,11 +285,11 @@ bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>
 // lines, or when the office has no view to tell.
 void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Frame& target)
 {
-    // A list is written in one size throughout, and shrinks as a whole.
-    Reference<text::XTextCursor> whole = target.text->createTextCursor();
-    whole->gotoStart(false);
-    whole->gotoEnd(true);
-    if (!ambiguous(whole, kSizeNames))
+    // A list is written in one size throughout, and shrinks as a whole. A
+    // new cursor stands at the start of the text.
+    Reference<text::XTextCursor> walker = target.text->createTextCursor();
+    walker->gotoEnd(true);
+    if (!ambiguous(walker, kSizeNames))
         return;
     Reference<frame::XModel> model(document, UNO_QUERY);
     Reference<text::XTextViewCursorSupplier> supplier(
@@ -296,29 +297,43 @@ void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Fram
     if (!supplier.is())
         return;
     Reference<text::XTextViewCursor> view = supplier->getViewCursor();
-    Reference<container::XEnumerationAccess> access(target.text, UNO_QUERY_THROW);
-    Reference<container::XEnumeration> paragraphs = access->createEnumeration();
+    // One cursor walks the paragraphs, each call a round trip to the office.
+    walker->collapseToStart();
+    const Reference<text::XTextRange> at(walker.get());
+    Reference<text::XParagraphCursor> paragraphs(walker, UNO_QUERY_THROW);
     int count = 0;
-    for (int index = 0; paragraphs->hasMoreElements(); ++index) {
-        Reference<text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
-        if (!paragraph.is())
-            continue;
-        ++count;
-        const QString text = toQString(paragraph->getString());
-        Reference<text::XTextCursor> walker =
-            target.text->createTextCursorByRange(paragraph->getStart());
-        // A line that wraps ends lower than it starts.
-        for (const QString& line : text.split(QLatin1Char('\n'))) {
-            view->gotoRange(walker->getStart(), false);
-            const sal_Int32 top = view->getPosition().Y;
-            walker->goRight(sal_Int16(std::min<qsizetype>(line.size(), SAL_MAX_INT16)), false);
-            view->gotoRange(walker->getStart(), false);
+    for (bool more = true; more; more = paragraphs->gotoNextParagraph(false)) {
+        const int index = count++;
+        view->gotoRange(at, false);
+        const sal_Int32 top = view->getPosition().Y;
+        paragraphs->gotoEndOfParagraph(true);
+        const QString text = toQString(walker->getString());
+        walker->collapseToEnd();
+        if (!text.contains(QLatin1Char('\n'))) {
+            // Written in one line: it wraps when it ends lower than it starts.
+            view->gotoRange(at, false);
             if (view->getPosition().Y != top) {
+                target.shrinking.push_back(index);
+                target.shrinkingTexts << text;
+            }
+            continue;
+        }
+        // A line that wraps ends lower than it starts. Another cursor walks
+        // the lines, so that the walk goes on from this paragraph's end.
+        Reference<text::XTextCursor> lines = target.text->createTextCursorByRange(at);
+        Reference<text::XParagraphCursor>(lines, UNO_QUERY_THROW)->gotoStartOfParagraph(false);
+        const Reference<text::XTextRange> lineAt(lines.get());
+        for (const QString& line : text.split(QLatin1Char('\n'))) {
+            view->gotoRange(lineAt, false);
+            const sal_Int32 lineTop = view->getPosition().Y;
+            lines->goRight(sal_Int16(std::min<qsizetype>(line.size(), SAL_MAX_INT16)), false);
+            view->gotoRange(lineAt, false);
+            if (view->getPosition().Y != lineTop) {
                 target.shrinking.push_back(index);
                 target.shrinkingTexts << text;
                 break;
             }
-            walker->goRight(1, false);
+            lines->goRight(1, false);
         }
     }
     if (count < 2 || int(target.shrinking.size()) == count) {
@@ -508,14 +523,16 @@ public:
     // False when the text has no such paragraph.
     bool select(int paragraph)
     {
+        const bool atStart = std::exchange(m_atStart, false);
         if (paragraph == Run::kWhole) {
-            m_cursor->gotoStart(false);
+            if (!atStart)
+                m_cursor->gotoStart(false);
             m_cursor->gotoEnd(true);
             m_spanned = -1;
             return true;
         }
         const bool onwards = m_spanned >= 0 && m_spanned < paragraph;
-        if (!onwards)
+        if (!onwards && !atStart)
             m_cursor->gotoStart(false);
         for (int at = onwards ? m_spanned : 0; at < paragraph; ++at) {
             if (!m_paragraphs->gotoNextParagraph(false))
@@ -531,6 +548,8 @@ private:
     Reference<text::XParagraphCursor> m_paragraphs;
     // None before the first and after the whole text.
     int m_spanned = -1;
+    // A new cursor stands at the start of its text.
+    bool m_atStart = true;
 };
 
 // A twin (a tear-off tab: the same text and frame as its model) takes its
@@ -720,6 +739,45 @@ void findWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
 
 namespace {
 
+// The office lays out the text a change touches as soon as the call that
+// made it ends; held, it lays the page out once, when the hold ends (or a
+// measure asks), rather than after each of the many changes of a step.
+class LayoutHold
+{
+public:
+    explicit LayoutHold(const Reference<lang::XComponent>& document) : m_model(document, UNO_QUERY)
+    {}
+    LayoutHold(const LayoutHold&) = delete;
+    LayoutHold& operator=(const LayoutHold&) = delete;
+    ~LayoutHold()
+    {
+        try {
+            release();
+        } catch (...) {
+            // The office has failed; the caller hears of it from the call itself.
+        }
+    }
+
+    void hold()
+    {
+        if (m_held || !m_model.is())
+            return;
+        m_model->lockControllers();
+        m_held = true;
+    }
+    void release()
+    {
+        if (!m_held)
+            return;
+        m_held = false;
+        m_model->unlockControllers();
+    }
+
+private:
+    Reference<frame::XModel> m_model;
+    bool m_held = false;
+};
+
 bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
 {
     return std::find(shapes.begin(), shapes.end(), shape) != shapes.end();
@@ -770,9 +828,11 @@ std::optional<int> nextPercent(const std::vector<Frame*>& unit, bool firstStep,
 
 // One step down for every unit that still overflows: the first guess, then a
 // step at a time down to the floor. False when no frame changed.
-bool shrinkOnce(const std::vector<std::vector<Frame*>>& units, bool firstStep,
+bool shrinkOnce(const Reference<lang::XComponent>& document,
+                const std::vector<std::vector<Frame*>>& units, bool firstStep,
                 const Word::TextFitLimits& limits)
 {
+    LayoutHold hold(document);
     bool changed = false;
     for (const auto& unit : units) {
         const auto next = nextPercent(unit, firstStep, limits);
@@ -781,6 +841,7 @@ bool shrinkOnce(const std::vector<std::vector<Frame*>>& units, bool firstStep,
                 frame->settled = true;
             continue;
         }
+        hold.hold();
         // A frame of a group that fits already shrinks with the others.
         for (Frame* frame : unit) {
             applyPercent(*frame, *next, limits);
@@ -789,6 +850,7 @@ bool shrinkOnce(const std::vector<std::vector<Frame*>>& units, bool firstStep,
         }
         changed = true;
     }
+    hold.release();
     return changed;
 }
 
@@ -807,17 +869,21 @@ std::vector<Reference<text::XText>> onlyPlanned(const std::vector<Reference<text
 }
 
 // Gives a twin its model's size, takes the lines that do not fit whole out
-// of the frame, and tells what became of it.
-void settle(Frame& frame, const Word::TextFitLimits& limits, Word::TextFit& fit)
+// of the frame, and tells what became of it. Nothing is measured any more:
+// what changes is laid out once, when `hold` ends.
+void settle(Frame& frame, const Word::TextFitLimits& limits, Word::TextFit& fit, LayoutHold& hold)
 {
     const Frame& model = frame.twin ? *frame.twin : frame;
     if (frame.twin && model.percent != 100) {
+        hold.hold();
         frame.shrinking = model.shrinking;
         if (!applyLikeModel(frame, model, limits))
             applyPercent(frame, model.percent, limits);
     }
-    if (model.kept)
+    if (model.kept) {
+        hold.hold();
         cutAt(frame.text, *model.kept);
+    }
     fit.percent = model.percent;
     fit.fits = model.fits;
     if (!model.fits)
@@ -867,7 +933,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             findOverflowingParagraphs(document, *frame);
     }
     const auto units = sizeUnits(measured, plan);
-    for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
+    for (bool firstStep = true; shrinkOnce(document, units, firstStep, limits); firstStep = false)
         measureUnsettled(document, measured);
     // All found on one layout before any text goes, which would have the
     // office lay the page out again for the next.
@@ -876,7 +942,9 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             findWholeLines(document, *frame);
     }
 
+    LayoutHold hold(document);
     for (Frame& frame : frames)
-        settle(frame, limits, result.at(frame.shape));
+        settle(frame, limits, result.at(frame.shape), hold);
+    hold.release();
     return result;
 }
