@@ -342,6 +342,55 @@ void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Fram
     }
 }
 
+template <typename T> Sequence<T> joined(const Sequence<T>& first, const Sequence<T>& second)
+{
+    Sequence<T> result(first.getLength() + second.getLength());
+    std::copy(first.begin(), first.end(), result.getArray());
+    std::copy(second.begin(), second.end(), result.getArray() + first.getLength());
+    return result;
+}
+
+// A cursor over a frame's text that spans one paragraph at a time, going on
+// from the one it spans when it can: each step is a call to the office.
+class ParagraphSpan
+{
+public:
+    explicit ParagraphSpan(const Reference<text::XTextCursor>& cursor)
+        : m_cursor(cursor), m_paragraphs(cursor, UNO_QUERY_THROW)
+    {}
+
+    // False when the text has no such paragraph.
+    bool select(int paragraph)
+    {
+        const bool atStart = std::exchange(m_atStart, false);
+        if (paragraph == Run::kWhole) {
+            if (!atStart)
+                m_cursor->gotoStart(false);
+            m_cursor->gotoEnd(true);
+            m_spanned = -1;
+            return true;
+        }
+        const bool onwards = m_spanned >= 0 && m_spanned < paragraph;
+        if (!onwards && !atStart)
+            m_cursor->gotoStart(false);
+        for (int at = onwards ? m_spanned : 0; at < paragraph; ++at) {
+            if (!m_paragraphs->gotoNextParagraph(false))
+                return false;
+        }
+        m_paragraphs->gotoEndOfParagraph(true);
+        m_spanned = paragraph;
+        return true;
+    }
+
+private:
+    Reference<text::XTextCursor> m_cursor;
+    Reference<text::XParagraphCursor> m_paragraphs;
+    // None before the first and after the whole text.
+    int m_spanned = -1;
+    // A new cursor stands at the start of its text.
+    bool m_atStart = true;
+};
+
 Run readRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range,
             const Sequence<OUString>& names, int paragraph = Run::kWhole)
 {
@@ -380,46 +429,61 @@ void readRuns(Frame& frame)
     bool mixedSizes = true;
     bool mixedIndents = true;
     if (frame.shrinking.empty()) {
-        Reference<text::XTextCursor> shown = frame.text->createTextCursor();
-        shown->gotoStart(false);
+        // A new cursor stands at the start; spanning the whole text, it
+        // serves both runs.
+        const Reference<text::XTextCursor> shown = frame.text->createTextCursor();
         shown->gotoEnd(true);
-        const Reference<text::XTextRange> whole(shown, UNO_QUERY_THROW);
-        mixedSizes = ambiguous(shown, kSizeNames);
-        mixedIndents = ambiguous(shown, kIndentNames);
+        const auto states = Reference<beans::XPropertyState>(shown, UNO_QUERY_THROW)
+                                ->getPropertyStates(joined(kSizeNames, kIndentNames));
+        const auto isAmbiguous = [](beans::PropertyState state) {
+            return state == beans::PropertyState_AMBIGUOUS_VALUE;
+        };
+        const auto indentStates = states.begin() + kSizeNames.getLength();
+        mixedSizes = std::any_of(states.begin(), indentStates, isAmbiguous);
+        mixedIndents = std::any_of(indentStates, states.end(), isAmbiguous);
+        const Reference<beans::XMultiPropertySet> values(shown, UNO_QUERY_THROW);
         if (!mixedSizes)
-            frame.sizes.push_back(readRun(frame.text, whole, kSizeNames));
+            frame.sizes.push_back({values, values->getPropertyValues(kSizeNames)});
         if (!mixedIndents)
-            frame.indents.push_back(readRun(frame.text, whole, kIndentNames));
+            frame.indents.push_back({values, values->getPropertyValues(kIndentNames)});
         if (!mixedSizes && !mixedIndents)
             return;
     }
 
-    Reference<container::XEnumerationAccess> access(frame.text, UNO_QUERY_THROW);
-    Reference<container::XEnumeration> paragraphs = access->createEnumeration();
-    for (int index = 0; paragraphs->hasMoreElements(); ++index) {
-        Reference<text::XTextRange> paragraph(paragraphs->nextElement(), UNO_QUERY);
-        if (!paragraph.is())
-            continue; // a table, which these frames do not hold
-        if (!frame.shrinking.empty() && std::find(frame.shrinking.begin(), frame.shrinking.end(),
-                                                  index) == frame.shrinking.end())
-            continue;
+    const Reference<text::XTextCursor> walker = frame.text->createTextCursor();
+    const Reference<text::XTextRange> spanned(walker.get());
+    ParagraphSpan span(walker);
+    auto read = [&](int index) {
+        const Reference<text::XTextCursor> cursor = frame.text->createTextCursorByRange(spanned);
+        const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
         if (mixedIndents)
-            frame.indents.push_back(readRun(frame.text, paragraph, kIndentNames, index));
+            frame.indents.push_back({values, values->getPropertyValues(kIndentNames), index});
         if (!mixedSizes)
-            continue;
+            return;
         // A paragraph reports its own state, never that of its characters:
         // a cursor over it tells whether their sizes differ.
-        if (!ambiguous(frame.text->createTextCursorByRange(paragraph), kSizeNames)) {
-            frame.sizes.push_back(readRun(frame.text, paragraph, kSizeNames, index));
-            continue;
+        if (!ambiguous(cursor, kSizeNames)) {
+            frame.sizes.push_back({values, values->getPropertyValues(kSizeNames), index});
+            return;
         }
-        Reference<container::XEnumerationAccess> portionAccess(paragraph, UNO_QUERY_THROW);
+        Reference<container::XEnumerationAccess> within(cursor, UNO_QUERY_THROW);
+        Reference<container::XEnumerationAccess> portionAccess(
+            within->createEnumeration()->nextElement(), UNO_QUERY_THROW);
         Reference<container::XEnumeration> portions = portionAccess->createEnumeration();
         while (portions->hasMoreElements()) {
             Reference<text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
             if (portion.is() && !portion->getString().isEmpty())
                 frame.sizes.push_back(readRun(frame.text, portion, kSizeNames, Run::kPortion));
         }
+    };
+    if (frame.shrinking.empty()) {
+        for (int index = 0; span.select(index); ++index)
+            read(index);
+        return;
+    }
+    for (const int index : frame.shrinking) {
+        if (span.select(index))
+            read(index);
     }
 }
 
@@ -502,55 +566,6 @@ std::optional<std::vector<TwinSpan>> twinSpans(const Frame& model)
     });
     return spans;
 }
-
-template <typename T> Sequence<T> joined(const Sequence<T>& first, const Sequence<T>& second)
-{
-    Sequence<T> result(first.getLength() + second.getLength());
-    std::copy(first.begin(), first.end(), result.getArray());
-    std::copy(second.begin(), second.end(), result.getArray() + first.getLength());
-    return result;
-}
-
-// A cursor over a twin's text that spans one paragraph at a time, going on
-// from the one it spans when it can: each step is a call to the office.
-class ParagraphSpan
-{
-public:
-    explicit ParagraphSpan(const Reference<text::XTextCursor>& cursor)
-        : m_cursor(cursor), m_paragraphs(cursor, UNO_QUERY_THROW)
-    {}
-
-    // False when the text has no such paragraph.
-    bool select(int paragraph)
-    {
-        const bool atStart = std::exchange(m_atStart, false);
-        if (paragraph == Run::kWhole) {
-            if (!atStart)
-                m_cursor->gotoStart(false);
-            m_cursor->gotoEnd(true);
-            m_spanned = -1;
-            return true;
-        }
-        const bool onwards = m_spanned >= 0 && m_spanned < paragraph;
-        if (!onwards && !atStart)
-            m_cursor->gotoStart(false);
-        for (int at = onwards ? m_spanned : 0; at < paragraph; ++at) {
-            if (!m_paragraphs->gotoNextParagraph(false))
-                return false;
-        }
-        m_paragraphs->gotoEndOfParagraph(true);
-        m_spanned = paragraph;
-        return true;
-    }
-
-private:
-    Reference<text::XTextCursor> m_cursor;
-    Reference<text::XParagraphCursor> m_paragraphs;
-    // None before the first and after the whole text.
-    int m_spanned = -1;
-    // A new cursor stands at the start of its text.
-    bool m_atStart = true;
-};
 
 // A twin (a tear-off tab: the same text and frame as its model) takes its
 // model's size in the model's stretches, which one cursor walks, reading
