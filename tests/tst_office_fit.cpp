@@ -81,6 +81,7 @@ private Q_SLOTS:
     void fit_overflowAtTheFloor_reportedWithItsField_data();
     void fit_overflowAtTheFloor_reportedWithItsField();
     void fit_sampleData_flyerUnchanged();
+    void fit_longNameShortTagLine_onlyTheNameShrinks_data();
     void fit_longNameShortTagLine_onlyTheNameShrinks();
     void columns_longItems_neverShareAHorizontalSpanOfInk();
     // Before the runs, which remove the template they share.
@@ -288,13 +289,28 @@ void TestOfficeFit::fit_sampleData_flyerUnchanged()
     QCOMPARE(after, before);
 }
 
+void TestOfficeFit::fit_longNameShortTagLine_onlyTheNameShrinks_data()
+{
+    QTest::addColumn<QString>("longName");
+    QTest::addColumn<QString>("tagLine");
+    QTest::newRow("one line") << QStringLiteral("Greenway Brothers Landscaping, Lawn Care, Tree "
+                                                "Service and Seasonal Garden Design of Boise, ID")
+                              << QStringLiteral("Lawns that turn heads");
+    // Its lines end lower than they start, and none of them wraps.
+    QTest::newRow("two lines by a line break")
+        << QStringLiteral("Greenway Brothers Landscaping and Lawn Care of Boise")
+        << QStringLiteral("Lawns that\nturn heads");
+}
+
 void TestOfficeFit::fit_longNameShortTagLine_onlyTheNameShrinks()
 {
+    QFETCH(QString, longName);
+    QFETCH(QString, tagLine);
     // The printed heights of a word of the name and of the tag line.
     auto heights = [&](const QString& name) {
         Data data;
         data.texts[0] = name;
-        data.texts[1] = QStringLiteral("Lawns that turn heads");
+        data.texts[1] = tagLine;
         auto document = filled(data);
         document->fitTextToShapes(TemplateFilling::kFitLimits);
         const QString pdf = m_environment->root() + QStringLiteral("/title.pdf");
@@ -304,8 +320,7 @@ void TestOfficeFit::fit_longNameShortTagLine_onlyTheNameShrinks()
                          pdfWordHeight(pdf, QStringLiteral("heads"))};
     };
     const auto designed = heights(QStringLiteral("Greenway"));
-    const auto fitted = heights(QStringLiteral("Greenway Brothers Landscaping, Lawn Care, Tree "
-                                               "Service and Seasonal Garden Design of Boise, ID"));
+    const auto fitted = heights(longName);
     QVERIFY(designed.first > 0 && designed.second > 0);
     QVERIFY2(fitted.first < designed.first * 0.9, qPrintable(QString::number(fitted.first)));
     QVERIFY2(std::abs(fitted.second - designed.second) < 0.1,
