@@ -419,6 +419,35 @@ std::optional<Sequence<Any>> scaledValues(const Sequence<Any>& designed, Scale s
     return values;
 }
 
+// The runs of the paragraph `spanned` covers: its indents when
+// `mixedIndents`, and its sizes (per portion when they differ within it) when
+// `mixedSizes`.
+void readParagraphRuns(Frame& frame, const Reference<text::XTextRange>& spanned, int index,
+                       bool mixedSizes, bool mixedIndents)
+{
+    const Reference<text::XTextCursor> cursor = frame.text->createTextCursorByRange(spanned);
+    const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
+    if (mixedIndents)
+        frame.indents.push_back({values, values->getPropertyValues(kIndentNames), index});
+    if (!mixedSizes)
+        return;
+    // A paragraph reports its own state, never that of its characters: a
+    // cursor over it tells whether their sizes differ.
+    if (!ambiguous(cursor, kSizeNames)) {
+        frame.sizes.push_back({values, values->getPropertyValues(kSizeNames), index});
+        return;
+    }
+    Reference<container::XEnumerationAccess> within(cursor, UNO_QUERY_THROW);
+    Reference<container::XEnumerationAccess> portionAccess(
+        within->createEnumeration()->nextElement(), UNO_QUERY_THROW);
+    Reference<container::XEnumeration> portions = portionAccess->createEnumeration();
+    while (portions->hasMoreElements()) {
+        Reference<text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
+        if (portion.is() && !portion->getString().isEmpty())
+            frame.sizes.push_back(readRun(frame.text, portion, kSizeNames, Run::kPortion));
+    }
+}
+
 // The designed sizes and indents of the frame's shown text: one run when
 // they are the same throughout (the usual case, and the only cheap one for a
 // long list), else one per paragraph, or per portion of a mixed paragraph.
@@ -454,27 +483,7 @@ void readRuns(Frame& frame)
     const Reference<text::XTextRange> spanned(walker.get());
     ParagraphSpan span(walker);
     auto read = [&](int index) {
-        const Reference<text::XTextCursor> cursor = frame.text->createTextCursorByRange(spanned);
-        const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
-        if (mixedIndents)
-            frame.indents.push_back({values, values->getPropertyValues(kIndentNames), index});
-        if (!mixedSizes)
-            return;
-        // A paragraph reports its own state, never that of its characters:
-        // a cursor over it tells whether their sizes differ.
-        if (!ambiguous(cursor, kSizeNames)) {
-            frame.sizes.push_back({values, values->getPropertyValues(kSizeNames), index});
-            return;
-        }
-        Reference<container::XEnumerationAccess> within(cursor, UNO_QUERY_THROW);
-        Reference<container::XEnumerationAccess> portionAccess(
-            within->createEnumeration()->nextElement(), UNO_QUERY_THROW);
-        Reference<container::XEnumeration> portions = portionAccess->createEnumeration();
-        while (portions->hasMoreElements()) {
-            Reference<text::XTextRange> portion(portions->nextElement(), UNO_QUERY);
-            if (portion.is() && !portion->getString().isEmpty())
-                frame.sizes.push_back(readRun(frame.text, portion, kSizeNames, Run::kPortion));
-        }
+        readParagraphRuns(frame, spanned, index, mixedSizes, mixedIndents);
     };
     if (frame.shrinking.empty()) {
         for (int index = 0; span.select(index); ++index)
