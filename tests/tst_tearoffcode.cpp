@@ -25,8 +25,21 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// What zbarimg, a reader that shares no code with us, reads from `picture`
-// drawn on white paper.
+// What zbarimg, a reader that shares no code with us, reads from `page`, one
+// text per code.
+QStringList codesOn(const QImage& page, const QString& folder)
+{
+    const QString path = folder + QStringLiteral("/code.png");
+    page.save(path);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});
+    zbar.waitForFinished(30000);
+    QStringList codes = QString::fromUtf8(zbar.readAllStandardOutput()).split(u'\n');
+    codes.removeAll(QString());
+    return codes;
+}
+
+// What zbarimg reads from `picture` drawn on white paper.
 QString decoded(const QImage& picture, const QString& folder)
 {
     QImage paper(picture.size(), QImage::Format_RGB32);
@@ -34,14 +47,7 @@ QString decoded(const QImage& picture, const QString& folder)
     paper.setDotsPerMeterX(picture.dotsPerMeterX());
     paper.setDotsPerMeterY(picture.dotsPerMeterY());
     QPainter(&paper).drawImage(0, 0, picture);
-    const QString path = folder + QStringLiteral("/code.png");
-    paper.save(path);
-    QProcess zbar;
-    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});
-    zbar.waitForFinished(30000);
-    QString text = QString::fromUtf8(zbar.readAllStandardOutput());
-    text.chop(1); // the line break zbarimg ends each code with
-    return text;
+    return codesOn(paper, folder).join(u'\n');
 }
 } // namespace
 
@@ -60,6 +66,8 @@ private Q_SLOTS:
     void menu_resetEmptiesKey_undoBringsItBack();
     void breakableOnTab_addressesBreakBetweenParts_data();
     void breakableOnTab_addressesBreakBetweenParts();
+    void codesOnTabs_eightReadsAndCutLinesWhole_data();
+    void codesOnTabs_eightReadsAndCutLinesWhole();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -118,7 +126,7 @@ void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly()
     const QImage picture = TearOffCode::picture(expected, TearOffCode::kTabWidthPoints);
     QCOMPARE(picture.format(), QImage::Format_Mono);
     QVERIFY(picture.dotsPerMeterX() >= TearOffCode::kDotsPerInch / 0.0254);
-    QVERIFY(TearOffCode::printedSide(picture) <= TearOffCode::kTabWidthPoints);
+    QVERIFY(TearOffCode::printedSize(picture).width() <= TearOffCode::kTabWidthPoints);
     QCOMPARE(decoded(picture, m_environment->root()), expected);
 }
 
@@ -225,6 +233,50 @@ void TestTearOffCode::breakableOnTab_addressesBreakBetweenParts()
     QFETCH(QString, breakable);
     QCOMPARE(TearOffCode::breakableOnTab(typed).replace(QChar(0x200B), QLatin1Char('|')),
              breakable);
+}
+
+// The tabs' codes over the tear-off strip as the template draws it (a point-wide cut line between
+// the tabs), on a plain page and on one striped as a colour style's background is.
+void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("striped");
+    QTest::newRow("web address, plain page") << u"https://corvanti.example/book"_s << false;
+    QTest::newRow("web address, striped page") << u"https://corvanti.example/book"_s << true;
+    QTest::newRow("longest text, striped page") << QString(TearOffCode::capacity(), u'a') << true;
+}
+
+void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, striped);
+    const double width = TearOffCode::kTabWidthPoints;
+    std::vector<QRectF> tabs;
+    for (int i = 0; i < 8; ++i)
+        tabs.emplace_back(63.36 + i * width, 636.48, width, 110.88);
+    const QImage code = TearOffCode::picture(text, width);
+    const double scale = code.width() / TearOffCode::printedSize(code).width();
+    const QRectF strip = tabs.front().united(tabs.back());
+    QImage page((strip.size() * scale).toSize(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.scale(scale, scale);
+    painter.translate(-strip.topLeft());
+    for (double y = strip.top(); striped && y < strip.bottom(); y += 2)
+        painter.fillRect(QRectF(strip.left(), y, strip.width(), 1), QColor(0x2a6f97));
+    const QColor line(0x99, 0x33, 0x00);
+    for (std::size_t i = 1; i < tabs.size(); ++i)
+        painter.fillRect(QRectF(tabs[i].left() - 0.5, strip.top(), 1, strip.height()), line);
+    for (const QRectF& tab : tabs)
+        painter.drawImage(TearOffCode::placeInTab(tab, code), code);
+    painter.end();
+    QCOMPARE(codesOn(page, m_environment->root()), QStringList(8, text));
+    for (std::size_t i = 1; i < tabs.size(); ++i)
+        for (const double across : {-0.4, 0.0, 0.4}) {
+            const int x = int((tabs[i].left() + across - strip.left()) * scale);
+            for (int y = 0; y < page.height(); ++y)
+                QCOMPARE(QColor(page.pixel(x, y)), line);
+        }
 }
 
 QTEST_MAIN(TestTearOffCode)
