@@ -187,7 +187,7 @@ public:
     }
     QRectF place() override
     {
-        return m_document->call([&] { return officeShapePlace(m_object); });
+        return m_document->call([&] { return officeShapePlace(m_object, m_text.is()); });
     }
     void remove() override
     {
@@ -251,9 +251,10 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
                                                 m_calls.model(), fileUrl(fileName), places);
         m_shapes.forget();
         added.reserve(pictures.size());
+        // A picture holds no text: no need to ask the office.
         for (const auto& picture : pictures)
-            added.push_back(
-                std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture)));
+            added.push_back(std::make_shared<OfficeShape>(shared_from_this(), picture,
+                                                          Reference<text::XText>()));
         return added;
     });
 }
