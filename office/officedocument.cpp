@@ -359,8 +359,12 @@ void OfficeDocument::exportAsFixedFormat(const QString& path, int exportFormat)
     call([&] {
         Reference<frame::XStorable> storable(m_calls.model(), UNO_QUERY_THROW);
         // The fonts go into the file, so it prints and shows the same
-        // on a machine that lacks them.
-        const auto filterData = properties({{"EmbedStandardFonts", Any(true)}});
+        // on a machine that lacks them. Pictures keep the resolution they
+        // were made at: brought down to 300 dpi, the tabs' one-bit codes
+        // would be smoothed to grey and stored as JPEG, with blurred edges
+        // a reader may miss.
+        const auto filterData =
+            properties({{"EmbedStandardFonts", Any(true)}, {"ReduceImageResolution", Any(false)}});
         storable->storeToURL(fileUrl(target),
                              properties({{"FilterName", Any(OUString("writer_pdf_Export"))},
                                          {"FilterData", Any(filterData)},

@@ -25,21 +25,8 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-// What zbarimg, a reader that shares no code with us, reads from `page`, one
-// text per code.
-QStringList codesOn(const QImage& page, const QString& folder)
-{
-    const QString path = folder + QStringLiteral("/code.png");
-    page.save(path);
-    QProcess zbar;
-    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});
-    zbar.waitForFinished(30000);
-    QStringList codes = QString::fromUtf8(zbar.readAllStandardOutput()).split(u'\n');
-    codes.removeAll(QString());
-    return codes;
-}
-
-// What zbarimg reads from `picture` drawn on white paper.
+// What zbarimg, a reader that shares no code with us, reads from `picture`
+// drawn on white paper, one line per code.
 QString decoded(const QImage& picture, const QString& folder)
 {
     QImage paper(picture.size(), QImage::Format_RGB32);
@@ -47,7 +34,14 @@ QString decoded(const QImage& picture, const QString& folder)
     paper.setDotsPerMeterX(picture.dotsPerMeterX());
     paper.setDotsPerMeterY(picture.dotsPerMeterY());
     QPainter(&paper).drawImage(0, 0, picture);
-    return codesOn(paper, folder).join(u'\n');
+    const QString path = folder + QStringLiteral("/code.png");
+    paper.save(path);
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("--raw"), QStringLiteral("-q"), path});
+    zbar.waitForFinished(30000);
+    QString text = QString::fromUtf8(zbar.readAllStandardOutput());
+    text.chop(1); // the line break zbarimg ends each code with
+    return text;
 }
 } // namespace
 
@@ -235,8 +229,9 @@ void TestTearOffCode::breakableOnTab_addressesBreakBetweenParts()
              breakable);
 }
 
-// The tabs' codes over the tear-off strip as the template draws it (a point-wide cut line between
-// the tabs), on a plain page and on one striped as a colour style's background is.
+// The eight codes over the tear-off strip as the template draws it (a
+// point-wide cut line between the tabs), plain and striped as a colour
+// style's background is.
 void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole_data()
 {
     QTest::addColumn<QString>("text");
@@ -250,33 +245,26 @@ void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole()
 {
     QFETCH(QString, text);
     QFETCH(bool, striped);
-    const double width = TearOffCode::kTabWidthPoints;
-    std::vector<QRectF> tabs;
-    for (int i = 0; i < 8; ++i)
-        tabs.emplace_back(63.36 + i * width, 636.48, width, 110.88);
-    const QImage code = TearOffCode::picture(text, width);
+    const QRectF tab(0, 0, TearOffCode::kTabWidthPoints, 80);
+    const QImage code = TearOffCode::picture(text, tab.width());
     const double scale = code.width() / TearOffCode::printedSize(code).width();
-    const QRectF strip = tabs.front().united(tabs.back());
-    QImage page((strip.size() * scale).toSize(), QImage::Format_RGB32);
+    QImage page((QSizeF(8 * tab.width(), tab.height()) * scale).toSize(), QImage::Format_RGB32);
     page.fill(Qt::white);
     QPainter painter(&page);
     painter.scale(scale, scale);
-    painter.translate(-strip.topLeft());
-    for (double y = strip.top(); striped && y < strip.bottom(); y += 2)
-        painter.fillRect(QRectF(strip.left(), y, strip.width(), 1), QColor(0x2a6f97));
+    for (double y = 0; striped && y < tab.height(); y += 2)
+        painter.fillRect(QRectF(0, y, 8 * tab.width(), 1), QColor(0x2a6f97));
     const QColor line(0x99, 0x33, 0x00);
-    for (std::size_t i = 1; i < tabs.size(); ++i)
-        painter.fillRect(QRectF(tabs[i].left() - 0.5, strip.top(), 1, strip.height()), line);
-    for (const QRectF& tab : tabs)
-        painter.drawImage(TearOffCode::placeInTab(tab, code), code);
+    for (int i = 1; i < 8; ++i)
+        painter.fillRect(QRectF(i * tab.width() - 0.5, 0, 1, tab.height()), line);
+    for (int i = 0; i < 8; ++i)
+        painter.drawImage(TearOffCode::placeInTab(tab.translated(i * tab.width(), 0), code), code);
     painter.end();
-    QCOMPARE(codesOn(page, m_environment->root()), QStringList(8, text));
-    for (std::size_t i = 1; i < tabs.size(); ++i)
-        for (const double across : {-0.4, 0.0, 0.4}) {
-            const int x = int((tabs[i].left() + across - strip.left()) * scale);
+    QCOMPARE(decoded(page, m_environment->root()), QStringList(8, text).join(u'\n'));
+    for (int i = 1; i < 8; ++i)
+        for (const double across : {-0.4, 0.0, 0.4})
             for (int y = 0; y < page.height(); ++y)
-                QCOMPARE(QColor(page.pixel(x, y)), line);
-        }
+                QCOMPARE(QColor(page.pixel(int((i * tab.width() + across) * scale), y)), line);
 }
 
 QTEST_MAIN(TestTearOffCode)
