@@ -121,14 +121,19 @@ QImage picture(const QString& text, double sidePoints)
     const double moduleInches = kSmallestModulePoints / 72.0;
     const int pixelsPerModule = int(std::ceil(kDotsPerInch * moduleInches));
     const int side = modules * pixelsPerModule;
-    QImage image(side, side, QImage::Format_Mono);
-    image.setColorTable({qRgba(255, 255, 255, 0), qRgb(0, 0, 0)});
+    // The quiet zone's sides give way to the cut lines where the tab is
+    // barely wider than the code; a reader needs less than all four modules.
+    const double pixelPoints = kSmallestModulePoints / pixelsPerModule;
+    const double room = (sidePoints - modules * kSmallestModulePoints) / 2;
+    const int cut = std::max(0, int(std::ceil((kCutLineClearancePoints - room) / pixelPoints)));
+    QImage image(side - 2 * cut, side, QImage::Format_Mono);
+    image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
     image.fill(0);
     for (int y = 0; y < code->width; ++y)
         for (int x = 0; x < code->width; ++x) {
             if (!(code->data[y * code->width + x] & 1))
                 continue;
-            const int left = (x + kQuietModules) * pixelsPerModule;
+            const int left = (x + kQuietModules) * pixelsPerModule - cut;
             const int top = (y + kQuietModules) * pixelsPerModule;
             for (int row = top; row < top + pixelsPerModule; ++row)
                 for (int column = left; column < left + pixelsPerModule; ++column)
@@ -140,14 +145,17 @@ QImage picture(const QString& text, double sidePoints)
     return image;
 }
 
-double printedSide(const QImage& picture)
+QSizeF printedSize(const QImage& picture)
 {
-    return picture.width() / (picture.dotsPerMeterX() * 0.0254) * 72.0;
+    return QSizeF(picture.width() / (picture.dotsPerMeterX() * 0.0254) * 72.0,
+                  picture.height() / (picture.dotsPerMeterY() * 0.0254) * 72.0);
 }
 
-QRectF placeInTab(const QRectF& tab, double side)
+QRectF placeInTab(const QRectF& tab, const QImage& picture)
 {
-    return QRectF(tab.center().x() - side / 2, tab.bottom() - side, side, side);
+    const QSizeF size = printedSize(picture);
+    return QRectF(tab.center().x() - size.width() / 2, tab.bottom() - size.height(), size.width(),
+                  size.height());
 }
 
 int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word::Shape>>& shapes,
@@ -180,7 +188,7 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
                 throw Failure(QStringLiteral("The tear-off tabs' code could not be written to %1.")
                                   .arg(QDir::toNativeSeparators(folder)));
         }
-        places.push_back(placeInTab(tab, printedSide(image)));
+        places.push_back(placeInTab(tab, image));
         shapes[i]->setHeight(tab.height() - places.back().height());
     }
     if (places.empty())

@@ -48,19 +48,27 @@ int capacity(double sidePoints = kTabWidthPoints);
 // refused, but for the line breaks of a contact card.
 QString problem(const QString& text, double sidePoints = kTabWidthPoints);
 
+// The cut lines between the tabs are a point wide, half of it inside each
+// tab; a code's picture keeps this far from its tab's sides, so that a code
+// as wide as the tab leaves the whole line visible.
+inline constexpr double kCutLineClearancePoints = 0.75;
+
 // The code for `text` as a one-bit picture with modules of the smallest
-// size (the rest of the tab is left to its text): dark modules black,
-// everything else transparent (the page shows through, the tab's cut lines
-// included). Its dots per metre give its printed size. Throws Failure with
-// problem()'s message when no code as wide as `sidePoints` holds the text.
+// size (the rest of the tab is left to its text): dark modules black, the
+// light ones and the quiet zone white, so that no background shows through
+// to a reader (the picture covers no more than the code: the page and the
+// cut lines show around it). Its dots per metre give its printed size. Where
+// the tab is `sidePoints` wide, the picture keeps kCutLineClearancePoints
+// from its sides: the quiet zone of the widest codes loses a little at its
+// sides. Throws Failure with problem()'s message when no code as wide as
+// `sidePoints` holds the text.
 QImage picture(const QString& text, double sidePoints);
 
-// The printed width of `picture`, in points.
-double printedSide(const QImage& picture);
+// The printed size of `picture`, in points.
+QSizeF printedSize(const QImage& picture);
 
-// Where a code `side` points wide goes in a tab: at its lower end, across
-// its middle.
-QRectF placeInTab(const QRectF& tab, double side);
+// Where a code's picture goes in a tab: at its lower end, across its middle.
+QRectF placeInTab(const QRectF& tab, const QImage& picture);
 
 // Puts the code for `text` on every tear-off tab among `shapes` (the text
 // boxes whose `templateTexts`, the texts they had in the template, name the

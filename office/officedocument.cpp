@@ -187,7 +187,7 @@ public:
     }
     QRectF place() override
     {
-        return m_document->call([&] { return officeShapePlace(m_object); });
+        return m_document->call([&] { return officeShapePlace(m_object, m_text.is()); });
     }
     void remove() override
     {
@@ -251,9 +251,10 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
                                                 m_calls.model(), fileUrl(fileName), places);
         m_shapes.forget();
         added.reserve(pictures.size());
+        // A picture holds no text: no need to ask the office.
         for (const auto& picture : pictures)
-            added.push_back(
-                std::make_shared<OfficeShape>(shared_from_this(), picture, frameText(picture)));
+            added.push_back(std::make_shared<OfficeShape>(shared_from_this(), picture,
+                                                          Reference<text::XText>()));
         return added;
     });
 }
@@ -358,8 +359,12 @@ void OfficeDocument::exportAsFixedFormat(const QString& path, int exportFormat)
     call([&] {
         Reference<frame::XStorable> storable(m_calls.model(), UNO_QUERY_THROW);
         // The fonts go into the file, so it prints and shows the same
-        // on a machine that lacks them.
-        const auto filterData = properties({{"EmbedStandardFonts", Any(true)}});
+        // on a machine that lacks them. Pictures keep the resolution they
+        // were made at: brought down to 300 dpi, the tabs' one-bit codes
+        // would be smoothed to grey and stored as JPEG, with blurred edges
+        // a reader may miss.
+        const auto filterData =
+            properties({{"EmbedStandardFonts", Any(true)}, {"ReduceImageResolution", Any(false)}});
         storable->storeToURL(fileUrl(target),
                              properties({{"FilterName", Any(OUString("writer_pdf_Export"))},
                                          {"FilterData", Any(filterData)},

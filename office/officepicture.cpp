@@ -66,18 +66,27 @@ int officeShapeType(const Reference<uno::XInterface>& object)
     return Word::Shape::msoAutoShape;
 }
 
-QRectF officeShapePlace(const Reference<uno::XInterface>& object)
+QRectF officeShapePlace(const Reference<uno::XInterface>& object, bool textFrame)
 {
-    Reference<drawing::XShape> shape(object, UNO_QUERY_THROW);
-    const awt::Size size = shape->getSize();
+    awt::Size size;
     awt::Point position;
-    try {
-        position = shape->getPosition();
-    } catch (const uno::RuntimeException&) {
-        // Frames give their place only as an offset from the page they stand on.
+    if (textFrame) {
+        // Frames give their place only as an offset from the page they stand
+        // on; asked as a shape, a frame answers with an error, a trip to the
+        // office for nothing.
         Reference<beans::XPropertySet> placement(object, UNO_QUERY_THROW);
+        placement->getPropertyValue("Size") >>= size;
         placement->getPropertyValue("HoriOrientPosition") >>= position.X;
         placement->getPropertyValue("VertOrientPosition") >>= position.Y;
+    } else {
+        Reference<drawing::XShape> shape(object, UNO_QUERY_THROW);
+        size = shape->getSize();
+        try {
+            position = shape->getPosition();
+        } catch (const uno::RuntimeException&) {
+            // A frame after all.
+            return officeShapePlace(object, true);
+        }
     }
     return QRectF(points(position.X), points(position.Y), points(size.Width), points(size.Height));
 }
@@ -105,19 +114,19 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
     for (const QRectF& place : places) {
         Reference<beans::XPropertySet> picture(
             factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
-        Office::setProperties(picture,
-                              {{"Graphic", Any(graphic)},
-                               {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-                               {"AnchorPageNo", Any(sal_Int16(1))},
-                               {"TextWrap", Any(text::WrapTextMode_THROUGH)},
-                               {"HoriOrient", Any(text::HoriOrientation::NONE)},
-                               {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                               {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
-                               {"VertOrient", Any(text::VertOrientation::NONE)},
-                               {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-                               {"VertOrientPosition", Any(hundredthsMm(place.top()))},
-                               {"Width", Any(hundredthsMm(place.width()))},
-                               {"Height", Any(hundredthsMm(place.height()))}});
+        Office::setProperties(
+            picture,
+            {{"Graphic", Any(graphic)},
+             {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+             {"AnchorPageNo", Any(sal_Int16(1))},
+             {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+             {"HoriOrient", Any(text::HoriOrientation::NONE)},
+             {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+             {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
+             {"VertOrient", Any(text::VertOrientation::NONE)},
+             {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
+             {"VertOrientPosition", Any(hundredthsMm(place.top()))},
+             {"Size", Any(awt::Size(hundredthsMm(place.width()), hundredthsMm(place.height())))}});
         body->insertTextContent(end, Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
                                 false);
         added.emplace_back(picture, UNO_QUERY_THROW);

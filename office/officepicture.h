@@ -23,8 +23,10 @@ floatingShapeObjects(const css::uno::Reference<css::lang::XComponent>& document)
 int officeShapeType(const css::uno::Reference<css::uno::XInterface>& object);
 
 // Left, Top, Width and Height of a floating object in points, from the page's
-// top-left corner.
-QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object);
+// top-left corner. A caller that knows the object is a text frame says so:
+// it is then read in fewer calls.
+QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object,
+                        bool textFrame = false);
 
 // One picture at each of `places` (points from the page's corner), all
 // made from the file at `url`, read once and embedded in the document (not

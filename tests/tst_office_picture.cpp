@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <algorithm>
@@ -312,6 +313,15 @@ void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmp
     QCOMPARE(dialogs.errors(), QStringList());
     QCOMPARE(codesIn(root + QStringLiteral("/codes.pdf")), QStringList(8, code));
     QCOMPARE(codesIn(documentAsPdf(saved)), QStringList(8, code));
+    // The PDF keeps the codes at the resolution they were made at (x and y
+    // dots per inch listed before the size): at 300 they would be greyed.
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"),
+                 {QStringLiteral("-list"), root + QStringLiteral("/codes.pdf")});
+    QVERIFY(images.waitForFinished(30000));
+    QVERIFY(QString::fromUtf8(images.readAllStandardOutput())
+                .contains(QRegularExpression(QStringLiteral(" 6\\d\\d +6\\d\\d +\\S+ +\\S+$"),
+                                             QRegularExpression::MultilineOption)));
     // The sample's e-mail, on a line the code narrowed, breaks before its
     // "@" and reads whole (the break opportunity prints as nothing).
     const QString tabText = readPdf(root + QStringLiteral("/codes.pdf")).text;

@@ -26,7 +26,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // What zbarimg, a reader that shares no code with us, reads from `picture`
-// drawn on white paper.
+// drawn on white paper, one line per code.
 QString decoded(const QImage& picture, const QString& folder)
 {
     QImage paper(picture.size(), QImage::Format_RGB32);
@@ -60,6 +60,8 @@ private Q_SLOTS:
     void menu_resetEmptiesKey_undoBringsItBack();
     void breakableOnTab_addressesBreakBetweenParts_data();
     void breakableOnTab_addressesBreakBetweenParts();
+    void codesOnTabs_eightReadsAndCutLinesWhole_data();
+    void codesOnTabs_eightReadsAndCutLinesWhole();
 
 private:
     std::unique_ptr<TestEnvironment> m_environment;
@@ -118,7 +120,7 @@ void TestTearOffCode::dialog_eachKind_storedAndDecodedExactly()
     const QImage picture = TearOffCode::picture(expected, TearOffCode::kTabWidthPoints);
     QCOMPARE(picture.format(), QImage::Format_Mono);
     QVERIFY(picture.dotsPerMeterX() >= TearOffCode::kDotsPerInch / 0.0254);
-    QVERIFY(TearOffCode::printedSide(picture) <= TearOffCode::kTabWidthPoints);
+    QVERIFY(TearOffCode::printedSize(picture).width() <= TearOffCode::kTabWidthPoints);
     QCOMPARE(decoded(picture, m_environment->root()), expected);
 }
 
@@ -225,6 +227,44 @@ void TestTearOffCode::breakableOnTab_addressesBreakBetweenParts()
     QFETCH(QString, breakable);
     QCOMPARE(TearOffCode::breakableOnTab(typed).replace(QChar(0x200B), QLatin1Char('|')),
              breakable);
+}
+
+// The eight codes over the tear-off strip as the template draws it (a
+// point-wide cut line between the tabs), plain and striped as a colour
+// style's background is.
+void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("striped");
+    QTest::newRow("web address, plain page") << u"https://corvanti.example/book"_s << false;
+    QTest::newRow("web address, striped page") << u"https://corvanti.example/book"_s << true;
+    QTest::newRow("longest text, striped page") << QString(TearOffCode::capacity(), u'a') << true;
+}
+
+void TestTearOffCode::codesOnTabs_eightReadsAndCutLinesWhole()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, striped);
+    const QRectF tab(0, 0, TearOffCode::kTabWidthPoints, 80);
+    const QImage code = TearOffCode::picture(text, tab.width());
+    const double scale = code.width() / TearOffCode::printedSize(code).width();
+    QImage page((QSizeF(8 * tab.width(), tab.height()) * scale).toSize(), QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.scale(scale, scale);
+    for (double y = 0; striped && y < tab.height(); y += 2)
+        painter.fillRect(QRectF(0, y, 8 * tab.width(), 1), QColor(0x2a6f97));
+    const QColor line(0x99, 0x33, 0x00);
+    for (int i = 1; i < 8; ++i)
+        painter.fillRect(QRectF(i * tab.width() - 0.5, 0, 1, tab.height()), line);
+    for (int i = 0; i < 8; ++i)
+        painter.drawImage(TearOffCode::placeInTab(tab.translated(i * tab.width(), 0), code), code);
+    painter.end();
+    QCOMPARE(decoded(page, m_environment->root()), QStringList(8, text).join(u'\n'));
+    for (int i = 1; i < 8; ++i)
+        for (const double across : {-0.4, 0.0, 0.4})
+            for (int y = 0; y < page.height(); ++y)
+                QCOMPARE(QColor(page.pixel(int((i * tab.width() + across) * scale), y)), line);
 }
 
 QTEST_MAIN(TestTearOffCode)
