@@ -249,7 +249,7 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
         std::vector<std::shared_ptr<Word::Shape>> added;
         const auto pictures = addOfficePictures(m_calls.session().connection->context(),
                                                 m_calls.model(), fileUrl(fileName), places);
-        m_shapes.forget();
+        m_shapes.addPictures(pictures.size());
         added.reserve(pictures.size());
         // A picture holds no text: no need to ask the office.
         for (const auto& picture : pictures)

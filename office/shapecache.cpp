@@ -2,6 +2,9 @@
 
 #include "office/officepicture.h"
 #include "office/unonames.h"
+#include "office/unotext.h"
+
+#include <com/sun/star/drawing/XDrawPage.hpp>
 
 #include <com/sun/star/text/XTextFrame.hpp>
 
@@ -24,6 +27,24 @@ const ShapeCache::ShapeList& ShapeCache::list()
         });
     m_calls.call([] {}); // still fails on a closed document or a dead office
     return *m_list;
+}
+
+void ShapeCache::addPictures(std::size_t count)
+{
+    if (!m_list)
+        return;
+    m_calls.call([&] {
+        const Reference<drawing::XDrawPage> page = drawPageOf(m_calls.model());
+        const auto total = std::size_t(page->getCount());
+        if (total < count) {
+            m_list.reset();
+            return;
+        }
+        for (auto i = total - count; i < total; ++i)
+            m_list->emplace_back(
+                Reference<uno::XInterface>(page->getByIndex(sal_Int32(i)), UNO_QUERY),
+                Reference<text::XText>());
+    });
 }
 
 std::vector<Reference<text::XText>> ShapeCache::texts()
