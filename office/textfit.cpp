@@ -198,6 +198,34 @@ void measureAtTop(Frame& frame)
     frame.properties->setPropertyValue("VertOrientPosition", Any(sal_Int32(0)));
 }
 
+// Each change to a frame has the office lay the page out again at once,
+// unless its controllers are locked: the frames change together and are laid
+// out once, when something is measured. The lock is the office's own count,
+// so a caller's hold stays as it was.
+class LayoutHeld
+{
+public:
+    explicit LayoutHeld(const Reference<lang::XComponent>& document) : m_model(document, UNO_QUERY)
+    {
+        if (m_model.is())
+            m_model->lockControllers();
+    }
+    ~LayoutHeld()
+    {
+        try {
+            if (m_model.is())
+                m_model->unlockControllers();
+        } catch (...) {
+            // The office has failed; the next call reports it.
+        }
+    }
+    LayoutHeld(const LayoutHeld&) = delete;
+    LayoutHeld& operator=(const LayoutHeld&) = delete;
+
+private:
+    Reference<frame::XModel> m_model;
+};
+
 void startMeasuring(Frame& frame)
 {
     if (!frame.vertical) {
@@ -847,19 +875,24 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     struct Restore
     {
         std::vector<Frame*>& frames;
+        const Reference<lang::XComponent>& document;
         ~Restore()
         {
             try {
+                const LayoutHeld held(document);
                 for (Frame* frame : frames)
                     stopMeasuring(*frame);
             } catch (...) {
                 // The office has failed; the caller hears of it from the call itself.
             }
         }
-    } restore{measured};
+    } restore{measured, document};
 
-    for (Frame* frame : measured)
-        startMeasuring(*frame);
+    {
+        const LayoutHeld held(document);
+        for (Frame* frame : measured)
+            startMeasuring(*frame);
+    }
     measureUnsettled(document, measured);
     for (Frame* frame : measured) {
         frame->settled = frame->settled || listed(plan.measureOnly, frame->shape);
