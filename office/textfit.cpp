@@ -17,7 +17,6 @@
 #include <com/sun/star/text/WritingMode2.hpp>
 #include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
-#include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/view/XLineCursor.hpp>
@@ -255,24 +254,10 @@ void stopMeasuring(Frame& frame)
     set->setPropertyValue("WritingMode", Any(text::WritingMode2::TB_RL));
 }
 
-// The office lays out lazily; moving the view cursor makes it lay out the
-// page now, so that the frames' layout sizes are current.
-void layOut(const Reference<lang::XComponent>& document, const Reference<text::XText>& somewhere)
-{
-    Reference<frame::XModel> model(document, UNO_QUERY);
-    if (!model.is())
-        return;
-    Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(), UNO_QUERY);
-    if (!supplier.is())
-        return;
-    Reference<text::XTextViewCursor> cursor = supplier->getViewCursor();
-    cursor->gotoRange(somewhere->getStart(), false);
-    Reference<text::XTextDocument> text(document, UNO_QUERY_THROW);
-    cursor->gotoRange(text->getText()->getStart(), false);
-}
-
 void measure(Frame& frame)
 {
+    // The office lays the whole document out before it answers this, so the
+    // size is current however lazily it lays out otherwise.
     awt::Size laidOut;
     frame.properties->getPropertyValue("LayoutSize") >>= laidOut;
     // While measuring, the stack runs downwards in either case.
@@ -282,12 +267,9 @@ void measure(Frame& frame)
     frame.needRatio = std::max(1.0, double(needed) / std::max(1, room));
 }
 
-// Lays the page out and measures every frame not yet settled; one that
-// fits is settled.
-void measureUnsettled(const Reference<lang::XComponent>& document,
-                      const std::vector<Frame*>& measured)
+// Measures every frame not yet settled; one that fits is settled.
+void measureUnsettled(const std::vector<Frame*>& measured)
 {
-    layOut(document, measured.front()->text);
     for (Frame* frame : measured) {
         if (frame->settled)
             continue;
@@ -893,7 +875,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
         for (Frame* frame : measured)
             startMeasuring(*frame);
     }
-    measureUnsettled(document, measured);
+    measureUnsettled(measured);
     for (Frame* frame : measured) {
         frame->settled = frame->settled || listed(plan.measureOnly, frame->shape);
         if (!frame->settled)
@@ -901,7 +883,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     }
     const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(units, firstStep, limits); firstStep = false)
-        measureUnsettled(document, measured);
+        measureUnsettled(measured);
     // All found on one layout before any text goes, which would have the
     // office lay the page out again for the next.
     for (Frame* frame : measured) {
