@@ -17,7 +17,6 @@
 #include <com/sun/star/text/WritingMode2.hpp>
 #include <com/sun/star/text/XParagraphCursor.hpp>
 #include <com/sun/star/text/XTextCursor.hpp>
-#include <com/sun/star/text/XTextDocument.hpp>
 #include <com/sun/star/text/XTextViewCursor.hpp>
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/view/XLineCursor.hpp>
@@ -199,6 +198,46 @@ void measureAtTop(Frame& frame)
     frame.properties->setPropertyValue("VertOrientPosition", Any(sal_Int32(0)));
 }
 
+// Each change to a frame has the office lay the page out again at once,
+// unless its controllers are locked: held, the frames change together and
+// are laid out once, when the hold ends or something is measured. The lock
+// is the office's own count, so a caller's hold stays as it was.
+class LayoutHold
+{
+public:
+    explicit LayoutHold(const Reference<lang::XComponent>& document) : m_model(document, UNO_QUERY)
+    {}
+    LayoutHold(const LayoutHold&) = delete;
+    LayoutHold& operator=(const LayoutHold&) = delete;
+    ~LayoutHold()
+    {
+        try {
+            release();
+        } catch (...) {
+            // The office has failed; the caller hears of it from the call itself.
+        }
+    }
+
+    void hold()
+    {
+        if (m_held || !m_model.is())
+            return;
+        m_model->lockControllers();
+        m_held = true;
+    }
+    void release()
+    {
+        if (!m_held)
+            return;
+        m_held = false;
+        m_model->unlockControllers();
+    }
+
+private:
+    Reference<frame::XModel> m_model;
+    bool m_held = false;
+};
+
 void startMeasuring(Frame& frame)
 {
     if (!frame.vertical) {
@@ -228,24 +267,10 @@ void stopMeasuring(Frame& frame)
     set->setPropertyValue("WritingMode", Any(text::WritingMode2::TB_RL));
 }
 
-// The office lays out lazily; moving the view cursor makes it lay out the
-// page now, so that the frames' layout sizes are current.
-void layOut(const Reference<lang::XComponent>& document, const Reference<text::XText>& somewhere)
-{
-    Reference<frame::XModel> model(document, UNO_QUERY);
-    if (!model.is())
-        return;
-    Reference<text::XTextViewCursorSupplier> supplier(model->getCurrentController(), UNO_QUERY);
-    if (!supplier.is())
-        return;
-    Reference<text::XTextViewCursor> cursor = supplier->getViewCursor();
-    cursor->gotoRange(somewhere->getStart(), false);
-    Reference<text::XTextDocument> text(document, UNO_QUERY_THROW);
-    cursor->gotoRange(text->getText()->getStart(), false);
-}
-
 void measure(Frame& frame)
 {
+    // The office lays the whole document out before it answers this, so the
+    // size is current however lazily it lays out otherwise.
     awt::Size laidOut;
     frame.properties->getPropertyValue("LayoutSize") >>= laidOut;
     // While measuring, the stack runs downwards in either case.
@@ -255,12 +280,9 @@ void measure(Frame& frame)
     frame.needRatio = std::max(1.0, double(needed) / std::max(1, room));
 }
 
-// Lays the page out and measures every frame not yet settled; one that
-// fits is settled.
-void measureUnsettled(const Reference<lang::XComponent>& document,
-                      const std::vector<Frame*>& measured)
+// Measures every frame not yet settled; one that fits is settled.
+void measureUnsettled(const std::vector<Frame*>& measured)
 {
-    layOut(document, measured.front()->text);
     for (Frame* frame : measured) {
         if (frame->settled)
             continue;
@@ -763,45 +785,6 @@ void findWholeLines(const Reference<lang::XComponent>& document, Frame& frame)
 
 namespace {
 
-// The office lays out the text a change touches as soon as the call that
-// made it ends; held, it lays the page out once, when the hold ends (or a
-// measure asks), rather than after each of the many changes of a step.
-class LayoutHold
-{
-public:
-    explicit LayoutHold(const Reference<lang::XComponent>& document) : m_model(document, UNO_QUERY)
-    {}
-    LayoutHold(const LayoutHold&) = delete;
-    LayoutHold& operator=(const LayoutHold&) = delete;
-    ~LayoutHold()
-    {
-        try {
-            release();
-        } catch (...) {
-            // The office has failed; the caller hears of it from the call itself.
-        }
-    }
-
-    void hold()
-    {
-        if (m_held || !m_model.is())
-            return;
-        m_model->lockControllers();
-        m_held = true;
-    }
-    void release()
-    {
-        if (!m_held)
-            return;
-        m_held = false;
-        m_model->unlockControllers();
-    }
-
-private:
-    Reference<frame::XModel> m_model;
-    bool m_held = false;
-};
-
 bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
 {
     return std::find(shapes.begin(), shapes.end(), shape) != shapes.end();
@@ -937,20 +920,27 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     struct Restore
     {
         std::vector<Frame*>& frames;
+        const Reference<lang::XComponent>& document;
         ~Restore()
         {
             try {
+                LayoutHold held(document);
+                held.hold();
                 for (Frame* frame : frames)
                     stopMeasuring(*frame);
             } catch (...) {
                 // The office has failed; the caller hears of it from the call itself.
             }
         }
-    } restore{measured};
+    } restore{measured, document};
 
-    for (Frame* frame : measured)
-        startMeasuring(*frame);
-    measureUnsettled(document, measured);
+    {
+        LayoutHold held(document);
+        held.hold();
+        for (Frame* frame : measured)
+            startMeasuring(*frame);
+    }
+    measureUnsettled(measured);
     for (Frame* frame : measured) {
         frame->settled = frame->settled || listed(plan.measureOnly, frame->shape);
         if (!frame->settled)
@@ -958,7 +948,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     }
     const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(document, units, firstStep, limits); firstStep = false)
-        measureUnsettled(document, measured);
+        measureUnsettled(measured);
     // All found on one layout before any text goes, which would have the
     // office lay the page out again for the next.
     for (Frame* frame : measured) {
