@@ -205,8 +205,13 @@ void measureAtTop(Frame& frame)
 class LayoutHold
 {
 public:
-    explicit LayoutHold(const Reference<lang::XComponent>& document) : m_model(document, UNO_QUERY)
-    {}
+    enum When { Later, Now };
+    explicit LayoutHold(const Reference<lang::XComponent>& document, When when = Later)
+        : m_model(document, UNO_QUERY)
+    {
+        if (when == Now)
+            hold();
+    }
     LayoutHold(const LayoutHold&) = delete;
     LayoutHold& operator=(const LayoutHold&) = delete;
     ~LayoutHold()
@@ -924,8 +929,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
         ~Restore()
         {
             try {
-                LayoutHold held(document);
-                held.hold();
+                const LayoutHold held(document, LayoutHold::Now);
                 for (Frame* frame : frames)
                     stopMeasuring(*frame);
             } catch (...) {
@@ -935,8 +939,7 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
     } restore{measured, document};
 
     {
-        LayoutHold held(document);
-        held.hold();
+        const LayoutHold held(document, LayoutHold::Now);
         for (Frame* frame : measured)
             startMeasuring(*frame);
     }
