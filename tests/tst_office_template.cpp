@@ -375,6 +375,7 @@ void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
     const auto added = document->shapes();
     QCOMPARE(added.size(), before.size() + 1);
     QCOMPARE(added.back()->type(), int(Word::Shape::msoPicture));
+    QCOMPARE(added.back()->place().toRect(), QRect(72, 72, 144, 72));
     added.back()->remove();
     const auto removed = document->shapes();
     QCOMPARE(removed.size(), before.size());
