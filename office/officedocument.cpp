@@ -96,6 +96,7 @@ public:
     {
         m_document->settle();
         m_document->texts().forget(m_text);
+        m_document->frameTextSet(m_text);
         m_document->calls().holdLayout();
         m_document->call([&] { replaceWholeText(m_text, storableText(text)); });
     }

@@ -64,6 +64,14 @@ public:
             known->second.second.height = height;
     }
 
+    // A frame's text written anew: its designed look is no longer known.
+    void frameTextSet(const css::uno::Reference<css::text::XText>& text)
+    {
+        const auto known = m_frameShapes.find(text.get());
+        if (known != m_frameShapes.end())
+            known->second.second.look.reset();
+    }
+
     // The lock file the office keeps beside a document opened for editing.
     void setLockFile(const QString& documentPath);
     bool isOpen() const { return !m_calls.isClosed(); }

@@ -21,6 +21,8 @@
 #include <com/sun/star/text/XTextViewCursorSupplier.hpp>
 #include <com/sun/star/view/XLineCursor.hpp>
 
+#include <rtl/ustrbuf.hxx>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -73,6 +75,10 @@ struct Frame
     // A frame with the same text and shape as an earlier one (a tear-off
     // tab) is not measured: it takes the result of that one.
     const Frame* twin = nullptr;
+    std::optional<OUString> look;
+    // The twin was designed as its model: it takes the model's designed
+    // values without reading its own.
+    bool alike = false;
 
     std::vector<Run> sizes;
     std::vector<Run> indents;
@@ -81,6 +87,9 @@ struct Frame
     // texts; none listed for all of them.
     std::vector<int> shrinking;
     QStringList shrinkingTexts;
+    // The characters of each paragraph, as that search read them; none when
+    // a character is written in two (which a cursor passes in one step).
+    std::vector<sal_Int32> paragraphLengths;
 
     // Where the frame stands, while it is measured at the top of the page.
     std::optional<sal_Int32> position;
@@ -130,6 +139,7 @@ void takeShape(Frame& frame, const FrameShape& shape)
     frame.height = shape.height;
     frame.top = shape.top;
     frame.bottom = shape.bottom;
+    frame.look = shape.look;
 }
 
 std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
@@ -161,32 +171,18 @@ std::vector<Frame> textFrames(const std::vector<Reference<text::XText>>& texts,
             if (!frame.twin && frame.sameAs(earlier))
                 frame.twin = earlier.twin ? earlier.twin : &earlier;
         }
+        frame.alike = frame.twin && frame.look && frame.look == frame.twin->look;
         if (frame.twin || shapeKnown) {
             frames.push_back(std::move(frame));
             continue;
         }
-        FrameShape shape{frame.vertical, 0, frame.width, frame.height};
+        FrameShape shape{frame.vertical, 0, frame.width, frame.height, 0, 0, std::nullopt};
         readMargins(set, shape);
         takeShape(frame, shape);
         frames.push_back(std::move(frame));
     }
     return frames;
 }
-
-} // namespace
-
-FrameShape readFrameShape(const Reference<text::XText>& text)
-{
-    const Reference<beans::XPropertySet> set(text, UNO_QUERY_THROW);
-    FrameShape shape;
-    shape.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
-    shape.width = property<sal_Int32>(set, "Width");
-    shape.height = property<sal_Int32>(set, "Height");
-    readMargins(set, shape);
-    return shape;
-}
-
-namespace {
 
 // A frame grows only as far as the page's bottom edge, which would hide how
 // much room a long text needs; at the top of the page it has the most.
@@ -296,13 +292,17 @@ void measureUnsettled(const std::vector<Frame*>& measured)
     }
 }
 
-bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>& names)
+bool anyAmbiguous(const Sequence<beans::PropertyState>& states)
 {
-    Reference<beans::XPropertyState> state(range, UNO_QUERY_THROW);
-    const auto states = state->getPropertyStates(names);
     return std::any_of(states.begin(), states.end(), [](beans::PropertyState s) {
         return s == beans::PropertyState_AMBIGUOUS_VALUE;
     });
+}
+
+bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>& names)
+{
+    Reference<beans::XPropertyState> state(range, UNO_QUERY_THROW);
+    return anyAmbiguous(state->getPropertyStates(names));
 }
 
 // The paragraphs of a frame that take more lines than they are written in (one,
@@ -329,15 +329,19 @@ void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Fram
     const Reference<text::XTextRange> at(walker.get());
     Reference<text::XParagraphCursor> paragraphs(walker, UNO_QUERY_THROW);
     int count = 0;
+    bool countable = true;
     for (bool more = true; more; more = paragraphs->gotoNextParagraph(false)) {
         const int index = count++;
         view->gotoRange(at, false);
         const sal_Int32 top = view->getPosition().Y;
         paragraphs->gotoEndOfParagraph(true);
         const QString text = toQString(walker->getString());
-        walker->collapseToEnd();
+        target.paragraphLengths.push_back(sal_Int32(text.size()));
+        countable = countable &&
+                    std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
         if (!text.contains(QLatin1Char('\n'))) {
             // Written in one line: it wraps when it ends lower than it starts.
+            // Sent to the paragraph spanned, the view stands at its end.
             view->gotoRange(at, false);
             if (view->getPosition().Y != top) {
                 target.shrinking.push_back(index);
@@ -363,6 +367,8 @@ void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Fram
             lines->goRight(1, false);
         }
     }
+    if (!countable)
+        target.paragraphLengths.clear();
     if (count < 2 || int(target.shrinking.size()) == count) {
         target.shrinking.clear();
         target.shrinkingTexts.clear();
@@ -382,8 +388,11 @@ template <typename T> Sequence<T> joined(const Sequence<T>& first, const Sequenc
 class ParagraphSpan
 {
 public:
-    explicit ParagraphSpan(const Reference<text::XTextCursor>& cursor)
-        : m_cursor(cursor), m_paragraphs(cursor, UNO_QUERY_THROW)
+    // `lengths`, the characters of the text's paragraphs when they are known,
+    // take the cursor to a paragraph in two moves, however far it is.
+    explicit ParagraphSpan(const Reference<text::XTextCursor>& cursor,
+                           std::vector<sal_Int32> lengths = {})
+        : m_cursor(cursor), m_lengths(std::move(lengths))
     {}
 
     // False when the text has no such paragraph.
@@ -400,6 +409,18 @@ public:
         const bool onwards = m_spanned >= 0 && m_spanned < paragraph;
         if (!onwards && !atStart)
             m_cursor->gotoStart(false);
+        if (paragraph < int(m_lengths.size())) {
+            // Past the paragraph spanned and its mark, or from the start.
+            sal_Int32 skip = onwards ? 1 : 0;
+            for (int at = onwards ? m_spanned + 1 : 0; at < paragraph; ++at)
+                skip += m_lengths[std::size_t(at)] + 1;
+            goRight(skip, false);
+            goRight(m_lengths[std::size_t(paragraph)], true);
+            m_spanned = paragraph;
+            return true;
+        }
+        if (!m_paragraphs.is())
+            m_paragraphs.set(m_cursor, UNO_QUERY_THROW);
         for (int at = onwards ? m_spanned : 0; at < paragraph; ++at) {
             if (!m_paragraphs->gotoNextParagraph(false))
                 return false;
@@ -410,13 +431,63 @@ public:
     }
 
 private:
+    void goRight(sal_Int32 characters, bool expand)
+    {
+        for (sal_Int32 left = characters; left > 0; left -= SAL_MAX_INT16)
+            m_cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), expand);
+    }
+
     Reference<text::XTextCursor> m_cursor;
     Reference<text::XParagraphCursor> m_paragraphs;
+    std::vector<sal_Int32> m_lengths;
     // None before the first and after the whole text.
     int m_spanned = -1;
     // A new cursor stands at the start of its text.
     bool m_atStart = true;
 };
+
+// The designed text with its sizes and indents paragraph by paragraph, its
+// length first so that no other text and values read the same.
+std::optional<OUString> readLook(const Reference<text::XText>& text)
+{
+    const Reference<text::XTextCursor> cursor = text->createTextCursor();
+    const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
+    const Reference<beans::XPropertyState> states(cursor, UNO_QUERY_THROW);
+    const Sequence<OUString> names = joined(kSizeNames, kIndentNames);
+    const OUString designed = text->getString();
+    rtl::OUStringBuffer look;
+    look.append(designed.getLength()).append(u':').append(designed);
+    ParagraphSpan span(cursor);
+    for (int index = 0; span.select(index); ++index) {
+        if (anyAmbiguous(states->getPropertyStates(names)))
+            return std::nullopt;
+        const Sequence<Any> read = values->getPropertyValues(names);
+        for (sal_Int32 i = 0; i < read.getLength(); ++i) {
+            look.append(u'|');
+            if (i < kSizeNames.getLength())
+                look.append(read[i].get<float>());
+            else
+                look.append(read[i].get<sal_Int32>());
+        }
+    }
+    return look.makeStringAndClear();
+}
+
+} // namespace
+
+FrameShape readFrameShape(const Reference<text::XText>& text)
+{
+    const Reference<beans::XPropertySet> set(text, UNO_QUERY_THROW);
+    FrameShape shape;
+    shape.vertical = property<sal_Int16>(set, "WritingMode") == text::WritingMode2::TB_RL;
+    shape.width = property<sal_Int32>(set, "Width");
+    shape.height = property<sal_Int32>(set, "Height");
+    readMargins(set, shape);
+    shape.look = readLook(text);
+    return shape;
+}
+
+namespace {
 
 Run readRun(const Reference<text::XText>& text, const Reference<text::XTextRange>& range,
             const Sequence<OUString>& names, int paragraph = Run::kWhole)
@@ -454,14 +525,25 @@ void readParagraphRuns(Frame& frame, const Reference<text::XTextRange>& spanned,
 {
     const Reference<text::XTextCursor> cursor = frame.text->createTextCursorByRange(spanned);
     const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
-    if (mixedIndents)
-        frame.indents.push_back({values, values->getPropertyValues(kIndentNames), index});
-    if (!mixedSizes)
+    if (!mixedSizes) {
+        if (mixedIndents)
+            frame.indents.push_back({values, values->getPropertyValues(kIndentNames), index});
         return;
+    }
     // A paragraph reports its own state, never that of its characters: a
-    // cursor over it tells whether their sizes differ.
-    if (!ambiguous(cursor, kSizeNames)) {
-        frame.sizes.push_back({values, values->getPropertyValues(kSizeNames), index});
+    // cursor over it tells whether their sizes differ. Its indents are its
+    // own, read in the same call.
+    const bool mixedWithin = ambiguous(cursor, kSizeNames);
+    const Sequence<OUString> names = mixedIndents ? joined(kSizeNames, kIndentNames) : kSizeNames;
+    const Sequence<Any> read =
+        mixedIndents || !mixedWithin ? values->getPropertyValues(names) : Sequence<Any>();
+    const sal_Int32 sizeCount = kSizeNames.getLength();
+    if (mixedIndents)
+        frame.indents.push_back(
+            {values, Sequence<Any>(read.getConstArray() + sizeCount, read.getLength() - sizeCount),
+             index});
+    if (!mixedWithin) {
+        frame.sizes.push_back({values, Sequence<Any>(read.getConstArray(), sizeCount), index});
         return;
     }
     Reference<container::XEnumerationAccess> within(cursor, UNO_QUERY_THROW);
@@ -508,7 +590,7 @@ void readRuns(Frame& frame)
 
     const Reference<text::XTextCursor> walker = frame.text->createTextCursor();
     const Reference<text::XTextRange> spanned(walker.get());
-    ParagraphSpan span(walker);
+    ParagraphSpan span(walker, frame.paragraphLengths);
     auto read = [&](int index) {
         readParagraphRuns(frame, spanned, index, mixedSizes, mixedIndents);
     };
@@ -603,9 +685,23 @@ std::optional<std::vector<TwinSpan>> twinSpans(const Frame& model)
     return spans;
 }
 
+// The model's designed values of a stretch, sizes before indents.
+Sequence<Any> modelDesigned(const Frame& model, const TwinSpan& span)
+{
+    auto of = [&](const std::vector<Run>& runs) {
+        return std::find_if(runs.begin(), runs.end(),
+                            [&](const Run& run) { return run.paragraph == span.paragraph; })
+            ->designed;
+    };
+    if (span.sizes && span.indents)
+        return joined(of(model.sizes), of(model.indents));
+    return span.sizes ? of(model.sizes) : of(model.indents);
+}
+
 // A twin (a tear-off tab: the same text and frame as its model) takes its
 // model's size in the model's stretches, which one cursor walks, reading
-// each stretch's designed values and setting the new ones in place: eight
+// each stretch's designed values (unless the twin was designed as its
+// model) and setting the new ones in place: eight
 // tabs over, far fewer calls to the office than reading each twin as its
 // model was read, and the same values. False, the twin left as it was, when
 // that cannot be the same: the model's runs split a paragraph, or the twin's
@@ -617,8 +713,11 @@ bool applyLikeModel(Frame& twin, const Frame& model, const Word::TextFitLimits& 
         return false;
     const Reference<text::XTextCursor> cursor = twin.text->createTextCursor();
     const Reference<beans::XMultiPropertySet> values(cursor, UNO_QUERY_THROW);
-    const Reference<beans::XPropertyState> states(cursor, UNO_QUERY_THROW);
-    ParagraphSpan walker(cursor);
+    // A twin designed as its model has the model's values: none to read.
+    Reference<beans::XPropertyState> states;
+    if (!twin.alike)
+        states.set(cursor, UNO_QUERY_THROW);
+    ParagraphSpan walker(cursor, model.paragraphLengths);
     // What was set, to be put back when a later stretch differs.
     std::vector<std::tuple<int, Sequence<OUString>, Sequence<Any>>> done;
     auto undo = [&] {
@@ -635,12 +734,10 @@ bool applyLikeModel(Frame& twin, const Frame& model, const Word::TextFitLimits& 
                                              : (span.sizes ? kSizeNames : kIndentNames);
         if (!walker.select(span.paragraph))
             return undo();
-        const auto found = states->getPropertyStates(names);
-        if (std::any_of(found.begin(), found.end(), [](beans::PropertyState state) {
-                return state == beans::PropertyState_AMBIGUOUS_VALUE;
-            }))
+        if (!twin.alike && anyAmbiguous(states->getPropertyStates(names)))
             return undo();
-        const Sequence<Any> designed = values->getPropertyValues(names);
+        const Sequence<Any> designed =
+            twin.alike ? modelDesigned(model, span) : values->getPropertyValues(names);
         const sal_Int32 indentsFrom = span.sizes ? sizeCount : 0;
         std::optional<Sequence<Any>> sizes, indents;
         if (span.sizes)

@@ -21,9 +21,14 @@ struct FrameShape
     // The inner margins at the start and the end of the stack of lines (the
     // office turns them with the text).
     sal_Int32 top = 0, bottom = 0;
+    // The text as designed with its sizes and indents, paragraph by
+    // paragraph: frames that look alike here stay alike through the same
+    // replacements. None when a paragraph mixes them.
+    std::optional<rtl::OUString> look;
 };
 
-// Reads them through the office, one call per value.
+// Reads them through the office, one call per value; the look a few calls
+// per paragraph (meant for before a run, where it costs nothing).
 FrameShape readFrameShape(const css::uno::Reference<css::text::XText>& text);
 
 // What the caller knows of a frame already, so that fitting need not ask the

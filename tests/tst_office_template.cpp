@@ -420,6 +420,21 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     document->shapes().front()->setHeight(6);
     const auto fits = document->fitTextToShapes({5, 60, 6.0});
     QVERIFY(!fits.front().fits || fits.front().percent < 100);
+    // Tabs too small for their e-mail shrink alike, each to what it holds.
+    if (!otherFile) {
+        for (const auto& range : document->storyRanges())
+            range->find().execute(QStringLiteral("[Email2]"),
+                                  QStringLiteral("tobin.marsh@harbor-lane-handyman-and-home-"
+                                                 "repairs-of-ellis.example"),
+                                  Word::Find::wdReplaceAll);
+        const auto shrunk = document->fitTextToShapes({5, 60, 6.0});
+        for (std::size_t tab = 6; tab < 14; ++tab) {
+            QVERIFY(shrunk.at(tab).fits && shrunk.at(tab).percent < 100);
+            Word::TextFitPlan alone;
+            alone.only = {tab};
+            QCOMPARE(document->fitTextToShapes({5, 60, 6.0}, alone).at(tab).percent, 100);
+        }
+    }
     word->quit();
     QFile::remove(path);
 }
