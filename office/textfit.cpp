@@ -305,6 +305,34 @@ bool ambiguous(const Reference<uno::XInterface>& range, const Sequence<OUString>
     return anyAmbiguous(state->getPropertyStates(names));
 }
 
+// Whether the paragraph `at` spans, its text `text`, takes more lines than
+// it is written in; `top`, where the view stood at its start.
+bool wraps(const Reference<text::XText>& frameText, const Reference<text::XTextViewCursor>& view,
+           const Reference<text::XTextRange>& at, sal_Int32 top, const QString& text)
+{
+    if (!text.contains(QLatin1Char('\n'))) {
+        // Written in one line: it wraps when it ends lower than it starts.
+        // Sent to the paragraph spanned, the view stands at its end.
+        view->gotoRange(at, false);
+        return view->getPosition().Y != top;
+    }
+    // A line that wraps ends lower than it starts. Another cursor walks
+    // the lines, so that the walk goes on from this paragraph's end.
+    Reference<text::XTextCursor> lines = frameText->createTextCursorByRange(at);
+    Reference<text::XParagraphCursor>(lines, UNO_QUERY_THROW)->gotoStartOfParagraph(false);
+    const Reference<text::XTextRange> lineAt(lines.get());
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        view->gotoRange(lineAt, false);
+        const sal_Int32 lineTop = view->getPosition().Y;
+        lines->goRight(sal_Int16(std::min<qsizetype>(line.size(), SAL_MAX_INT16)), false);
+        view->gotoRange(lineAt, false);
+        if (view->getPosition().Y != lineTop)
+            return true;
+        lines->goRight(1, false);
+    }
+    return false;
+}
+
 // The paragraphs of a frame that take more lines than they are written in (one,
 // and one more for each line break): when the frame needs more room, these
 // overflow, while the others keep to their designed lines and their size.
@@ -339,32 +367,9 @@ void findOverflowingParagraphs(const Reference<lang::XComponent>& document, Fram
         target.paragraphLengths.push_back(sal_Int32(text.size()));
         countable = countable &&
                     std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
-        if (!text.contains(QLatin1Char('\n'))) {
-            // Written in one line: it wraps when it ends lower than it starts.
-            // Sent to the paragraph spanned, the view stands at its end.
-            view->gotoRange(at, false);
-            if (view->getPosition().Y != top) {
-                target.shrinking.push_back(index);
-                target.shrinkingTexts << text;
-            }
-            continue;
-        }
-        // A line that wraps ends lower than it starts. Another cursor walks
-        // the lines, so that the walk goes on from this paragraph's end.
-        Reference<text::XTextCursor> lines = target.text->createTextCursorByRange(at);
-        Reference<text::XParagraphCursor>(lines, UNO_QUERY_THROW)->gotoStartOfParagraph(false);
-        const Reference<text::XTextRange> lineAt(lines.get());
-        for (const QString& line : text.split(QLatin1Char('\n'))) {
-            view->gotoRange(lineAt, false);
-            const sal_Int32 lineTop = view->getPosition().Y;
-            lines->goRight(sal_Int16(std::min<qsizetype>(line.size(), SAL_MAX_INT16)), false);
-            view->gotoRange(lineAt, false);
-            if (view->getPosition().Y != lineTop) {
-                target.shrinking.push_back(index);
-                target.shrinkingTexts << text;
-                break;
-            }
-            lines->goRight(1, false);
+        if (wraps(target.text, view, at, top, text)) {
+            target.shrinking.push_back(index);
+            target.shrinkingTexts << text;
         }
     }
     if (!countable)
