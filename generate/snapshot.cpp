@@ -45,10 +45,11 @@ QImage writePicture(const QImage& picture, const QString& path)
         throw Failure(QStringLiteral("The picture could not be written to \"%1\": %2")
                           .arg(path, failed.reason));
     }
-    // A picture without transparency is what the bitmap holds already:
-    // decoding the bytes again would give the same pixels.
-    if (picture.format() == QImage::Format_RGB32) {
-        QImage same = picture;
+    // A bitmap keeps the colours of a picture with or without transparency
+    // and drops the transparency itself, as converting does: decoding the
+    // bytes again would give the same pixels, more slowly.
+    if (picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32) {
+        QImage same = picture.convertToFormat(QImage::Format_RGB32);
         same.setDevicePixelRatio(1);
         return same;
     }

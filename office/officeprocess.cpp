@@ -29,6 +29,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -68,6 +69,18 @@ bool isZombie(qint64 pid)
     // "pid (name) S ...": the state follows the last closing parenthesis.
     const int close = line.lastIndexOf(')');
     return close < 0 || line.mid(close + 2, 1) == "Z";
+}
+
+// The same answer for a child of ours without reading /proc: a run asks
+// hundreds of times whether its office is still there, and a file read each
+// time cost it about ten milliseconds. An ended child that is not reaped yet
+// can be waited for (and is left waitable); a reaped one is no child any more.
+bool childHasEnded(qint64 pid)
+{
+    siginfo_t info{};
+    if (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return errno == ECHILD || isZombie(pid);
+    return info.si_pid == pid;
 }
 
 // Runs in the child between fork and exec, so only async-signal-safe calls:
@@ -437,7 +450,7 @@ bool OfficeProcess::running()
         return false;
     // Notices an exit even while no event loop runs; a process that has died
     // but is not reaped yet counts as ended too.
-    if (isZombie(m_pid))
+    if (childHasEnded(m_pid))
         m_process->waitForFinished(1000);
     if (m_process->waitForFinished(0) || m_process->state() == QProcess::NotRunning) {
         m_problem =

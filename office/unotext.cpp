@@ -67,15 +67,20 @@ void putText(const Reference<text::XText>& text, const Reference<text::XTextRang
 } // namespace
 
 void storePagePicture(const Reference<lang::XComponent>& document, const QString& path,
-                      QSize pixels)
+                      QSize pixels, int compression)
 {
     if (pixels.isEmpty())
         pixels = QSize(kPagePictureWidth, kPagePictureHeight);
     using Office::fileUrl;
     using Office::properties;
     Reference<frame::XStorable> storable(document, UNO_QUERY_THROW);
-    const auto filterData = properties({{"PixelWidth", uno::Any(sal_Int32(pixels.width()))},
-                                        {"PixelHeight", uno::Any(sal_Int32(pixels.height()))}});
+    const uno::Any width(sal_Int32(pixels.width()));
+    const uno::Any height(sal_Int32(pixels.height()));
+    const auto filterData = compression == kOfficeChosenCompression
+                                ? properties({{"PixelWidth", width}, {"PixelHeight", height}})
+                                : properties({{"PixelWidth", width},
+                                              {"PixelHeight", height},
+                                              {"Compression", uno::Any(sal_Int32(compression))}});
     storable->storeToURL(fileUrl(path),
                          properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
                                      {"FilterData", uno::Any(filterData)}}));

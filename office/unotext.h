@@ -35,9 +35,12 @@ inline QString toQString(const OUString& text)
 
 // Writes the page picture of `document` (the page as the office prints it,
 // shapes included) as a PNG file of `pixels` (the preview's size unless
-// given) at `path`.
+// given) at `path`, compressed as the office chooses unless `compression`
+// (0 to 9) is given: the same pixels either way.
+inline constexpr int kOfficeChosenCompression = -1;
 void storePagePicture(const css::uno::Reference<css::lang::XComponent>& document,
-                      const QString& path, QSize pixels = {});
+                      const QString& path, QSize pixels = {},
+                      int compression = kOfficeChosenCompression);
 
 struct FindOptions
 {
