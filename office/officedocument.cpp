@@ -187,6 +187,8 @@ public:
     }
     QRectF place() override
     {
+        if (const auto known = m_document->knownPlace(m_object))
+            return *known;
         return m_document->call([&] { return officeShapePlace(m_object, m_text.is()); });
     }
     void remove() override
@@ -199,7 +201,7 @@ public:
         m_document->calls().holdLayout();
         const sal_Int32 height =
             m_document->call([&] { return setOfficeShapeHeight(m_object, points); });
-        m_document->frameHeightChanged(m_text, height);
+        m_document->frameHeightChanged(m_object, m_text, height);
     }
 
 private:
@@ -209,6 +211,17 @@ private:
 };
 
 } // namespace
+
+void OfficeDocument::frameHeightChanged(const Reference<uno::XInterface>& object,
+                                        const Reference<text::XText>& text, sal_Int32 height)
+{
+    const auto shape = m_frameShapes.find(text.get());
+    if (shape != m_frameShapes.end())
+        shape->second.second.height = height;
+    const auto place = m_places.find(object.get());
+    if (place != m_places.end())
+        place->second.second.setHeight(officePoints(height));
+}
 
 std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 {
@@ -388,6 +401,7 @@ void OfficeDocument::close()
     m_texts.clear();
     m_shapes.forget();
     m_frameShapes.clear();
+    m_places.clear();
     try {
         m_calls.session().call([&] {
             const Reference<lang::XComponent>& model = m_calls.model();

@@ -29,16 +29,24 @@ namespace {
 // The office measures in hundredths of a millimetre, Word in points.
 constexpr double kHundredthsMmPerPoint = 2540.0 / 72.0;
 
-double points(sal_Int32 hundredthsMm)
-{
-    return hundredthsMm / kHundredthsMmPerPoint;
-}
-
 sal_Int32 hundredthsMm(double points)
 {
     return static_cast<sal_Int32>(std::lround(points * kHundredthsMmPerPoint));
 }
+
+// A frame's length as the office keeps it: in whole twips (a twip is 127/72
+// hundredths of a millimetre), each way rounded to the nearest.
+sal_Int32 keptInTwips(sal_Int32 hundredthsMm)
+{
+    const sal_Int64 twips = (sal_Int64(hundredthsMm) * 72 + 63) / 127;
+    return sal_Int32((twips * 127 + 36) / 72);
+}
 } // namespace
+
+double officePoints(sal_Int32 hundredthsMm)
+{
+    return hundredthsMm / kHundredthsMmPerPoint;
+}
 
 std::vector<Reference<uno::XInterface>>
 floatingShapeObjects(const Reference<lang::XComponent>& document)
@@ -88,7 +96,8 @@ QRectF officeShapePlace(const Reference<uno::XInterface>& object, bool textFrame
             return officeShapePlace(object, true);
         }
     }
-    return QRectF(points(position.X), points(position.Y), points(size.Width), points(size.Height));
+    return QRectF(officePoints(position.X), officePoints(position.Y), officePoints(size.Width),
+                  officePoints(size.Height));
 }
 
 std::vector<Reference<uno::XInterface>>
@@ -120,8 +129,9 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
              {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
              {"AnchorPageNo", Any(sal_Int16(1))},
              {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+             // Across, a new picture is placed from the page's edge already
+             // (down, from the text area's): a call spared per picture.
              {"HoriOrient", Any(text::HoriOrientation::NONE)},
-             {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
              {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
              {"VertOrient", Any(text::VertOrientation::NONE)},
              {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
@@ -136,9 +146,12 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
 
 sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
 {
-    const Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
-    set->setPropertyValue("Height", Any(hundredthsMm(points)));
-    return set->getPropertyValue("Height").get<sal_Int32>();
+    const sal_Int32 height = hundredthsMm(points);
+    Reference<beans::XPropertySet>(object, UNO_QUERY_THROW)
+        ->setPropertyValue("Height", Any(height));
+    // Reading it back would be another trip to the office for a rounding
+    // known here.
+    return keptInTwips(height);
 }
 
 void removeOfficeShape(const Reference<uno::XInterface>& object)

@@ -22,6 +22,9 @@ floatingShapeObjects(const css::uno::Reference<css::lang::XComponent>& document)
 // The MsoShapeType of a floating object: text box, picture, group or other.
 int officeShapeType(const css::uno::Reference<css::uno::XInterface>& object);
 
+// A length of the office, in hundredths of a millimetre, in points.
+double officePoints(sal_Int32 hundredthsMm);
+
 // Left, Top, Width and Height of a floating object in points, from the page's
 // top-left corner. A caller that knows the object is a text frame says so:
 // it is then read in fewer calls.
