@@ -260,8 +260,8 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
     m_calls.holdLayout();
     return call([&] {
         std::vector<std::shared_ptr<Word::Shape>> added;
-        const auto pictures = addOfficePictures(m_calls.session().connection->context(),
-                                                m_calls.model(), fileUrl(fileName), places);
+        const auto pictures =
+            addOfficePictures(m_calls.session(), m_calls.model(), fileName, places);
         m_shapes.addPictures(pictures.size());
         added.reserve(pictures.size());
         // A picture holds no text: no need to ask the office.

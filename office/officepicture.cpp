@@ -5,6 +5,9 @@
 #include "office/unonames.h"
 #include "office/unotext.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -23,7 +26,11 @@
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace {
 // The office measures in hundredths of a millimetre, Word in points.
@@ -100,19 +107,73 @@ QRectF officeShapePlace(const Reference<uno::XInterface>& object, bool textFrame
                   officePoints(size.Height));
 }
 
-std::vector<Reference<uno::XInterface>>
-addOfficePictures(const Reference<uno::XComponentContext>& context,
-                  const Reference<lang::XComponent>& document, const OUString& url,
-                  const std::vector<QRectF>& places)
+namespace {
+
+// The picture last read through each connection to the office.
+struct KeptGraphic
 {
-    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+    std::weak_ptr<Office::Connection> connection;
+    int generation = 0;
+    QByteArray bytes;
+    Reference<graphic::XGraphic> graphic;
+};
+
+struct KeptGraphics
+{
+    std::mutex mutex;
+    std::vector<KeptGraphic> list; // guarded by mutex
+};
+
+// Never torn down, like the UNO runtime the graphics belong to.
+KeptGraphics& keptGraphics()
+{
+    static auto* kept = new KeptGraphics;
+    return *kept;
+}
+
+// The picture in the file at `path` as the office holds it. The tear-off
+// tabs' code is the same click after click: the office reads it once and
+// the graphic serves every document after, until its bytes change.
+Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const QString& path)
+{
+    QFile file(path);
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    KeptGraphics& kept = keptGraphics();
+    {
+        std::lock_guard lock(kept.mutex);
+        for (const auto& one : kept.list)
+            if (one.connection.lock() == session.connection &&
+                one.generation == session.generation && !bytes.isEmpty() && one.bytes == bytes)
+                return one.graphic;
+    }
+    Reference<graphic::XGraphicProvider> provider =
+        graphic::GraphicProvider::create(session.connection->context());
     // The graphic itself, not its address: the document keeps the picture's
     // data and saves it inside the file.
     Reference<graphic::XGraphic> graphic =
-        provider->queryGraphic(Office::properties({{"URL", Any(url)}}));
+        provider->queryGraphic(Office::properties({{"URL", Any(Office::fileUrl(path))}}));
     if (!graphic.is())
-        throw Failure(
-            QStringLiteral("The office could not read the picture %1.").arg(toQString(url)));
+        throw Failure(QStringLiteral("The office could not read the picture %1.")
+                          .arg(QDir::toNativeSeparators(path)));
+    std::lock_guard lock(kept.mutex);
+    auto& list = kept.list;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const KeptGraphic& one) {
+                                  const auto connection = one.connection.lock();
+                                  return !connection || connection == session.connection;
+                              }),
+               list.end());
+    list.push_back({session.connection, session.generation, bytes, graphic});
+    return graphic;
+}
+
+} // namespace
+
+std::vector<Reference<uno::XInterface>>
+addOfficePictures(const Office::Session& session, const Reference<lang::XComponent>& document,
+                  const QString& path, const std::vector<QRectF>& places)
+{
+    const Reference<graphic::XGraphic> graphic = officeGraphic(session, path);
     Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
     Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
     const Reference<text::XText> body = textDocument->getText();
