@@ -133,11 +133,16 @@ KeptGraphics& keptGraphics()
 
 // The picture in the file at `path` as the office holds it. The tear-off
 // tabs' code is the same click after click: the office reads it once and
-// the graphic serves every document after, until its bytes change.
+// the graphic serves every document after, until its bytes change. A large
+// picture (the flyer's own) is left to the office to read: reading its bytes
+// here too would cost more than it spares.
 Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const QString& path)
 {
+    constexpr qint64 kLargestKept = qint64(256) * 1024;
     QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray bytes = file.size() <= kLargestKept && file.open(QIODevice::ReadOnly)
+                                 ? file.readAll()
+                                 : QByteArray();
     KeptGraphics& kept = keptGraphics();
     {
         std::lock_guard lock(kept.mutex);
@@ -155,6 +160,8 @@ Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const
     if (!graphic.is())
         throw Failure(QStringLiteral("The office could not read the picture %1.")
                           .arg(QDir::toNativeSeparators(path)));
+    if (bytes.isEmpty())
+        return graphic;
     std::lock_guard lock(kept.mutex);
     auto& list = kept.list;
     list.erase(std::remove_if(list.begin(), list.end(),
