@@ -4,6 +4,7 @@
 #include "base/flyerfields.h"
 #include "base/settings.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace TearOffCode {
@@ -64,6 +66,30 @@ QString escapedCardValue(QString value)
     value.replace(QLatin1Char(','), QLatin1String("\\,"));
     value.replace(QLatin1Char(';'), QLatin1String("\\;"));
     return value.trimmed();
+}
+
+// A code's picture and the bytes of its PNG file.
+struct CodePicture
+{
+    QString text;
+    double sidePoints = 0;
+    QImage image;
+    QByteArray png;
+};
+
+// The code stays the same click after click: the last one made is kept (on
+// each thread, since the batch tool's workers make flyers side by side).
+const CodePicture& codePicture(const QString& text, double sidePoints)
+{
+    thread_local CodePicture kept;
+    if (kept.image.isNull() || kept.text != text || kept.sidePoints != sidePoints) {
+        CodePicture made{text, sidePoints, picture(text, sidePoints), {}};
+        QBuffer buffer(&made.png);
+        if (buffer.open(QIODevice::WriteOnly))
+            made.image.save(&buffer, "PNG");
+        kept = std::move(made);
+    }
+    return kept;
 }
 
 } // namespace
@@ -175,20 +201,22 @@ int placeOnTabs(Word::Document& document, const std::vector<std::shared_ptr<Word
         QString path;
         ~Removal() { QFile::remove(path); }
     } removal{file};
-    QImage image;
+    const CodePicture* code = nullptr;
     std::vector<QRectF> places;
     for (std::size_t i = 0; i < shapes.size(); ++i) {
         if (!isTab(i))
             continue;
         const QRectF tab = shapes[i]->place();
         // The tabs are alike; one picture serves them all.
-        if (image.isNull()) {
-            image = picture(text, tab.width());
-            if (!image.save(file, "PNG"))
+        if (!code) {
+            code = &codePicture(text, tab.width());
+            QFile written(file);
+            if (code->png.isEmpty() || !written.open(QIODevice::WriteOnly) ||
+                written.write(code->png) != code->png.size() || !written.flush())
                 throw Failure(QStringLiteral("The tear-off tabs' code could not be written to %1.")
                                   .arg(QDir::toNativeSeparators(folder)));
         }
-        places.push_back(placeInTab(tab, image));
+        places.push_back(placeInTab(tab, code->image));
         shapes[i]->setHeight(tab.height() - places.back().height());
     }
     if (places.empty())

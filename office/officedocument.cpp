@@ -190,6 +190,8 @@ public:
     }
     QRectF place() override
     {
+        if (const auto known = m_document->knownPlace(m_object))
+            return *known;
         return m_document->call([&] { return officeShapePlace(m_object, m_text.is()); });
     }
     void remove() override
@@ -202,7 +204,7 @@ public:
         m_document->calls().holdLayout();
         const sal_Int32 height =
             m_document->call([&] { return setOfficeShapeHeight(m_object, points); });
-        m_document->frameHeightChanged(m_text, height);
+        m_document->frameHeightChanged(m_object, m_text, height);
     }
 
 private:
@@ -212,6 +214,17 @@ private:
 };
 
 } // namespace
+
+void OfficeDocument::frameHeightChanged(const Reference<uno::XInterface>& object,
+                                        const Reference<text::XText>& text, sal_Int32 height)
+{
+    const auto shape = m_frameShapes.find(text.get());
+    if (shape != m_frameShapes.end())
+        shape->second.second.height = height;
+    const auto place = m_places.find(object.get());
+    if (place != m_places.end())
+        place->second.second.setHeight(officePoints(height));
+}
 
 std::vector<std::shared_ptr<Word::Range>> OfficeDocument::storyRanges()
 {
@@ -250,8 +263,8 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
     m_calls.holdLayout();
     return call([&] {
         std::vector<std::shared_ptr<Word::Shape>> added;
-        const auto pictures = addOfficePictures(m_calls.session().connection->context(),
-                                                m_calls.model(), fileUrl(fileName), places);
+        const auto pictures =
+            addOfficePictures(m_calls.session(), m_calls.model(), fileName, places);
         m_shapes.addPictures(pictures.size());
         added.reserve(pictures.size());
         // A picture holds no text: no need to ask the office.
@@ -391,6 +404,7 @@ void OfficeDocument::close()
     m_texts.clear();
     m_shapes.forget();
     m_frameShapes.clear();
+    m_places.clear();
     try {
         m_calls.session().call([&] {
             const Reference<lang::XComponent>& model = m_calls.model();

@@ -11,11 +11,13 @@
 #include "office/replacelater.h"
 #include "office/shapecache.h"
 
+#include <QRectF>
 #include <QString>
 
 #include <com/sun/star/lang/XComponent.hpp>
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -54,15 +56,20 @@ public:
         m_shapes.adopt(prepared.shapes);
         for (const auto& [text, shape] : prepared.frameShapes)
             m_frameShapes.emplace(text.get(), std::make_pair(text, shape));
+        for (const auto& [object, place] : prepared.places)
+            m_places.emplace(object.get(), std::make_pair(object, place));
     }
-    // A frame got a new height (a tear-off tab beside its code), as the office
-    // keeps it: fitting need not read the rest of its shape again.
-    void frameHeightChanged(const css::uno::Reference<css::text::XText>& text, sal_Int32 height)
+    // A frame's place as last read or set, if known.
+    std::optional<QRectF> knownPlace(const css::uno::Reference<css::uno::XInterface>& object) const
     {
-        const auto known = m_frameShapes.find(text.get());
-        if (known != m_frameShapes.end())
-            known->second.second.height = height;
+        const auto known = m_places.find(object.get());
+        return known == m_places.end() ? std::nullopt : std::optional(known->second.second);
     }
+    // A frame got a new height (a tear-off tab beside its code), in
+    // hundredths of a millimetre as the office keeps it: neither its place
+    // nor, for fitting, the rest of its shape need be read again.
+    void frameHeightChanged(const css::uno::Reference<css::uno::XInterface>& object,
+                            const css::uno::Reference<css::text::XText>& text, sal_Int32 height);
 
     // A frame's text written anew: its designed look is no longer known.
     void frameTextSet(const css::uno::Reference<css::text::XText>& text)
@@ -106,6 +113,9 @@ private:
     // like the texts.
     std::unordered_map<const void*, std::pair<css::uno::Reference<css::text::XText>, FrameShape>>
         m_frameShapes;
+    // The text frames' places in points, keyed by their objects.
+    std::unordered_map<const void*, std::pair<css::uno::Reference<css::uno::XInterface>, QRectF>>
+        m_places;
     QString m_lockFile;
 };
 

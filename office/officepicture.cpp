@@ -5,6 +5,9 @@
 #include "office/unonames.h"
 #include "office/unotext.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -23,22 +26,34 @@
 #include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/text/XTextDocument.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 namespace {
 // The office measures in hundredths of a millimetre, Word in points.
 constexpr double kHundredthsMmPerPoint = 2540.0 / 72.0;
 
-double points(sal_Int32 hundredthsMm)
-{
-    return hundredthsMm / kHundredthsMmPerPoint;
-}
-
 sal_Int32 hundredthsMm(double points)
 {
     return static_cast<sal_Int32>(std::lround(points * kHundredthsMmPerPoint));
 }
+
+// A frame's length as the office keeps it: in whole twips (a twip is 127/72
+// hundredths of a millimetre), each way rounded to the nearest.
+sal_Int32 keptInTwips(sal_Int32 hundredthsMm)
+{
+    const sal_Int64 twips = (sal_Int64(hundredthsMm) * 72 + 63) / 127;
+    return sal_Int32((twips * 127 + 36) / 72);
+}
 } // namespace
+
+double officePoints(sal_Int32 hundredthsMm)
+{
+    return hundredthsMm / kHundredthsMmPerPoint;
+}
 
 std::vector<Reference<uno::XInterface>>
 floatingShapeObjects(const Reference<lang::XComponent>& document)
@@ -88,22 +103,84 @@ QRectF officeShapePlace(const Reference<uno::XInterface>& object, bool textFrame
             return officeShapePlace(object, true);
         }
     }
-    return QRectF(points(position.X), points(position.Y), points(size.Width), points(size.Height));
+    return QRectF(officePoints(position.X), officePoints(position.Y), officePoints(size.Width),
+                  officePoints(size.Height));
 }
 
-std::vector<Reference<uno::XInterface>>
-addOfficePictures(const Reference<uno::XComponentContext>& context,
-                  const Reference<lang::XComponent>& document, const OUString& url,
-                  const std::vector<QRectF>& places)
+namespace {
+
+// The picture last read through each connection to the office.
+struct KeptGraphic
 {
-    Reference<graphic::XGraphicProvider> provider = graphic::GraphicProvider::create(context);
+    std::weak_ptr<Office::Connection> connection;
+    int generation = 0;
+    QByteArray bytes;
+    Reference<graphic::XGraphic> graphic;
+};
+
+struct KeptGraphics
+{
+    std::mutex mutex;
+    std::vector<KeptGraphic> list; // guarded by mutex
+};
+
+// Never torn down, like the UNO runtime the graphics belong to.
+KeptGraphics& keptGraphics()
+{
+    static auto* kept = new KeptGraphics;
+    return *kept;
+}
+
+// The picture in the file at `path` as the office holds it. The tear-off
+// tabs' code is the same click after click: the office reads it once and
+// the graphic serves every document after, until its bytes change. A large
+// picture (the flyer's own) is left to the office to read: reading its bytes
+// here too would cost more than it spares.
+Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const QString& path)
+{
+    constexpr qint64 kLargestKept = qint64(256) * 1024;
+    QFile file(path);
+    const QByteArray bytes = file.size() <= kLargestKept && file.open(QIODevice::ReadOnly)
+                                 ? file.readAll()
+                                 : QByteArray();
+    KeptGraphics& kept = keptGraphics();
+    {
+        std::lock_guard lock(kept.mutex);
+        for (const auto& one : kept.list)
+            if (one.connection.lock() == session.connection &&
+                one.generation == session.generation && !bytes.isEmpty() && one.bytes == bytes)
+                return one.graphic;
+    }
+    Reference<graphic::XGraphicProvider> provider =
+        graphic::GraphicProvider::create(session.connection->context());
     // The graphic itself, not its address: the document keeps the picture's
     // data and saves it inside the file.
     Reference<graphic::XGraphic> graphic =
-        provider->queryGraphic(Office::properties({{"URL", Any(url)}}));
+        provider->queryGraphic(Office::properties({{"URL", Any(Office::fileUrl(path))}}));
     if (!graphic.is())
-        throw Failure(
-            QStringLiteral("The office could not read the picture %1.").arg(toQString(url)));
+        throw Failure(QStringLiteral("The office could not read the picture %1.")
+                          .arg(QDir::toNativeSeparators(path)));
+    if (bytes.isEmpty())
+        return graphic;
+    std::lock_guard lock(kept.mutex);
+    auto& list = kept.list;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const KeptGraphic& one) {
+                                  const auto connection = one.connection.lock();
+                                  return !connection || connection == session.connection;
+                              }),
+               list.end());
+    list.push_back({session.connection, session.generation, bytes, graphic});
+    return graphic;
+}
+
+} // namespace
+
+std::vector<Reference<uno::XInterface>>
+addOfficePictures(const Office::Session& session, const Reference<lang::XComponent>& document,
+                  const QString& path, const std::vector<QRectF>& places)
+{
+    const Reference<graphic::XGraphic> graphic = officeGraphic(session, path);
     Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
     Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
     const Reference<text::XText> body = textDocument->getText();
@@ -120,8 +197,9 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
              {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
              {"AnchorPageNo", Any(sal_Int16(1))},
              {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+             // Across, a new picture is placed from the page's edge already
+             // (down, from the text area's): a call spared per picture.
              {"HoriOrient", Any(text::HoriOrientation::NONE)},
-             {"HoriOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
              {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
              {"VertOrient", Any(text::VertOrientation::NONE)},
              {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
@@ -136,9 +214,12 @@ addOfficePictures(const Reference<uno::XComponentContext>& context,
 
 sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)
 {
-    const Reference<beans::XPropertySet> set(object, UNO_QUERY_THROW);
-    set->setPropertyValue("Height", Any(hundredthsMm(points)));
-    return set->getPropertyValue("Height").get<sal_Int32>();
+    const sal_Int32 height = hundredthsMm(points);
+    Reference<beans::XPropertySet>(object, UNO_QUERY_THROW)
+        ->setPropertyValue("Height", Any(height));
+    // Reading it back would be another trip to the office for a rounding
+    // known here.
+    return keptInTwips(height);
 }
 
 void removeOfficeShape(const Reference<uno::XInterface>& object)

@@ -5,8 +5,10 @@
 // Only the office adapter includes this (it brings in UNO headers).
 
 #include "generate/word.h"
+#include "office/officeconnection.h"
 
 #include <QRectF>
+#include <QString>
 
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
@@ -22,6 +24,9 @@ floatingShapeObjects(const css::uno::Reference<css::lang::XComponent>& document)
 // The MsoShapeType of a floating object: text box, picture, group or other.
 int officeShapeType(const css::uno::Reference<css::uno::XInterface>& object);
 
+// A length of the office, in hundredths of a millimetre, in points.
+double officePoints(sal_Int32 hundredthsMm);
+
 // Left, Top, Width and Height of a floating object in points, from the page's
 // top-left corner. A caller that knows the object is a text frame says so:
 // it is then read in fewer calls.
@@ -29,13 +34,14 @@ QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object,
                         bool textFrame = false);
 
 // One picture at each of `places` (points from the page's corner), all
-// made from the file at `url`, read once and embedded in the document (not
-// linked), on the first page, in front of the text, stretched to the place.
-// Throws Failure when the file gives no picture.
+// made from the file at `path`, read once (by the office of `session`, and
+// only when the file's bytes differ from those it read last) and embedded in
+// the document (not linked), on the first page, in front of the text,
+// stretched to the place. Throws Failure when the file gives no picture.
 std::vector<css::uno::Reference<css::uno::XInterface>>
-addOfficePictures(const css::uno::Reference<css::uno::XComponentContext>& context,
-                  const css::uno::Reference<css::lang::XComponent>& document,
-                  const rtl::OUString& url, const std::vector<QRectF>& places);
+addOfficePictures(const Office::Session& session,
+                  const css::uno::Reference<css::lang::XComponent>& document, const QString& path,
+                  const std::vector<QRectF>& places);
 
 // Makes a floating object `points` high, its top where it was. Returns its
 // height as the office keeps it, in hundredths of a millimetre (the office

@@ -66,8 +66,11 @@ PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& contex
             readText(story);
         for (const auto& [object, text] : prepared.shapes) {
             readText(text);
-            if (text.is())
-                prepared.frameShapes.emplace_back(text, readFrameShape(text));
+            if (!text.is())
+                continue;
+            prepared.frameShapes.emplace_back(text, readFrameShape(text));
+            // The tear-off tabs' places, asked for when codes go on them.
+            prepared.places.emplace_back(object, officeShapePlace(object, true));
         }
     } catch (...) {
         closeQuietly(prepared.model);

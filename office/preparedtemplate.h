@@ -6,6 +6,7 @@
 #include "office/textfit.h"
 
 #include <QByteArray>
+#include <QRectF>
 #include <QString>
 
 #include <com/sun/star/frame/XDesktop2.hpp>
@@ -25,8 +26,8 @@ namespace Office {
 // The template loaded hidden and read-only from its bytes in memory, with
 // what a filling run asks of it before it changes anything: its stories, its
 // floating shapes (those of headers and footers left out) with their texts,
-// what every one of those texts holds, and the designed shape of each text
-// frame.
+// what every one of those texts holds, and the designed shape and place of
+// each text frame.
 struct PreparedDocument
 {
     QByteArray bytes;
@@ -39,6 +40,9 @@ struct PreparedDocument
         shapes;
     std::vector<std::pair<css::uno::Reference<css::text::XText>, QString>> texts;
     std::vector<std::pair<css::uno::Reference<css::text::XText>, FrameShape>> frameShapes;
+    // Each text frame's place, in points from the page's corner, as
+    // officeShapePlace() reads it.
+    std::vector<std::pair<css::uno::Reference<css::uno::XInterface>, QRectF>> places;
 };
 
 // Loading the template is the same work for every flyer, so it is done while

@@ -334,6 +334,14 @@ void TestOfficePicture::tearOffCode_readEightTimesFromDocumentAndPdf_noneWhenEmp
     QVERIFY2(notices.join(u'\n').contains(QStringLiteral("the e-mail on the tear-off tabs")),
              qPrintable(notices.join(u'\n')));
 
+    // Another code on the next flyer is that code, not the last one.
+    const QString other = QStringLiteral("tel:+13675550100");
+    TearOffCode::store(other);
+    QVERIFY(!generateAndSave(form, dialogs, root + QStringLiteral("/other.doc"),
+                             root + QStringLiteral("/other.pdf"))
+                 .isEmpty());
+    QCOMPARE(codesIn(root + QStringLiteral("/other.pdf")), QStringList(8, other));
+
     // Without a code the tabs are as the template has them.
     QTest::mouseClick(child<QPushButton>(&form, "PushButton3"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(&form, "PushButton4"), Qt::LeftButton);

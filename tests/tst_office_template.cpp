@@ -416,8 +416,20 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     const auto facts = inspectOfficeDocument(*document);
     QCOMPARE(facts.shapes.size(), std::size_t(15));
     QCOMPARE(occurrences(facts, QStringLiteral("[BusinessName]")) > 0, !otherFile);
+    // Every shape stands where the office has it, and a new height is kept
+    // as the office keeps it.
+    auto inTwips = [](const QRectF& place) {
+        return QRect(qRound(place.left() * 20), qRound(place.top() * 20),
+                     qRound(place.width() * 20), qRound(place.height() * 20));
+    };
+    const auto shapes = document->shapes();
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        QCOMPARE(inTwips(shapes[i]->place()), QRect(facts.shapes[i].left, facts.shapes[i].top,
+                                                    facts.shapes[i].width, facts.shapes[i].height));
     // A box made too low for its text: fitting measures it as it is now.
-    document->shapes().front()->setHeight(6);
+    shapes.front()->setHeight(6);
+    QCOMPARE(inTwips(shapes.front()->place()).height(),
+             inspectOfficeDocument(*document).shapes.front().height);
     const auto fits = document->fitTextToShapes({5, 60, 6.0});
     QVERIFY(!fits.front().fits || fits.front().percent < 100);
     // Tabs too small for their e-mail shrink alike, each to what it holds.
