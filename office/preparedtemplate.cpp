@@ -6,6 +6,8 @@
 #include "office/unonames.h"
 #include "office/unotext.h"
 
+#include <QHash>
+
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/io/SequenceInputStream.hpp>
@@ -13,6 +15,7 @@
 #include <com/sun/star/util/XCloseable.hpp>
 
 #include <unordered_set>
+#include <vector>
 
 namespace Office {
 
@@ -31,9 +34,68 @@ void closeQuietly(const Reference<lang::XComponent>& document)
     }
 }
 
+namespace {
+
+// The lists' values, to spare the next preparation of the same bytes.
+TemplateFacts factsOf(const PreparedDocument& prepared)
+{
+    TemplateFacts facts{prepared.bytes, {}, {}, {}};
+    for (const auto& [text, value] : prepared.texts)
+        facts.texts.push_back(value);
+    for (const auto& [text, shape] : prepared.frameShapes)
+        facts.frameShapes.push_back(shape);
+    for (const auto& [object, place] : prepared.places)
+        facts.places.push_back(place);
+    return facts;
+}
+
+// Reads the texts and frames of the lists `prepared` holds, or takes them
+// from `known` when that was read from the same bytes and lists as long.
+void readValues(PreparedDocument& prepared, const TemplateFacts* known)
+{
+    std::vector<Reference<text::XText>> texts;
+    std::unordered_set<const void*> seen;
+    auto add = [&](const Reference<text::XText>& text) {
+        if (text.is() && seen.insert(text.get()).second)
+            texts.push_back(text);
+    };
+    for (const auto& story : prepared.stories)
+        add(story);
+    std::vector<std::pair<Reference<uno::XInterface>, Reference<text::XText>>> frames;
+    for (const auto& [object, text] : prepared.shapes) {
+        add(text);
+        if (text.is())
+            frames.emplace_back(object, text);
+    }
+    const bool same =
+        known && known->bytes == prepared.bytes && known->texts.size() == texts.size() &&
+        known->frameShapes.size() == frames.size() && known->places.size() == frames.size();
+    QHash<const void*, QString> values;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        prepared.texts.emplace_back(texts[i],
+                                    same ? known->texts[i] : toQString(texts[i]->getString()));
+        values.insert(texts[i].get(), prepared.texts.back().second);
+    }
+    // Only frames that read alike can be twins, whose looks are compared.
+    QHash<QString, int> alike;
+    for (const auto& [object, text] : frames)
+        ++alike[values.value(text.get())];
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto& [object, text] = frames[i];
+        prepared.frameShapes.emplace_back(
+            text, same ? known->frameShapes[i]
+                       : readFrameShape(text, alike.value(values.value(text.get())) > 1));
+        // The tear-off tabs' places, asked for when codes go on them.
+        prepared.places.emplace_back(object,
+                                     same ? known->places[i] : officeShapePlace(object, true));
+    }
+}
+
+} // namespace
+
 PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& context,
                                  const Reference<frame::XDesktop2>& desktop,
-                                 const QByteArray& bytes)
+                                 const QByteArray& bytes, const TemplateFacts* known)
 {
     PreparedDocument prepared;
     prepared.bytes = bytes;
@@ -57,21 +119,7 @@ PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& contex
         prepared.stories = storyTexts(prepared.model);
         for (const auto& object : floatingShapeObjects(prepared.model))
             prepared.shapes.emplace_back(object, frameText(object));
-        std::unordered_set<const void*> read;
-        auto readText = [&](const Reference<text::XText>& text) {
-            if (text.is() && read.insert(text.get()).second)
-                prepared.texts.emplace_back(text, toQString(text->getString()));
-        };
-        for (const auto& story : prepared.stories)
-            readText(story);
-        for (const auto& [object, text] : prepared.shapes) {
-            readText(text);
-            if (!text.is())
-                continue;
-            prepared.frameShapes.emplace_back(text, readFrameShape(text));
-            // The tear-off tabs' places, asked for when codes go on them.
-            prepared.places.emplace_back(object, officeShapePlace(object, true));
-        }
+        readValues(prepared, known);
     } catch (...) {
         closeQuietly(prepared.model);
         throw;
@@ -92,15 +140,24 @@ void TemplatePreparation::start(const Reference<uno::XComponentContext>& context
     if (m_thread.joinable())
         m_thread.join();
     m_thread = std::thread([this, context, desktop, bytes, generation] {
+        std::optional<TemplateFacts> known;
+        {
+            std::lock_guard lock(m_mutex);
+            known = m_facts;
+        }
         std::optional<PreparedDocument> prepared;
+        std::optional<TemplateFacts> facts;
         try {
-            prepared = prepareDocument(context, desktop, bytes);
+            prepared = prepareDocument(context, desktop, bytes, known ? &*known : nullptr);
             prepared->generation = generation;
+            facts = factsOf(*prepared);
         } catch (...) {
             // A favour: a run without a prepared document opens the file.
         }
         std::lock_guard lock(m_mutex);
         m_result = std::move(prepared);
+        if (facts)
+            m_facts = std::move(facts);
         m_running = false;
     });
 }

@@ -45,6 +45,18 @@ struct PreparedDocument
     std::vector<std::pair<css::uno::Reference<css::uno::XInterface>, QRectF>> places;
 };
 
+// What reading a prepared document's lists tells, without the office's
+// objects: the texts, the frames' shapes and places, in the order they were
+// read. The same bytes give the same, so a later preparation takes them
+// from here rather than asking the office again.
+struct TemplateFacts
+{
+    QByteArray bytes;
+    std::vector<QString> texts;
+    std::vector<FrameShape> frameShapes;
+    std::vector<QRectF> places;
+};
+
 // Loading the template is the same work for every flyer, so it is done while
 // the office is idle, on a thread of its own over the program's connection,
 // and the document kept until a run opens the template. At most one document
@@ -78,13 +90,15 @@ private:
     std::mutex m_mutex;
     bool m_running = false;                   // guarded by m_mutex
     std::optional<PreparedDocument> m_result; // guarded by m_mutex
+    std::optional<TemplateFacts> m_facts;     // guarded by m_mutex
 };
 
 // Loads `bytes` hidden and read-only as the template is loaded from its
-// file, and reads its lists; throws what the office throws.
+// file, and reads its lists, the values among them from `known` when they
+// were read from the same bytes; throws what the office throws.
 PreparedDocument prepareDocument(const css::uno::Reference<css::uno::XComponentContext>& context,
                                  const css::uno::Reference<css::frame::XDesktop2>& desktop,
-                                 const QByteArray& bytes);
+                                 const QByteArray& bytes, const TemplateFacts* known = nullptr);
 
 // Closes a document of the office, quietly: the office may be gone.
 void closeQuietly(const css::uno::Reference<css::lang::XComponent>& document);

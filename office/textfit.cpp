@@ -480,7 +480,7 @@ std::optional<OUString> readLook(const Reference<text::XText>& text)
 
 } // namespace
 
-FrameShape readFrameShape(const Reference<text::XText>& text)
+FrameShape readFrameShape(const Reference<text::XText>& text, bool withLook)
 {
     const Reference<beans::XPropertySet> set(text, UNO_QUERY_THROW);
     FrameShape shape;
@@ -488,7 +488,8 @@ FrameShape readFrameShape(const Reference<text::XText>& text)
     shape.width = property<sal_Int32>(set, "Width");
     shape.height = property<sal_Int32>(set, "Height");
     readMargins(set, shape);
-    shape.look = readLook(text);
+    if (withLook)
+        shape.look = readLook(text);
     return shape;
 }
 

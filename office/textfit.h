@@ -27,9 +27,10 @@ struct FrameShape
     std::optional<rtl::OUString> look;
 };
 
-// Reads them through the office, one call per value; the look a few calls
-// per paragraph (meant for before a run, where it costs nothing).
-FrameShape readFrameShape(const css::uno::Reference<css::text::XText>& text);
+// Reads them through the office, one call per value; the look, when asked
+// for, a few calls per paragraph (meant for before a run, where it costs
+// nothing).
+FrameShape readFrameShape(const css::uno::Reference<css::text::XText>& text, bool withLook = true);
 
 // What the caller knows of a frame already, so that fitting need not ask the
 // office: its text, and its shape.
