@@ -388,6 +388,14 @@ template <typename T> Sequence<T> joined(const Sequence<T>& first, const Sequenc
     return result;
 }
 
+// Moves `cursor` `characters` to the right, as far as that is: one call
+// goes at most a short's worth.
+void goRight(const Reference<text::XTextCursor>& cursor, sal_Int32 characters, bool expand)
+{
+    for (sal_Int32 left = characters; left > 0; left -= SAL_MAX_INT16)
+        cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), expand);
+}
+
 // A cursor over a frame's text that spans one paragraph at a time, going on
 // from the one it spans when it can: each step is a call to the office.
 class ParagraphSpan
@@ -419,8 +427,8 @@ public:
             sal_Int32 skip = onwards ? 1 : 0;
             for (int at = onwards ? m_spanned + 1 : 0; at < paragraph; ++at)
                 skip += m_lengths[std::size_t(at)] + 1;
-            goRight(skip, false);
-            goRight(m_lengths[std::size_t(paragraph)], true);
+            goRight(m_cursor, skip, false);
+            goRight(m_cursor, m_lengths[std::size_t(paragraph)], true);
             m_spanned = paragraph;
             return true;
         }
@@ -436,12 +444,6 @@ public:
     }
 
 private:
-    void goRight(sal_Int32 characters, bool expand)
-    {
-        for (sal_Int32 left = characters; left > 0; left -= SAL_MAX_INT16)
-            m_cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), expand);
-    }
-
     Reference<text::XTextCursor> m_cursor;
     Reference<text::XParagraphCursor> m_paragraphs;
     std::vector<sal_Int32> m_lengths;
@@ -791,8 +793,7 @@ qsizetype shownCharacters(const Frame& frame)
 void moveTo(const Reference<text::XTextCursor>& cursor, sal_Int32 offset)
 {
     cursor->gotoStart(false);
-    for (sal_Int32 left = offset; left > 0; left -= SAL_MAX_INT16)
-        cursor->goRight(sal_Int16(std::min<sal_Int32>(left, SAL_MAX_INT16)), false);
+    goRight(cursor, offset, false);
 }
 
 // Where the line holding each character stands on the page. Few calls per
