@@ -144,11 +144,11 @@ Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const
                                  ? file.readAll()
                                  : QByteArray();
     KeptGraphics& kept = keptGraphics();
-    {
+    if (!bytes.isEmpty()) {
         std::lock_guard lock(kept.mutex);
         for (const auto& one : kept.list)
             if (one.connection.lock() == session.connection &&
-                one.generation == session.generation && !bytes.isEmpty() && one.bytes == bytes)
+                one.generation == session.generation && one.bytes == bytes)
                 return one.graphic;
     }
     Reference<graphic::XGraphicProvider> provider =
