@@ -127,15 +127,6 @@ void Bench::generation(bool warm, bool floor)
         generateOnce(); // the engine's first session, the template's first load
     if (floor)
         floorOnce();
-    // A user looks at the preview before the next step: what the engine does
-    // when it is idle (the template prepared for the next run) is over by
-    // then, and neither the floor nor the next generation meets it.
-    auto lookAtThePreview = [] {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < 1000)
-            QApplication::processEvents(QEventLoop::AllEvents, 50);
-    };
     QList<double> times, floors;
     for (int i = 0; i < std::max(m_runs, 10); ++i) {
         if (warm) {
