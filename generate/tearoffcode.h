@@ -28,9 +28,12 @@ inline constexpr double kTabWidthPoints = 58.59;
 inline constexpr double kSmallestModulePoints = 72.0 * 0.5 / 25.4;
 // The light margin a reader needs around the code, in modules.
 inline constexpr int kQuietModules = 4;
-// The code's picture has at least this many pixels per inch on paper, so
-// that its edges stay sharp in the document, the PDF and on the printer.
-inline constexpr int kDotsPerInch = 600;
+// The code's picture has at least this many pixels per inch on paper, a
+// printer's resolution, so that its edges stay sharp in the document, the
+// PDF and on the printer. More would cost every page picture: the office
+// scales each of the eight pictures down pixel by pixel, and at twice this
+// the codes took it three times as long.
+inline constexpr int kDotsPerInch = 300;
 
 // The code's text as stored: the stored text, or the empty text when the
 // store holds none.
