@@ -210,12 +210,16 @@ void describePicture(const Reference<beans::XPropertySet>& picture,
             "Size", Any(awt::Size(hundredthsMm(place.width()), hundredthsMm(place.height()))));
 }
 
-Reference<beans::XPropertySet> newPicture(const Reference<lang::XComponent>& document)
+// A new picture of `document`, not yet in its text.
+Office::SparePicture newPicture(const Reference<lang::XComponent>& document)
 {
-    return Reference<beans::XPropertySet>(
-        Reference<lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
-            ->createInstance("com.sun.star.text.TextGraphicObject"),
-        UNO_QUERY_THROW);
+    Office::SparePicture made;
+    made.picture.set(Reference<lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
+                         ->createInstance("com.sun.star.text.TextGraphicObject"),
+                     UNO_QUERY_THROW);
+    made.content.set(made.picture, UNO_QUERY_THROW);
+    made.object.set(made.picture, UNO_QUERY_THROW);
+    return made;
 }
 
 // Notes where the pictures of a kept graphic went, for the next document.
@@ -245,19 +249,13 @@ addOfficePictures(const Office::Session& session, const Reference<lang::XCompone
     const Reference<text::XTextRange> end = body->getEnd();
     std::vector<Reference<uno::XInterface>> added;
     for (const QRectF& place : places) {
-        Reference<beans::XPropertySet> picture;
-        if (spares.empty()) {
-            picture = newPicture(document);
-            describePicture(picture, graphic, place, nullptr);
-        } else {
-            const Office::SparePicture spare = spares.front();
+        const bool spare = !spares.empty();
+        const Office::SparePicture picture = spare ? spares.front() : newPicture(document);
+        if (spare)
             spares.erase(spares.begin());
-            picture = spare.picture;
-            describePicture(picture, graphic, place, &spare);
-        }
-        body->insertTextContent(end, Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
-                                false);
-        added.emplace_back(picture, UNO_QUERY_THROW);
+        describePicture(picture.picture, graphic, place, spare ? &picture : nullptr);
+        body->insertTextContent(end, picture.content, false);
+        added.push_back(picture.object);
     }
     rememberPlaces(session, graphic, places);
     return added;
@@ -281,9 +279,11 @@ std::vector<Office::SparePicture> sparePictures(const Reference<lang::XComponent
     if (!plan.graphic.is())
         return made;
     for (const QRectF& place : plan.places) {
-        const Reference<beans::XPropertySet> picture = newPicture(document);
-        describePicture(picture, plan.graphic, place, nullptr);
-        made.push_back({picture, plan.graphic, place});
+        Office::SparePicture picture = newPicture(document);
+        describePicture(picture.picture, plan.graphic, place, nullptr);
+        picture.graphic = plan.graphic;
+        picture.place = place;
+        made.push_back(picture);
     }
     return made;
 }

@@ -14,6 +14,7 @@
 #include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <condition_variable>
@@ -40,6 +41,10 @@ struct PicturePlan
 struct SparePicture
 {
     css::uno::Reference<css::beans::XPropertySet> picture;
+    // The same picture as inserted and as listed: asked for here, they are
+    // no trip to the office during the run.
+    css::uno::Reference<css::text::XTextContent> content;
+    css::uno::Reference<css::uno::XInterface> object;
     css::uno::Reference<css::graphic::XGraphic> graphic;
     QRectF place;
 };
