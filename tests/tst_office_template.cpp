@@ -409,10 +409,10 @@ void TestOfficeTemplate::addPictures_preparedAfterARunWithPictures_eachAsAsked()
     };
     // In steps of 3.6 points, whole in the office's unit and in twips.
     auto places = [](int many, double shift) {
-        std::vector<QRectF> list;
+        std::vector<QRectF> list(static_cast<std::size_t>(many));
         for (int i = 0; i < many; ++i)
-            list.emplace_back(36 + 64.8 * (i % 8) + shift, 597.6 + 64.8 * (i / 8), 43.2 - shift,
-                              43.2);
+            list[std::size_t(i)] = {36 + 64.8 * (i % 8) + shift, (i < 8 ? 597.6 : 662.4),
+                                    43.2 - shift, 43.2};
         return list;
     };
     QFile original(m_template);
