@@ -1,5 +1,6 @@
 #include "office/officeconnection.h"
 
+#include "office/officepicture.h"
 #include "office/unonames.h"
 
 #include <QCoreApplication>
@@ -318,7 +319,8 @@ void Connection::prepareTemplate()
         // The next run connects and reports what is wrong.
         return;
     }
-    m_preparation.start(m_context, m_desktop, m_warmUpSample, m_generation);
+    m_preparation.start(m_context, m_desktop, m_warmUpSample, m_generation,
+                        picturePlan(shared_from_this(), m_generation));
 }
 
 std::optional<PreparedDocument> Connection::takePreparedTemplate(const QString& path,

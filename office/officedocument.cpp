@@ -264,8 +264,8 @@ OfficeDocument::addPictures(const QString& fileName, const std::vector<QRectF>& 
     return call([&] {
         std::vector<std::shared_ptr<Word::Shape>> added;
         const auto pictures =
-            addOfficePictures(m_calls.session(), m_calls.model(), fileName, places);
-        m_shapes.addPictures(pictures.size());
+            addOfficePictures(m_calls.session(), m_calls.model(), fileName, places, m_spares);
+        m_shapes.addPictures(pictures);
         added.reserve(pictures.size());
         // A picture holds no text: no need to ask the office.
         for (const auto& picture : pictures)
@@ -405,6 +405,7 @@ void OfficeDocument::close()
     m_shapes.forget();
     m_frameShapes.clear();
     m_places.clear();
+    m_spares.clear();
     try {
         m_calls.session().call([&] {
             const Reference<lang::XComponent>& model = m_calls.model();

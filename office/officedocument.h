@@ -58,6 +58,7 @@ public:
             m_frameShapes.emplace(text.get(), std::make_pair(text, shape));
         for (const auto& [object, place] : prepared.places)
             m_places.emplace(object.get(), std::make_pair(object, place));
+        m_spares = prepared.pictures;
     }
     // A frame's place as last read or set, if known.
     std::optional<QRectF> knownPlace(const css::uno::Reference<css::uno::XInterface>& object) const
@@ -116,6 +117,8 @@ private:
     // The text frames' places in points, keyed by their objects.
     std::unordered_map<const void*, std::pair<css::uno::Reference<css::uno::XInterface>, QRectF>>
         m_places;
+    // Pictures made ready before the run, for the pictures it adds.
+    std::vector<SparePicture> m_spares;
     QString m_lockFile;
 };
 

@@ -116,6 +116,8 @@ struct KeptGraphic
     int generation = 0;
     QByteArray bytes;
     Reference<graphic::XGraphic> graphic;
+    // Where the pictures of it last went in a document.
+    std::vector<QRectF> places;
 };
 
 struct KeptGraphics
@@ -170,18 +172,76 @@ Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const
                                   return !connection || connection == session.connection;
                               }),
                list.end());
-    list.push_back({session.connection, session.generation, bytes, graphic});
+    list.push_back({session.connection, session.generation, bytes, graphic, {}});
     return graphic;
+}
+
+// Gives a picture that is not yet in the text its graphic and place. What a
+// picture made ready holds already (`known`) is not given again: each
+// property is a trip to the office, and before the insertion the office only
+// notes them, so their order does not matter.
+void describePicture(const Reference<beans::XPropertySet>& picture,
+                     const Reference<graphic::XGraphic>& graphic, const QRectF& place,
+                     const Office::SparePicture* known)
+{
+    if (!known || known->graphic != graphic)
+        picture->setPropertyValue("Graphic", Any(graphic));
+    if (!known)
+        Office::setProperties(picture,
+                              {{"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
+                               {"AnchorPageNo", Any(sal_Int16(1))},
+                               {"TextWrap", Any(text::WrapTextMode_THROUGH)},
+                               // Across, a new picture is placed from the page's edge
+                               // already (down, from the text area's): a call spared
+                               // per picture.
+                               {"HoriOrient", Any(text::HoriOrientation::NONE)},
+                               {"VertOrient", Any(text::VertOrientation::NONE)},
+                               {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)}});
+    auto differs = [&](auto edge) {
+        return !known || hundredthsMm(edge(known->place)) != hundredthsMm(edge(place));
+    };
+    if (differs([](const QRectF& r) { return r.left(); }))
+        picture->setPropertyValue("HoriOrientPosition", Any(hundredthsMm(place.left())));
+    if (differs([](const QRectF& r) { return r.top(); }))
+        picture->setPropertyValue("VertOrientPosition", Any(hundredthsMm(place.top())));
+    if (differs([](const QRectF& r) { return r.width(); }) ||
+        differs([](const QRectF& r) { return r.height(); }))
+        picture->setPropertyValue(
+            "Size", Any(awt::Size(hundredthsMm(place.width()), hundredthsMm(place.height()))));
+}
+
+// A new picture of `document`, not yet in its text.
+Office::SparePicture newPicture(const Reference<lang::XComponent>& document)
+{
+    Office::SparePicture made;
+    made.picture.set(Reference<lang::XMultiServiceFactory>(document, UNO_QUERY_THROW)
+                         ->createInstance("com.sun.star.text.TextGraphicObject"),
+                     UNO_QUERY_THROW);
+    made.content.set(made.picture, UNO_QUERY_THROW);
+    made.object.set(made.picture, UNO_QUERY_THROW);
+    return made;
+}
+
+// Notes where the pictures of a kept graphic went, for the next document.
+void rememberPlaces(const Office::Session& session, const Reference<graphic::XGraphic>& graphic,
+                    const std::vector<QRectF>& places)
+{
+    KeptGraphics& kept = keptGraphics();
+    std::lock_guard lock(kept.mutex);
+    for (auto& one : kept.list)
+        if (one.connection.lock() == session.connection && one.generation == session.generation &&
+            one.graphic == graphic)
+            one.places = places;
 }
 
 } // namespace
 
 std::vector<Reference<uno::XInterface>>
 addOfficePictures(const Office::Session& session, const Reference<lang::XComponent>& document,
-                  const QString& path, const std::vector<QRectF>& places)
+                  const QString& path, const std::vector<QRectF>& places,
+                  std::vector<Office::SparePicture>& spares)
 {
     const Reference<graphic::XGraphic> graphic = officeGraphic(session, path);
-    Reference<lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
     Reference<text::XTextDocument> textDocument(document, UNO_QUERY_THROW);
     const Reference<text::XText> body = textDocument->getText();
     // Anchored to the page, a picture adds nothing to the text: the end stays
@@ -189,27 +249,43 @@ addOfficePictures(const Office::Session& session, const Reference<lang::XCompone
     const Reference<text::XTextRange> end = body->getEnd();
     std::vector<Reference<uno::XInterface>> added;
     for (const QRectF& place : places) {
-        Reference<beans::XPropertySet> picture(
-            factory->createInstance("com.sun.star.text.TextGraphicObject"), UNO_QUERY_THROW);
-        Office::setProperties(
-            picture,
-            {{"Graphic", Any(graphic)},
-             {"AnchorType", Any(text::TextContentAnchorType_AT_PAGE)},
-             {"AnchorPageNo", Any(sal_Int16(1))},
-             {"TextWrap", Any(text::WrapTextMode_THROUGH)},
-             // Across, a new picture is placed from the page's edge already
-             // (down, from the text area's): a call spared per picture.
-             {"HoriOrient", Any(text::HoriOrientation::NONE)},
-             {"HoriOrientPosition", Any(hundredthsMm(place.left()))},
-             {"VertOrient", Any(text::VertOrientation::NONE)},
-             {"VertOrientRelation", Any(text::RelOrientation::PAGE_FRAME)},
-             {"VertOrientPosition", Any(hundredthsMm(place.top()))},
-             {"Size", Any(awt::Size(hundredthsMm(place.width()), hundredthsMm(place.height())))}});
-        body->insertTextContent(end, Reference<text::XTextContent>(picture, UNO_QUERY_THROW),
-                                false);
-        added.emplace_back(picture, UNO_QUERY_THROW);
+        const bool spare = !spares.empty();
+        const Office::SparePicture picture = spare ? spares.front() : newPicture(document);
+        if (spare)
+            spares.erase(spares.begin());
+        describePicture(picture.picture, graphic, place, spare ? &picture : nullptr);
+        body->insertTextContent(end, picture.content, false);
+        added.push_back(picture.object);
     }
+    rememberPlaces(session, graphic, places);
     return added;
+}
+
+Office::PicturePlan picturePlan(const std::shared_ptr<Office::Connection>& connection,
+                                int generation)
+{
+    KeptGraphics& kept = keptGraphics();
+    std::lock_guard lock(kept.mutex);
+    for (const auto& one : kept.list)
+        if (one.connection.lock() == connection && one.generation == generation)
+            return {one.graphic, one.places};
+    return {};
+}
+
+std::vector<Office::SparePicture> sparePictures(const Reference<lang::XComponent>& document,
+                                                const Office::PicturePlan& plan)
+{
+    std::vector<Office::SparePicture> made;
+    if (!plan.graphic.is())
+        return made;
+    for (const QRectF& place : plan.places) {
+        Office::SparePicture picture = newPicture(document);
+        describePicture(picture.picture, plan.graphic, place, nullptr);
+        picture.graphic = plan.graphic;
+        picture.place = place;
+        made.push_back(picture);
+    }
+    return made;
 }
 
 sal_Int32 setOfficeShapeHeight(const Reference<uno::XInterface>& object, double points)

@@ -37,11 +37,23 @@ QRectF officeShapePlace(const css::uno::Reference<css::uno::XInterface>& object,
 // made from the file at `path`, read once (by the office of `session`, and
 // only when the file's bytes differ from those it read last) and embedded in
 // the document (not linked), on the first page, in front of the text,
-// stretched to the place. Throws Failure when the file gives no picture.
+// stretched to the place. The pictures made ready in the document come
+// first (taken from `spares`). Throws Failure when the file gives no
+// picture.
 std::vector<css::uno::Reference<css::uno::XInterface>>
 addOfficePictures(const Office::Session& session,
                   const css::uno::Reference<css::lang::XComponent>& document, const QString& path,
-                  const std::vector<QRectF>& places);
+                  const std::vector<QRectF>& places, std::vector<Office::SparePicture>& spares);
+
+// What the next document of `connection` in `generation` makes ready: the
+// pictures last added with the graphic it keeps.
+Office::PicturePlan picturePlan(const std::shared_ptr<Office::Connection>& connection,
+                                int generation);
+
+// The pictures of `plan` made in `document`, not yet in its text.
+std::vector<Office::SparePicture>
+sparePictures(const css::uno::Reference<css::lang::XComponent>& document,
+              const Office::PicturePlan& plan);
 
 // Makes a floating object `points` high, its top where it was. Returns its
 // height as the office keeps it, in hundredths of a millimetre (the office

@@ -95,7 +95,8 @@ void readValues(PreparedDocument& prepared, const TemplateFacts* known)
 
 PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& context,
                                  const Reference<frame::XDesktop2>& desktop,
-                                 const QByteArray& bytes, const TemplateFacts* known)
+                                 const QByteArray& bytes, const TemplateFacts* known,
+                                 const PicturePlan& plan)
 {
     PreparedDocument prepared;
     prepared.bytes = bytes;
@@ -124,12 +125,17 @@ PreparedDocument prepareDocument(const Reference<uno::XComponentContext>& contex
         closeQuietly(prepared.model);
         throw;
     }
+    try {
+        prepared.pictures = sparePictures(prepared.model, plan);
+    } catch (const uno::Exception&) {
+        // A favour: the run makes its pictures itself.
+    }
     return prepared;
 }
 
 void TemplatePreparation::start(const Reference<uno::XComponentContext>& context,
                                 const Reference<frame::XDesktop2>& desktop, const QByteArray& bytes,
-                                int generation)
+                                int generation, const PicturePlan& plan)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -139,7 +145,7 @@ void TemplatePreparation::start(const Reference<uno::XComponentContext>& context
     }
     if (m_thread.joinable())
         m_thread.join();
-    m_thread = std::thread([this, context, desktop, bytes, generation] {
+    m_thread = std::thread([this, context, desktop, bytes, generation, plan] {
         std::optional<TemplateFacts> known;
         {
             std::lock_guard lock(m_mutex);
@@ -148,7 +154,7 @@ void TemplatePreparation::start(const Reference<uno::XComponentContext>& context
         std::optional<PreparedDocument> prepared;
         std::optional<TemplateFacts> facts;
         try {
-            prepared = prepareDocument(context, desktop, bytes, known ? &*known : nullptr);
+            prepared = prepareDocument(context, desktop, bytes, known ? &*known : nullptr, plan);
             prepared->generation = generation;
             facts = factsOf(*prepared);
         } catch (...) {

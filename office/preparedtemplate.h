@@ -9,9 +9,12 @@
 #include <QRectF>
 #include <QString>
 
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/graphic/XGraphic.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/text/XTextContent.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 
 #include <condition_variable>
@@ -22,6 +25,29 @@
 #include <vector>
 
 namespace Office {
+
+// The pictures a run last put on the page with a graphic the office keeps
+// (the tear-off tabs' codes, the same click after click): the document
+// prepared next makes them ready.
+struct PicturePlan
+{
+    css::uno::Reference<css::graphic::XGraphic> graphic;
+    std::vector<QRectF> places;
+};
+
+// A picture made in a prepared document with its graphic and place (points
+// from the page's corner), not yet in the text: a run that wants that
+// picture there only inserts it.
+struct SparePicture
+{
+    css::uno::Reference<css::beans::XPropertySet> picture;
+    // The same picture as inserted and as listed: asked for here, they are
+    // no trip to the office during the run.
+    css::uno::Reference<css::text::XTextContent> content;
+    css::uno::Reference<css::uno::XInterface> object;
+    css::uno::Reference<css::graphic::XGraphic> graphic;
+    QRectF place;
+};
 
 // The template loaded hidden and read-only from its bytes in memory, with
 // what a filling run asks of it before it changes anything: its stories, its
@@ -43,6 +69,8 @@ struct PreparedDocument
     // Each text frame's place, in points from the page's corner, as
     // officeShapePlace() reads it.
     std::vector<std::pair<css::uno::Reference<css::uno::XInterface>, QRectF>> places;
+    // Made for the plan the preparation was given.
+    std::vector<SparePicture> pictures;
 };
 
 // What reading a prepared document's lists tells, without the office's
@@ -71,7 +99,7 @@ public:
     // Starts the work unless it is under way or a document is ready.
     void start(const css::uno::Reference<css::uno::XComponentContext>& context,
                const css::uno::Reference<css::frame::XDesktop2>& desktop, const QByteArray& bytes,
-               int generation);
+               int generation, const PicturePlan& plan = {});
     // True once the work is not under way.
     bool finished();
     // Waits for the work to end: a call the office is still working on is
@@ -95,10 +123,12 @@ private:
 
 // Loads `bytes` hidden and read-only as the template is loaded from its
 // file, and reads its lists, the values among them from `known` when they
-// were read from the same bytes; throws what the office throws.
+// were read from the same bytes, and makes the pictures of `plan` ready;
+// throws what the office throws.
 PreparedDocument prepareDocument(const css::uno::Reference<css::uno::XComponentContext>& context,
                                  const css::uno::Reference<css::frame::XDesktop2>& desktop,
-                                 const QByteArray& bytes, const TemplateFacts* known = nullptr);
+                                 const QByteArray& bytes, const TemplateFacts* known = nullptr,
+                                 const PicturePlan& plan = {});
 
 // Closes a document of the office, quietly: the office may be gone.
 void closeQuietly(const css::uno::Reference<css::lang::XComponent>& document);

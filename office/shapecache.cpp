@@ -29,22 +29,12 @@ const ShapeCache::ShapeList& ShapeCache::list()
     return *m_list;
 }
 
-void ShapeCache::addPictures(std::size_t count)
+void ShapeCache::addPictures(const std::vector<Reference<uno::XInterface>>& pictures)
 {
     if (!m_list)
         return;
-    m_calls.call([&] {
-        const Reference<drawing::XDrawPage> page = drawPageOf(m_calls.model());
-        const auto total = std::size_t(page->getCount());
-        if (total < count) {
-            m_list.reset();
-            return;
-        }
-        for (auto i = total - count; i < total; ++i)
-            m_list->emplace_back(
-                Reference<uno::XInterface>(page->getByIndex(sal_Int32(i)), UNO_QUERY),
-                Reference<text::XText>());
-    });
+    for (const auto& picture : pictures)
+        m_list->emplace_back(picture, Reference<text::XText>());
 }
 
 std::vector<Reference<text::XText>> ShapeCache::texts()

@@ -36,9 +36,9 @@ public:
     // Takes `list` as read already (from a document prepared before it was
     // asked for).
     void adopt(ShapeList list) { m_list = std::move(list); }
-    // `count` pictures just put on the page: the office lists new objects
-    // last, so only they are read, as the page lists them.
-    void addPictures(std::size_t count);
+    // `pictures` just put on the page, in this order: the office lists new
+    // objects last, as the very objects that were inserted.
+    void addPictures(const std::vector<css::uno::Reference<css::uno::XInterface>>& pictures);
 
 private:
     DocumentCalls& m_calls;

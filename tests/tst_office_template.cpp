@@ -103,6 +103,8 @@ private Q_SLOTS:
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced_data();
     void saveAs_filledTemplate_reopensWithEveryTokenReplaced();
     void shapes_pictureAddedThenRemoved_listFollowsEachChange();
+    void addPictures_preparedAfterARunWithPictures_eachAsAsked_data();
+    void addPictures_preparedAfterARunWithPictures_eachAsAsked();
     void open_templatePreparedBeforehand_opensWhatTheFileHolds_data();
     void open_templatePreparedBeforehand_opensWhatTheFileHolds();
     void recolor_template_everyColourHasItsPartner_data();
@@ -381,6 +383,60 @@ void TestOfficeTemplate::shapes_pictureAddedThenRemoved_listFollowsEachChange()
     QCOMPARE(removed.size(), before.size());
     QCOMPARE(removed.back()->type(), before.back()->type());
     document->close();
+}
+
+void TestOfficeTemplate::addPictures_preparedAfterARunWithPictures_eachAsAsked_data()
+{
+    // The document prepared after a run is given that run's pictures ready.
+    QTest::addColumn<QSize>("pixels");
+    QTest::addColumn<double>("moved"); // points, also taken off the width
+    QTest::addColumn<int>("count");
+    QTest::newRow("the same pictures and more") << QSize(40, 20) << 0.0 << 11;
+    QTest::newRow("moved and narrower") << QSize(40, 20) << 10.8 << 8;
+    QTest::newRow("fewer of another picture") << QSize(30, 30) << 0.0 << 3;
+}
+
+void TestOfficeTemplate::addPictures_preparedAfterARunWithPictures_eachAsAsked()
+{
+    QFETCH(QSize, pixels);
+    QFETCH(double, moved);
+    QFETCH(int, count);
+    auto picture = [&](QSize size) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        const QString path = m_environment->root() + QStringLiteral("/%1.png").arg(size.width());
+        return image.save(path) ? path : QString();
+    };
+    // In steps of 3.6 points, whole in the office's unit and in twips.
+    auto places = [](int many, double shift) {
+        std::vector<QRectF> list(static_cast<std::size_t>(many));
+        for (int i = 0; i < many; ++i)
+            list[std::size_t(i)] = {36 + 64.8 * (i % 8) + shift, (i < 8 ? 597.6 : 662.4),
+                                    43.2 - shift, 43.2};
+        return list;
+    };
+    QFile original(m_template);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    auto engine = createOfficeEngine();
+    engine->warmUp(original.readAll());
+    auto first = engine->createApplication();
+    first->documents().open(m_template, true)->addPictures(picture(QSize(40, 20)), places(8, 0));
+    first->quit();
+    QTest::qWait(50);
+    auto word = engine->createApplication();
+    auto document = word->documents().open(m_template, true);
+    const std::size_t before = document->shapes().size();
+    const auto wanted = places(count, moved);
+    document->addPictures(picture(pixels), wanted);
+    QCOMPARE(document->shapes().size(), before + std::size_t(count));
+    const auto facts = inspectOfficeDocument(*document);
+    for (int i = 0; i < count; ++i) {
+        const auto& shape = facts.shapes.at(before + std::size_t(i));
+        QCOMPARE(QRect(shape.left, shape.top, shape.width, shape.height),
+                 QRect(QRectF(wanted[i].topLeft() * 20, wanted[i].size() * 20).toRect()));
+        QCOMPARE(shape.picture.pixels, pixels);
+    }
+    word->quit();
 }
 
 void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds_data()
