@@ -333,7 +333,17 @@ int pagePictures(const QString& target, FlyerStyle::Style style, QTextStream& ou
         while (clock.elapsed() < 3000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     };
+    if (!QDir().mkpath(target)) {
+        out << "cannot make the folder " << target << "\n";
+        return 1;
+    }
     Word::setEngine(createOfficeEngine());
+    // The engine goes before the office runtime does at exit, whatever ends
+    // the run.
+    struct EngineReset
+    {
+        ~EngineReset() { Word::setEngine(nullptr); }
+    } engineReset;
     TemplateFilling::warmUpEngine();
     for (int round = 0; round < 2; ++round) {
         for (const auto& [name, host] : cases) {
@@ -342,15 +352,16 @@ int pagePictures(const QString& target, FlyerStyle::Style style, QTextStream& ou
             host->makeFlyer();
             const QString path = QDir(target).filePath(
                 QStringLiteral("%1-%2.png").arg(QLatin1String(name)).arg(round));
-            if (host->picture.isNull() || !host->picture.save(path))
+            if (host->picture.isNull() || !host->picture.save(path)) {
+                out << "no page picture written to " << path << "\n";
                 return 1;
+            }
             QFile::remove(host->document);
             out << path << "\n";
             out.flush();
             host->picture = QImage();
         }
     }
-    Word::setEngine(nullptr);
     return 0;
 }
 
