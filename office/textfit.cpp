@@ -95,6 +95,12 @@ struct Frame
     std::optional<sal_Int32> position;
 
     int percent = 100;
+    // The height of the text laid out at its designed size, as first measured.
+    std::optional<sal_Int32> designedLayout;
+    // Shrinks on its own, not as part of a group.
+    bool alone = false;
+    // The size an earlier fitting of the same frame and text settled on.
+    std::optional<int> remembered;
     // The characters left once the lines that do not fit whole are gone.
     std::optional<sal_Int32> kept;
     bool settled = false;
@@ -274,6 +280,8 @@ void measure(Frame& frame)
     // size is current however lazily it lays out otherwise.
     awt::Size laidOut;
     frame.properties->getPropertyValue("LayoutSize") >>= laidOut;
+    if (!frame.designedLayout)
+        frame.designedLayout = laidOut.Height;
     // While measuring, the stack runs downwards in either case.
     const sal_Int32 needed = laidOut.Height - frame.top - frame.bottom;
     const sal_Int32 room = frame.stackRoom();
@@ -899,6 +907,102 @@ bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
     return std::find(shapes.begin(), shapes.end(), shape) != shapes.end();
 }
 
+// What fitting found for a frame that shrinks on its own: the paragraphs
+// that wrap, and the size its text settled on. The office lays the same text
+// out the same way in the same frame, so a later run whose frame has the
+// same text, designed look and shape, and the same height laid out at the
+// designed size, finds the same. It takes them from here rather than walk
+// the paragraphs with the view and step down through the sizes above; the
+// size is still measured, and stepped down from should it not fit.
+struct FoundFit
+{
+    OUString content;
+    OUString look;
+    bool vertical = false;
+    sal_Int32 width = 0, height = 0, top = 0, bottom = 0, designedLayout = 0;
+    int stepPercent = 0, floorPercent = 0;
+    double minimumPoints = 0;
+
+    std::vector<int> shrinking;
+    QStringList shrinkingTexts;
+    std::vector<sal_Int32> paragraphLengths;
+    int percent = 100;
+
+    bool sameFrame(const FoundFit& other) const
+    {
+        auto key = [](const FoundFit& found) {
+            return std::tie(found.content, found.look, found.vertical, found.width, found.height,
+                            found.top, found.bottom, found.designedLayout, found.stepPercent,
+                            found.floorPercent, found.minimumPoints);
+        };
+        return key(*this) == key(other);
+    }
+};
+
+// None for a frame whose designed look is not known, which could differ
+// unseen from one with the same text.
+std::optional<FoundFit> frameKey(const Frame& frame, const Word::TextFitLimits& limits)
+{
+    if (!frame.alone || !frame.look || !frame.designedLayout)
+        return std::nullopt;
+    FoundFit key;
+    key.content = frame.content;
+    key.look = *frame.look;
+    key.vertical = frame.vertical;
+    std::tie(key.width, key.height, key.top, key.bottom) =
+        std::tie(frame.width, frame.height, frame.top, frame.bottom);
+    key.designedLayout = *frame.designedLayout;
+    key.stepPercent = limits.stepPercent;
+    key.floorPercent = limits.floorPercent;
+    key.minimumPoints = limits.minimumPoints;
+    return key;
+}
+
+// The latest few (on each thread, as the batch tool's workers fit flyers
+// side by side); a flyer has few frames that overflow.
+std::vector<FoundFit>& foundFits()
+{
+    thread_local std::vector<FoundFit> kept;
+    return kept;
+}
+constexpr std::size_t kFoundFitsKept = 16;
+
+// Takes what an earlier run found for `frame`; false when none did.
+bool recall(Frame& frame, const Word::TextFitLimits& limits)
+{
+    const auto key = frameKey(frame, limits);
+    if (!key)
+        return false;
+    const auto& kept = foundFits();
+    const auto found = std::find_if(kept.begin(), kept.end(),
+                                    [&](const FoundFit& one) { return one.sameFrame(*key); });
+    if (found == kept.end())
+        return false;
+    frame.shrinking = found->shrinking;
+    frame.shrinkingTexts = found->shrinkingTexts;
+    frame.paragraphLengths = found->paragraphLengths;
+    frame.remembered = found->percent;
+    return true;
+}
+
+void remember(const Frame& frame, const Word::TextFitLimits& limits)
+{
+    auto found = frameKey(frame, limits);
+    if (!found || frame.percent == 100)
+        return;
+    found->shrinking = frame.shrinking;
+    found->shrinkingTexts = frame.shrinkingTexts;
+    found->paragraphLengths = frame.paragraphLengths;
+    found->percent = frame.percent;
+    auto& kept = foundFits();
+    kept.erase(std::remove_if(kept.begin(), kept.end(),
+                              [&](const FoundFit& one) { return one.sameFrame(*found); }),
+               kept.end());
+    if (kept.size() >= kFoundFitsKept)
+        kept.erase(kept.begin());
+    kept.push_back(std::move(*found));
+}
+
 // The frames that change size as one: each group of the plan, and every
 // other frame that may shrink on its own.
 std::vector<std::vector<Frame*>> sizeUnits(const std::vector<Frame*>& measured,
@@ -918,8 +1022,10 @@ std::vector<std::vector<Frame*>> sizeUnits(const std::vector<Frame*>& measured,
         const bool grouped =
             std::any_of(plan.together.begin(), plan.together.end(),
                         [&](const auto& group) { return listed(group, frame->shape); });
-        if (!grouped && !listed(plan.measureOnly, frame->shape))
+        if (!grouped && !listed(plan.measureOnly, frame->shape)) {
+            frame->alone = true;
             units.push_back({frame});
+        }
     }
     return units;
 }
@@ -936,6 +1042,8 @@ std::optional<int> nextPercent(const std::vector<Frame*>& unit, bool firstStep,
         return std::nullopt;
     if (!firstStep)
         return std::max(limits.floorPercent, percent - std::max(1, limits.stepPercent));
+    if (unit.size() == 1 && unit.front()->remembered)
+        return *unit.front()->remembered;
     int guess = 100;
     for (const Frame* frame : unit)
         guess = std::min(guess, firstGuess(frame->needRatio, limits));
@@ -1048,17 +1156,18 @@ std::vector<Word::TextFit> fitFrameTexts(const Reference<lang::XComponent>& docu
             startMeasuring(*frame);
     }
     measureUnsettled(measured);
+    const auto units = sizeUnits(measured, plan);
     for (Frame* frame : measured) {
         frame->settled = frame->settled || listed(plan.measureOnly, frame->shape);
-        if (!frame->settled)
+        if (!frame->settled && !recall(*frame, limits))
             findOverflowingParagraphs(document, *frame);
     }
-    const auto units = sizeUnits(measured, plan);
     for (bool firstStep = true; shrinkOnce(document, units, firstStep, limits); firstStep = false)
         measureUnsettled(measured);
     // All found on one layout before any text goes, which would have the
     // office lay the page out again for the next.
     for (Frame* frame : measured) {
+        remember(*frame, limits);
         if (!frame->fits && !listed(plan.measureOnly, frame->shape))
             findWholeLines(document, *frame);
     }

@@ -47,6 +47,8 @@ struct KnownFrame
 // All frames are measured together after one layout per step. `plan` says
 // which frames share one size, which are only measured and which alone are
 // looked at. `known` (by the same index as `shapeTexts`) spares reading.
+// What it finds for a frame that shrinks on its own is kept for the next
+// call whose frame holds the same text in the same designed look and shape.
 std::vector<Word::TextFit>
 fitFrameTexts(const css::uno::Reference<css::lang::XComponent>& document,
               const Word::TextFitLimits& limits,

@@ -469,9 +469,22 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     // session waits for it.
     engine->createApplication()->quit();
     QTest::qWait(50);
+    // An e-mail too long for the tabs, which no other row fits: the second
+    // fitting of it takes what the first found.
+    const QString email = QStringLiteral("tobin.marsh@harbor-lane-handyman-and-home-repairs-of-") +
+                          (preparedAgain ? QStringLiteral("port-") : QString()) +
+                          QStringLiteral("ellis.example");
+    auto tabsFitted = [&](Word::Document& document) {
+        for (const auto& range : document.storyRanges())
+            range->find().execute(QStringLiteral("[Email2]"), email, Word::Find::wdReplaceAll);
+        return document.fitTextToShapes({5, 60, 6.0});
+    };
+    std::vector<Word::TextFit> firstFits;
     if (preparedAgain) {
         auto first = engine->createApplication();
-        first->documents().open(path, true)->close();
+        auto document = first->documents().open(path, true);
+        firstFits = tabsFitted(*document);
+        document->close();
         first->quit();
         QTest::qWait(50);
     }
@@ -500,14 +513,13 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     QVERIFY(!fits.front().fits || fits.front().percent < 100);
     // Tabs too small for their e-mail shrink alike, each to what it holds.
     if (!otherFile) {
-        for (const auto& range : document->storyRanges())
-            range->find().execute(QStringLiteral("[Email2]"),
-                                  QStringLiteral("tobin.marsh@harbor-lane-handyman-and-home-"
-                                                 "repairs-of-ellis.example"),
-                                  Word::Find::wdReplaceAll);
-        const auto shrunk = document->fitTextToShapes({5, 60, 6.0});
+        const auto shrunk = tabsFitted(*document);
         for (std::size_t tab = 6; tab < 14; ++tab) {
             QVERIFY(shrunk.at(tab).fits && shrunk.at(tab).percent < 100);
+            if (!firstFits.empty()) {
+                QCOMPARE(shrunk.at(tab).percent, firstFits.at(tab).percent);
+                QCOMPARE(shrunk.at(tab).smallerParagraphs, firstFits.at(tab).smallerParagraphs);
+            }
             Word::TextFitPlan alone;
             alone.only = {tab};
             QCOMPARE(document->fitTextToShapes({5, 60, 6.0}, alone).at(tab).percent, 100);
