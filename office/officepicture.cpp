@@ -118,6 +118,11 @@ struct KeptGraphic
     Reference<graphic::XGraphic> graphic;
     // Where the pictures of it last went in a document.
     std::vector<QRectF> places;
+
+    bool readBy(const std::shared_ptr<Office::Connection>& by, int inGeneration) const
+    {
+        return connection.lock() == by && generation == inGeneration;
+    }
 };
 
 struct KeptGraphics
@@ -149,8 +154,7 @@ Reference<graphic::XGraphic> officeGraphic(const Office::Session& session, const
     if (!bytes.isEmpty()) {
         std::lock_guard lock(kept.mutex);
         for (const auto& one : kept.list)
-            if (one.connection.lock() == session.connection &&
-                one.generation == session.generation && one.bytes == bytes)
+            if (one.readBy(session.connection, session.generation) && one.bytes == bytes)
                 return one.graphic;
     }
     Reference<graphic::XGraphicProvider> provider =
@@ -229,8 +233,7 @@ void rememberPlaces(const Office::Session& session, const Reference<graphic::XGr
     KeptGraphics& kept = keptGraphics();
     std::lock_guard lock(kept.mutex);
     for (auto& one : kept.list)
-        if (one.connection.lock() == session.connection && one.generation == session.generation &&
-            one.graphic == graphic)
+        if (one.readBy(session.connection, session.generation) && one.graphic == graphic)
             one.places = places;
 }
 
@@ -267,7 +270,7 @@ Office::PicturePlan picturePlan(const std::shared_ptr<Office::Connection>& conne
     KeptGraphics& kept = keptGraphics();
     std::lock_guard lock(kept.mutex);
     for (const auto& one : kept.list)
-        if (one.connection.lock() == connection && one.generation == generation)
+        if (one.readBy(connection, generation))
             return {one.graphic, one.places};
     return {};
 }

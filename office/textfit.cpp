@@ -907,6 +907,20 @@ bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
     return std::find(shapes.begin(), shapes.end(), shape) != shapes.end();
 }
 
+// What a frame's fitting depends on: its text, designed look and shape, the
+// height its text takes at the designed size, and the limits.
+struct FitKey
+{
+    OUString content;
+    OUString look;
+    bool vertical = false;
+    sal_Int32 width = 0, height = 0, top = 0, bottom = 0, designedLayout = 0;
+    int stepPercent = 0, floorPercent = 0;
+    double minimumPoints = 0;
+
+    bool operator==(const FitKey&) const = default;
+};
+
 // What fitting found for a frame that shrinks on its own: the paragraphs
 // that wrap, and the size its text settled on. The office lays the same text
 // out the same way in the same frame, so a later run whose frame has the
@@ -916,36 +930,20 @@ bool listed(const std::vector<std::size_t>& shapes, std::size_t shape)
 // size is still measured, and stepped down from should it not fit.
 struct FoundFit
 {
-    OUString content;
-    OUString look;
-    bool vertical = false;
-    sal_Int32 width = 0, height = 0, top = 0, bottom = 0, designedLayout = 0;
-    int stepPercent = 0, floorPercent = 0;
-    double minimumPoints = 0;
-
+    FitKey key;
     std::vector<int> shrinking;
     QStringList shrinkingTexts;
     std::vector<sal_Int32> paragraphLengths;
     int percent = 100;
-
-    bool sameFrame(const FoundFit& other) const
-    {
-        auto key = [](const FoundFit& found) {
-            return std::tie(found.content, found.look, found.vertical, found.width, found.height,
-                            found.top, found.bottom, found.designedLayout, found.stepPercent,
-                            found.floorPercent, found.minimumPoints);
-        };
-        return key(*this) == key(other);
-    }
 };
 
 // None for a frame whose designed look is not known, which could differ
 // unseen from one with the same text.
-std::optional<FoundFit> frameKey(const Frame& frame, const Word::TextFitLimits& limits)
+std::optional<FitKey> frameKey(const Frame& frame, const Word::TextFitLimits& limits)
 {
     if (!frame.alone || !frame.look || !frame.designedLayout)
         return std::nullopt;
-    FoundFit key;
+    FitKey key;
     key.content = frame.content;
     key.look = *frame.look;
     key.vertical = frame.vertical;
@@ -975,7 +973,7 @@ bool recall(Frame& frame, const Word::TextFitLimits& limits)
         return false;
     const auto& kept = foundFits();
     const auto found = std::find_if(kept.begin(), kept.end(),
-                                    [&](const FoundFit& one) { return one.sameFrame(*key); });
+                                    [&](const FoundFit& one) { return one.key == *key; });
     if (found == kept.end())
         return false;
     frame.shrinking = found->shrinking;
@@ -987,20 +985,15 @@ bool recall(Frame& frame, const Word::TextFitLimits& limits)
 
 void remember(const Frame& frame, const Word::TextFitLimits& limits)
 {
-    auto found = frameKey(frame, limits);
-    if (!found || frame.percent == 100)
+    auto key = frameKey(frame, limits);
+    if (!key || frame.percent == 100)
         return;
-    found->shrinking = frame.shrinking;
-    found->shrinkingTexts = frame.shrinkingTexts;
-    found->paragraphLengths = frame.paragraphLengths;
-    found->percent = frame.percent;
     auto& kept = foundFits();
-    kept.erase(std::remove_if(kept.begin(), kept.end(),
-                              [&](const FoundFit& one) { return one.sameFrame(*found); }),
-               kept.end());
+    std::erase_if(kept, [&](const FoundFit& one) { return one.key == *key; });
     if (kept.size() >= kFoundFitsKept)
         kept.erase(kept.begin());
-    kept.push_back(std::move(*found));
+    kept.push_back({std::move(*key), frame.shrinking, frame.shrinkingTexts, frame.paragraphLengths,
+                    frame.percent});
 }
 
 // The frames that change size as one: each group of the plan, and every
