@@ -125,12 +125,9 @@ void Bench::generation(bool warm, bool floor)
     if (floor)
         floorOnce();
     QList<double> times, floors;
-    m_warmCpu.clear();
     for (int i = 0; i < std::max(m_runs, 10); ++i) {
         if (warm) {
-            double processor = 0;
-            times << generateOnce(form(), &processor);
-            m_warmCpu << processor;
+            times << generateOnce();
             lookAtThePreview();
         }
         if (floor) {

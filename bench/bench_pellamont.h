@@ -333,5 +333,4 @@ private:
     std::unique_ptr<QTemporaryDir> m_floorFolder;
     QString m_floorTemplate;
     double m_warmMedian = 0;
-    QList<double> m_warmCpu;
 };
