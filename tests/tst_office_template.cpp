@@ -481,7 +481,8 @@ void TestOfficeTemplate::open_templatePreparedBeforehand_opensWhatTheFileHolds()
     engine->createApplication()->quit();
     QTest::qWait(50);
     // An e-mail too long for the tabs, which no other row fits: the second
-    // fitting of it takes what the first found.
+    // fitting of it takes what the first found. After a different, longer
+    // one, a shorter e-mail is fitted for itself.
     const QString email =
         !firstEmail.isEmpty()
             ? QStringLiteral("tobin.marsh@harbor-lane-handyman-and-home-fix.example")
