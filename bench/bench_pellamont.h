@@ -288,13 +288,31 @@ private:
         return {with, without};
     }
     // What an option adds: the median of the differences within the pairs,
-    // which the drift of the machine's load from pair to pair leaves alone.
-    static double addedByPairs(const QList<double>& with, const QList<double>& without)
+    // which the drift of the machine's load from pair to pair leaves alone,
+    // with the distance of the two medians beside it. Said after `label`,
+    // `more` following; returned as the row's figures.
+    QJsonObject optionAdds(const QString& label, const QList<double>& with,
+                           const QList<double>& without, const QString& more = QString())
     {
         QList<double> differences;
         for (qsizetype i = 0; i < std::min(with.size(), without.size()); ++i)
             differences << with[i] - without[i];
-        return median(differences);
+        const double added = median(differences);
+        const double apart = median(with) - median(without);
+        say(label +
+            QStringLiteral("adds %1 ms to a warm generation, median of %2 pairs (%3 with, "
+                           "%4 without: medians %5 apart; target <= 50)")
+                .arg(fixed(added))
+                .arg(without.size())
+                .arg(fixed(median(with)), fixed(median(without)), fixed(apart)) +
+            more);
+        return QJsonObject{
+            {QStringLiteral("with_ms"), array(with)},
+            {QStringLiteral("without_ms"), array(without)},
+            {QStringLiteral("added_median_ms"), added},
+            {QStringLiteral("medians_apart_ms"), apart},
+            {QStringLiteral("target_added_median_ms"), 50},
+        };
     }
     QList<double> generateTimes(int count)
     {

@@ -205,20 +205,11 @@ void Bench::picture()
     const auto [withPicture, standard] =
         withAndWithout([&](bool on) { WriteSetting(key, on ? kept : QString()); });
     FlyerPicture::useStandard();
-    const double added = addedByPairs(withPicture, standard);
-    const double apart = median(withPicture) - median(standard);
-    say(QStringLiteral("picture         adds %1 ms to a warm generation, median of %2 pairs (%3 "
-                       "with, %4 without: medians %5 apart; target <= 50); choosing a 6000 x "
-                       "4000 photo %6 ms")
-            .arg(fixed(added))
-            .arg(standard.size())
-            .arg(fixed(median(withPicture)), fixed(median(standard)), fixed(apart),
-                 fixed(chooseMs)));
-    results[QStringLiteral("picture")] = QJsonObject{
-        {u"with_ms"_s, array(withPicture)}, {u"without_ms"_s, array(standard)},
-        {u"added_median_ms"_s, added},      {u"medians_apart_ms"_s, apart},
-        {u"target_added_median_ms"_s, 50},  {u"choose_6000x4000_jpeg_ms"_s, chooseMs},
-    };
+    QJsonObject figures =
+        optionAdds(QStringLiteral("picture         "), withPicture, standard,
+                   QStringLiteral("; choosing a 6000 x 4000 photo %1 ms").arg(fixed(chooseMs)));
+    figures[u"choose_6000x4000_jpeg_ms"_s] = chooseMs;
+    results[QStringLiteral("picture")] = figures;
 }
 
 // What the tear-off tabs' QR code adds to a warm generation: a code on all
@@ -230,16 +221,6 @@ void Bench::tearOffCode()
     const auto [withCode, without] =
         withAndWithout([&](bool on) { TearOffCode::store(on ? code : QString()); });
     TearOffCode::store(QString());
-    const double added = addedByPairs(withCode, without);
-    const double apart = median(withCode) - median(without);
-    say(QStringLiteral("tear-off code   adds %1 ms to a warm generation, median of %2 pairs (%3 "
-                       "with, %4 without: medians %5 apart; target <= 50)")
-            .arg(fixed(added))
-            .arg(without.size())
-            .arg(fixed(median(withCode)), fixed(median(without)), fixed(apart)));
-    results[QStringLiteral("tear_off_code")] = QJsonObject{
-        {u"with_ms"_s, array(withCode)},   {u"without_ms"_s, array(without)},
-        {u"added_median_ms"_s, added},     {u"medians_apart_ms"_s, apart},
-        {u"target_added_median_ms"_s, 50},
-    };
+    results[QStringLiteral("tear_off_code")] =
+        optionAdds(QStringLiteral("tear-off code   "), withCode, without);
 }
