@@ -19,6 +19,11 @@
 //   bench_office_generation code [runs] where the tear-off tabs' QR code's
 //       cost goes: a warm generation of the sample, phase by phase, with a
 //       code on the tabs and without, by turns.
+//   bench_office_generation code RUNS with|without the same generations, every
+//       one with the code or every one without, on an office that is waited
+//       for as long as it takes: for tools/office-instructions.sh, which runs
+//       the office under an instruction counter. PELLAMONT_BENCH_DUMP, when
+//       set, is run after the last generation (the counter's dump command).
 
 #include "base/appinfo.h"
 #include "base/flyerfields.h"
@@ -43,6 +48,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -252,9 +258,15 @@ QList<double> codedGeneration(Word::Engine& engine, const QString& dot, const QS
     return phases;
 }
 
-int codeCost(const QString& dot, const QString& folder, int runs, QTextStream& out)
+int codeCost(const QString& dot, const QString& folder, int runs, const QByteArray& only,
+             QTextStream& out)
 {
-    auto engine = createOfficeEngine();
+    if (!only.isEmpty() && only != "with" && only != "without") {
+        out << "code RUNS takes with or without after it, not " << only << "\n";
+        return 2;
+    }
+    // An office under an instruction counter runs fifty times slower.
+    auto engine = only.isEmpty() ? createOfficeEngine() : createOfficeEngine({3600000, 3600000, 0});
     engine->createApplication()->quit();
     const QString code = QStringLiteral("https://corvanti.example/book");
     const QString doc = folder + QStringLiteral("/code.doc");
@@ -271,10 +283,14 @@ int codeCost(const QString& dot, const QString& folder, int runs, QTextStream& o
         }
         total << sum;
     };
+    const QString first = only == "with" ? code : QString();
+    const QString second = only == "without" ? QString() : code;
     for (int run = 0; run < runs; ++run) {
-        add(without, withoutTotal, codedGeneration(*engine, dot, doc, QString()));
-        add(with, withTotal, codedGeneration(*engine, dot, doc, code));
+        add(without, withoutTotal, codedGeneration(*engine, dot, doc, first));
+        add(with, withTotal, codedGeneration(*engine, dot, doc, second));
     }
+    if (const QByteArray dump = qgetenv("PELLAMONT_BENCH_DUMP"); !only.isEmpty() && !dump.isEmpty())
+        out << "dump command exit status " << std::system(dump.constData()) << "\n";
     for (int i = 0; i < count; ++i)
         out << "code, " << kCodePhases[i] << ": " << median(without[i]) << " ms without, "
             << median(with[i]) << " ms with, +" << (median(with[i]) - median(without[i]))
@@ -387,7 +403,8 @@ int main(int argc, char* argv[])
                             FlyerStyle::fromKey(QString::fromLocal8Bit(argc > 3 ? argv[3] : "")),
                             out);
     if (argc > 1 && QByteArray(argv[1]) == "code")
-        return codeCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
+        return codeCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9,
+                        argc > 3 ? QByteArray(argv[3]) : QByteArray(), out);
     if (argc > 1 && QByteArray(argv[1]) == "style")
         return styleCost(dot, folder.path(), argc > 2 ? QByteArray(argv[2]).toInt() : 9, out);
 
