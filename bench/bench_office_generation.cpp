@@ -265,7 +265,8 @@ int codeCost(const QString& dot, const QString& folder, int runs, const QByteArr
         out << "code RUNS takes with or without after it, not " << only << "\n";
         return 2;
     }
-    // An office under an instruction counter runs fifty times slower.
+    // An office under an instruction counter runs fifty times slower, and
+    // is kept for the whole run so that one dump holds all its counts.
     auto engine = only.isEmpty() ? createOfficeEngine() : createOfficeEngine({3600000, 3600000, 0});
     engine->createApplication()->quit();
     const QString code = QStringLiteral("https://corvanti.example/book");

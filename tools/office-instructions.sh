@@ -66,6 +66,7 @@ awk -v generations=$((2 * runs)) -v rows="$rows" '
     }
     END {
         printf "the code adds %.1f M instructions per generation in all\n", sum / generations / 1e6
-        for (name in cost) print cost[name] / generations / 1e6 "\t" name | "sort -gr | head -n " rows
-    }' "$work/without.txt" "$work/with.txt" |
-    awk -F '\t' 'NR == 1 { print; next } { printf "%8.1f M  %s\n", $1, substr($2, 1, 110) }'
+        sorted = "sort -gr | head -n " rows
+        for (name in cost)
+            printf "%8.1f M  %s\n", cost[name] / generations / 1e6, substr(name, 1, 110) | sorted
+    }' "$work/without.txt" "$work/with.txt"
