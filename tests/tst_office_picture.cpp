@@ -88,12 +88,19 @@ QString generateAndSave(Form1& form, ScriptedDialogs& dialogs, const QString& sa
     return saved;
 }
 
+// The pixels of the page picture that `place` (twips from the page's
+// corner) covers.
+QRect inPage(const QImage& page, const QRect& place)
+{
+    const double scale = page.width() / (8.5 * 1440);
+    return QRect(int(place.x() * scale), int(place.y() * scale), int(place.width() * scale),
+                 int(place.height() * scale));
+}
+
 // The pixels of the page picture inside the picture box that are `like`.
 template <typename Like> int inBox(const QImage& page, Like like)
 {
-    const double scale = page.width() / (8.5 * 1440);
-    const QRect box(int(kBox.x() * scale), int(kBox.y() * scale), int(kBox.width() * scale),
-                    int(kBox.height() * scale));
+    const QRect box = inPage(page, kBox);
     int found = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x)
@@ -125,9 +132,7 @@ int dominantHue(const QImage& page, int& coloured)
 // is moved by up to two pixels each way for the rounding of the place.
 int differenceInPage(const QImage& page, const QRect& place, const QImage& picture)
 {
-    const double scale = page.width() / (8.5 * 1440);
-    const QRect pixels(qRound(place.x() * scale), qRound(place.y() * scale),
-                       qRound(place.width() * scale), qRound(place.height() * scale));
+    const QRect pixels = inPage(page, place);
     auto coarse = [&](const QImage& image) {
         return image.convertToFormat(QImage::Format_RGB32)
             .scaled(pixels.size() / 3, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
