@@ -431,7 +431,7 @@ void OfficeDocument::setLockFile(const QString& documentPath)
                  QLatin1Char('#');
 }
 
-void OfficeDocument::copyAsPicture()
+QImage OfficeDocument::exportedPagePicture(QSize wanted)
 {
     QTemporaryDir folder;
     if (!folder.isValid()) {
@@ -439,12 +439,6 @@ void OfficeDocument::copyAsPicture()
         throw Failure(QStringLiteral("No temporary folder for the page picture."));
     }
     const QString png = folder.filePath(QStringLiteral("page.png"));
-    settle();
-    // As many pixels as the sharpest screen shows in the page's place.
-    const qreal density = PixelDensity::screenRatio();
-    const QSize wanted(int(std::lround(kPagePictureWidth * density)),
-                       int(std::lround(kPagePictureHeight * density)));
-    m_calls.releaseLayout();
     // The file is read once, at once, from the temporary folder: stored
     // without compression it costs the office no deflating and us no
     // inflating, for the same pixels.
@@ -453,7 +447,23 @@ void OfficeDocument::copyAsPicture()
     QImage picture(png);
     if (picture.isNull())
         throw Failure(QStringLiteral("The office made no picture of the page."));
-    // The export rounds the size it is asked for up by a pixel now and then.
+    return picture;
+}
+
+void OfficeDocument::copyAsPicture()
+{
+    settle();
+    // As many pixels as the sharpest screen shows in the page's place.
+    const qreal density = PixelDensity::screenRatio();
+    const QSize wanted(int(std::lround(kPagePictureWidth * density)),
+                       int(std::lround(kPagePictureHeight * density)));
+    m_calls.releaseLayout();
+    QImage picture = call([&] {
+        return drawnPagePicture(m_calls.session().connection->context(), m_calls.model(), wanted);
+    });
+    if (picture.isNull())
+        picture = exportedPagePicture(wanted);
+    // Drawn at the office's resolution, or exported a pixel larger now and then.
     if (picture.size() != wanted)
         picture = picture.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     PixelDensity::mark(picture, density);

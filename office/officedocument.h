@@ -105,6 +105,7 @@ private:
     // A store into `folder`: the office's store error on a full disk is a
     // code, so the disk is asked when it fails.
     template <typename Step> void storing(const QString& folder, Step&& step);
+    QImage exportedPagePicture(QSize wanted);
 
     DocumentCalls m_calls;
     DocumentTexts m_texts{m_calls};

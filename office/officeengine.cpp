@@ -19,11 +19,15 @@
 
 #include <algorithm>
 
+#include <malloc.h>
 #include <signal.h>
 
 using namespace Office;
 
 namespace {
+
+// Blocks from this size up are mapped for themselves and given back whole.
+constexpr int kLargeBlockBytes = 512 * 1024;
 
 class OfficeApplication;
 
@@ -257,6 +261,11 @@ QString storableText(const QString& text)
 
 std::shared_ptr<Word::Engine> createOfficeEngine(OfficeEngineLimits limits)
 {
+    // Every page picture crosses the connection as megabytes of pixels, read
+    // on the connection's own thread. Left to itself, the allocator raises its
+    // threshold for mapping such blocks and then keeps their memory in that
+    // thread's heap for good, once for every connection thread it has known.
+    mallopt(M_MMAP_THRESHOLD, kLargeBlockBytes);
     return std::make_shared<OfficeEngine>(limits);
 }
 

@@ -41,10 +41,10 @@ double officeFloorGeneration(Word::Application& application, const QString& temp
                              const QString& folder)
 {
     const QString document = QDir(folder).filePath(QStringLiteral("floor.doc"));
-    const QString picture = QDir(folder).filePath(QStringLiteral("floor.png"));
     const Reference<uno::XComponentContext> context = officeContext(application);
     QElapsedTimer clock;
     clock.start();
+    QImage picture;
     try {
         Reference<frame::XComponentLoader> loader(frame::Desktop::create(context), UNO_QUERY_THROW);
         Reference<lang::XComponent> filled = loadHidden(loader, templatePath, true);
@@ -56,16 +56,15 @@ double officeFloorGeneration(Word::Application& application, const QString& temp
         closeDocument(filled);
 
         Reference<lang::XComponent> saved = loadHidden(loader, document, false);
-        storePagePicture(saved, picture);
+        picture = drawnPagePicture(context, saved, {});
         closeDocument(saved);
     } catch (const uno::Exception& e) {
         throw std::runtime_error("the floor's office steps failed: " +
                                  toQString(e.Message).toStdString());
     }
     const double elapsed = double(clock.nsecsElapsed()) / 1e6;
-    if (!QFile::exists(picture))
+    if (picture.isNull())
         throw std::runtime_error("the floor's office steps made no picture");
     QFile::remove(document);
-    QFile::remove(picture);
     return elapsed;
 }

@@ -11,7 +11,8 @@
 // done by the plainest code, with no window,
 // clipboard or picture file of the program: load the template hidden, one
 // replace-all of the office per token over the whole document, store the
-// Word document, close it, load it again, export the page picture, close it.
+// Word document, close it, load it again, draw its page picture (as the
+// program does on a screen of ordinary density), close it.
 // Runs on the office behind `application`; returns the wall time in
 // milliseconds. Throws std::runtime_error when a step fails.
 double officeFloorGeneration(Word::Application& application, const QString& templatePath,

@@ -107,7 +107,6 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, const QString& p
     const QDir place(folder);
     const QString samplePath = place.filePath(QStringLiteral("warm-up.dot"));
     const QString documentPath = place.filePath(QStringLiteral("warm-up.doc"));
-    const QString picturePath = place.filePath(QStringLiteral("warm-up.png"));
     Reference<lang::XComponent> document;
     // However the work ends, its document and files go.
     struct CleanUp
@@ -120,7 +119,7 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, const QString& p
             for (const QString& path : std::as_const(files))
                 QFile::remove(path);
         }
-    } cleanUp{document, {samplePath, documentPath, picturePath}};
+    } cleanUp{document, {samplePath, documentPath}};
     try {
         QFile file(samplePath);
         if (!file.open(QIODevice::WriteOnly) || file.write(sample) != sample.size())
@@ -150,7 +149,7 @@ void OfficeWarmUp::run(Reference<uno::XComponentContext> local, const QString& p
             document = loader->loadComponentFromURL(fileUrl(documentPath), "_blank", 0,
                                                     properties({{"Hidden", uno::Any(true)}}));
         if (!m_stopping && document.is())
-            storePagePicture(document, picturePath);
+            drawnPagePicture(remote, document, {});
     } catch (...) {
         // Warming up is a favour: whatever fails here fails again, and is
         // reported, when the user asks for a flyer.

@@ -1,9 +1,16 @@
 #include "office/unotext.h"
 
+#include "base/failure.h"
 #include "office/officeconnection.h"
 #include "office/officeengine.h"
 #include "office/unonames.h"
 
+#include <com/sun/star/awt/DeviceInfo.hpp>
+#include <com/sun/star/awt/Size.hpp>
+#include <com/sun/star/awt/Toolkit.hpp>
+#include <com/sun/star/awt/XBitmap.hpp>
+#include <com/sun/star/awt/XDevice.hpp>
+#include <com/sun/star/awt/XToolkit2.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
@@ -11,6 +18,7 @@
 #include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
+#include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XServiceInfo.hpp>
@@ -26,8 +34,10 @@
 #include <com/sun/star/util/XReplaceable.hpp>
 #include <com/sun/star/util/XSearchDescriptor.hpp>
 #include <com/sun/star/util/XSearchable.hpp>
+#include <com/sun/star/view/XRenderable.hpp>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -84,6 +94,52 @@ void storePagePicture(const Reference<lang::XComponent>& document, const QString
     storable->storeToURL(fileUrl(path),
                          properties({{"FilterName", uno::Any(OUString("writer_png_Export"))},
                                      {"FilterData", uno::Any(filterData)}}));
+}
+
+// The picture export records the page and then plays the recording twice,
+// once for its pixels and once for a mask of them, scaling every picture
+// on the page down each time; drawn onto a device, the page is drawn once.
+// The office draws at its own resolution only, so the caller scales down.
+QImage drawnPagePicture(const Reference<uno::XComponentContext>& context,
+                        const Reference<lang::XComponent>& document, QSize least)
+{
+    using Office::properties;
+    const Reference<frame::XModel> model(document, UNO_QUERY_THROW);
+    const Reference<view::XRenderable> renderable(document, UNO_QUERY_THROW);
+    const Reference<awt::XToolkit2> toolkit = awt::Toolkit::create(context);
+    const uno::Any selection(document);
+    const uno::Any view(model->getCurrentController());
+    auto options = [&](const Reference<awt::XDevice>& device) {
+        return properties({{"IsPrinter", uno::Any(true)},
+                           {"RenderDevice", uno::Any(device)},
+                           {"View", view},
+                           {"RenderToGraphic", uno::Any(true)}});
+    };
+    // A device of the office's own resolution, for the page's size in pixels.
+    const Reference<awt::XDevice> probe = toolkit->createScreenCompatibleDevice(1, 1);
+    const auto probing = options(probe);
+    if (renderable->getRendererCount(selection, probing) < 1)
+        throw Failure(QStringLiteral("The office found no page to make a picture of."));
+    awt::Size page;
+    for (const auto& property : renderable->getRenderer(0, selection, probing))
+        if (property.Name == "PageSize")
+            property.Value >>= page;
+    const awt::DeviceInfo info = probe->getInfo();
+    // The page's size comes in hundredths of a millimetre.
+    const QSize pixels(int(std::lround(page.Width * 1e-5 * info.PixelPerMeterX)),
+                       int(std::lround(page.Height * 1e-5 * info.PixelPerMeterY)));
+    if (pixels.isEmpty() || pixels.width() < least.width() || pixels.height() < least.height())
+        return {};
+    const Reference<awt::XDevice> device =
+        toolkit->createScreenCompatibleDevice(pixels.width(), pixels.height());
+    renderable->render(0, selection, options(device));
+    const uno::Sequence<sal_Int8> bitmap =
+        device->createBitmap(0, 0, pixels.width(), pixels.height())->getDIB();
+    QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(bitmap.getConstArray()),
+                                      bitmap.getLength(), "BMP");
+    if (picture.isNull())
+        throw Failure(QStringLiteral("The office made no picture of the page."));
+    return picture;
 }
 
 bool isAnchoredInHeaderOrFooter(const Reference<uno::XInterface>& object)

@@ -4,6 +4,7 @@
 // model gives it. Only the office adapter and the template generator include
 // this (it brings in UNO headers).
 
+#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -41,6 +42,13 @@ inline constexpr int kOfficeChosenCompression = -1;
 void storePagePicture(const css::uno::Reference<css::lang::XComponent>& document,
                       const QString& path, QSize pixels = {},
                       int compression = kOfficeChosenCompression);
+
+// The page of `document` as the office prints it, drawn straight onto a
+// device of the office at the office's own screen resolution and handed
+// over as pixels. Null when that resolution gives fewer pixels than `least`
+// (a dense screen), where only storePagePicture() gives as many sharply.
+QImage drawnPagePicture(const css::uno::Reference<css::uno::XComponentContext>& context,
+                        const css::uno::Reference<css::lang::XComponent>& document, QSize least);
 
 struct FindOptions
 {

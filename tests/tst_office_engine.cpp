@@ -524,7 +524,11 @@ void TestOfficeEngine::fullDisk_saysWhichDiskAndWhatToDo()
     const QStringList lines = QString::fromUtf8(child.readAllStandardOutput())
                                   .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
+    // The page picture comes from the office as pixels, without a file.
+    QCOMPARE(lines.at(2), QStringLiteral("office picture: no failure"));
     for (const QString& line : lines) {
+        if (line == lines.at(2))
+            continue;
         QVERIFY2(line.contains(QStringLiteral("The disk holding the folder ") + small) &&
                      line.contains(QStringLiteral(" is full (")) &&
                      line.contains(QStringLiteral("Free some space")),
