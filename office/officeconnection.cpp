@@ -313,6 +313,11 @@ void Connection::prepareTemplate()
     if (m_warmUpSample.isEmpty() || m_openApplications > 0 || m_connecting || m_abandoned ||
         !m_process.running() || m_warmUp.running() || m_recycleScheduled)
         return;
+    // Each session's end asks for a preparation, and two may be pending
+    // after a run: the second would wait in connect() for the first one's
+    // work, with the preview about to be shown.
+    if (!m_preparation.finished())
+        return;
     try {
         connect();
     } catch (...) {
